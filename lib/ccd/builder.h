@@ -1,0 +1,69 @@
+#pragma once
+// The CCD builder: turns one IED of a loaded SCD into its CCD document.
+//
+// A CCD is an XML declaration and an IED root element holding up to four
+// sections, GOOSEPUB, GOOSESUB, SVPUB and SVSUB. Every element and attribute,
+// its value and its place in the order are part of the CRC, so the order in
+// which these operations create nodes is binding.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "ccd/lookups.h"
+
+namespace ccdcrc {
+
+// ExtRef key (prefix+ldInst+iedName+lnClass+lnInst+doName+daName, no separators)
+// -> ExtRef; equal keys keep document order.
+using ExtRefIndex = std::multimap<std::string, pugi::xml_node>;
+
+// Control block reference texts already added to one subscription section.
+using SeenList = std::vector<std::string>;
+
+// Declaration and IED root with the header attributes; returns the root.
+pugi::xml_node start_ccd_document(pugi::xml_document& ccd, pugi::xml_node ied);
+
+// Fills the sections and removes the empty ones. Returns true when the IED
+// neither publishes a control block nor has an input: it then has no CRC.
+bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied);
+
+// Publication pass; true when no access point has a control block.
+bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd, pugi::xml_node ied);
+void add_control_block_refs(pugi::xml_node section, const NodeList& control_blocks, ControlBlockKind kind,
+                            const ScdLookups& scd);
+void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std::string& ied_name,
+                      const std::string& ap_name, const std::string& cb_name, const std::string& ld_inst,
+                      ControlBlockKind kind);
+void add_published_data_set(const ScdLookups& scd, pugi::xml_node ln0, pugi::xml_node reference,
+                            const std::string& data_set_name);
+
+// Basic type of a data attribute through the type templates; "BOOLEAN" when
+// the chain breaks.
+std::string resolve_btype(const std::string& da_name, const std::string& do_name, const std::string& prefix,
+                          const std::string& ln_inst, const std::string& ln_class, pugi::xml_node ldevice,
+                          const ScdLookups& scd);
+
+// Subscription pass; true when the IED has no input at all.
+bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied);
+void add_subscribed_control_blocks(const NodeList& members, pugi::xml_node section, pugi::xml_node subscriber_ied,
+                                   ControlBlockKind kind, pugi::xml_node publisher_ldevice, SeenList& seen,
+                                   const ExtRefIndex& inputs, const ScdLookups& scd);
+void add_subscribed_address(const ScdLookups& scd, pugi::xml_node reference, const std::string& ied_name,
+                            const std::string& cb_name, const std::string& ld_inst, ControlBlockKind kind);
+void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
+                             pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs);
+
+// Reduces a built CCD to what its CRC covers.
+void finish_ccd(pugi::xml_node ccd_root);
+
+// "GOCBref"/"SMVCBref" name: IED name + LDevice inst + "/LLN0$GO$" or "/LLN0$MS$" + control block name.
+std::string control_block_reference(const std::string& ied_name, const std::string& ld_inst, ControlBlockKind kind,
+                                    const std::string& cb_name);
+
+// Element names that depend on the control block kind.
+inline const char* reference_element(ControlBlockKind kind) { return kind == goose ? "GOCBref" : "SMVCBref"; }
+
+}  // namespace ccdcrc

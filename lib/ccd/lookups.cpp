@@ -1,0 +1,121 @@
+#include "ccd/lookups.h"
+
+#include "ccd/queries.h"
+#include "support/text.h"
+
+namespace ccdcrc {
+
+namespace {
+
+NodeList to_list(const pugi::xpath_node_set& nodes) {
+  NodeList list;
+  list.reserve(nodes.size());
+  for (const pugi::xpath_node& node : nodes) list.push_back(node.node());
+  return list;
+}
+
+// A non-empty prefix must match exactly; an empty one also matches none at all.
+std::string with_prefix_rule(std::string query, const std::string& prefix) {
+  if (!prefix.empty()) replace_all(query, query::any_prefix, "");
+  return query;
+}
+
+}  // namespace
+
+QueryLookups::QueryLookups(pugi::xml_node root) : root_(root), templates_(root.child("DataTypeTemplates")) {}
+
+pugi::xml_node QueryLookups::ied_by_name(const std::string& name) const {
+  return select_first(root_, format_query(query::ied_by_name, {name}));
+}
+
+NodeList QueryLookups::published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const {
+  return to_list(select(access_point, kind == goose ? query::gse_controls : query::smv_controls));
+}
+
+pugi::xml_node QueryLookups::published_address(const std::string& ied_name, const std::string& ap_name,
+                                               const std::string& cb_name, const std::string& ld_inst,
+                                               ControlBlockKind kind) const {
+  const char* query_template = kind == goose ? query::published_gse : query::published_smv;
+  return select_first(root_, format_query(query_template, {ied_name, ap_name, cb_name, ld_inst}));
+}
+
+pugi::xml_node QueryLookups::data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const {
+  return select_first(ln0, format_query(query::data_set_by_name, {name}));
+}
+
+pugi::xml_node QueryLookups::data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const {
+  return select_first(ldevice, format_query(query::ln0_data_set_by_name, {name}));
+}
+
+pugi::xml_node QueryLookups::instance_doi(pugi::xml_node ldevice, const std::string& prefix,
+                                          const std::string& ln_inst, const std::string& ln_class,
+                                          const std::string& do_name) const {
+  std::string text = format_query(query::instance_doi, {prefix, ln_inst, ln_class, do_name});
+  return select_first(ldevice, with_prefix_rule(std::move(text), prefix));
+}
+
+pugi::xml_node QueryLookups::instance_path(pugi::xml_node start, const std::vector<std::string>& sdi_names,
+                                           const std::string* dai_name) const {
+  std::string path = ".";
+  for (const std::string& name : sdi_names) path += format_query(query::sdi_step, {name});
+  if (dai_name) path += format_query(query::dai_step, {*dai_name});
+  return select_first(start, path);
+}
+
+pugi::xml_node QueryLookups::logical_node(pugi::xml_node ldevice, const std::string& prefix,
+                                          const std::string& ln_inst, const std::string& ln_class) const {
+  std::string text = format_query(query::logical_node, {prefix, ln_inst, ln_class});
+  return select_first(ldevice, with_prefix_rule(std::move(text), prefix));
+}
+
+pugi::xml_node QueryLookups::type_child(TypeStep step, const std::string& type_id, const std::string& name) const {
+  const char* query_template = nullptr;
+  switch (step) {
+    case TypeStep::do_of_lnode_type: query_template = query::do_of_lnode_type; break;
+    case TypeStep::sdo_of_do_type: query_template = query::sdo_of_do_type; break;
+    case TypeStep::da_of_do_type: query_template = query::da_of_do_type; break;
+    case TypeStep::bda_of_da_type: query_template = query::bda_of_da_type; break;
+  }
+  return select_first(templates_, format_query(query_template, {type_id, name}));
+}
+
+NodeList QueryLookups::inputs(pugi::xml_node ied) const { return to_list(select(ied, query::inputs)); }
+
+pugi::xml_node QueryLookups::publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const {
+  return select_first(root_, format_query(query::publisher_ldevice, {ied_name, ld_inst}));
+}
+
+NodeList QueryLookups::input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
+                                     const std::string& ln_class, const std::string& ln_inst,
+                                     const std::string& do_name, const std::string& da_name) const {
+  std::string text = format_query(query::input_members, {ld_inst, prefix, ln_class, ln_inst, do_name, da_name});
+  if (prefix.empty()) replace_all(text, "[@prefix='']", "[not(@prefix) or @prefix='']");
+  if (ln_inst.empty()) replace_all(text, "[@lnInst='']", "[not(@lnInst) or @lnInst='']");
+  if (da_name.empty()) replace_all(text, "[@daName='']", "");
+  return to_list(select(ldevice, text));
+}
+
+pugi::xml_node QueryLookups::control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
+                                                        const std::string& data_set_name) const {
+  const char* tag = kind == goose ? "GSEControl" : "SampledValueControl";
+  std::string in_device = format_query(query::control_block_by_data_set, {tag, data_set_name});
+  pugi::xml_node found = select_first(ldevice, in_device);
+  if (found) return found;
+  return select_first(ldevice, format_query(query::control_block_in_server, {in_device}));
+}
+
+pugi::xml_node QueryLookups::subscribed_address(const std::string& ied_name, const std::string& cb_name,
+                                                const std::string& ld_inst, ControlBlockKind kind) const {
+  const char* entry = kind == goose ? "GSE" : "SMV";
+  return select_first(root_, format_query(query::subscribed_address, {ied_name, entry, cb_name, ld_inst}));
+}
+
+pugi::xml_node QueryLookups::ied_ldevice(pugi::xml_node ied, const std::string& inst) const {
+  return select_first(ied, format_query(query::subscriber_ldevice, {inst}));
+}
+
+pugi::xml_node QueryLookups::doi_by_name(pugi::xml_node logical_node, const std::string& name) const {
+  return select_first(logical_node, format_query(query::doi_by_name, {name}));
+}
+
+}  // namespace ccdcrc

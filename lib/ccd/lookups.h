@@ -1,0 +1,132 @@
+#pragma once
+// Every lookup that the CCD builder makes in an SCD goes through this interface.
+// QueryLookups answers each one with the XPath query that defines it; a faster
+// implementation must return the very same nodes in the very same order.
+
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace ccdcrc {
+
+// 0 and 1 are the values the CCD format and the control block reference texts use.
+enum ControlBlockKind : int { goose = 0, sampled_values = 1 };
+
+using NodeList = std::vector<pugi::xml_node>;
+
+class ScdLookups {
+ public:
+  virtual ~ScdLookups() = default;
+
+  // The SCD root element (whatever its name) and its DataTypeTemplates child.
+  virtual pugi::xml_node root() const = 0;
+  virtual pugi::xml_node data_type_templates() const = 0;
+
+  // "/SCL/IED[@name=...]": the first IED of that name under an SCL root.
+  virtual pugi::xml_node ied_by_name(const std::string& name) const = 0;
+
+  // GSEControl or SampledValueControl elements directly under LN0 of the
+  // access point's logical devices, in document order.
+  virtual NodeList published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const = 0;
+
+  // The first GSE/SMV entry of a control block under the ConnectedAP of this
+  // IED and access point.
+  virtual pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
+                                           const std::string& cb_name, const std::string& ld_inst,
+                                           ControlBlockKind kind) const = 0;
+
+  // The first DataSet of this name directly under an LN0.
+  virtual pugi::xml_node data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const = 0;
+
+  // The first DataSet of this name under any LN0 of a logical device.
+  virtual pugi::xml_node data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const = 0;
+
+  // The first DOI of that name in an LN0 or LN of the logical device with this
+  // prefix, inst and lnClass (an empty prefix also matches a missing one);
+  // matches in LN0 come before those in LN.
+  virtual pugi::xml_node instance_doi(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
+                                      const std::string& ln_class, const std::string& do_name) const = 0;
+
+  // The first node reached from `start` through SDI children of the given
+  // names and, when `dai_name` is given, a final DAI child. No steps: `start`.
+  virtual pugi::xml_node instance_path(pugi::xml_node start, const std::vector<std::string>& sdi_names,
+                                       const std::string* dai_name) const = 0;
+
+  // The first LN0 or LN of the logical device that matches as in instance_doi.
+  virtual pugi::xml_node logical_node(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
+                                      const std::string& ln_class) const = 0;
+
+  // Type chain steps in DataTypeTemplates: the first child `child_tag` named
+  // `name` of a `type_tag` element with this id.
+  enum class TypeStep { do_of_lnode_type, sdo_of_do_type, da_of_do_type, bda_of_da_type };
+  virtual pugi::xml_node type_child(TypeStep step, const std::string& type_id, const std::string& name) const = 0;
+
+  // The IED's ExtRef elements with a non-empty intAddr, in document order.
+  virtual NodeList inputs(pugi::xml_node ied) const = 0;
+
+  // The first LDevice of that inst in the named IED's access points.
+  virtual pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const = 0;
+
+  // The FCDA members in the LN0 data sets of the server that holds `ldevice`
+  // that match an input's reference, with missing prefix/lnInst matching empty
+  // ones and an empty daName matching any.
+  virtual NodeList input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
+                                 const std::string& ln_class, const std::string& ln_inst, const std::string& do_name,
+                                 const std::string& da_name) const = 0;
+
+  // The control block of this kind that sends the named data set: first in the
+  // logical device's LN0, else in any LN0 of the same server.
+  virtual pugi::xml_node control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
+                                                    const std::string& data_set_name) const = 0;
+
+  // The first GSE/SMV entry of a control block in any ConnectedAP of the IED.
+  virtual pugi::xml_node subscribed_address(const std::string& ied_name, const std::string& cb_name,
+                                            const std::string& ld_inst, ControlBlockKind kind) const = 0;
+
+  // The first LDevice of that inst in the IED's access points.
+  virtual pugi::xml_node ied_ldevice(pugi::xml_node ied, const std::string& inst) const = 0;
+
+  // The first DOI child of a logical node with this name.
+  virtual pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const = 0;
+};
+
+// Answers every lookup by running its XPath query on the document.
+class QueryLookups final : public ScdLookups {
+ public:
+  explicit QueryLookups(pugi::xml_node root);
+
+  pugi::xml_node root() const override { return root_; }
+  pugi::xml_node data_type_templates() const override { return templates_; }
+  pugi::xml_node ied_by_name(const std::string& name) const override;
+  NodeList published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const override;
+  pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
+                                   const std::string& cb_name, const std::string& ld_inst,
+                                   ControlBlockKind kind) const override;
+  pugi::xml_node data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const override;
+  pugi::xml_node data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const override;
+  pugi::xml_node instance_doi(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
+                              const std::string& ln_class, const std::string& do_name) const override;
+  pugi::xml_node instance_path(pugi::xml_node start, const std::vector<std::string>& sdi_names,
+                               const std::string* dai_name) const override;
+  pugi::xml_node logical_node(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
+                              const std::string& ln_class) const override;
+  pugi::xml_node type_child(TypeStep step, const std::string& type_id, const std::string& name) const override;
+  NodeList inputs(pugi::xml_node ied) const override;
+  pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const override;
+  NodeList input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
+                         const std::string& ln_class, const std::string& ln_inst, const std::string& do_name,
+                         const std::string& da_name) const override;
+  pugi::xml_node control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
+                                            const std::string& data_set_name) const override;
+  pugi::xml_node subscribed_address(const std::string& ied_name, const std::string& cb_name,
+                                    const std::string& ld_inst, ControlBlockKind kind) const override;
+  pugi::xml_node ied_ldevice(pugi::xml_node ied, const std::string& inst) const override;
+  pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const override;
+
+ private:
+  pugi::xml_node root_;
+  pugi::xml_node templates_;
+};
+
+}  // namespace ccdcrc

@@ -1,0 +1,60 @@
+// Publication pass: one GOCBref/SMVCBref per control block that the IED sends,
+// with the control block, its reduced ConnectedAP entry and its data set.
+
+#include "ccd/builder.h"
+#include "ccd/queries.h"
+#include "support/nodes.h"
+
+namespace ccdcrc {
+
+bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd, pugi::xml_node ied) {
+  bool publishes_nothing = true;
+  for (pugi::xml_node access_point : child_elements(ied, "AccessPoint")) {
+    const NodeList gse_controls = scd.published_control_blocks(access_point, goose);
+    const NodeList smv_controls = scd.published_control_blocks(access_point, sampled_values);
+    if (!gse_controls.empty() || !smv_controls.empty()) publishes_nothing = false;
+    add_control_block_refs(goosepub, gse_controls, goose, scd);
+    add_control_block_refs(svpub, smv_controls, sampled_values, scd);
+  }
+  return publishes_nothing;
+}
+
+void add_control_block_refs(pugi::xml_node section, const NodeList& control_blocks, ControlBlockKind kind,
+                            const ScdLookups& scd) {
+  for (pugi::xml_node control_block : control_blocks) {
+    pugi::xml_node ln0 = control_block.parent();
+    pugi::xml_node ldevice = ln0.parent();
+    pugi::xml_node access_point = ldevice.parent().parent();
+    pugi::xml_node ied = access_point.parent();
+    const std::string cb_name = attr(control_block, "name");
+    const std::string data_set_name = attr(control_block, "datSet");
+    const std::string ld_inst = attr(ldevice, "inst");
+    const std::string ap_name = attr(access_point, "name");
+    const std::string ied_name = attr(ied, "name");
+
+    pugi::xml_node reference = section.append_child(reference_element(kind));
+    reference.append_attribute("name").set_value(control_block_reference(ied_name, ld_inst, kind, cb_name).c_str());
+    copy_element_tree(reference, control_block);
+    add_connected_ap(scd, reference, ied_name, ap_name, cb_name, ld_inst, kind);
+    add_published_data_set(scd, ln0, reference, data_set_name);
+  }
+}
+
+void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std::string& ied_name,
+                      const std::string& ap_name, const std::string& cb_name, const std::string& ld_inst,
+                      ControlBlockKind kind) {
+  pugi::xml_node address = scd.published_address(ied_name, ap_name, cb_name, ld_inst, kind);
+  if (!address) return;
+  copy_element_tree(reference, address.parent());
+  pugi::xml_node copy = reference.child("ConnectedAP");
+  // The copy is small and lives in the CCD: the queries run on it as written.
+  const char* others = kind == goose ? query::other_gse : query::other_smv;
+  for (const pugi::xpath_node& other : select(copy, format_query(others, {cb_name, ld_inst}))) {
+    other.parent().remove_child(other.node());
+  }
+  for (const pugi::xpath_node& own : select(copy, query::own_address)) {
+    own.parent().remove_child(own.node());
+  }
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,127 @@
+// The publisher's data set under a subscribed control block, with every member
+// mapped to the subscriber's inputs (intAddr) or to "NULL".
+
+#include <optional>
+
+#include "ccd/builder.h"
+#include "support/nodes.h"
+#include "support/text.h"
+
+namespace ccdcrc {
+
+namespace {
+
+void set_address(pugi::xml_node int_addr, const std::string& desc, const std::string& name) {
+  int_addr.append_attribute("desc").set_value(desc.c_str());
+  int_addr.append_attribute("name").set_value(name.c_str());
+}
+
+// The address "[x:]LD/LN.DO[.SDI...][.DA]" -> LDevice inst and logical node name.
+struct AddressReference {
+  std::string ld_inst;
+  std::string ln_name;
+};
+
+std::optional<AddressReference> reference_part(const std::string& first_piece) {
+  std::string part = first_piece;
+  if (part.find(':') != std::string::npos) {
+    std::vector<std::string> around_colons = split(part, ':');
+    if (around_colons.size() < 2) return std::nullopt;
+    part = around_colons[1];
+  }
+  std::vector<std::string> ld_and_ln = split(part, '/');
+  if (ld_and_ln.size() < 2) return std::nullopt;
+  return AddressReference{ld_and_ln[0], ld_and_ln[1]};
+}
+
+// Binds one input to the member: the subscriber's own DOI, SDI or DAI that its
+// internal address names.
+void map_input(const ScdLookups& scd, pugi::xml_node member, pugi::xml_node subscriber_ied, pugi::xml_node ext_ref) {
+  const std::string address = attr(ext_ref, "intAddr");
+  const std::vector<std::string> pieces = split(address, '.');
+  if (pieces.size() < 2) {
+    if (member.child("intAddr")) set_address(member.append_child("intAddr"), "", "");
+    return;
+  }
+  pugi::xml_node int_addr = member.append_child("intAddr");
+  const std::optional<AddressReference> reference = reference_part(pieces[0]);
+  if (!reference) return;
+  pugi::xml_node ldevice = scd.ied_ldevice(subscriber_ied, reference->ld_inst);
+  if (!ldevice) return;
+
+  const std::string& doi_name = pieces[1];
+  std::vector<std::string> sdi_names(pieces.begin() + 2, pieces.end());
+  std::string dai_name;
+  if (!sdi_names.empty()) {
+    dai_name = std::move(sdi_names.back());
+    sdi_names.pop_back();
+  }
+  const bool names_doi = pieces.size() == 2;
+
+  NodeList candidates = child_elements(ldevice, "LN");
+  candidates.push_back(ldevice.child("LN0"));
+  for (pugi::xml_node candidate : candidates) {
+    if (attr(candidate, "prefix") + attr(candidate, "lnClass") + attr(candidate, "inst") != reference->ln_name) continue;
+    pugi::xml_node doi = scd.doi_by_name(candidate, doi_name);
+    if (!doi) continue;
+    if (names_doi) {
+      set_address(int_addr, attr(doi, "desc"), address);
+      copy_element_tree(int_addr, doi);
+      continue;
+    }
+    pugi::xml_node target = scd.instance_path(doi, sdi_names, &dai_name);
+    std::string desc = target ? attr(target, "desc") : std::string();
+    set_address(int_addr, desc.empty() ? attr(doi, "desc") : desc, address);
+    if (target) copy_element_tree(int_addr, target);
+  }
+}
+
+}  // namespace
+
+void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
+                             pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs) {
+  pugi::xml_node source = scd.data_set_in_ldevice(publisher_ldevice, data_set_name);
+  if (!source) return;
+  pugi::xml_node data_set = reference.append_child("DataSet");
+  copy_attributes(source, data_set);
+  const std::string publisher_name = attr(publisher_ldevice.parent().parent().parent(), "name");
+
+  for (pugi::xml_node member : child_elements(source, "FCDA")) {
+    const std::string prefix = attr(member, "prefix");
+    const std::string ld_inst = attr(member, "ldInst");
+    const std::string ln_inst = attr(member, "lnInst");
+    const std::string ln_class = attr(member, "lnClass");
+    const std::string do_name = attr(member, "doName");
+    const std::string da_name = attr(member, "daName");
+    pugi::xml_node fcda = data_set.append_child("FCDA");
+
+    AttributeMap attributes = attribute_map(member);
+    if (!da_name.empty()) {
+      attributes["bType"] = resolve_btype(da_name, do_name, prefix, ln_inst, ln_class, publisher_ldevice, scd);
+    }
+    const std::vector<std::string> do_pieces = split(do_name, '.');
+    if (!do_pieces.empty()) {
+      if (pugi::xml_node doi = scd.instance_doi(publisher_ldevice, prefix, ln_inst, ln_class, do_pieces.front())) {
+        attributes["desc"] = attr(doi, "desc");
+        std::vector<std::string> sdi_names(do_pieces.begin() + 1, do_pieces.end());
+        std::vector<std::string> da_pieces = split(da_name, '.');
+        std::string dai_name;
+        if (!da_pieces.empty()) {
+          dai_name = da_pieces.back();
+          sdi_names.insert(sdi_names.end(), da_pieces.begin(), da_pieces.end() - 1);
+        }
+        pugi::xml_node described = scd.instance_path(doi, sdi_names, da_pieces.empty() ? nullptr : &dai_name);
+        std::string desc = attr(described, "desc");
+        if (!desc.empty()) attributes["desc"] = std::move(desc);
+      }
+    }
+    append_attributes(fcda, attributes);
+
+    const std::string key = prefix + ld_inst + publisher_name + ln_class + ln_inst + do_name + da_name;
+    const auto [first, last] = inputs.equal_range(key);
+    for (auto input = first; input != last; ++input) map_input(scd, fcda, subscriber_ied, input->second);
+    if (first == last) set_address(fcda.append_child("intAddr"), "", "NULL");
+  }
+}
+
+}  // namespace ccdcrc

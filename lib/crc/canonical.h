@@ -1,0 +1,39 @@
+#pragma once
+// The canonical text of a CCD and its CRC-32.
+//
+// A CCD is serialised by pugixml (indent "\t", format_indent, encoding_auto);
+// every line of that text is trimmed of " \n\r\t", blanks inside tags (outside
+// attribute values) are dropped, and the lines are joined without separator.
+// The CRC is the standard CRC-32 (zlib, ISO-HDLC) of the joined text.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+namespace ccdcrc {
+
+// Appends the canonical form of one serialised line (without its line feed).
+void append_canonical_line(std::string_view line, std::string& out);
+
+// The canonical text of a CCD document, made from its serialisation in memory.
+std::string canonical_ccd_text(const pugi::xml_document& ccd);
+
+// CRC register over the text from `initial`, complemented at the end; with
+// 0xFFFFFFFF this is the standard CRC-32.
+std::uint32_t crc32_of_text(std::uint32_t initial, std::string_view text);
+
+// Upper-case hexadecimal without leading zeros ("0" for 0).
+std::string crc_hex_text(std::uint32_t value);
+
+// The eight-digit CRC text of a text: crc_hex_text of its CRC-32, left-padded with "0".
+std::string crc_text_of(std::string_view text);
+
+// The CRC text of a CCD document, computed while it is serialised.
+std::string ccd_crc_text(const pugi::xml_document& ccd);
+
+// Serialises a CCD exactly as it is measured and exported.
+void save_ccd(const pugi::xml_document& ccd, pugi::xml_writer& writer);
+
+}  // namespace ccdcrc

@@ -1,0 +1,51 @@
+#include "crc/runs.h"
+
+#include "ccd/builder.h"
+#include "crc/canonical.h"
+#include "support/nodes.h"
+
+namespace ccdcrc {
+
+std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied) {
+  auto ccd = std::make_unique<Ccd>();
+  ccd->root = start_ccd_document(ccd->document, ied);
+  ccd->nothing_found = build_ccd(ccd->root, scd.lookups(), ied);
+  return ccd;
+}
+
+std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied) {
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied);
+  if (ccd->nothing_found) return std::nullopt;
+  finish_ccd(ccd->root);
+  return ccd_crc_text(ccd->document);
+}
+
+IedCrcMap all_ied_crcs(const Scd& scd) {
+  IedCrcMap map;
+  for (pugi::xml_node ied : scd.ieds()) {
+    if (std::optional<std::string> crc = ied_crc(scd, ied)) map[attr(ied, "name")] = std::move(*crc);
+  }
+  return map;
+}
+
+std::string scd_crc(IedCrcMap map) {
+  std::string joined;
+  for (const auto& [name, crc] : map) joined += crc;
+  return crc_text_of(joined);
+}
+
+std::string run_ied_crc(const std::string& scd_path, const std::string& ied_name) {
+  std::unique_ptr<Scd> scd = Scd::load(scd_path);
+  if (!scd) return {};
+  pugi::xml_node ied = scd->find_ied(ied_name);
+  if (!ied) return {};
+  return ied_crc(*scd, ied).value_or("");
+}
+
+IedCrcMap run_all_ied_crcs(const std::string& scd_path) {
+  std::unique_ptr<Scd> scd = Scd::load(scd_path);
+  if (!scd) return {};
+  return all_ied_crcs(*scd);
+}
+
+}  // namespace ccdcrc

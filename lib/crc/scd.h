@@ -1,0 +1,51 @@
+#pragma once
+// A loaded SCD: the parsed document and the lookups the CCD builder runs on it.
+// Loaded once, then shared by every run on that file.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "ccd/lookups.h"
+
+namespace ccdcrc {
+
+// Why an SCD could not be loaded, in words for the user.
+struct LoadProblem {
+  enum class Kind { not_found, permission_denied, is_directory, empty, malformed, read_error, out_of_memory };
+  Kind kind = Kind::read_error;
+  std::string message;  // without the path
+  std::size_t line = 0;    // 1-based, for malformed XML; 0 when unknown
+  std::size_t column = 0;  // 1-based, in bytes
+};
+
+class Scd {
+ public:
+  // Loads with the parse options every CRC is defined on. Returns null and
+  // fills `problem` (when given) if the file cannot be loaded.
+  static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr);
+
+  Scd(const Scd&) = delete;
+  Scd& operator=(const Scd&) = delete;
+
+  const std::string& path() const { return path_; }
+  pugi::xml_node root() const { return document_.document_element(); }
+  const ScdLookups& lookups() const { return *lookups_; }
+
+  // The root's direct IED children, in document order.
+  std::vector<pugi::xml_node> ieds() const;
+
+  // The first IED of that name under an SCL root, or a null node.
+  pugi::xml_node find_ied(const std::string& name) const { return lookups_->ied_by_name(name); }
+
+ private:
+  Scd() = default;
+  std::string path_;
+  pugi::xml_document document_;
+  std::unique_ptr<ScdLookups> lookups_;
+};
+
+}  // namespace ccdcrc

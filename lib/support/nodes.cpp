@@ -1,0 +1,69 @@
+#include "support/nodes.h"
+
+#include <cstring>
+#include <utility>
+
+namespace ccdcrc {
+
+std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name) {
+  std::vector<pugi::xml_node> elements;
+  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_element && name == child.name()) elements.push_back(child);
+  }
+  return elements;
+}
+
+AttributeMap attribute_map(pugi::xml_node element) {
+  AttributeMap map;
+  for (pugi::xml_attribute attribute : element.attributes()) {
+    map[attribute.name()] = attribute.value();
+  }
+  return map;
+}
+
+void copy_attributes(pugi::xml_node source, pugi::xml_node target) {
+  for (const auto& [name, value] : attribute_map(source)) {
+    if (name == "desc" || name == "dU") continue;
+    target.append_attribute(name.c_str()).set_value(value.c_str());
+  }
+}
+
+void append_attributes(pugi::xml_node target, const AttributeMap& attributes) {
+  for (const auto& [name, value] : attributes) target.append_attribute(name.c_str()).set_value(value.c_str());
+}
+
+namespace {
+
+// Copies one element without its children; null when the element is left out.
+pugi::xml_node copy_shallow(pugi::xml_node target_parent, pugi::xml_node source) {
+  if (std::strcmp(source.attribute("name").as_string(""), "dU") == 0) return {};
+  pugi::xml_node copy = target_parent.append_child(source.name());
+  copy_attributes(source, copy);
+  const char* text = source.text().get();
+  if (*text != '\0') copy.text().set(text);
+  return copy;
+}
+
+}  // namespace
+
+void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source) {
+  if (!target_parent || source.type() != pugi::node_element) return;
+  pugi::xml_node top = copy_shallow(target_parent, source);
+  if (!top) return;
+  // Each frame: the next source child to look at, and the copy it goes under.
+  std::vector<std::pair<pugi::xml_node, pugi::xml_node>> stack{{source.first_child(), top}};
+  while (!stack.empty()) {
+    auto& frame = stack.back();
+    pugi::xml_node child = frame.first;
+    if (!child) {
+      stack.pop_back();
+      continue;
+    }
+    frame.first = child.next_sibling();
+    if (child.type() != pugi::node_element) continue;
+    pugi::xml_node copy = copy_shallow(frame.second, child);
+    if (copy) stack.emplace_back(child.first_child(), copy);
+  }
+}
+
+}  // namespace ccdcrc

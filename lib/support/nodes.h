@@ -1,0 +1,40 @@
+#pragma once
+// Reading SCD elements and copying SCD content into a CCD document.
+// The copies decide how SCD content looks in the CCD, and so part of every CRC:
+// attribute order, the attributes and elements left out, and the text kept.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace ccdcrc {
+
+// Attribute name -> value, in byte-wise name order (upper case before lower case).
+using AttributeMap = std::map<std::string, std::string>;
+
+// Direct element children with exactly this name, in document order.
+std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name);
+
+// All attributes of an element; a repeated name keeps the last value.
+AttributeMap attribute_map(pugi::xml_node element);
+
+// Appends the source's attributes to the target in byte-wise name order,
+// leaving out "desc" and "dU".
+void copy_attributes(pugi::xml_node source, pugi::xml_node target);
+
+// Appends every entry of the map as an attribute, in map order, without filter.
+void append_attributes(pugi::xml_node target, const AttributeMap& attributes);
+
+// Appends a filtered deep copy of `source` to `target_parent`: attributes as
+// copy_attributes, the first text chunk only, element children only, and no
+// element whose name attribute is "dU". Walks the tree without recursion.
+void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source);
+
+// The attribute's value, or the empty text when it is missing.
+inline std::string attr(pugi::xml_node node, const char* name) {
+  return node.attribute(name).as_string("");
+}
+
+}  // namespace ccdcrc
