@@ -20,10 +20,13 @@ std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied) {
   return ccd_crc_text(ccd->document);
 }
 
-IedCrcMap all_ied_crcs(const Scd& scd) {
+IedCrcMap all_ied_crcs(const Scd& scd, unsigned jobs, const Progress& progress) {
+  const std::vector<pugi::xml_node> ieds = scd.ieds();
+  std::vector<std::optional<std::string>> crcs(ieds.size());
+  parallel_for(ieds.size(), jobs, [&](std::size_t i) { crcs[i] = ied_crc(scd, ieds[i]); }, progress);
   IedCrcMap map;
-  for (pugi::xml_node ied : scd.ieds()) {
-    if (std::optional<std::string> crc = ied_crc(scd, ied)) map[attr(ied, "name")] = std::move(*crc);
+  for (std::size_t i = 0; i < ieds.size(); ++i) {
+    if (crcs[i]) map[attr(ieds[i], "name")] = std::move(*crcs[i]);
   }
   return map;
 }

@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include "crc/parallel.h"
 #include "crc/scd.h"
 
 namespace ccdcrc {
@@ -28,8 +29,10 @@ std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied);
 // The CRC text of one IED of a loaded SCD; nullopt when it has no circuits.
 std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied);
 
-// Every IED with a CRC; for IEDs sharing a name the last one wins.
-IedCrcMap all_ied_crcs(const Scd& scd);
+// Every IED with a CRC; for IEDs sharing a name the last one wins. With jobs
+// other than 1 the IEDs are built in parallel (0: one thread per core); the
+// result is the same.
+IedCrcMap all_ied_crcs(const Scd& scd, unsigned jobs = 1, const Progress& progress = {});
 
 // CRC text of the concatenated CRC texts in map order ("00000000" when empty).
 std::string scd_crc(IedCrcMap map);

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include "ccd/indexed_lookups.h"
 #include "support/nodes.h"
 
 namespace ccdcrc {
@@ -53,7 +54,7 @@ void locate(const std::string& path, std::ptrdiff_t offset, LoadProblem& problem
 
 }  // namespace
 
-std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem) {
+std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, LookupMode mode) {
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = path;
   pugi::xml_parse_result result = scd->document_.load_file(path.c_str(), pugi::parse_full, pugi::encoding_auto);
@@ -72,7 +73,11 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem) {
     }
     return nullptr;
   }
-  scd->lookups_ = std::make_unique<QueryLookups>(scd->root());
+  if (mode == LookupMode::indexed) {
+    scd->lookups_ = std::make_unique<IndexedLookups>(scd->root());
+  } else {
+    scd->lookups_ = std::make_unique<QueryLookups>(scd->root());
+  }
   return scd;
 }
 

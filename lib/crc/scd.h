@@ -22,11 +22,16 @@ struct LoadProblem {
   std::size_t column = 0;  // 1-based, in bytes
 };
 
+// How the builder's lookups are answered: from indexes (the default), or by
+// running each defining query on the document (the slow reference).
+enum class LookupMode { indexed, queries };
+
 class Scd {
  public:
   // Loads with the parse options every CRC is defined on. Returns null and
   // fills `problem` (when given) if the file cannot be loaded.
-  static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr);
+  static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr,
+                                   LookupMode mode = LookupMode::indexed);
 
   Scd(const Scd&) = delete;
   Scd& operator=(const Scd&) = delete;

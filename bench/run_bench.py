@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Benchmark of ccdcrc on generated SCDs of several sizes.
+
+For each size it generates (once, cached) an SCD with bench/gen_scd.py and
+measures, side by side on this machine: pugixml loading the file alone, then
+`ccdcrc all` (one thread and all cores), `ccdcrc ied` for one IED and
+`ccdcrc export --all`, each with its ratio to the load time and its peak memory.
+Every figure is the median of --runs runs.
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+SIZES = [40, 150, 300, 600]
+
+
+def run(command):
+    """Runs a command; returns (seconds, peak resident MB, stdout)."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    output = process.stdout.read()
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode not in (0, 1):
+        sys.exit(f"failed ({process.returncode}): {' '.join(map(str, command))}")
+    return elapsed, usage.ru_maxrss / 1024.0, output.decode()
+
+
+def median_run(command, runs):
+    results = [run(command) for _ in range(runs)]
+    return (statistics.median(r[0] for r in results), max(r[1] for r in results), results[0][2])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=ROOT / "build/release", type=Path, help="build tree (default build/release)")
+    parser.add_argument("--data", default=ROOT / "build/bench-data", type=Path, help="where generated SCDs are kept")
+    parser.add_argument("--sizes", default=",".join(map(str, SIZES)), help="IED counts (default 40,150,300,600)")
+    parser.add_argument("--runs", type=int, default=3, help="runs per measurement (median)")
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args()
+
+    program = args.build / "console/ccdcrc"
+    loader = args.build / "bench/bench_load"
+    args.data.mkdir(parents=True, exist_ok=True)
+    jobs = os.cpu_count() or 1
+
+    header = (f"| IEDs | MB | load s | all -j1 s (x) | all -j{jobs} s (x) | ied s (x) | export --all s (x) "
+              f"| MB/s all -j1 | peak MB load | peak MB all -j1 (x) |")
+    print(header)
+    print("|---" * (header.count("|") - 1) + "|")
+    for ieds in (int(s) for s in args.sizes.split(",")):
+        scd = args.data / f"station-{ieds}-seed{args.seed}.scd"
+        if not scd.exists():
+            subprocess.run([sys.executable, ROOT / "bench/gen_scd.py", "--ieds", str(ieds), "--seed", str(args.seed),
+                            "--odd", str(scd)], check=True, stdout=subprocess.DEVNULL)
+        megabytes = scd.stat().st_size / 1e6
+        load_times = []
+        load_peak = 0.0
+        for _ in range(args.runs):
+            _, peak, output = run([loader, scd])
+            load_times.append(float(output))
+            load_peak = max(load_peak, peak)
+        load = statistics.median(load_times)
+        all1, all1_peak, listing = median_run([program, "all", "--jobs", "1", "--quiet", scd], args.runs)
+        alln, _, _ = median_run([program, "all", "--quiet", scd], args.runs)
+        first_ied = listing.split()[0]
+        ied, _, _ = median_run([program, "ied", "--jobs", "1", scd, first_ied], args.runs)
+        with tempfile.TemporaryDirectory() as out:
+            export, _, _ = median_run([program, "export", "--jobs", "1", "--quiet", scd, "--all", "-o", out], args.runs)
+        print(f"| {ieds} | {megabytes:.0f} | {load:.2f} | {all1:.2f} ({all1 / load:.2f}) | {alln:.2f} ({alln / load:.2f}) "
+              f"| {ied:.2f} ({ied / load:.2f}) | {export:.2f} ({export / load:.2f}) | {megabytes / all1:.0f} "
+              f"| {load_peak:.0f} | {all1_peak:.0f} ({all1_peak / load_peak:.2f}) |", flush=True)
+
+
+if __name__ == "__main__":
+    main()

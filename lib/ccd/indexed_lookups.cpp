@@ -1,0 +1,424 @@
+#include "ccd/indexed_lookups.h"
+
+#include <cstring>
+#include <optional>
+
+namespace ccdcrc {
+
+namespace {
+
+using Key = IndexedLookups::Key;
+
+bool is_element(pugi::xml_node node, const char* name) {
+  return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
+}
+
+// Calls `visit` for each element child with this name, in document order.
+template <typename Visit>
+void for_each_child(pugi::xml_node parent, const char* name, Visit visit) {
+  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+    if (is_element(child, name)) visit(child);
+  }
+}
+
+// XPath's @name='value': true when any attribute of that name has the value.
+bool attribute_equals(pugi::xml_node node, const char* name, std::string_view value) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    if (std::strcmp(a.name(), name) == 0 && value == a.value()) return true;
+  }
+  return false;
+}
+
+// Reads attributes for an index key. Missing ones are remembered, and a name
+// that occurs twice makes the element unindexable (XPath would test both).
+class AttributeReader {
+ public:
+  explicit AttributeReader(bool& exact) : exact_(exact) {}
+
+  // The value, or nullopt when the attribute is missing.
+  std::optional<std::string_view> operator()(pugi::xml_node node, const char* name) {
+    std::optional<std::string_view> found;
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+      if (std::strcmp(a.name(), name) != 0) continue;
+      if (found) exact_ = false;
+      found = a.value();
+    }
+    return found;
+  }
+
+  // The value with a missing attribute read as empty, for tests of the form
+  // "not(@x) or @x=''" as much as "@x='v'" with v not empty.
+  std::string_view or_empty(pugi::xml_node node, const char* name) { return (*this)(node, name).value_or(""); }
+
+ private:
+  bool& exact_;
+};
+
+// Values that would change the query text itself rather than fill its literals.
+bool needs_query(std::initializer_list<std::string_view> values) {
+  for (std::string_view value : values) {
+    if (value.find('\'') != std::string_view::npos || value.find("not(@prefix") != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+pugi::xml_node find(const IndexedLookups::FirstMatch& index, const Key& key) {
+  auto found = index.find(key);
+  return found == index.end() ? pugi::xml_node() : found->second;
+}
+
+const NodeList* find_all(const IndexedLookups::AllMatches& index, const Key& key) {
+  auto found = index.find(key);
+  return found == index.end() ? nullptr : &found->second;
+}
+
+const char* control_tag(ControlBlockKind kind) { return kind == goose ? "GSEControl" : "SampledValueControl"; }
+const char* address_tag(ControlBlockKind kind) { return kind == goose ? "GSE" : "SMV"; }
+
+// Scope of an index that holds no per-node scope.
+constexpr const void* global = nullptr;
+
+// Marks a lazily built index that a duplicated attribute made unusable.
+const Key unusable_marker{reinterpret_cast<const void*>(1), {"\x01unusable"}};
+
+}  // namespace
+
+bool IndexedLookups::Key::operator==(const Key& other) const {
+  return scope == other.scope && parts[0] == other.parts[0] && parts[1] == other.parts[1] &&
+         parts[2] == other.parts[2] && parts[3] == other.parts[3];
+}
+
+std::size_t IndexedLookups::KeyHash::operator()(const Key& key) const {
+  std::size_t hash = std::hash<const void*>()(key.scope);
+  for (std::string_view part : key.parts) hash = hash * 1000003u ^ std::hash<std::string_view>()(part);
+  return hash;
+}
+
+IndexedLookups::IndexedLookups(pugi::xml_node root) : reference_(root) {
+  scl_root_ = is_element(root, "SCL") && root.parent().type() == pugi::node_document;
+  index_communication();
+  index_ieds();
+  index_templates();
+}
+
+IndexedLookups::~IndexedLookups() = default;
+
+void IndexedLookups::index_communication() {
+  if (!scl_root_) return;
+  AttributeReader read(exact_);
+  for_each_child(root(), "Communication", [&](pugi::xml_node communication) {
+    for_each_child(communication, "SubNetwork", [&](pugi::xml_node subnetwork) {
+      for_each_child(subnetwork, "ConnectedAP", [&](pugi::xml_node connected_ap) {
+        auto ied_name = read(connected_ap, "iedName");
+        auto ap_name = read(connected_ap, "apName");
+        if (!ied_name) return;
+        for (ControlBlockKind kind : {goose, sampled_values}) {
+          for_each_child(connected_ap, address_tag(kind), [&](pugi::xml_node entry) {
+            auto cb_name = read(entry, "cbName");
+            auto ld_inst = read(entry, "ldInst");
+            if (!cb_name || !ld_inst) return;
+            subscribed_addresses_[kind].try_emplace(Key{global, {*ied_name, *cb_name, *ld_inst}}, entry);
+            if (ap_name) {
+              published_addresses_[kind].try_emplace(Key{global, {*ied_name, *ap_name, *cb_name, *ld_inst}}, entry);
+            }
+          });
+        }
+      });
+    });
+  });
+}
+
+void IndexedLookups::index_ieds() {
+  AttributeReader read(exact_);
+  for_each_child(root(), "IED", [&](pugi::xml_node ied) {
+    auto ied_name = read(ied, "name");
+    if (scl_root_ && ied_name) ieds_by_name_.try_emplace(Key{global, {*ied_name}}, ied);
+    for_each_child(ied, "AccessPoint", [&](pugi::xml_node access_point) {
+      for_each_child(access_point, "Server", [&](pugi::xml_node server) {
+        for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
+          auto inst = read(ldevice, "inst");
+          if (!inst) return;
+          ied_ldevices_.try_emplace(Key{ied.internal_object(), {*inst}}, ldevice);
+          if (scl_root_ && ied_name) publisher_ldevices_.try_emplace(Key{global, {*ied_name, *inst}}, ldevice);
+        });
+      });
+    });
+  });
+}
+
+void IndexedLookups::index_templates() {
+  AttributeReader read(exact_);
+  struct Step {
+    TypeStep step;
+    const char* type_tag;
+    const char* child_tag;
+  };
+  const Step steps[] = {{TypeStep::do_of_lnode_type, "LNodeType", "DO"},
+                        {TypeStep::sdo_of_do_type, "DOType", "SDO"},
+                        {TypeStep::da_of_do_type, "DOType", "DA"},
+                        {TypeStep::bda_of_da_type, "DAType", "BDA"}};
+  for (const Step& step : steps) {
+    FirstMatch& index = type_children_[static_cast<int>(step.step)];
+    for_each_child(data_type_templates(), step.type_tag, [&](pugi::xml_node type) {
+      auto id = read(type, "id");
+      if (!id) return;
+      for_each_child(type, step.child_tag, [&](pugi::xml_node child) {
+        if (auto name = read(child, "name")) index.try_emplace(Key{global, {*id, *name}}, child);
+      });
+    });
+  }
+}
+
+const IndexedLookups::AllMatches& IndexedLookups::logical_nodes_of(pugi::xml_node ldevice) const {
+  std::lock_guard<std::mutex> lock(lazy_mutex_);
+  std::unique_ptr<AllMatches>& index = logical_nodes_[ldevice.internal_object()];
+  if (!index) {
+    index = std::make_unique<AllMatches>();
+    bool exact = true;
+    AttributeReader read(exact);
+    // Scope 0 holds the LN0 branch, scope 1 the LN branch of the union.
+    for (pugi::xml_node child = ldevice.first_child(); child; child = child.next_sibling()) {
+      const bool ln0 = is_element(child, "LN0");
+      if (!ln0 && !is_element(child, "LN")) continue;
+      auto inst = read(child, "inst");
+      auto ln_class = read(child, "lnClass");
+      std::string_view prefix = read.or_empty(child, "prefix");
+      if (!inst || !ln_class) continue;
+      (*index)[Key{ln0 ? nullptr : index.get(), {prefix, *inst, *ln_class}}].push_back(child);
+    }
+    if (!exact) (*index)[unusable_marker];
+  }
+  return *index;
+}
+
+const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_node server) const {
+  std::lock_guard<std::mutex> lock(lazy_mutex_);
+  std::unique_ptr<AllMatches>& index = server_members_[server.internal_object()];
+  if (!index) {
+    index = std::make_unique<AllMatches>();
+    bool exact = true;
+    AttributeReader read(exact);
+    for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
+      for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
+        for_each_child(ln0, "DataSet", [&](pugi::xml_node data_set) {
+          for_each_child(data_set, "FCDA", [&](pugi::xml_node member) {
+            auto ld_inst = read(member, "ldInst");
+            auto ln_class = read(member, "lnClass");
+            auto do_name = read(member, "doName");
+            read(member, "prefix");
+            read(member, "lnInst");
+            read(member, "daName");
+            if (ld_inst && ln_class && do_name) (*index)[Key{global, {*ld_inst, *ln_class, *do_name}}].push_back(member);
+          });
+        });
+      });
+    });
+    if (!exact) (*index)[unusable_marker];
+  }
+  return *index;
+}
+
+pugi::xml_node IndexedLookups::ied_by_name(const std::string& name) const {
+  if (!exact_ || needs_query({name})) return reference_.ied_by_name(name);
+  return find(ieds_by_name_, Key{global, {name}});
+}
+
+NodeList IndexedLookups::published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const {
+  NodeList blocks;
+  for_each_child(access_point, "Server", [&](pugi::xml_node server) {
+    for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
+      for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
+        for_each_child(ln0, control_tag(kind), [&](pugi::xml_node block) { blocks.push_back(block); });
+      });
+    });
+  });
+  return blocks;
+}
+
+pugi::xml_node IndexedLookups::published_address(const std::string& ied_name, const std::string& ap_name,
+                                                 const std::string& cb_name, const std::string& ld_inst,
+                                                 ControlBlockKind kind) const {
+  if (!exact_ || needs_query({ied_name, ap_name, cb_name, ld_inst})) {
+    return reference_.published_address(ied_name, ap_name, cb_name, ld_inst, kind);
+  }
+  return find(published_addresses_[kind], Key{global, {ied_name, ap_name, cb_name, ld_inst}});
+}
+
+pugi::xml_node IndexedLookups::data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const {
+  for (pugi::xml_node child = ln0.first_child(); child; child = child.next_sibling()) {
+    if (is_element(child, "DataSet") && attribute_equals(child, "name", name)) return child;
+  }
+  return {};
+}
+
+pugi::xml_node IndexedLookups::data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const {
+  for (pugi::xml_node ln0 = ldevice.first_child(); ln0; ln0 = ln0.next_sibling()) {
+    if (!is_element(ln0, "LN0")) continue;
+    if (pugi::xml_node data_set = data_set_in_ln0(ln0, name)) return data_set;
+  }
+  return {};
+}
+
+pugi::xml_node IndexedLookups::instance_doi(pugi::xml_node ldevice, const std::string& prefix,
+                                            const std::string& ln_inst, const std::string& ln_class,
+                                            const std::string& do_name) const {
+  if (needs_query({prefix, ln_inst, ln_class, do_name})) {
+    return reference_.instance_doi(ldevice, prefix, ln_inst, ln_class, do_name);
+  }
+  const AllMatches& index = logical_nodes_of(ldevice);
+  if (index.count(unusable_marker)) return reference_.instance_doi(ldevice, prefix, ln_inst, ln_class, do_name);
+  for (const void* branch : {static_cast<const void*>(nullptr), static_cast<const void*>(&index)}) {
+    if (const NodeList* nodes = find_all(index, Key{branch, {prefix, ln_inst, ln_class}})) {
+      for (pugi::xml_node logical_node : *nodes) {
+        if (pugi::xml_node doi = doi_by_name(logical_node, do_name)) return doi;
+      }
+    }
+  }
+  return {};
+}
+
+pugi::xml_node IndexedLookups::logical_node(pugi::xml_node ldevice, const std::string& prefix,
+                                            const std::string& ln_inst, const std::string& ln_class) const {
+  if (needs_query({prefix, ln_inst, ln_class})) return reference_.logical_node(ldevice, prefix, ln_inst, ln_class);
+  const AllMatches& index = logical_nodes_of(ldevice);
+  if (index.count(unusable_marker)) return reference_.logical_node(ldevice, prefix, ln_inst, ln_class);
+  for (const void* branch : {static_cast<const void*>(nullptr), static_cast<const void*>(&index)}) {
+    if (const NodeList* nodes = find_all(index, Key{branch, {prefix, ln_inst, ln_class}})) return nodes->front();
+  }
+  return {};
+}
+
+pugi::xml_node IndexedLookups::instance_path(pugi::xml_node start, const std::vector<std::string>& sdi_names,
+                                             const std::string* dai_name) const {
+  if (!start) return {};
+  const std::size_t steps = sdi_names.size() + (dai_name ? 1 : 0);
+  if (steps == 0) return start;
+  // Depth-first in document order: the first node the path selects.
+  struct Frame {
+    pugi::xml_node next;
+    std::size_t depth;
+  };
+  std::vector<Frame> stack{{start.first_child(), 0}};
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    pugi::xml_node child = frame.next;
+    if (!child) {
+      stack.pop_back();
+      continue;
+    }
+    frame.next = child.next_sibling();
+    const std::size_t depth = frame.depth;
+    const bool last = depth + 1 == steps;
+    const bool dai_step = last && dai_name;
+    const std::string& name = dai_step ? *dai_name : sdi_names[depth];
+    if (!is_element(child, dai_step ? "DAI" : "SDI") || !attribute_equals(child, "name", name)) continue;
+    if (last) return child;
+    stack.push_back({child.first_child(), depth + 1});
+  }
+  return {};
+}
+
+pugi::xml_node IndexedLookups::type_child(TypeStep step, const std::string& type_id, const std::string& name) const {
+  if (!exact_ || needs_query({type_id, name})) return reference_.type_child(step, type_id, name);
+  return find(type_children_[static_cast<int>(step)], Key{global, {type_id, name}});
+}
+
+NodeList IndexedLookups::inputs(pugi::xml_node ied) const {
+  NodeList found;
+  for_each_child(ied, "AccessPoint", [&](pugi::xml_node access_point) {
+    for_each_child(access_point, "Server", [&](pugi::xml_node server) {
+      for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
+        for (pugi::xml_node ln = ldevice.first_child(); ln; ln = ln.next_sibling()) {
+          if (!is_element(ln, "LN0") && !is_element(ln, "LN")) continue;
+          for_each_child(ln, "Inputs", [&](pugi::xml_node inputs) {
+            for_each_child(inputs, "ExtRef", [&](pugi::xml_node ext_ref) {
+              // @intAddr!='': some intAddr attribute with a value other than empty.
+              for (pugi::xml_attribute a = ext_ref.first_attribute(); a; a = a.next_attribute()) {
+                if (std::strcmp(a.name(), "intAddr") == 0 && *a.value() != '\0') {
+                  found.push_back(ext_ref);
+                  break;
+                }
+              }
+            });
+          });
+        }
+      });
+    });
+  });
+  return found;
+}
+
+pugi::xml_node IndexedLookups::publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const {
+  if (!exact_ || needs_query({ied_name, ld_inst})) return reference_.publisher_ldevice(ied_name, ld_inst);
+  return find(publisher_ldevices_, Key{global, {ied_name, ld_inst}});
+}
+
+NodeList IndexedLookups::input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
+                                       const std::string& ln_class, const std::string& ln_inst,
+                                       const std::string& do_name, const std::string& da_name) const {
+  if (needs_query({ld_inst, prefix, ln_class, ln_inst, do_name, da_name})) {
+    return reference_.input_members(ldevice, ld_inst, prefix, ln_class, ln_inst, do_name, da_name);
+  }
+  const AllMatches& index = members_of_server(ldevice.parent());
+  if (index.count(unusable_marker)) {
+    return reference_.input_members(ldevice, ld_inst, prefix, ln_class, ln_inst, do_name, da_name);
+  }
+  NodeList members;
+  const NodeList* candidates = find_all(index, Key{global, {ld_inst, ln_class, do_name}});
+  if (!candidates) return members;
+  for (pugi::xml_node member : *candidates) {
+    pugi::xml_attribute member_prefix = member.attribute("prefix");
+    pugi::xml_attribute member_ln_inst = member.attribute("lnInst");
+    // Empty prefix and lnInst also match missing ones; an empty daName matches any.
+    if (prefix != member_prefix.as_string("")) continue;
+    if (ln_inst != member_ln_inst.as_string("")) continue;
+    if (!da_name.empty()) {
+      pugi::xml_attribute member_da_name = member.attribute("daName");
+      if (!member_da_name || da_name != member_da_name.value()) continue;
+    }
+    members.push_back(member);
+  }
+  return members;
+}
+
+pugi::xml_node IndexedLookups::control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
+                                                          const std::string& data_set_name) const {
+  if (needs_query({data_set_name})) return reference_.control_block_for_data_set(ldevice, kind, data_set_name);
+  auto in_ldevice = [&](pugi::xml_node device) -> pugi::xml_node {
+    for (pugi::xml_node ln0 = device.first_child(); ln0; ln0 = ln0.next_sibling()) {
+      if (!is_element(ln0, "LN0")) continue;
+      for (pugi::xml_node block = ln0.first_child(); block; block = block.next_sibling()) {
+        if (is_element(block, control_tag(kind)) && attribute_equals(block, "datSet", data_set_name)) return block;
+      }
+    }
+    return {};
+  };
+  if (pugi::xml_node block = in_ldevice(ldevice)) return block;
+  for (pugi::xml_node device = ldevice.parent().first_child(); device; device = device.next_sibling()) {
+    if (!is_element(device, "LDevice")) continue;
+    if (pugi::xml_node block = in_ldevice(device)) return block;
+  }
+  return {};
+}
+
+pugi::xml_node IndexedLookups::subscribed_address(const std::string& ied_name, const std::string& cb_name,
+                                                  const std::string& ld_inst, ControlBlockKind kind) const {
+  if (!exact_ || needs_query({ied_name, cb_name, ld_inst})) {
+    return reference_.subscribed_address(ied_name, cb_name, ld_inst, kind);
+  }
+  return find(subscribed_addresses_[kind], Key{global, {ied_name, cb_name, ld_inst}});
+}
+
+pugi::xml_node IndexedLookups::ied_ldevice(pugi::xml_node ied, const std::string& inst) const {
+  if (!exact_ || needs_query({inst})) return reference_.ied_ldevice(ied, inst);
+  return find(ied_ldevices_, Key{ied.internal_object(), {inst}});
+}
+
+pugi::xml_node IndexedLookups::doi_by_name(pugi::xml_node logical_node, const std::string& name) const {
+  for (pugi::xml_node child = logical_node.first_child(); child; child = child.next_sibling()) {
+    if (is_element(child, "DOI") && attribute_equals(child, "name", name)) return child;
+  }
+  return {};
+}
+
+}  // namespace ccdcrc

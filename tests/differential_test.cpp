@@ -1,0 +1,74 @@
+// The indexed lookups must build exactly the CCDs that the defining queries
+// build, for every IED of every SCD we have.
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "support/nodes.h"
+#include "test_support.h"
+
+namespace ccdcrc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> scl_files_in(const fs::path& directory) {
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(directory, error)) {
+    const std::string extension = entry.path().extension().string();
+    if (extension == ".scd" || extension == ".xml" || extension == ".cid" || extension == ".icd" ||
+        extension == ".iid" || extension == ".ssd" || extension == ".sed") {
+      files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::ptrdiff_t position(pugi::xml_node node, const std::vector<pugi::xml_node>& nodes) {
+  return std::find(nodes.begin(), nodes.end(), node) - nodes.begin();
+}
+
+// Compares every IED's CCD, as built and as measured, between both lookup modes.
+// Returns the number of IEDs compared.
+int expect_same_ccds(const fs::path& file) {
+  std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, LookupMode::indexed);
+  std::unique_ptr<Scd> reference = Scd::load(file.string(), nullptr, LookupMode::queries);
+  EXPECT_EQ(!fast, !reference) << file;
+  if (!fast || !reference) return 0;
+  const std::vector<pugi::xml_node> fast_ieds = fast->ieds();
+  const std::vector<pugi::xml_node> reference_ieds = reference->ieds();
+  EXPECT_EQ(fast_ieds.size(), reference_ieds.size());
+  for (std::size_t i = 0; i < fast_ieds.size() && i < reference_ieds.size(); ++i) {
+    std::unique_ptr<Ccd> expected = build_ied_ccd(*reference, reference_ieds[i]);
+    std::unique_ptr<Ccd> actual = build_ied_ccd(*fast, fast_ieds[i]);
+    EXPECT_EQ(actual->nothing_found, expected->nothing_found) << file << " IED #" << i;
+    EXPECT_EQ(serialise(actual->document), serialise(expected->document)) << file << " IED #" << i;
+    finish_ccd(expected->root);
+    finish_ccd(actual->root);
+    EXPECT_EQ(ccd_crc_text(actual->document), ccd_crc_text(expected->document)) << file << " IED #" << i;
+    const std::string name = attr(fast_ieds[i], "name");
+    EXPECT_EQ(position(fast->find_ied(name), fast_ieds), position(reference->find_ied(name), reference_ieds))
+        << file << " IED " << name;
+  }
+  return static_cast<int>(fast_ieds.size());
+}
+
+TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnFixtures) {
+  int compared = 0;
+  for (const fs::path& file : scl_files_in(CCDCRC_TEST_DATA)) compared += expect_same_ccds(file);
+  for (const fs::path& file : scl_files_in(CCDCRC_EXAMPLES)) compared += expect_same_ccds(file);
+  EXPECT_GT(compared, 0);
+}
+
+TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnPublicFiles) {
+  if (!fs::is_directory(corpus_dir())) GTEST_SKIP() << "no public SCL files at " << corpus_dir();
+  int compared = 0;
+  for (const fs::path& file : scl_files_in(corpus_dir())) compared += expect_same_ccds(file);
+  EXPECT_GT(compared, 0);
+}
+
+}  // namespace
+}  // namespace ccdcrc::testing
