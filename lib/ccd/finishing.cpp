@@ -22,8 +22,8 @@ void finish_ccd(pugi::xml_node ccd_root) {
     const std::string btype = attr(member, "bType");
     member.remove_attributes();
     if (!btype.empty()) member.append_attribute("bType").set_value(btype.c_str());
-    for (const pugi::xpath_node& int_addr : select(member, query::int_addr_children)) {
-      int_addr.node().remove_attribute("desc");
+    for (pugi::xml_node int_addr : member.children("intAddr")) {
+      if (int_addr.type() == pugi::node_element) int_addr.remove_attribute("desc");
     }
   }
 }

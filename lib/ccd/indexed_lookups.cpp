@@ -218,6 +218,30 @@ const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_no
   return *index;
 }
 
+const IndexedLookups::FirstMatch& IndexedLookups::control_blocks_of_server(pugi::xml_node server) const {
+  std::lock_guard<std::mutex> lock(lazy_mutex_);
+  std::unique_ptr<FirstMatch>& index = server_control_blocks_[server.internal_object()];
+  if (!index) {
+    index = std::make_unique<FirstMatch>();
+    bool exact = true;
+    AttributeReader read(exact);
+    for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
+      for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
+        for (ControlBlockKind kind : {goose, sampled_values}) {
+          for_each_child(ln0, control_tag(kind), [&](pugi::xml_node block) {
+            auto data_set = read(block, "datSet");
+            if (!data_set) return;
+            index->try_emplace(Key{ldevice.internal_object(), {control_tag(kind), *data_set}}, block);
+            index->try_emplace(Key{global, {control_tag(kind), *data_set}}, block);
+          });
+        }
+      });
+    });
+    if (!exact) (*index)[unusable_marker];
+  }
+  return *index;
+}
+
 pugi::xml_node IndexedLookups::ied_by_name(const std::string& name) const {
   if (!exact_ || needs_query({name})) return reference_.ied_by_name(name);
   return find(ieds_by_name_, Key{global, {name}});
@@ -384,21 +408,11 @@ NodeList IndexedLookups::input_members(pugi::xml_node ldevice, const std::string
 pugi::xml_node IndexedLookups::control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
                                                           const std::string& data_set_name) const {
   if (needs_query({data_set_name})) return reference_.control_block_for_data_set(ldevice, kind, data_set_name);
-  auto in_ldevice = [&](pugi::xml_node device) -> pugi::xml_node {
-    for (pugi::xml_node ln0 = device.first_child(); ln0; ln0 = ln0.next_sibling()) {
-      if (!is_element(ln0, "LN0")) continue;
-      for (pugi::xml_node block = ln0.first_child(); block; block = block.next_sibling()) {
-        if (is_element(block, control_tag(kind)) && attribute_equals(block, "datSet", data_set_name)) return block;
-      }
-    }
-    return {};
-  };
-  if (pugi::xml_node block = in_ldevice(ldevice)) return block;
-  for (pugi::xml_node device = ldevice.parent().first_child(); device; device = device.next_sibling()) {
-    if (!is_element(device, "LDevice")) continue;
-    if (pugi::xml_node block = in_ldevice(device)) return block;
-  }
-  return {};
+  const FirstMatch& index = control_blocks_of_server(ldevice.parent());
+  if (index.count(unusable_marker)) return reference_.control_block_for_data_set(ldevice, kind, data_set_name);
+  // First in the logical device's own LN0, else in any LN0 of the server.
+  pugi::xml_node block = find(index, Key{ldevice.internal_object(), {control_tag(kind), data_set_name}});
+  return block ? block : find(index, Key{global, {control_tag(kind), data_set_name}});
 }
 
 pugi::xml_node IndexedLookups::subscribed_address(const std::string& ied_name, const std::string& cb_name,

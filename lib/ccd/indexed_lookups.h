@@ -65,6 +65,7 @@ class IndexedLookups final : public ScdLookups {
   void index_templates();
   const AllMatches& logical_nodes_of(pugi::xml_node ldevice) const;
   const AllMatches& members_of_server(pugi::xml_node server) const;
+  const FirstMatch& control_blocks_of_server(pugi::xml_node server) const;
 
   QueryLookups reference_;  // answers whatever the indexes cannot answer exactly
   bool exact_ = true;       // false when the document defeats the indexes
@@ -80,6 +81,7 @@ class IndexedLookups final : public ScdLookups {
   mutable std::mutex lazy_mutex_;
   mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> logical_nodes_;
   mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> server_members_;
+  mutable std::unordered_map<const void*, std::unique_ptr<FirstMatch>> server_control_blocks_;
 };
 
 }  // namespace ccdcrc

@@ -70,7 +70,6 @@ inline constexpr const char* inputs = "./AccessPoint/Server/LDevice/*[self::LN0 
 inline constexpr const char* own_address = "./Address";
 inline constexpr const char* published_members = "./GOOSEPUB/GOCBref/DataSet/FCDA|./SVPUB/SMVCBref/DataSet/FCDA";
 inline constexpr const char* subscribed_members = "./GOOSESUB/GOCBref/DataSet/FCDA|./SVSUB/SMVCBref/DataSet/FCDA";
-inline constexpr const char* int_addr_children = "./intAddr";
 }  // namespace query
 
 }  // namespace ccdcrc
