@@ -2,6 +2,7 @@
 // build, for every IED of every SCD we have.
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -68,6 +69,23 @@ TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnPublicFiles) {
   int compared = 0;
   for (const fs::path& file : scl_files_in(corpus_dir())) compared += expect_same_ccds(file);
   EXPECT_GT(compared, 0);
+}
+
+// Generated stations with every unusual construct the generator knows, in
+// several random arrangements.
+TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnGeneratedStations) {
+  const fs::path generator = fs::path(CCDCRC_BENCH) / "gen_scd.py";
+  if (std::system("python3 --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is needed to generate stations";
+  ScratchDir scratch;
+  int compared = 0;
+  for (int seed = 1; seed <= 6; ++seed) {
+    const fs::path file = scratch.path() / ("odd" + std::to_string(seed) + ".scd");
+    const std::string command = "python3 '" + generator.string() + "' --quiet --odd --ieds 10 --lns-per-ld 12 --seed " +
+                                std::to_string(seed) + " '" + file.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    compared += expect_same_ccds(file);
+  }
+  EXPECT_GE(compared, 60);
 }
 
 }  // namespace
