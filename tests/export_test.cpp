@@ -2,10 +2,14 @@
 // descriptions included), closed by a CRC element that carries the CRC of the
 // finished copy and the local time of the export.
 
-#include <unistd.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -78,7 +82,27 @@ std::string with_crc_element(std::string built, const std::string& crc) {
 
 // ---------------------------------------------------------------------------
 
+// Sets a time zone for the life of the object, so that local time and UTC differ.
+class TimeZone {
+ public:
+  explicit TimeZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) saved_ = old;
+    had_ = std::getenv("TZ") != nullptr;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~TimeZone() {
+    if (had_) ::setenv("TZ", saved_.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
+  }
+
+ private:
+  std::string saved_;
+  bool had_ = false;
+};
+
 TEST(Export, FileIsTheBuiltCcdClosedByItsCrc) {
+  TimeZone zone("XST-05:30");  // UTC+5:30
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);
   ScratchDir dir;
@@ -243,19 +267,50 @@ TEST(Export, FailedWriteLeavesTargetAndDirectoryAsTheyWere) {
   EXPECT_EQ(read_file(blocked / "SUB.ccd" / "keep"), "keep");
 }
 
+// Makes a directory read-only for the life of the object. Permissions do not
+// stop root; the immutable flag does, where the file system supports it.
+class LockedDirectory {
+ public:
+  explicit LockedDirectory(const fs::path& path) : path_(path) {
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access(path_.c_str(), W_OK) != 0) {
+      locked_ = true;
+    } else if (set_immutable(true)) {
+      immutable_ = locked_ = true;
+    }
+  }
+  ~LockedDirectory() {
+    if (immutable_) set_immutable(false);
+    fs::permissions(path_, fs::perms::owner_all);
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  bool set_immutable(bool on) const {
+    int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+      done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+  }
+
+  fs::path path_;
+  bool locked_ = false;
+  bool immutable_ = false;
+};
+
 TEST(Export, ReadOnlyDirectoryKeepsItsExistingFile) {
   ScratchDir dir;
   const fs::path locked = dir.path() / "locked";
   fs::create_directory(locked);
   write_file(locked / "SUB.ccd", "old export");
-  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-  struct Restore {
-    fs::path path;
-    ~Restore() { fs::permissions(path, fs::perms::owner_all); }
-  } restore{locked};
-  if (::access(locked.c_str(), W_OK) == 0) {
-    GTEST_SKIP() << "permissions do not stop this user from writing (running as root)";
-  }
+  LockedDirectory lock(locked);
+  if (!lock.locked()) GTEST_SKIP() << "cannot make a directory read-only for this user on this file system";
 
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);

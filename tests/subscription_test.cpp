@@ -239,6 +239,8 @@ TEST(SubscribedCcd, ControlBlockSearchAndSeenLists) {
 // name: the member found first lies in A's data set DS, but B's LN0 has a
 // control block (without a name) for a data set of that name, so that one is
 // referenced and B's DS is written; A's control block ca never appears.
+// Members keep every attribute of their own (desc and dU too); a member's own
+// bType gives way to the resolved one only when daName is set.
 
 TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
   auto scd = load_fixture("sub_dsname.scd");
@@ -257,11 +259,19 @@ TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
 				<FCDA bType="BOOLEAN" daName="stVal" doName="Y" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
 					<intAddr desc="" name="NULL" />
 				</FCDA>
+				<FCDA bType="Own" dU="u" desc="own" doName="Z" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
+					<intAddr desc="" name="NULL" />
+				</FCDA>
+				<FCDA bType="BOOLEAN" daName="stVal" doName="Z" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
+					<intAddr desc="" name="NULL" />
+				</FCDA>
 			</DataSet>
 		</GOCBref>
 	</GOOSESUB>
 </IED>
 )ccd");
+  // The member's own bType survives the finishing pass when no daName replaced it.
+  EXPECT_NE(built_ccd(*scd, "SUB5", true).find("\t\t\t\t<FCDA bType=\"Own\">\n"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
@@ -281,6 +291,8 @@ TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
 //     piece is ignored.
 // A7: the only input for it has an apostrophe in doName and finds nothing,
 //     without stopping the build.
+// A8: an LN that is also named LLN0 (placed after the LN0) is a candidate
+//     before the LN0: both fill the intAddr, the LN first.
 
 TEST(SubscribedCcd, InternalAddresses) {
   auto scd = load_fixture("sub_addr.scd");
@@ -329,6 +341,16 @@ TEST(SubscribedCcd, InternalAddresses) {
 				</FCDA>
 				<FCDA bType="BOOLEAN" daName="stVal" doName="A7" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
 					<intAddr desc="" name="NULL" />
+				</FCDA>
+				<FCDA bType="BOOLEAN" daName="stVal" doName="A8" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
+					<intAddr desc="ln y" name="S/LLN0.Y" desc="ln0 y" name="S/LLN0.Y">
+						<DOI name="Y">
+							<DAI name="fromLN" />
+						</DOI>
+						<DOI name="Y">
+							<DAI name="fromLN0" />
+						</DOI>
+					</intAddr>
 				</FCDA>
 			</DataSet>
 		</GOCBref>
