@@ -10,15 +10,7 @@ namespace {
 using Key = IndexedLookups::Key;
 
 bool is_element(pugi::xml_node node, const char* name) {
-  return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
-}
-
-// Calls `visit` for each element child with this name, in document order.
-template <typename Visit>
-void for_each_child(pugi::xml_node parent, const char* name, Visit visit) {
-  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-    if (is_element(child, name)) visit(child);
-  }
+  return std::strcmp(node.name(), name) == 0 && node.type() == pugi::node_element;
 }
 
 // XPath's @name='value': true when any attribute of that name has the value.
@@ -27,6 +19,23 @@ bool attribute_equals(pugi::xml_node node, const char* name, std::string_view va
     if (std::strcmp(a.name(), name) == 0 && value == a.value()) return true;
   }
   return false;
+}
+
+// Calls `visit` for each element child with this name, in document order.
+// The name is matched inside pugixml; only matches pay for the type test.
+template <typename Visit>
+void for_each_child(pugi::xml_node parent, const char* name, Visit visit) {
+  for (pugi::xml_node child : parent.children(name)) {
+    if (child.type() == pugi::node_element) visit(child);
+  }
+}
+
+// The first element child with this name whose attribute `key` equals `value`.
+pugi::xml_node first_child_with(pugi::xml_node parent, const char* name, const char* key, std::string_view value) {
+  for (pugi::xml_node child : parent.children(name)) {
+    if (child.type() == pugi::node_element && attribute_equals(child, key, value)) return child;
+  }
+  return {};
 }
 
 // Reads attributes for an index key. Missing ones are remembered, and a name
@@ -269,15 +278,12 @@ pugi::xml_node IndexedLookups::published_address(const std::string& ied_name, co
 }
 
 pugi::xml_node IndexedLookups::data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const {
-  for (pugi::xml_node child = ln0.first_child(); child; child = child.next_sibling()) {
-    if (is_element(child, "DataSet") && attribute_equals(child, "name", name)) return child;
-  }
-  return {};
+  return first_child_with(ln0, "DataSet", "name", name);
 }
 
 pugi::xml_node IndexedLookups::data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const {
-  for (pugi::xml_node ln0 = ldevice.first_child(); ln0; ln0 = ln0.next_sibling()) {
-    if (!is_element(ln0, "LN0")) continue;
+  for (pugi::xml_node ln0 : ldevice.children("LN0")) {
+    if (ln0.type() != pugi::node_element) continue;
     if (pugi::xml_node data_set = data_set_in_ln0(ln0, name)) return data_set;
   }
   return {};
@@ -353,7 +359,8 @@ NodeList IndexedLookups::inputs(pugi::xml_node ied) const {
     for_each_child(access_point, "Server", [&](pugi::xml_node server) {
       for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
         for (pugi::xml_node ln = ldevice.first_child(); ln; ln = ln.next_sibling()) {
-          if (!is_element(ln, "LN0") && !is_element(ln, "LN")) continue;
+          const char* name = ln.name();
+          if ((std::strcmp(name, "LN") != 0 && std::strcmp(name, "LN0") != 0) || ln.type() != pugi::node_element) continue;
           for_each_child(ln, "Inputs", [&](pugi::xml_node inputs) {
             for_each_child(inputs, "ExtRef", [&](pugi::xml_node ext_ref) {
               // @intAddr!='': some intAddr attribute with a value other than empty.
@@ -429,10 +436,7 @@ pugi::xml_node IndexedLookups::ied_ldevice(pugi::xml_node ied, const std::string
 }
 
 pugi::xml_node IndexedLookups::doi_by_name(pugi::xml_node logical_node, const std::string& name) const {
-  for (pugi::xml_node child = logical_node.first_child(); child; child = child.next_sibling()) {
-    if (is_element(child, "DOI") && attribute_equals(child, "name", name)) return child;
-  }
-  return {};
+  return first_child_with(logical_node, "DOI", "name", name);
 }
 
 }  // namespace ccdcrc

@@ -7,8 +7,8 @@ namespace ccdcrc {
 
 std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name) {
   std::vector<pugi::xml_node> elements;
-  for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
-    if (child.type() == pugi::node_element && name == child.name()) elements.push_back(child);
+  for (pugi::xml_node child : parent.children(name.c_str())) {
+    if (child.type() == pugi::node_element) elements.push_back(child);
   }
   return elements;
 }
