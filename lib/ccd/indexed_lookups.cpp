@@ -439,4 +439,24 @@ pugi::xml_node IndexedLookups::doi_by_name(pugi::xml_node logical_node, const st
   return first_child_with(logical_node, "DOI", "name", name);
 }
 
+NodeList IndexedLookups::logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const {
+  std::lock_guard<std::mutex> lock(lazy_mutex_);
+  auto& names = ln_names_[ldevice.internal_object()];
+  if (!names) {
+    names = std::make_unique<std::unordered_map<std::string, NodeList>>();
+    auto add = [&](pugi::xml_node ln) {
+      std::string ln_name = ln.attribute("prefix").as_string("");
+      ln_name += ln.attribute("lnClass").as_string("");
+      ln_name += ln.attribute("inst").as_string("");
+      (*names)[std::move(ln_name)].push_back(ln);
+    };
+    for_each_child(ldevice, "LN", add);
+    // Only an element can hold the DOI sought; a processing instruction of that name holds none.
+    pugi::xml_node ln0 = ldevice.child("LN0");
+    if (ln0.type() == pugi::node_element) add(ln0);
+  }
+  auto found = names->find(name);
+  return found == names->end() ? NodeList() : found->second;
+}
+
 }  // namespace ccdcrc

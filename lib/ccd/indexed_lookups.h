@@ -46,6 +46,7 @@ class IndexedLookups final : public ScdLookups {
                                     const std::string& ld_inst, ControlBlockKind kind) const override;
   pugi::xml_node ied_ldevice(pugi::xml_node ied, const std::string& inst) const override;
   pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const override;
+  NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const override;
 
   // Up to four attribute values, and the node they are looked up under.
   struct Key {
@@ -82,6 +83,7 @@ class IndexedLookups final : public ScdLookups {
   mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> logical_nodes_;
   mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> server_members_;
   mutable std::unordered_map<const void*, std::unique_ptr<FirstMatch>> server_control_blocks_;
+  mutable std::unordered_map<const void*, std::unique_ptr<std::unordered_map<std::string, NodeList>>> ln_names_;
 };
 
 }  // namespace ccdcrc

@@ -1,6 +1,7 @@
 #include "ccd/lookups.h"
 
 #include "ccd/queries.h"
+#include "support/nodes.h"
 #include "support/text.h"
 
 namespace ccdcrc {
@@ -116,6 +117,18 @@ pugi::xml_node QueryLookups::ied_ldevice(pugi::xml_node ied, const std::string& 
 
 pugi::xml_node QueryLookups::doi_by_name(pugi::xml_node logical_node, const std::string& name) const {
   return select_first(logical_node, format_query(query::doi_by_name, {name}));
+}
+
+NodeList QueryLookups::logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const {
+  NodeList candidates = child_elements(ldevice, "LN");
+  candidates.push_back(ldevice.child("LN0"));
+  NodeList named;
+  for (pugi::xml_node candidate : candidates) {
+    if (attr(candidate, "prefix") + attr(candidate, "lnClass") + attr(candidate, "inst") == name) {
+      named.push_back(candidate);
+    }
+  }
+  return named;
 }
 
 }  // namespace ccdcrc

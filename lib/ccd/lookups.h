@@ -89,6 +89,10 @@ class ScdLookups {
 
   // The first DOI child of a logical node with this name.
   virtual pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const = 0;
+
+  // The logical nodes of a device whose prefix + lnClass + inst is `name`:
+  // its LN elements in document order, then its first child named LN0.
+  virtual NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const = 0;
 };
 
 // Answers every lookup by running its XPath query on the document.
@@ -123,6 +127,7 @@ class QueryLookups final : public ScdLookups {
                                     const std::string& ld_inst, ControlBlockKind kind) const override;
   pugi::xml_node ied_ldevice(pugi::xml_node ied, const std::string& inst) const override;
   pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const override;
+  NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const override;
 
  private:
   pugi::xml_node root_;

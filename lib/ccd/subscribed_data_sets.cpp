@@ -58,10 +58,8 @@ void map_input(const ScdLookups& scd, pugi::xml_node member, pugi::xml_node subs
   }
   const bool names_doi = pieces.size() == 2;
 
-  NodeList candidates = child_elements(ldevice, "LN");
-  candidates.push_back(ldevice.child("LN0"));
-  for (pugi::xml_node candidate : candidates) {
-    if (attr(candidate, "prefix") + attr(candidate, "lnClass") + attr(candidate, "inst") != reference->ln_name) continue;
+  // Every logical node of that name, not just the first.
+  for (pugi::xml_node candidate : scd.logical_nodes_named(ldevice, reference->ln_name)) {
     pugi::xml_node doi = scd.doi_by_name(candidate, doi_name);
     if (!doi) continue;
     if (names_doi) {

@@ -1,9 +1,25 @@
 #include "support/nodes.h"
 
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace ccdcrc {
+
+std::string& AttributeMap::operator[](std::string_view name) {
+  auto place = std::lower_bound(entries_.begin(), entries_.end(), name,
+                                [](const Entry& entry, std::string_view key) { return entry.first < key; });
+  if (place == entries_.end() || place->first != name) place = entries_.emplace(place, std::string(name), std::string());
+  return place->second;
+}
+
+const std::string& AttributeMap::at(std::string_view name) const {
+  auto place = std::lower_bound(entries_.begin(), entries_.end(), name,
+                                [](const Entry& entry, std::string_view key) { return entry.first < key; });
+  if (place == entries_.end() || place->first != name) throw std::out_of_range("no attribute " + std::string(name));
+  return place->second;
+}
 
 std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name) {
   std::vector<pugi::xml_node> elements;

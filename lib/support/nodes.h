@@ -3,16 +3,33 @@
 // The copies decide how SCD content looks in the CCD, and so part of every CRC:
 // attribute order, the attributes and elements left out, and the text kept.
 
-#include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <pugixml.hpp>
 
 namespace ccdcrc {
 
-// Attribute name -> value, in byte-wise name order (upper case before lower case).
-using AttributeMap = std::map<std::string, std::string>;
+// Attribute name -> value, in byte-wise name order (upper case before lower
+// case). A handful of entries: a sorted vector beats a tree here.
+class AttributeMap {
+ public:
+  using Entry = std::pair<std::string, std::string>;
+
+  // The value of `name`, inserted empty in its place when missing.
+  std::string& operator[](std::string_view name);
+  const std::string& at(std::string_view name) const;
+
+  std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
+  std::vector<Entry>::const_iterator end() const { return entries_.end(); }
+  bool empty() const { return entries_.empty(); }
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  std::vector<Entry> entries_;
+};
 
 // Direct element children with exactly this name, in document order.
 std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name);
