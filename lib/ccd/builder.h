@@ -55,6 +55,12 @@ void add_subscribed_address(const ScdLookups& scd, pugi::xml_node reference, con
                             const std::string& cb_name, const std::string& ld_inst, ControlBlockKind kind);
 void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
                              pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs);
+// The two halves of it: the publisher's data set with its members' attributes,
+// which is the same for every subscriber, and the intAddr children of the members.
+void add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node reference,
+                            const std::string& data_set_name);
+void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
+                            pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs);
 
 // Reduces a built CCD to what its CRC covers.
 void finish_ccd(pugi::xml_node ccd_root);

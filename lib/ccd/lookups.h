@@ -3,6 +3,7 @@
 // QueryLookups answers each one with the XPath query that defines it; a faster
 // implementation must return the very same nodes in the very same order.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,16 @@ class ScdLookups {
 
   // The first DOI child of a logical node with this name.
   virtual pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const = 0;
+
+  // Appends to `target` what `build` appends to the node it is given. The
+  // content must depend on the SCD and on (`node`, `detail`) alone, so that an
+  // implementation may build it once and append copies.
+  virtual void append_shared(pugi::xml_node node, const std::string& detail, pugi::xml_node target,
+                             const std::function<void(pugi::xml_node)>& build) const {
+    (void)node;
+    (void)detail;
+    build(target);
+  }
 
   // The logical nodes of a device whose prefix + lnClass + inst is `name`:
   // its LN elements in document order, then its first child named LN0.

@@ -51,9 +51,14 @@ void add_subscribed_control_blocks(const NodeList& members, pugi::xml_node secti
 
     pugi::xml_node reference = section.append_child(reference_element(kind));
     reference.append_attribute("name").set_value(reference_text.c_str());
-    copy_element_tree(reference, control_block);
-    add_subscribed_address(scd, reference, ied_name, cb_name, ld_inst, kind);
-    add_subscribed_data_set(scd, ldevice, subscriber_ied, reference, found_data_sets[i], inputs);
+    // Everything but the intAddr children is the same for every subscriber.
+    const std::string& data_set_name = found_data_sets[i];
+    scd.append_shared(control_block, data_set_name, reference, [&](pugi::xml_node target) {
+      copy_element_tree(target, control_block);
+      add_subscribed_address(scd, target, ied_name, cb_name, ld_inst, kind);
+      add_publisher_data_set(scd, ldevice, target, data_set_name);
+    });
+    bind_subscriber_inputs(scd, ldevice, subscriber_ied, reference, data_set_name, inputs);
   }
 }
 

@@ -78,15 +78,19 @@ void map_input(const ScdLookups& scd, pugi::xml_node member, pugi::xml_node subs
 
 void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
                              pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs) {
+  add_publisher_data_set(scd, publisher_ldevice, reference, data_set_name);
+  bind_subscriber_inputs(scd, publisher_ldevice, subscriber_ied, reference, data_set_name, inputs);
+}
+
+void add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node reference,
+                            const std::string& data_set_name) {
   pugi::xml_node source = scd.data_set_in_ldevice(publisher_ldevice, data_set_name);
   if (!source) return;
   pugi::xml_node data_set = reference.append_child("DataSet");
   copy_attributes(source, data_set);
-  const std::string publisher_name = attr(publisher_ldevice.parent().parent().parent(), "name");
 
   for (pugi::xml_node member : child_elements(source, "FCDA")) {
     const std::string prefix = attr(member, "prefix");
-    const std::string ld_inst = attr(member, "ldInst");
     const std::string ln_inst = attr(member, "lnInst");
     const std::string ln_class = attr(member, "lnClass");
     const std::string do_name = attr(member, "doName");
@@ -114,11 +118,24 @@ void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_lde
       }
     }
     append_attributes(fcda, attributes);
+  }
+}
 
-    const std::string key = prefix + ld_inst + publisher_name + ln_class + ln_inst + do_name + da_name;
+void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
+                            pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs) {
+  pugi::xml_node source = scd.data_set_in_ldevice(publisher_ldevice, data_set_name);
+  if (!source) return;
+  const std::string publisher_name = attr(publisher_ldevice.parent().parent().parent(), "name");
+  // The data set is the reference's last child, its FCDA elements in member order.
+  pugi::xml_node fcda = reference.last_child().child("FCDA");
+  for (pugi::xml_node member : child_elements(source, "FCDA")) {
+    const std::string key = attr(member, "prefix") + attr(member, "ldInst") + publisher_name +
+                            attr(member, "lnClass") + attr(member, "lnInst") + attr(member, "doName") +
+                            attr(member, "daName");
     const auto [first, last] = inputs.equal_range(key);
     for (auto input = first; input != last; ++input) map_input(scd, fcda, subscriber_ied, input->second);
     if (first == last) set_address(fcda.append_child("intAddr"), "", "NULL");
+    fcda = fcda.next_sibling("FCDA");
   }
 }
 
