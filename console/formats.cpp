@@ -31,19 +31,21 @@ void write_text(std::ostream& out, const CrcReport& report) {
   }
 }
 
+// A JSON string. Bytes that are not UTF-8 cannot be carried by JSON; they become U+FFFD.
+std::string json_string(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Indented, with one IED per line, so that a diff of two results shows the IEDs that changed.
 void write_json(std::ostream& out, const CrcReport& report) {
-  nlohmann::ordered_json document;
-  document["scd"] = report.scd_path;
-  if (report.scd_crc) document["scd_crc"] = *report.scd_crc;
-  document["ieds"] = nlohmann::ordered_json::array();
-  for (const IedCrc& ied : report.ieds) {
-    nlohmann::ordered_json entry;
-    entry["name"] = ied.name;
-    entry["crc"] = ied.crc;
-    document["ieds"].push_back(std::move(entry));
+  out << "{\n  \"scd\": " << json_string(report.scd_path) << ",\n";
+  if (report.scd_crc) out << "  \"scd_crc\": " << json_string(*report.scd_crc) << ",\n";
+  out << "  \"ieds\": [";
+  for (std::size_t i = 0; i < report.ieds.size(); ++i) {
+    out << (i ? ",\n" : "\n") << "    {\"name\": " << json_string(report.ieds[i].name)
+        << ", \"crc\": " << json_string(report.ieds[i].crc) << "}";
   }
-  // Bytes that are not UTF-8 cannot be carried by JSON; they become U+FFFD.
-  out << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  out << (report.ieds.empty() ? "]" : "\n  ]") << "\n}\n";
 }
 
 void write_csv(std::ostream& out, const CrcReport& report) {

@@ -117,6 +117,12 @@ TEST(CliAll, JsonAndCsvCarryTheScdItsCrcAndEveryIed) {
       ++entry;
     }
   }
+  // The layout itself is stable: one IED per line, so that diffs of two results show the IEDs that changed.
+  EXPECT_EQ(succeeds({"all", station, "-f", "json"}).out,
+            "{\n  \"scd\": \"" + station + "\",\n  \"scd_crc\": \"" + scd + "\",\n  \"ieds\": [\n" +
+                "    {\"name\": \"B2\", \"crc\": \"" + crcs.at("B2") + "\"},\n" +
+                "    {\"name\": \"M1\", \"crc\": \"" + crcs.at("M1") + "\"},\n" +
+                "    {\"name\": \"P1\", \"crc\": \"" + crcs.at("P1") + "\"}\n  ]\n}\n");
   EXPECT_EQ(succeeds({"all", "--format", "csv", station}).out,
             "type,name,crc\n"
             "ied,B2," + crcs.at("B2") + "\n" +
