@@ -32,9 +32,8 @@ Exit status: 0 success; 1 a named IED was not found, has no CRC or could not
 be exported; 2 usage error or unreadable input (SCD or export directory).
 Results go to standard output, messages to standard error.)";
 
-const std::map<std::string, Format> format_names{{"text", Format::text}, {"json", Format::json}, {"csv", Format::csv}};
-
 void add_format_option(CLI::App& command, Format& format) {
+  const std::map<std::string, Format> format_names{{"text", Format::text}, {"json", Format::json}, {"csv", Format::csv}};
   command.add_option("-f,--format", format, "output format: text (default), json or csv")
       ->transform(CLI::CheckedTransformer(format_names))
       ->option_text("text|json|csv");
