@@ -2,9 +2,10 @@
 
 #include "console/commands.h"
 
+#include <algorithm>
 #include <iostream>
-#include <map>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -33,9 +34,14 @@ be exported; 2 usage error or unreadable input (SCD or export directory).
 Results go to standard output, messages to standard error.)";
 
 void add_format_option(CLI::App& command, Format& format) {
-  const std::map<std::string, Format> format_names{{"text", Format::text}, {"json", Format::json}, {"csv", Format::csv}};
-  command.add_option("-f,--format", format, "output format: text (default), json or csv")
-      ->transform(CLI::CheckedTransformer(format_names))
+  command
+      .add_option_function<std::string>(
+          "-f,--format",
+          [&format](const std::string& name) {
+            format = name == "json" ? Format::json : name == "csv" ? Format::csv : Format::text;
+          },
+          "output format: text (default), json or csv")
+      ->check(CLI::IsMember({"text", "json", "csv"}))
       ->option_text("text|json|csv");
 }
 
@@ -105,6 +111,11 @@ int run_commands(int argc, char** argv) {
       "  ccdcrc ccd station.scd P1 > P1.ccd\n"
       "  ccdcrc ccd station.scd P1 --measured");
 
+  const std::vector<std::string> commands{"all", "ied", "export", "ccd"};
+  if (const std::string first = argv[1];
+      !first.starts_with("-") && std::find(commands.begin(), commands.end(), first) == commands.end()) {
+    return usage_error("", "unknown command '" + first + "' (the commands are all, ied, export and ccd)");
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -187,6 +187,11 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
     EXPECT_TRUE(result.err.starts_with("ccdcrc: ")) << what << result.err;
     EXPECT_NE(result.err.find("--help' for usage.\n"), std::string::npos) << what << result.err;
   }
+  EXPECT_EQ(run_ccdcrc({"bogus", station}).err,
+            "ccdcrc: unknown command 'bogus' (the commands are all, ied, export and ccd)\n"
+            "Run 'ccdcrc --help' for usage.\n");
+  EXPECT_EQ(run_ccdcrc({"all", station, "--format", "xml"}).err,
+            "ccdcrc: all: --format: xml not in {text,json,csv}\nRun 'ccdcrc all --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"export", station, "-o", "."}).err,
             "ccdcrc: export: name the IEDs to export or give --all (one of the two)\n"
             "Run 'ccdcrc export --help' for usage.\n");
