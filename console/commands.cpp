@@ -2,14 +2,13 @@
 
 #include "console/commands.h"
 
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-#include <CLI/CLI.hpp>
 
 #include "console/command_runs.h"
 #include "console/diagnostics.h"
@@ -68,8 +67,7 @@ int run_commands(int argc, char** argv) {
   app.require_subcommand(1);
   app.footer(program_footer);
 
-  CLI::App* all = app.add_subcommand(
-      "all", "Print the CRC of every IED with circuits, then the SCD CRC");
+  CLI::App* all = app.add_subcommand("all", "Print the CRC of every IED with circuits, then the SCD CRC");
   add_scd_argument(*all, all_options.scd);
   add_format_option(*all, all_options.format);
   all->add_flag("-q,--quiet", all_options.quiet, "show no progress on a terminal");
@@ -87,8 +85,8 @@ int run_commands(int argc, char** argv) {
       "  ccdcrc ied station.scd P1\n"
       "  ccdcrc ied station.scd P1 P2 --format json");
 
-  CLI::App* export_command = app.add_subcommand(
-      "export", "Write DIR/NAME.ccd for the named IEDs or for every IED with a CRC");
+  CLI::App* export_command =
+      app.add_subcommand("export", "Write DIR/NAME.ccd for the named IEDs or for every IED with a CRC");
   add_scd_argument(*export_command, export_options.scd);
   export_command->add_option("NAME", export_options.names, "IED names (or --all)")->option_text(" ");
   export_command->add_flag("--all", export_options.every_ied, "export every IED that has a CRC");
@@ -101,8 +99,7 @@ int run_commands(int argc, char** argv) {
       "  ccdcrc export station.scd P1 P2 -o ccd\n"
       "  ccdcrc export station.scd --all -o ccd");
 
-  CLI::App* ccd = app.add_subcommand(
-      "ccd", "Print an IED's CCD, as exported or as measured for its CRC");
+  CLI::App* ccd = app.add_subcommand("ccd", "Print an IED's CCD, as exported or as measured for its CRC");
   add_scd_argument(*ccd, ccd_options.scd);
   ccd->add_option("NAME", ccd_options.name, "the IED name")->required()->option_text(" ");
   ccd->add_flag("--measured", ccd_options.measured, "print the finished CCD that the CRC is computed over");

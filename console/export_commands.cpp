@@ -1,12 +1,12 @@
 // `export` and `ccd`: the CCD documents of a loaded SCD, as files or on standard output.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <optional>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "ccd/builder.h"
 #include "console/command_runs.h"
@@ -69,7 +69,8 @@ struct ExportRun {
       case ExportStatus::write_failed:
         diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
         break;
-      case ExportStatus::written: return;
+      case ExportStatus::written:
+        return;
     }
     failed_names.push_back(name);
   }
@@ -111,8 +112,8 @@ struct ExportRun {
         continue;
       }
       if (std::size_t count = index.count(name); count > 1) {
-        diagnostics.warning(scd.path(), std::to_string(count) + " IEDs are named " + quoted(name) +
-                                            "; the first one is exported");
+        diagnostics.warning(scd.path(),
+                            std::to_string(count) + " IEDs are named " + quoted(name) + "; the first one is exported");
       }
       record(name, export_ied(scd, ied, directory));
     }
@@ -147,8 +148,8 @@ int run_export(const ExportOptions& options, std::ostream& out, Diagnostics& dia
   if (run.failed_names.empty()) return exit_ok;
 
   const std::size_t attempted = run.written.size() + run.failed_names.size();
-  std::string summary = std::to_string(run.failed_names.size()) + " of " + std::to_string(attempted) +
-                        " IEDs not exported:";
+  std::string summary =
+      std::to_string(run.failed_names.size()) + " of " + std::to_string(attempted) + " IEDs not exported:";
   for (std::size_t i = 0; i < run.failed_names.size(); ++i) summary += (i ? ", " : " ") + quoted(run.failed_names[i]);
   diagnostics.note(summary);
   return exit_ied_problem;
@@ -168,8 +169,10 @@ int run_ccd(const CcdOptions& options, std::ostream& out, Diagnostics& diagnosti
   std::unique_ptr<Ccd> ccd;
   if (options.measured) {
     ccd = build_ied_ccd(*scd, ied);
-    if (ccd->nothing_found) ccd.reset();
-    else finish_ccd(ccd->root);
+    if (ccd->nothing_found)
+      ccd.reset();
+    else
+      finish_ccd(ccd->root);
   } else {
     ccd = export_document(*scd, ied);
   }

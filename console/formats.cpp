@@ -1,7 +1,6 @@
 #include "console/formats.h"
 
 #include <algorithm>
-
 #include <nlohmann/json.hpp>
 
 namespace ccdcrc {
@@ -58,9 +57,15 @@ void write_csv(std::ostream& out, const CrcReport& report) {
 
 void write_report(std::ostream& out, Format format, const CrcReport& report) {
   switch (format) {
-    case Format::text: write_text(out, report); break;
-    case Format::json: write_json(out, report); break;
-    case Format::csv: write_csv(out, report); break;
+    case Format::text:
+      write_text(out, report);
+      break;
+    case Format::json:
+      write_json(out, report);
+      break;
+    case Format::csv:
+      write_csv(out, report);
+      break;
   }
 }
 

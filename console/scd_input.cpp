@@ -66,8 +66,8 @@ std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics)
 void warn_about_root(const Scd& scd, Diagnostics& diagnostics) {
   const std::string root = scd.root().name();
   if (root != "SCL") {
-    diagnostics.warning(scd.path(), "the root element is " + quoted(root) +
-                                        ", not 'SCL'; the IEDs under it are taken all the same");
+    diagnostics.warning(
+        scd.path(), "the root element is " + quoted(root) + ", not 'SCL'; the IEDs under it are taken all the same");
   }
 }
 

@@ -5,10 +5,9 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "console/diagnostics.h"
 #include "crc/scd.h"

@@ -2,15 +2,15 @@
 // releases, silent failures, and agreement between the two CRC functions.
 // Run under AddressSanitizer, a result the library leaks or frees twice fails.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include "api/ccdcrc.h"
 #include "crc/runs.h"
@@ -92,7 +92,7 @@ TEST(CEntryPoints, UnloadableFilesGiveNoPairsAndTheEmptyScdCrc) {
   std::ofstream(binary) << "\x80\x81\xfe\xff\xc3\x28 not XML and not UTF-8";
 
   for (const std::string& path : {(dir.path() / "missing.scd").string(), empty.string(), malformed.string(),
-                                 binary.string(), dir.path().string(), std::string()}) {
+                                  binary.string(), dir.path().string(), std::string()}) {
     const AllResult all = all_crcs(path);
     EXPECT_EQ(all.count, 0) << path;
     EXPECT_EQ(all.scd_crc, "00000000") << path;

@@ -2,6 +2,7 @@
 // messages on standard error, nothing on standard output, a telling exit
 // status; and the progress display, which only a terminal gets.
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -9,8 +10,6 @@
 #include <regex>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "crc/runs.h"
 #include "process.h"
@@ -23,8 +22,12 @@ const std::string station = data_path("cli_station.scd");
 
 // One command of each kind on an SCD path; export also needs a directory.
 std::vector<std::vector<std::string>> every_command(const std::string& scd, const std::string& directory) {
-  return {{"all", scd}, {"ied", scd, "P1"}, {"export", scd, "P1", "-o", directory},
-          {"export", scd, "--all", "-o", directory}, {"ccd", scd, "P1"}, {"ccd", scd, "P1", "--measured"}};
+  return {{"all", scd},
+          {"ied", scd, "P1"},
+          {"export", scd, "P1", "-o", directory},
+          {"export", scd, "--all", "-o", directory},
+          {"ccd", scd, "P1"},
+          {"ccd", scd, "P1", "--measured"}};
 }
 
 void expect_failure(const ProcessResult& result, int status, const std::string& err, const std::string& what) {
@@ -113,9 +116,11 @@ TEST(CliErrors, TheExportDirectoryMustExistAndBeADirectory) {
 TEST(CliErrors, ARootOtherThanSclIsAWarningForAllAndTheReasonNoIedIsFound) {
   const std::string path = data_path("cli_not_scl.scd");
   const std::string warning =
-      "ccdcrc: " + path + ": warning: the root element is 'Substation', not 'SCL'; the IEDs under it are taken all the same\n";
-  const std::string not_found = "ccdcrc: " + path +
-                                ": no IED 'P1': the root element is 'Substation', not 'SCL', so no IED can be looked up by name\n";
+      "ccdcrc: " + path +
+      ": warning: the root element is 'Substation', not 'SCL'; the IEDs under it are taken all the same\n";
+  const std::string not_found =
+      "ccdcrc: " + path +
+      ": no IED 'P1': the root element is 'Substation', not 'SCL', so no IED can be looked up by name\n";
   const IedCrcMap crcs = run_all_ied_crcs(path);
   ASSERT_EQ(crcs.size(), 1u);
 
@@ -159,7 +164,8 @@ TEST(CliErrors, AnUnknownIedNameGetsCloseNamesSuggested) {
   EXPECT_EQ(err_for(no_ieds, "P1"), "ccdcrc: " + no_ieds + ": no IED named 'P1' (the file has no IED at all)\n");
 
   const ProcessResult ccd = run_ccdcrc({"ccd", station, "Gateway"});
-  expect_failure(ccd, 1, "ccdcrc: " + station + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n",
+  expect_failure(ccd, 1,
+                 "ccdcrc: " + station + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n",
                  "ccd");
 }
 

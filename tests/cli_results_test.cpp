@@ -1,16 +1,16 @@
 // The command line's results, run as a script would run it: arguments, standard
 // output in each format, exported files, exit status.
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-#include <pugixml.hpp>
 
 #include "crc/canonical.h"
 #include "crc/runs.h"
@@ -50,9 +50,12 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') records.back().back() += text[++i];
-      else if (c == '"') quoted = false;
-      else records.back().back() += c;
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+        records.back().back() += text[++i];
+      else if (c == '"')
+        quoted = false;
+      else
+        records.back().back() += c;
     } else if (c == '"') {
       quoted = true;
     } else if (c == ',') {
@@ -88,7 +91,8 @@ TEST(CliAll, TextListsEveryIedWithACrcInNameOrderThenTheScdCrc) {
   const IedCrcMap crcs = run_all_ied_crcs(station);
   ASSERT_EQ(crcs.size(), 3u);  // Gateway has no circuits
   EXPECT_EQ(succeeds({"all", station}).out, "B2       " + crcs.at("B2") + "\n" + "M1       " + crcs.at("M1") + "\n" +
-                                                "P1       " + crcs.at("P1") + "\n" + "SCD CRC  " + scd_crc(crcs) + "\n");
+                                                "P1       " + crcs.at("P1") + "\n" + "SCD CRC  " + scd_crc(crcs) +
+                                                "\n");
 
   const IedCrcMap ordered = run_all_ied_crcs(data_path("cli_name_order.scd"));
   EXPECT_EQ(succeeds({"all", data_path("cli_name_order.scd")}).out,
@@ -99,8 +103,8 @@ TEST(CliAll, TextListsEveryIedWithACrcInNameOrderThenTheScdCrc) {
 TEST(CliAll, JsonAndCsvCarryTheScdItsCrcAndEveryIed) {
   const IedCrcMap crcs = run_all_ied_crcs(station);
   const std::string scd = scd_crc(crcs);
-  for (const std::vector<std::string>& format : {std::vector<std::string>{"--format", "json"}, {"-f", "json"},
-                                                 {"--format=json"}}) {
+  for (const std::vector<std::string>& format :
+       {std::vector<std::string>{"--format", "json"}, {"-f", "json"}, {"--format=json"}}) {
     std::vector<std::string> arguments{"all", station};
     arguments.insert(arguments.end(), format.begin(), format.end());
     const std::string out = succeeds(arguments).out;
@@ -120,22 +124,20 @@ TEST(CliAll, JsonAndCsvCarryTheScdItsCrcAndEveryIed) {
   // The layout itself is stable: one IED per line, so that diffs of two results show the IEDs that changed.
   EXPECT_EQ(succeeds({"all", station, "-f", "json"}).out,
             "{\n  \"scd\": \"" + station + "\",\n  \"scd_crc\": \"" + scd + "\",\n  \"ieds\": [\n" +
-                "    {\"name\": \"B2\", \"crc\": \"" + crcs.at("B2") + "\"},\n" +
-                "    {\"name\": \"M1\", \"crc\": \"" + crcs.at("M1") + "\"},\n" +
-                "    {\"name\": \"P1\", \"crc\": \"" + crcs.at("P1") + "\"}\n  ]\n}\n");
+                "    {\"name\": \"B2\", \"crc\": \"" + crcs.at("B2") + "\"},\n" + "    {\"name\": \"M1\", \"crc\": \"" +
+                crcs.at("M1") + "\"},\n" + "    {\"name\": \"P1\", \"crc\": \"" + crcs.at("P1") + "\"}\n  ]\n}\n");
   EXPECT_EQ(succeeds({"all", "--format", "csv", station}).out,
             "type,name,crc\n"
-            "ied,B2," + crcs.at("B2") + "\n" +
-            "ied,M1," + crcs.at("M1") + "\n" +
-            "ied,P1," + crcs.at("P1") + "\n" +
-            "scd," + station + "," + scd + "\n");
+            "ied,B2," +
+                crcs.at("B2") + "\n" + "ied,M1," + crcs.at("M1") + "\n" + "ied,P1," + crcs.at("P1") + "\n" + "scd," +
+                station + "," + scd + "\n");
 }
 
 TEST(CliAll, HostileNamesSurviveEveryFormat) {
   const IedCrcMap crcs = run_all_ied_crcs(hostile);
   ASSERT_EQ(crcs.count("a,b") + crcs.count("say \"hi\"") + crcs.count("line\nbreak") + crcs.count("O'Brien"), 4u);
-  const std::string duplicate_warning = "ccdcrc: " + hostile +
-                                        ": warning: 2 IEDs named 'DUP' have circuits; the CRC of the last one is listed\n";
+  const std::string duplicate_warning =
+      "ccdcrc: " + hostile + ": warning: 2 IEDs named 'DUP' have circuits; the CRC of the last one is listed\n";
 
   ProcessResult csv = run_ccdcrc({"all", hostile, "--format", "csv"});
   EXPECT_EQ(csv.status, 0);
@@ -201,10 +203,11 @@ TEST(CliIed, MissingOrCircuitlessIedsFailWithStatusOneAndTheOthersArePrinted) {
   const ProcessResult result = run_ccdcrc({"ied", station, "P1", "p1", "Gateway", "Nobody"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "P1  " + run_ied_crc(station, "P1") + "\n");
-  EXPECT_EQ(result.err, "ccdcrc: " + station + ": no IED named 'p1'; did you mean 'P1'?\n" +
-                            "ccdcrc: " + station + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n" +
+  EXPECT_EQ(result.err, "ccdcrc: " + station + ": no IED named 'p1'; did you mean 'P1'?\n" + "ccdcrc: " + station +
+                            ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n" +
                             "ccdcrc: " + station + ": no IED named 'Nobody'\n");
-  EXPECT_EQ(run_ccdcrc({"ied", station, "Nobody", "-f", "json"}).out, "{\n  \"scd\": \"" + station + "\",\n  \"ieds\": []\n}\n");
+  EXPECT_EQ(run_ccdcrc({"ied", station, "Nobody", "-f", "json"}).out,
+            "{\n  \"scd\": \"" + station + "\",\n  \"ieds\": []\n}\n");
 }
 
 TEST(CliExport, WritesTheCcdFilesOfTheNamedIeds) {
@@ -242,7 +245,8 @@ TEST(CliExport, AFailedIedDoesNotStopTheOthers) {
   EXPECT_EQ(all.err, "ccdcrc: " + hostile +
                          ": IED '../evil' cannot be exported: its name is not a plain file name"
                          " (it is empty, '.' or '..', or holds '/' or '\\')\n"
-                         "ccdcrc: 1 of " + std::to_string(crcs.size()) + " IEDs not exported: '../evil'\n");
+                         "ccdcrc: 1 of " +
+                         std::to_string(crcs.size()) + " IEDs not exported: '../evil'\n");
   std::vector<std::string> expected_files;
   for (const auto& [name, crc] : crcs) {
     if (name == "../evil") continue;
@@ -257,7 +261,8 @@ TEST(CliExport, AFailedIedDoesNotStopTheOthers) {
   const ProcessResult some = run_ccdcrc({"export", station, "P1", "Gateway", "Nobody", "-o", named.path().string()});
   EXPECT_EQ(some.status, 1);
   EXPECT_EQ(some.out, "P1  " + run_ied_crc(station, "P1") + "  " + named.path().string() + "/P1.ccd\n");
-  EXPECT_EQ(some.err, "ccdcrc: " + station + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n" +
+  EXPECT_EQ(some.err, "ccdcrc: " + station +
+                          ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n" +
                           "ccdcrc: " + station + ": no IED named 'Nobody'\n" +
                           "ccdcrc: 2 of 3 IEDs not exported: 'Gateway', 'Nobody'\n");
   EXPECT_EQ(files_in(named.path()), std::vector<std::string>{"P1.ccd"});

@@ -1,11 +1,11 @@
 // The interactive menu, word for word, as a user at a terminal (or a script
 // feeding standard input) sees it.
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "crc/runs.h"
 #include "process.h"
@@ -53,8 +53,8 @@ TEST(Dialogue, AllIedsOnOneLineListsNamesInByteOrderBetweenTheScdCrcTwice) {
 
 TEST(Dialogue, AllIedsOfAnUnloadableFileGiveTheEmptyScdCrc) {
   for (const std::string& path : {data_path("no-such-file.scd"), data_path("")}) {
-    EXPECT_EQ(dialogue("1\n" + path + "\n").out, menu + path_prompt +
-                                                    "Please wait..\nSCD CRC:00000000\nThe CRC of SCD is:00000000\n");
+    EXPECT_EQ(dialogue("1\n" + path + "\n").out,
+              menu + path_prompt + "Please wait..\nSCD CRC:00000000\nThe CRC of SCD is:00000000\n");
   }
 }
 

@@ -3,6 +3,13 @@
 // input, and standard output, standard error and the exit status captured
 // separately.
 
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,21 +19,14 @@
 #include <tuple>
 #include <vector>
 
-#include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace ccdcrc::testing {
 
 struct ProcessOptions {
-  std::string input;                 // written to standard input, which is then closed
-  bool stderr_on_terminal = false;   // standard error is a pseudo-terminal
-  bool unprivileged = false;         // when run as root, the child runs as user and group 65534
-  std::string stdout_file;           // when set, standard output goes to this file (not captured)
-  int timeout_seconds = 300;         // the child is killed after that
+  std::string input;                // written to standard input, which is then closed
+  bool stderr_on_terminal = false;  // standard error is a pseudo-terminal
+  bool unprivileged = false;        // when run as root, the child runs as user and group 65534
+  std::string stdout_file;          // when set, standard output goes to this file (not captured)
+  int timeout_seconds = 300;        // the child is killed after that
 };
 
 struct ProcessResult {
@@ -111,8 +111,10 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
   int out_fd = out_pipe[0];
   int err_fd = err_pipe[0];
   std::size_t written = 0;
-  if (options.input.empty()) close_if_open(in_fd);
-  else ::fcntl(in_fd, F_SETFL, O_NONBLOCK);
+  if (options.input.empty())
+    close_if_open(in_fd);
+  else
+    ::fcntl(in_fd, F_SETFL, O_NONBLOCK);
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   bool killed = false;
@@ -137,11 +139,14 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
       if (n < 0 && errno != EAGAIN && errno != EINTR) written = options.input.size();
       if (written == options.input.size()) close_if_open(in_fd);
     }
-    for (auto [index, fd, text] : {std::tuple{out_index, &out_fd, &result.out}, std::tuple{err_index, &err_fd, &result.err}}) {
+    for (auto [index, fd, text] :
+         {std::tuple{out_index, &out_fd, &result.out}, std::tuple{err_index, &err_fd, &result.err}}) {
       if (index < 0 || !fds[index].revents) continue;
       const ssize_t n = ::read(*fd, buffer, sizeof buffer);
-      if (n > 0) text->append(buffer, static_cast<std::size_t>(n));
-      else if (n == 0 || (errno != EINTR && errno != EAGAIN)) close_if_open(*fd);  // a terminal ends with EIO
+      if (n > 0)
+        text->append(buffer, static_cast<std::size_t>(n));
+      else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+        close_if_open(*fd);  // a terminal ends with EIO
     }
   }
   close_if_open(in_fd);
@@ -153,8 +158,10 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
   int wait_status = 0;
   while (::waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
   }
-  if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
-  else if (WIFSIGNALED(wait_status)) result.status = 128 + WTERMSIG(wait_status);
+  if (WIFEXITED(wait_status))
+    result.status = WEXITSTATUS(wait_status);
+  else if (WIFSIGNALED(wait_status))
+    result.status = 128 + WTERMSIG(wait_status);
   return result;
 }
 
