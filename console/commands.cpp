@@ -1,29 +1,147 @@
+// The scriptable command line: parses `ccdcrc COMMAND ...` and runs the command.
+
 #include "console/commands.h"
 
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 #include <string>
+#include <vector>
 
-#include "crc/runs.h"
-#include "crc/scd.h"
+#include "console/command_runs.h"
+#include "console/diagnostics.h"
 
 namespace ccdcrc {
 
+namespace {
+
+constexpr const char* program_footer = R"(Examples:
+  ccdcrc all station.scd                    every IED CRC, then the SCD CRC
+  ccdcrc all station.scd --format json      the same as JSON (or --format csv)
+  ccdcrc ied station.scd P1 P2              the CRCs of IEDs P1 and P2
+  ccdcrc export station.scd P1 -o out       write out/P1.ccd
+  ccdcrc export station.scd --all -o out    a CCD file for every IED with a CRC
+  ccdcrc ccd station.scd P1 --measured      the CCD text that P1's CRC is computed over
+
+Without arguments, ccdcrc asks interactively for an action and its inputs.
+Put "--" before IED names that begin with "-".
+
+Exit status: 0 success; 1 a named IED was not found, has no CRC or could not
+be exported; 2 usage error or unreadable input (SCD or export directory).
+Results go to standard output, messages to standard error.)";
+
+void add_format_option(CLI::App& command, Format& format) {
+  command
+      .add_option_function<std::string>(
+          "-f,--format",
+          [&format](const std::string& name) {
+            format = name == "json" ? Format::json : name == "csv" ? Format::csv : Format::text;
+          },
+          "output format: text (default), json or csv")
+      ->check(CLI::IsMember({"text", "json", "csv"}))
+      ->option_text("text|json|csv");
+}
+
+CLI::Option* add_scd_argument(CLI::App& command, std::string& path) {
+  return command.add_option("SCD", path, "the SCD file")->required()->option_text(" ");
+}
+
+int usage_error(const std::string& command, const std::string& message) {
+  std::cerr << "ccdcrc: " << (command.empty() ? "" : command + ": ") << message << '\n'
+            << "Run 'ccdcrc " << (command.empty() ? "" : command + " ") << "--help' for usage.\n";
+  return exit_usage;
+}
+
+}  // namespace
+
 int run_commands(int argc, char** argv) {
-  const std::string command = argv[1];
-  if (command == "all" && argc == 3) {
-    LoadProblem problem;
-    std::unique_ptr<Scd> scd = Scd::load(argv[2], &problem);
-    if (!scd) {
-      std::cerr << "ccdcrc: " << argv[2] << ": " << problem.message << "\n";
-      return 2;
-    }
-    const IedCrcMap crcs = all_ied_crcs(*scd);
-    for (const auto& [name, crc] : crcs) std::cout << name << " " << crc << "\n";
-    std::cout << "SCD " << scd_crc(crcs) << "\n";
-    return 0;
+  AllOptions all_options;
+  IedOptions ied_options;
+  ExportOptions export_options;
+  CcdOptions ccd_options;
+
+  CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
+  app.set_version_flag("--version", std::string("ccdcrc ") + CCDCRC_VERSION);
+  app.require_subcommand(1);
+  app.footer(program_footer);
+
+  CLI::App* all = app.add_subcommand("all", "Print the CRC of every IED with circuits, then the SCD CRC");
+  add_scd_argument(*all, all_options.scd);
+  add_format_option(*all, all_options.format);
+  all->add_flag("-q,--quiet", all_options.quiet, "show no progress on a terminal");
+  all->footer(
+      "Examples:\n"
+      "  ccdcrc all station.scd\n"
+      "  ccdcrc all station.scd --format csv > station-crcs.csv");
+
+  CLI::App* ied = app.add_subcommand("ied", "Print the CRCs of the named IEDs");
+  add_scd_argument(*ied, ied_options.scd);
+  ied->add_option("NAME", ied_options.names, "IED names")->required()->option_text(" ");
+  add_format_option(*ied, ied_options.format);
+  ied->footer(
+      "Examples:\n"
+      "  ccdcrc ied station.scd P1\n"
+      "  ccdcrc ied station.scd P1 P2 --format json");
+
+  CLI::App* export_command =
+      app.add_subcommand("export", "Write DIR/NAME.ccd for the named IEDs or for every IED with a CRC");
+  add_scd_argument(*export_command, export_options.scd);
+  export_command->add_option("NAME", export_options.names, "IED names (or --all)")->option_text(" ");
+  export_command->add_flag("--all", export_options.every_ied, "export every IED that has a CRC");
+  export_command->add_option("-o,--output", export_options.directory, "the export directory (it must exist)")
+      ->required()
+      ->option_text("DIR");
+  export_command->add_flag("-q,--quiet", export_options.quiet, "show no progress on a terminal");
+  export_command->footer(
+      "Examples:\n"
+      "  ccdcrc export station.scd P1 P2 -o ccd\n"
+      "  ccdcrc export station.scd --all -o ccd");
+
+  CLI::App* ccd = app.add_subcommand("ccd", "Print an IED's CCD, as exported or as measured for its CRC");
+  add_scd_argument(*ccd, ccd_options.scd);
+  ccd->add_option("NAME", ccd_options.name, "the IED name")->required()->option_text(" ");
+  ccd->add_flag("--measured", ccd_options.measured, "print the finished CCD that the CRC is computed over");
+  ccd->footer(
+      "Examples:\n"
+      "  ccdcrc ccd station.scd P1 > P1.ccd\n"
+      "  ccdcrc ccd station.scd P1 --measured");
+
+  const std::vector<std::string> commands{"all", "ied", "export", "ccd"};
+  if (const std::string first = argv[1];
+      !first.starts_with("-") && std::find(commands.begin(), commands.end(), first) == commands.end()) {
+    return usage_error("", "unknown command '" + first + "' (the commands are all, ied, export and ccd)");
   }
-  std::cerr << "usage: ccdcrc [all SCD]\n";
-  return 2;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
+    const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
+    return usage_error(command, error.what());
+  }
+
+  Diagnostics diagnostics(std::cerr, ::isatty(STDERR_FILENO) == 1);
+  int status = exit_usage;
+  if (all->parsed()) {
+    status = run_all(all_options, std::cout, diagnostics);
+  } else if (ied->parsed()) {
+    status = run_ied(ied_options, std::cout, diagnostics);
+  } else if (export_command->parsed()) {
+    if (export_options.every_ied == !export_options.names.empty()) {
+      return usage_error("export", "name the IEDs to export or give --all (one of the two)");
+    }
+    status = run_export(export_options, std::cout, diagnostics);
+  } else if (ccd->parsed()) {
+    status = run_ccd(ccd_options, std::cout, diagnostics);
+  }
+
+  std::cout.flush();
+  if (!std::cout) {
+    diagnostics.note("cannot write to standard output");
+    return exit_usage;
+  }
+  return status;
 }
 
 }  // namespace ccdcrc

@@ -55,6 +55,12 @@ void locate(const std::string& path, std::ptrdiff_t offset, LoadProblem& problem
 }  // namespace
 
 std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, LookupMode mode) {
+  // A directory opens like a file and reports an absurd size, which the parser
+  // would try to allocate; it is turned away before parsing.
+  if (struct stat info {}; ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (problem) *problem = *check_file(path);
+    return nullptr;
+  }
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = path;
   pugi::xml_parse_result result = scd->document_.load_file(path.c_str(), pugi::parse_full, pugi::encoding_auto);

@@ -1,0 +1,48 @@
+#pragma once
+// The bodies of the subcommands. Each loads the SCD once, writes its results
+// to `out` and everything else through `diagnostics`, and returns the exit status.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "console/diagnostics.h"
+#include "console/formats.h"
+
+namespace ccdcrc {
+
+struct AllOptions {
+  std::string scd;
+  Format format = Format::text;
+  bool quiet = false;
+};
+
+struct IedOptions {
+  std::string scd;
+  std::vector<std::string> names;
+  Format format = Format::text;
+};
+
+struct ExportOptions {
+  std::string scd;
+  std::vector<std::string> names;  // empty with `every_ied`
+  bool every_ied = false;
+  std::string directory;
+  bool quiet = false;
+};
+
+struct CcdOptions {
+  std::string scd;
+  std::string name;
+  bool measured = false;
+};
+
+int run_all(const AllOptions& options, std::ostream& out, Diagnostics& diagnostics);
+int run_ied(const IedOptions& options, std::ostream& out, Diagnostics& diagnostics);
+int run_export(const ExportOptions& options, std::ostream& out, Diagnostics& diagnostics);
+int run_ccd(const CcdOptions& options, std::ostream& out, Diagnostics& diagnostics);
+
+// Names in the order given, each once.
+std::vector<std::string> distinct_names(const std::vector<std::string>& names);
+
+}  // namespace ccdcrc

@@ -1,0 +1,59 @@
+#include "console/diagnostics.h"
+
+#include <cstdio>
+
+namespace ccdcrc {
+
+void Diagnostics::error(std::string_view where, std::string_view reason) {
+  clear_status();
+  err_ << "ccdcrc: " << where << ": " << reason << '\n' << std::flush;
+}
+
+void Diagnostics::warning(std::string_view where, std::string_view reason) {
+  clear_status();
+  err_ << "ccdcrc: " << where << ": warning: " << reason << '\n' << std::flush;
+}
+
+void Diagnostics::note(std::string_view reason) {
+  clear_status();
+  err_ << "ccdcrc: " << reason << '\n' << std::flush;
+}
+
+void Diagnostics::show_status(std::string_view text) {
+  if (!progress_allowed_) return;
+  // Carriage return and "erase to end of line": the next text overwrites this one.
+  err_ << "\r\033[K" << text << std::flush;
+  status_shown_ = true;
+}
+
+void Diagnostics::clear_status() {
+  if (!status_shown_) return;
+  err_ << "\r\033[K" << std::flush;
+  status_shown_ = false;
+}
+
+Progress::Progress(Diagnostics& diagnostics, std::size_t total)
+    : diagnostics_(diagnostics), total_(total), start_(std::chrono::steady_clock::now()), last_draw_(start_) {
+  draw();
+}
+
+Progress::~Progress() { diagnostics_.clear_status(); }
+
+void Progress::advance(std::size_t count) {
+  done_ += count;
+  if (!diagnostics_.progress_allowed()) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_draw_ < std::chrono::milliseconds(100) && done_ < total_) return;
+  last_draw_ = now;
+  draw();
+}
+
+void Progress::draw() {
+  if (!diagnostics_.progress_allowed()) return;
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+  char text[96];
+  std::snprintf(text, sizeof text, "%zu/%zu IEDs, %.1f s", done_, total_, elapsed.count());
+  diagnostics_.show_status(text);
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,175 @@
+// The C entry points as a C or C++ caller uses them: results it owns and
+// releases, silent failures, and agreement between the two CRC functions.
+// Run under AddressSanitizer, a result the library leaks or frees twice fails.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "api/ccdcrc.h"
+#include "crc/runs.h"
+#include "test_support.h"
+
+namespace ccdcrc::testing {
+namespace {
+
+struct AllResult {
+  std::map<std::string, std::string> crcs;
+  std::vector<std::string> names;  // in array order
+  std::string scd_crc;
+  int count = -1;
+};
+
+// Calls compute_all_ied_crcs and releases the results with the release functions.
+AllResult all_crcs(const std::string& path) {
+  AllResult result;
+  CrcPair** pairs = nullptr;
+  char* scd = compute_all_ied_crcs(&pairs, path.c_str(), &result.count);
+  EXPECT_NE(scd, nullptr);
+  EXPECT_NE(pairs, nullptr) << "even no IED gives an array the caller releases";
+  for (int i = 0; i < result.count; ++i) {
+    result.names.push_back(pairs[i]->name);
+    result.crcs[pairs[i]->name] = pairs[i]->crc;
+  }
+  result.scd_crc = scd ? scd : "";
+  ccdcrc_free_pairs(pairs, result.count);
+  ccdcrc_free_text(scd);
+  return result;
+}
+
+std::string ied_crc_text(const std::string& path, const std::string& name) {
+  char* crc = compute_ied_crc(path.c_str(), name.c_str());
+  EXPECT_NE(crc, nullptr);
+  std::string text = crc ? crc : "<null>";
+  delete[] crc;
+  return text;
+}
+
+TEST(CEntryPoints, ResultsBelongToTheCallerAndAreReleasedWithDeleteArray) {
+  const std::string path = data_path("cli_station.scd");
+  CrcPair** pairs = nullptr;
+  int count = -1;
+  char* scd = compute_all_ied_crcs(&pairs, path.c_str(), &count);
+  ASSERT_EQ(count, 3);
+  const IedCrcMap expected = run_all_ied_crcs(path);
+  auto entry = expected.begin();
+  for (int i = 0; i < count; ++i, ++entry) {
+    EXPECT_EQ(pairs[i]->name, entry->first);
+    EXPECT_EQ(pairs[i]->crc, entry->second);
+    delete[] pairs[i]->name;
+    delete[] pairs[i]->crc;
+    delete[] pairs[i];
+  }
+  delete[] pairs;
+  EXPECT_EQ(scd, scd_crc(expected));
+  delete[] scd;
+
+  char* one = compute_ied_crc(path.c_str(), "P1");
+  EXPECT_EQ(one, expected.at("P1"));
+  delete[] one;
+  char* none = compute_ied_crc(path.c_str(), "Gateway");
+  EXPECT_STREQ(none, "");
+  ccdcrc_free_text(none);
+
+  // The release functions take what the library hands out, also nothing at all.
+  ccdcrc_free_pairs(nullptr, 0);
+  ccdcrc_free_text(nullptr);
+}
+
+TEST(CEntryPoints, UnloadableFilesGiveNoPairsAndTheEmptyScdCrc) {
+  ScratchDir dir;
+  const std::filesystem::path empty = dir.path() / "empty.scd";
+  const std::filesystem::path malformed = dir.path() / "malformed.scd";
+  const std::filesystem::path binary = dir.path() / "binary.scd";
+  std::ofstream{empty};
+  std::ofstream(malformed) << "<SCL><IED name=\"P1\"></SCL>";
+  std::ofstream(binary) << "\x80\x81\xfe\xff\xc3\x28 not XML and not UTF-8";
+
+  for (const std::string& path : {(dir.path() / "missing.scd").string(), empty.string(), malformed.string(),
+                                  binary.string(), dir.path().string(), std::string()}) {
+    const AllResult all = all_crcs(path);
+    EXPECT_EQ(all.count, 0) << path;
+    EXPECT_EQ(all.scd_crc, "00000000") << path;
+    EXPECT_EQ(ied_crc_text(path, "P1"), "") << path;
+    export_ied_ccd(path.c_str(), "P1", dir.path().c_str());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "P1.ccd"));
+}
+
+TEST(CEntryPoints, UnknownIedsAndNamesThatBreakTheLookupGiveTheEmptyText) {
+  const std::string path = data_path("cli_hostile.scd");
+  EXPECT_EQ(ied_crc_text(path, "Nobody"), "");
+  EXPECT_EQ(ied_crc_text(path, ""), "");
+  // The apostrophe ends the quoted name in the lookup query: not found, and no exception.
+  EXPECT_EQ(ied_crc_text(path, "O'Brien"), "");
+
+  ScratchDir out;
+  export_ied_ccd(path.c_str(), "O'Brien", out.path().c_str());
+  export_ied_ccd(path.c_str(), "Nobody", out.path().c_str());
+  export_ied_ccd(path.c_str(), "../evil", out.path().c_str());
+  EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+  EXPECT_FALSE(std::filesystem::exists(out.path().parent_path() / "evil.ccd"));
+
+  // The all-IED run does not look IEDs up by name, so it lists the name.
+  EXPECT_EQ(all_crcs(path).crcs.count("O'Brien"), 1u);
+}
+
+TEST(CEntryPoints, NullOutputPointersAreTolerated) {
+  const std::string path = data_path("cli_station.scd");
+  char* scd = compute_all_ied_crcs(nullptr, path.c_str(), nullptr);
+  EXPECT_EQ(scd, all_crcs(path).scd_crc);
+  ccdcrc_free_text(scd);
+  char* crc = compute_ied_crc(nullptr, nullptr);
+  EXPECT_STREQ(crc, "");
+  ccdcrc_free_text(crc);
+}
+
+// The SCD files the project ships: fixtures and examples.
+std::vector<std::filesystem::path> shipped_scds() {
+  std::vector<std::filesystem::path> files;
+  for (const std::string& dir : {std::string(CCDCRC_TEST_DATA), std::string(CCDCRC_EXAMPLES)}) {
+    if (!std::filesystem::is_directory(dir)) continue;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      if (entry.path().extension() == ".scd") files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(CEntryPoints, OneIedGivesTheSameCrcAsTheAllIedRun) {
+  std::size_t compared = 0;
+  for (const std::filesystem::path& file : shipped_scds()) {
+    const AllResult all = all_crcs(file.string());
+    EXPECT_TRUE(std::is_sorted(all.names.begin(), all.names.end())) << file;
+
+    // Where the two functions may rightly differ: the one-IED lookup needs an
+    // SCL root, finds the first of several IEDs of a name (the all-IED run
+    // keeps the last), and cannot look up a name with an apostrophe.
+    pugi::xml_document document;
+    document.load_file(file.c_str(), pugi::parse_full);
+    const bool scl_root = std::string(document.document_element().name()) == "SCL";
+    std::map<std::string, int> occurrences;
+    for (pugi::xml_node ied : document.document_element().children("IED")) ++occurrences[ied.attribute("name").value()];
+
+    for (const auto& [name, crc] : all.crcs) {
+      const std::string one = ied_crc_text(file.string(), name);
+      if (!scl_root || name.find('\'') != std::string::npos) {
+        EXPECT_EQ(one, "") << file << " IED " << name;
+      } else if (occurrences[name] == 1) {
+        EXPECT_EQ(one, crc) << file << " IED " << name;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 5u);
+}
+
+}  // namespace
+}  // namespace ccdcrc::testing

@@ -1,0 +1,100 @@
+// The interactive menu, word for word, as a user at a terminal (or a script
+// feeding standard input) sees it.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "crc/runs.h"
+#include "process.h"
+#include "test_support.h"
+
+namespace ccdcrc::testing {
+namespace {
+
+const std::string menu =
+    "Please select the action you want to take:\n"
+    "1. Calculate the CRC of all IEDs and the CRC of SCDs\n"
+    "2. Calculate the CRC of the specified IED\n"
+    "3. Export the CCD of the specified IED\n"
+    "Please enter the action number(1-3):\n";
+const std::string path_prompt = "Please input the path of SCD file:\n";
+const std::string name_prompt = "Please input the name of IED:\n";
+const std::string directory_prompt = "Please input the path of export directory:\n";
+
+ProcessResult dialogue(const std::string& input) {
+  ProcessOptions options;
+  options.input = input;
+  ProcessResult result = run_ccdcrc({}, options);
+  EXPECT_EQ(result.status, 0) << "input: " << input;
+  EXPECT_EQ(result.err, "") << "input: " << input;
+  return result;
+}
+
+TEST(Dialogue, AnythingButOneTwoOrThreeOnlyAsksForTheCorrectNumber) {
+  // 99999999999 does not fit 32 bits; the empty input has no number at all.
+  for (const std::string input : {"0\n", "4\n", "-1\n", "99999999999\n", "x\n", "one\n", ""}) {
+    EXPECT_EQ(dialogue(input).out, menu + "Please input the correct number!\n") << "input: " << input;
+  }
+}
+
+TEST(Dialogue, AllIedsOnOneLineListsNamesInByteOrderBetweenTheScdCrcTwice) {
+  const std::string path = data_path("cli_name_order.scd");
+  const IedCrcMap crcs = run_all_ied_crcs(path);
+  ASSERT_EQ(crcs.size(), 3u);
+  const std::string scd = scd_crc(crcs);
+  // Upper-case letters sort before lower-case ones: B, a, A is listed A, B, a.
+  EXPECT_EQ(dialogue("1 " + path + "\n").out, menu + path_prompt + "Please wait..\n" + "SCD CRC:" + scd + "\n" +
+                                                  "A:" + crcs.at("A") + "\n" + "B:" + crcs.at("B") + "\n" +
+                                                  "a:" + crcs.at("a") + "\n" + "The CRC of SCD is:" + scd + "\n");
+}
+
+TEST(Dialogue, AllIedsOfAnUnloadableFileGiveTheEmptyScdCrc) {
+  for (const std::string& path : {data_path("no-such-file.scd"), data_path("")}) {
+    EXPECT_EQ(dialogue("1\n" + path + "\n").out,
+              menu + path_prompt + "Please wait..\nSCD CRC:00000000\nThe CRC of SCD is:00000000\n");
+  }
+}
+
+TEST(Dialogue, OneIedCrcOrNothingAfterTheColon) {
+  const std::string path = data_path("cli_station.scd");
+  const std::string crc = run_ied_crc(path, "P1");
+  ASSERT_EQ(crc.size(), 8u);
+  const std::string asked = menu + path_prompt + name_prompt;
+  EXPECT_EQ(dialogue("2\n" + path + "\nP1\n").out, asked + "The CRC of IED is:" + crc + "\n");
+  EXPECT_EQ(dialogue("2 " + data_path("no-such-file.scd") + " P1\n").out, asked + "The CRC of IED is:\n");
+  EXPECT_EQ(dialogue("2 " + path + " Nobody\n").out, asked + "The CRC of IED is:\n");
+  EXPECT_EQ(dialogue("2 " + path + " Gateway\n").out, asked + "The CRC of IED is:\n");  // no circuits
+  EXPECT_EQ(dialogue("2 " + path + "\n").out, asked + "The CRC of IED is:\n");          // input ends
+}
+
+TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPrompt) {
+  ScratchDir out;
+  const std::string path = data_path("cli_station.scd");
+  const std::string asked = menu + path_prompt + name_prompt + directory_prompt;
+  EXPECT_EQ(dialogue("3 " + path + " Nobody " + out.path().string() + "\n").out, asked);
+  EXPECT_EQ(dialogue("3 " + data_path("no-such-file.scd") + " P1 " + out.path().string() + "\n").out, asked);
+  EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+
+  EXPECT_EQ(dialogue("3 " + path + " P1 " + out.path().string() + "\n").out, asked);
+  EXPECT_TRUE(std::filesystem::exists(out.path() / "P1.ccd"));
+}
+
+TEST(Dialogue, APathIsReadUpToTheBlankAndItsRestBecomesTheIedName) {
+  // The user means the file "my station.scd"; the menu reads the path "my" and
+  // the IED name "station.scd". A file "my" with an IED of that name shows it.
+  ScratchDir dir;
+  const std::filesystem::path my = dir.path() / "my";
+  std::ofstream(my) << "<SCL><IED name=\"station.scd\"><AccessPoint name=\"AP1\"><Server><LDevice inst=\"LD0\">"
+                       "<LN0 lnClass=\"LLN0\" inst=\"\"><GSEControl name=\"G1\"/></LN0></LDevice></Server>"
+                       "</AccessPoint></IED></SCL>\n";
+  const std::string crc = run_ied_crc(my.string(), "station.scd");
+  ASSERT_EQ(crc.size(), 8u);
+  EXPECT_EQ(dialogue("2 " + my.string() + " station.scd\n").out,
+            menu + path_prompt + name_prompt + "The CRC of IED is:" + crc + "\n");
+}
+
+}  // namespace
+}  // namespace ccdcrc::testing

@@ -1,0 +1,173 @@
+#pragma once
+// Runs a program as a user would: arguments without a shell, a given standard
+// input, and standard output, standard error and the exit status captured
+// separately.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace ccdcrc::testing {
+
+struct ProcessOptions {
+  std::string input;                // written to standard input, which is then closed
+  bool stderr_on_terminal = false;  // standard error is a pseudo-terminal
+  bool unprivileged = false;        // when run as root, the child runs as user and group 65534
+  std::string stdout_file;          // when set, standard output goes to this file (not captured)
+  int timeout_seconds = 300;        // the child is killed after that
+};
+
+struct ProcessResult {
+  int status = -1;           // exit status, or 128 + signal number
+  std::string out;           // standard output
+  std::string err;           // standard error (from the terminal when stderr_on_terminal)
+  bool exec_failed = false;  // the program could not be started at all
+};
+
+namespace process_detail {
+
+inline void close_if_open(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+// Child side, after fork: only async-signal-safe calls until exec.
+[[noreturn]] inline void exec_child(const std::vector<char*>& argv, int in_fd, int out_fd, int err_fd,
+                                    bool unprivileged, int report_fd) {
+  ::dup2(in_fd, STDIN_FILENO);
+  ::dup2(out_fd, STDOUT_FILENO);
+  ::dup2(err_fd, STDERR_FILENO);
+  ::signal(SIGPIPE, SIG_DFL);
+  if (unprivileged && ::geteuid() == 0) {
+    const gid_t nobody_group = 65534;
+    if (::setgroups(1, &nobody_group) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
+  }
+  ::execv(argv[0], argv.data());
+  const char failed = 1;
+  [[maybe_unused]] ssize_t ignored = ::write(report_fd, &failed, 1);
+  ::_exit(127);
+}
+
+}  // namespace process_detail
+
+inline ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
+                                 const ProcessOptions& options = {}) {
+  using process_detail::close_if_open;
+  ProcessResult result;
+
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  // Writing to a child that has ended must give EPIPE here, not end the test program.
+  ::signal(SIGPIPE, SIG_IGN);
+
+  int in_pipe[2], out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1}, report_pipe[2];
+  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(report_pipe, O_CLOEXEC) != 0) return result;
+  int out_child = -1;
+  if (options.stdout_file.empty()) {
+    if (::pipe2(out_pipe, O_CLOEXEC) != 0) return result;
+    out_child = out_pipe[1];
+  } else {
+    out_child = ::open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  }
+  int err_child = -1;
+  if (options.stderr_on_terminal) {
+    err_pipe[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (err_pipe[0] < 0 || ::grantpt(err_pipe[0]) != 0 || ::unlockpt(err_pipe[0]) != 0) return result;
+    err_child = ::open(::ptsname(err_pipe[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  } else {
+    if (::pipe2(err_pipe, O_CLOEXEC) != 0) return result;
+    err_child = err_pipe[1];
+  }
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    process_detail::exec_child(argv, in_pipe[0], out_child, err_child, options.unprivileged, report_pipe[1]);
+  }
+  close_if_open(in_pipe[0]);
+  close_if_open(report_pipe[1]);
+  if (out_child != out_pipe[1]) close_if_open(out_child);
+  close_if_open(out_pipe[1]);
+  if (err_child != err_pipe[1]) close_if_open(err_child);
+  close_if_open(err_pipe[1]);
+  if (child < 0) return result;
+
+  int in_fd = in_pipe[1];
+  int out_fd = out_pipe[0];
+  int err_fd = err_pipe[0];
+  std::size_t written = 0;
+  if (options.input.empty())
+    close_if_open(in_fd);
+  else
+    ::fcntl(in_fd, F_SETFL, O_NONBLOCK);
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+  bool killed = false;
+  char buffer[65536];
+  while (out_fd >= 0 || err_fd >= 0) {
+    pollfd fds[3];
+    int count = 0;
+    int in_index = -1, out_index = -1, err_index = -1;
+    if (in_fd >= 0) fds[in_index = count++] = {in_fd, POLLOUT, 0};
+    if (out_fd >= 0) fds[out_index = count++] = {out_fd, POLLIN, 0};
+    if (err_fd >= 0) fds[err_index = count++] = {err_fd, POLLIN, 0};
+    const int ready = ::poll(fds, static_cast<nfds_t>(count), 200);
+    if (std::chrono::steady_clock::now() > deadline && !killed) {
+      ::kill(child, SIGKILL);
+      killed = true;
+    }
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    if (in_index >= 0 && fds[in_index].revents) {
+      const ssize_t n = ::write(in_fd, options.input.data() + written, options.input.size() - written);
+      if (n > 0) written += static_cast<std::size_t>(n);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) written = options.input.size();
+      if (written == options.input.size()) close_if_open(in_fd);
+    }
+    for (auto [index, fd, text] :
+         {std::tuple{out_index, &out_fd, &result.out}, std::tuple{err_index, &err_fd, &result.err}}) {
+      if (index < 0 || !fds[index].revents) continue;
+      const ssize_t n = ::read(*fd, buffer, sizeof buffer);
+      if (n > 0)
+        text->append(buffer, static_cast<std::size_t>(n));
+      else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+        close_if_open(*fd);  // a terminal ends with EIO
+    }
+  }
+  close_if_open(in_fd);
+
+  char failed = 0;
+  result.exec_failed = ::read(report_pipe[0], &failed, 1) == 1;
+  close_if_open(report_pipe[0]);
+
+  int wait_status = 0;
+  while (::waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(wait_status))
+    result.status = WEXITSTATUS(wait_status);
+  else if (WIFSIGNALED(wait_status))
+    result.status = 128 + WTERMSIG(wait_status);
+  return result;
+}
+
+// The ccdcrc program of this build.
+inline ProcessResult run_ccdcrc(const std::vector<std::string>& arguments, const ProcessOptions& options = {}) {
+  return run_process(CCDCRC_PROGRAM, arguments, options);
+}
+
+}  // namespace ccdcrc::testing
