@@ -15,6 +15,7 @@ struct AllOptions {
   std::string scd;
   Format format = Format::text;
   bool quiet = false;
+  unsigned jobs = 0;  // 0: one per core
 };
 
 struct IedOptions {
@@ -29,6 +30,7 @@ struct ExportOptions {
   bool every_ied = false;
   std::string directory;
   bool quiet = false;
+  unsigned jobs = 0;  // 0: one per core
 };
 
 struct CcdOptions {

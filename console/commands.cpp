@@ -44,6 +44,12 @@ void add_format_option(CLI::App& command, Format& format) {
       ->option_text("text|json|csv");
 }
 
+void add_jobs_option(CLI::App& command, unsigned& jobs) {
+  command.add_option("-j,--jobs", jobs, "IEDs built in parallel (default: one per core)")
+      ->check(CLI::Range(1u, 1024u))
+      ->option_text("N");
+}
+
 CLI::Option* add_scd_argument(CLI::App& command, std::string& path) {
   return command.add_option("SCD", path, "the SCD file")->required()->option_text(" ");
 }
@@ -71,6 +77,7 @@ int run_commands(int argc, char** argv) {
   add_scd_argument(*all, all_options.scd);
   add_format_option(*all, all_options.format);
   all->add_flag("-q,--quiet", all_options.quiet, "show no progress on a terminal");
+  add_jobs_option(*all, all_options.jobs);
   all->footer(
       "Examples:\n"
       "  ccdcrc all station.scd\n"
@@ -94,6 +101,7 @@ int run_commands(int argc, char** argv) {
       ->required()
       ->option_text("DIR");
   export_command->add_flag("-q,--quiet", export_options.quiet, "show no progress on a terminal");
+  add_jobs_option(*export_command, export_options.jobs);
   export_command->footer(
       "Examples:\n"
       "  ccdcrc export station.scd P1 P2 -o ccd\n"

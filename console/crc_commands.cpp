@@ -30,16 +30,16 @@ int run_all(const AllOptions& options, std::ostream& out, Diagnostics& diagnosti
   const std::vector<pugi::xml_node> ieds = scd->ieds();
   IedCrcMap crcs;
   std::map<std::string, std::size_t> with_circuits;
+  std::vector<std::optional<std::string>> results;
   {
     Progress progress(diagnostics, ieds.size());
-    for (pugi::xml_node ied : ieds) {
-      if (std::optional<std::string> crc = ied_crc(*scd, ied)) {
-        const std::string name = ied.attribute("name").as_string("");
-        crcs[name] = std::move(*crc);
-        ++with_circuits[name];
-      }
-      progress.advance();
-    }
+    results = ied_crcs(*scd, ieds, options.jobs, [&](std::size_t, std::size_t) { progress.advance(); });
+  }
+  for (std::size_t i = 0; i < ieds.size(); ++i) {
+    if (!results[i]) continue;
+    const std::string name = ieds[i].attribute("name").as_string("");
+    crcs[name] = std::move(*results[i]);
+    ++with_circuits[name];
   }
   for (const auto& [name, count] : with_circuits) {
     if (count > 1) {

@@ -13,6 +13,7 @@
 #include "console/scd_input.h"
 #include "crc/canonical.h"
 #include "crc/export.h"
+#include "crc/parallel.h"
 #include "crc/runs.h"
 
 namespace ccdcrc {
@@ -51,6 +52,7 @@ std::string without_trailing_slashes(std::string directory) {
 struct ExportRun {
   const Scd& scd;
   std::string directory;
+  unsigned jobs;
   Diagnostics& diagnostics;
   std::vector<ExportResult> written;
   std::vector<std::string> written_names;
@@ -90,16 +92,29 @@ struct ExportRun {
     std::map<std::string, std::vector<pugi::xml_node>> by_name;
     const std::vector<pugi::xml_node> ieds = scd.ieds();
     for (pugi::xml_node ied : ieds) by_name[ied.attribute("name").as_string("")].push_back(ied);
-    Progress progress(diagnostics, ieds.size());
-    for (const auto& [name, nodes] : by_name) {
-      for (auto ied = nodes.rbegin(); ied != nodes.rend(); ++ied) {
-        ExportResult result = export_ied(scd, *ied, directory);
-        if (result.status == ExportStatus::no_circuits) continue;
-        if (result.status == ExportStatus::unsafe_name && !ied_crc(scd, *ied)) continue;
-        record(name, std::move(result));
-        break;
-      }
-      progress.advance(nodes.size());
+    const std::vector<std::pair<const std::string, std::vector<pugi::xml_node>>*> groups = [&] {
+      std::vector<std::pair<const std::string, std::vector<pugi::xml_node>>*> list;
+      for (auto& group : by_name) list.push_back(&group);
+      return list;
+    }();
+    // Each name is exported by one thread; results are recorded in name order.
+    std::vector<std::optional<ExportResult>> results(groups.size());
+    Progress progress(diagnostics, groups.size());
+    parallel_for(
+        groups.size(), jobs,
+        [&](std::size_t i) {
+          const std::vector<pugi::xml_node>& nodes = groups[i]->second;
+          for (auto ied = nodes.rbegin(); ied != nodes.rend(); ++ied) {
+            ExportResult result = export_ied(scd, *ied, directory);
+            if (result.status == ExportStatus::no_circuits) continue;
+            if (result.status == ExportStatus::unsafe_name && !ied_crc(scd, *ied)) continue;
+            results[i] = std::move(result);
+            break;
+          }
+        },
+        [&](std::size_t, std::size_t) { progress.advance(); });
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+      if (results[i]) record(groups[i]->first, std::move(*results[i]));
     }
   }
 
@@ -129,7 +144,7 @@ int run_export(const ExportOptions& options, std::ostream& out, Diagnostics& dia
   std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
   if (!scd) return exit_usage;
 
-  ExportRun run{*scd, directory, diagnostics, {}, {}, {}};
+  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}, {}};
   if (options.every_ied) {
     warn_about_root(*scd, diagnostics);
     run.export_every_ied();

@@ -15,12 +15,12 @@
 namespace ccdcrc {
 
 // Called after each finished item with (items done, items in all); never concurrently.
-using Progress = std::function<void(std::size_t, std::size_t)>;
+using ProgressCallback = std::function<void(std::size_t, std::size_t)>;
 
 // Calls work(i) for every i below count on up to `jobs` threads (0: one per
 // core). The first exception thrown by an item is rethrown after all threads end.
 inline void parallel_for(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
-                         const Progress& progress = {}) {
+                         const ProgressCallback& progress = {}) {
   if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
   if (jobs > count) jobs = static_cast<unsigned>(count == 0 ? 1 : count);
   std::atomic<std::size_t> next{0};

@@ -20,10 +20,16 @@ std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied) {
   return ccd_crc_text(ccd->document);
 }
 
-IedCrcMap all_ied_crcs(const Scd& scd, unsigned jobs, const Progress& progress) {
-  const std::vector<pugi::xml_node> ieds = scd.ieds();
+std::vector<std::optional<std::string>> ied_crcs(const Scd& scd, const std::vector<pugi::xml_node>& ieds,
+                                                 unsigned jobs, const ProgressCallback& progress) {
   std::vector<std::optional<std::string>> crcs(ieds.size());
   parallel_for(ieds.size(), jobs, [&](std::size_t i) { crcs[i] = ied_crc(scd, ieds[i]); }, progress);
+  return crcs;
+}
+
+IedCrcMap all_ied_crcs(const Scd& scd, unsigned jobs, const ProgressCallback& progress) {
+  const std::vector<pugi::xml_node> ieds = scd.ieds();
+  std::vector<std::optional<std::string>> crcs = ied_crcs(scd, ieds, jobs, progress);
   IedCrcMap map;
   for (std::size_t i = 0; i < ieds.size(); ++i) {
     if (crcs[i]) map[attr(ieds[i], "name")] = std::move(*crcs[i]);

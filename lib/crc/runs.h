@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -29,10 +30,14 @@ std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied);
 // The CRC text of one IED of a loaded SCD; nullopt when it has no circuits.
 std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied);
 
-// Every IED with a CRC; for IEDs sharing a name the last one wins. With jobs
-// other than 1 the IEDs are built in parallel (0: one thread per core); the
-// result is the same.
-IedCrcMap all_ied_crcs(const Scd& scd, unsigned jobs = 1, const Progress& progress = {});
+// The CRC text of each of these IEDs, in their order (nullopt: no circuits).
+// With jobs other than 1 the IEDs are built in parallel (0: one thread per
+// core); the results are the same.
+std::vector<std::optional<std::string>> ied_crcs(const Scd& scd, const std::vector<pugi::xml_node>& ieds,
+                                                 unsigned jobs = 1, const ProgressCallback& progress = {});
+
+// Every IED with a CRC; for IEDs sharing a name the last one wins.
+IedCrcMap all_ied_crcs(const Scd& scd, unsigned jobs = 1, const ProgressCallback& progress = {});
 
 // CRC text of the concatenated CRC texts in map order ("00000000" when empty).
 std::string scd_crc(IedCrcMap map);
