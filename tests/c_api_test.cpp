@@ -108,6 +108,8 @@ TEST(CEntryPoints, UnknownIedsAndNamesThatBreakTheLookupGiveTheEmptyText) {
   EXPECT_EQ(ied_crc_text(path, ""), "");
   // The apostrophe ends the quoted name in the lookup query: not found, and no exception.
   EXPECT_EQ(ied_crc_text(path, "O'Brien"), "");
+  // Nor can a name smuggle a query of its own past the quotes to reach another IED.
+  EXPECT_EQ(ied_crc_text(path, "x'] | /SCL/IED[@name='DUP"), "");
 
   ScratchDir out;
   export_ied_ccd(path.c_str(), "O'Brien", out.path().c_str());

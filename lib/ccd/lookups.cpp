@@ -26,6 +26,9 @@ std::string with_prefix_rule(std::string query, const std::string& prefix) {
 QueryLookups::QueryLookups(pugi::xml_node root) : root_(root), templates_(root.child("DataTypeTemplates")) {}
 
 pugi::xml_node QueryLookups::ied_by_name(const std::string& name) const {
+  // The caller's name goes between apostrophes: one of its own could end the
+  // literal and make the query select some other IED. No IED is named so.
+  if (name.find('\'') != std::string::npos) return {};
   return select_first(root_, format_query(query::ied_by_name, {name}));
 }
 
