@@ -206,18 +206,28 @@ const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_no
   if (!index) {
     index = std::make_unique<AllMatches>();
     bool exact = true;
-    AttributeReader read(exact);
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
       for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
         for_each_child(ln0, "DataSet", [&](pugi::xml_node data_set) {
           for_each_child(data_set, "FCDA", [&](pugi::xml_node member) {
-            auto ld_inst = read(member, "ldInst");
-            auto ln_class = read(member, "lnClass");
-            auto do_name = read(member, "doName");
-            read(member, "prefix");
-            read(member, "lnInst");
-            read(member, "daName");
-            if (ld_inst && ln_class && do_name) (*index)[Key{global, {*ld_inst, *ln_class, *do_name}}].push_back(member);
+            // One pass over the member's attributes; a repeated one defeats the index.
+            const char* ld_inst = nullptr;
+            const char* ln_class = nullptr;
+            const char* do_name = nullptr;
+            int seen[6] = {};
+            for (pugi::xml_attribute a = member.first_attribute(); a; a = a.next_attribute()) {
+              static constexpr const char* tested[6] = {"ldInst", "lnClass", "doName", "prefix", "lnInst", "daName"};
+              const char* name = a.name();
+              for (int slot = 0; slot < 6; ++slot) {
+                if (std::strcmp(name, tested[slot]) != 0) continue;
+                if (seen[slot]++) exact = false;
+                if (slot == 0) ld_inst = a.value();
+                if (slot == 1) ln_class = a.value();
+                if (slot == 2) do_name = a.value();
+                break;
+              }
+            }
+            if (ld_inst && ln_class && do_name) (*index)[Key{global, {ld_inst, ln_class, do_name}}].push_back(member);
           });
         });
       });
