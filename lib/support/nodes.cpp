@@ -38,9 +38,21 @@ AttributeMap attribute_map(pugi::xml_node element) {
 }
 
 void copy_attributes(pugi::xml_node source, pugi::xml_node target) {
-  for (const auto& [name, value] : attribute_map(source)) {
-    if (name == "desc" || name == "dU") continue;
-    target.append_attribute(name.c_str()).set_value(value.c_str());
+  // The attribute map's order and "last one wins", without copying any text:
+  // the names and values stay in the source document while they are sorted.
+  struct Entry {
+    const char* name;
+    const char* value;
+  };
+  std::vector<Entry> entries;
+  for (pugi::xml_attribute attribute : source.attributes()) entries.push_back({attribute.name(), attribute.value()});
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return std::strcmp(a.name, b.name) < 0; });
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Entry& entry = entries[i];
+    if (i + 1 < entries.size() && std::strcmp(entry.name, entries[i + 1].name) == 0) continue;
+    if (std::strcmp(entry.name, "desc") == 0 || std::strcmp(entry.name, "dU") == 0) continue;
+    target.append_attribute(entry.name).set_value(entry.value);
   }
 }
 
