@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 namespace ccdcrc {
 
@@ -89,6 +90,25 @@ constexpr const void* global = nullptr;
 
 // Marks a lazily built index that a duplicated attribute made unusable.
 const Key unusable_marker{reinterpret_cast<const void*>(1), {"\x01unusable"}};
+
+// Returns the index of `scope` in `table`, built by `build(index, exact)` on
+// first use. Built under the lock; once built, an index is only read. An index
+// that `build` found inexact answers nothing and sends its lookups to the queries.
+template <typename Index, typename Build>
+const Index& lazily(std::mutex& mutex, std::unordered_map<const void*, std::unique_ptr<Index>>& table,
+                    pugi::xml_node scope, Build build) {
+  std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<Index>& index = table[scope.internal_object()];
+  if (!index) {
+    index = std::make_unique<Index>();
+    bool exact = true;
+    build(*index, exact);
+    if constexpr (std::is_same_v<typename Index::key_type, Key>) {
+      if (!exact) (*index)[unusable_marker];
+    }
+  }
+  return *index;
+}
 
 }  // namespace
 
@@ -179,13 +199,9 @@ void IndexedLookups::index_templates() {
 }
 
 const IndexedLookups::AllMatches& IndexedLookups::logical_nodes_of(pugi::xml_node ldevice) const {
-  std::lock_guard<std::mutex> lock(lazy_mutex_);
-  std::unique_ptr<AllMatches>& index = logical_nodes_[ldevice.internal_object()];
-  if (!index) {
-    index = std::make_unique<AllMatches>();
-    bool exact = true;
+  return lazily(lazy_mutex_, logical_nodes_, ldevice, [&](AllMatches& index, bool& exact) {
     AttributeReader read(exact);
-    // Scope 0 holds the LN0 branch, scope 1 the LN branch of the union.
+    // Scope null holds the LN0 branch of the union, scope &index its LN branch.
     for (pugi::xml_node child = ldevice.first_child(); child; child = child.next_sibling()) {
       const bool ln0 = is_element(child, "LN0");
       if (!ln0 && !is_element(child, "LN")) continue;
@@ -193,56 +209,38 @@ const IndexedLookups::AllMatches& IndexedLookups::logical_nodes_of(pugi::xml_nod
       auto ln_class = read(child, "lnClass");
       std::string_view prefix = read.or_empty(child, "prefix");
       if (!inst || !ln_class) continue;
-      (*index)[Key{ln0 ? nullptr : index.get(), {prefix, *inst, *ln_class}}].push_back(child);
+      index[Key{ln0 ? nullptr : &index, {prefix, *inst, *ln_class}}].push_back(child);
     }
-    if (!exact) (*index)[unusable_marker];
-  }
-  return *index;
+  });
 }
 
 const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_node server) const {
-  std::lock_guard<std::mutex> lock(lazy_mutex_);
-  std::unique_ptr<AllMatches>& index = server_members_[server.internal_object()];
-  if (!index) {
-    index = std::make_unique<AllMatches>();
-    bool exact = true;
+  return lazily(lazy_mutex_, server_members_, server, [&](AllMatches& index, bool& exact) {
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
       for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
         for_each_child(ln0, "DataSet", [&](pugi::xml_node data_set) {
           for_each_child(data_set, "FCDA", [&](pugi::xml_node member) {
             // One pass over the member's attributes; a repeated one defeats the index.
-            const char* ld_inst = nullptr;
-            const char* ln_class = nullptr;
-            const char* do_name = nullptr;
-            int seen[6] = {};
+            static constexpr const char* tested[6] = {"ldInst", "lnClass", "doName", "prefix", "lnInst", "daName"};
+            const char* values[6] = {};
             for (pugi::xml_attribute a = member.first_attribute(); a; a = a.next_attribute()) {
-              static constexpr const char* tested[6] = {"ldInst", "lnClass", "doName", "prefix", "lnInst", "daName"};
-              const char* name = a.name();
               for (int slot = 0; slot < 6; ++slot) {
-                if (std::strcmp(name, tested[slot]) != 0) continue;
-                if (seen[slot]++) exact = false;
-                if (slot == 0) ld_inst = a.value();
-                if (slot == 1) ln_class = a.value();
-                if (slot == 2) do_name = a.value();
+                if (std::strcmp(a.name(), tested[slot]) != 0) continue;
+                if (values[slot]) exact = false;
+                values[slot] = a.value();
                 break;
               }
             }
-            if (ld_inst && ln_class && do_name) (*index)[Key{global, {ld_inst, ln_class, do_name}}].push_back(member);
+            if (values[0] && values[1] && values[2]) index[Key{global, {values[0], values[1], values[2]}}].push_back(member);
           });
         });
       });
     });
-    if (!exact) (*index)[unusable_marker];
-  }
-  return *index;
+  });
 }
 
 const IndexedLookups::FirstMatch& IndexedLookups::control_blocks_of_server(pugi::xml_node server) const {
-  std::lock_guard<std::mutex> lock(lazy_mutex_);
-  std::unique_ptr<FirstMatch>& index = server_control_blocks_[server.internal_object()];
-  if (!index) {
-    index = std::make_unique<FirstMatch>();
-    bool exact = true;
+  return lazily(lazy_mutex_, server_control_blocks_, server, [&](FirstMatch& index, bool& exact) {
     AttributeReader read(exact);
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
       for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
@@ -250,15 +248,13 @@ const IndexedLookups::FirstMatch& IndexedLookups::control_blocks_of_server(pugi:
           for_each_child(ln0, control_tag(kind), [&](pugi::xml_node block) {
             auto data_set = read(block, "datSet");
             if (!data_set) return;
-            index->try_emplace(Key{ldevice.internal_object(), {control_tag(kind), *data_set}}, block);
-            index->try_emplace(Key{global, {control_tag(kind), *data_set}}, block);
+            index.try_emplace(Key{ldevice.internal_object(), {control_tag(kind), *data_set}}, block);
+            index.try_emplace(Key{global, {control_tag(kind), *data_set}}, block);
           });
         }
       });
     });
-    if (!exact) (*index)[unusable_marker];
-  }
-  return *index;
+  });
 }
 
 pugi::xml_node IndexedLookups::ied_by_name(const std::string& name) const {
@@ -471,23 +467,21 @@ void IndexedLookups::append_shared(pugi::xml_node node, const std::string& detai
 }
 
 NodeList IndexedLookups::logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const {
-  std::lock_guard<std::mutex> lock(lazy_mutex_);
-  auto& names = ln_names_[ldevice.internal_object()];
-  if (!names) {
-    names = std::make_unique<std::unordered_map<std::string, NodeList>>();
+  using Names = std::unordered_map<std::string, NodeList>;
+  const Names& names = lazily(lazy_mutex_, ln_names_, ldevice, [&](Names& index, bool&) {
     auto add = [&](pugi::xml_node ln) {
       std::string ln_name = ln.attribute("prefix").as_string("");
       ln_name += ln.attribute("lnClass").as_string("");
       ln_name += ln.attribute("inst").as_string("");
-      (*names)[std::move(ln_name)].push_back(ln);
+      index[std::move(ln_name)].push_back(ln);
     };
     for_each_child(ldevice, "LN", add);
     // Only an element can hold the DOI sought; a processing instruction of that name holds none.
     pugi::xml_node ln0 = ldevice.child("LN0");
     if (ln0.type() == pugi::node_element) add(ln0);
-  }
-  auto found = names->find(name);
-  return found == names->end() ? NodeList() : found->second;
+  });
+  auto found = names.find(name);
+  return found == names.end() ? NodeList() : found->second;
 }
 
 }  // namespace ccdcrc
