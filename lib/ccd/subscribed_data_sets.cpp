@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ccd/builder.h"
+#include "ccd/data_references.h"
 #include "support/nodes.h"
 #include "support/text.h"
 
@@ -90,29 +91,17 @@ void add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldev
   copy_attributes(source, data_set);
 
   for (pugi::xml_node member : child_elements(source, "FCDA")) {
-    const std::string prefix = attr(member, "prefix");
-    const std::string ln_inst = attr(member, "lnInst");
-    const std::string ln_class = attr(member, "lnClass");
-    const std::string do_name = attr(member, "doName");
-    const std::string da_name = attr(member, "daName");
+    const DataReference reference(member);
     pugi::xml_node fcda = data_set.append_child("FCDA");
-
-    AttributeMap attributes = attribute_map(member);
-    if (!da_name.empty()) {
-      attributes["bType"] = resolve_btype(da_name, do_name, prefix, ln_inst, ln_class, publisher_ldevice, scd);
-    }
-    const std::vector<std::string> do_pieces = split(do_name, '.');
+    AttributeMap attributes = member_attributes(scd, member, reference, publisher_ldevice);
+    // The description follows the whole path, whether or not daName is set.
+    const std::vector<std::string> do_pieces = split(reference.do_name, '.');
     if (!do_pieces.empty()) {
-      if (pugi::xml_node doi = scd.instance_doi(publisher_ldevice, prefix, ln_inst, ln_class, do_pieces.front())) {
+      if (pugi::xml_node doi = scd.instance_doi(publisher_ldevice, reference.prefix, reference.ln_inst,
+                                                reference.ln_class, do_pieces.front())) {
         attributes["desc"] = attr(doi, "desc");
-        std::vector<std::string> sdi_names(do_pieces.begin() + 1, do_pieces.end());
-        std::vector<std::string> da_pieces = split(da_name, '.');
-        std::string dai_name;
-        if (!da_pieces.empty()) {
-          dai_name = da_pieces.back();
-          sdi_names.insert(sdi_names.end(), da_pieces.begin(), da_pieces.end() - 1);
-        }
-        pugi::xml_node described = scd.instance_path(doi, sdi_names, da_pieces.empty() ? nullptr : &dai_name);
+        const InstancePath path = instance_path_below_doi(do_pieces, reference.da_name);
+        pugi::xml_node described = scd.instance_path(doi, path.sdi_names, path.dai_name ? &*path.dai_name : nullptr);
         std::string desc = attr(described, "desc");
         if (!desc.empty()) attributes["desc"] = std::move(desc);
       }
@@ -129,9 +118,7 @@ void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node publisher_ldev
   // The data set is the reference's last child, its FCDA elements in member order.
   pugi::xml_node fcda = reference.last_child().child("FCDA");
   for (pugi::xml_node member : child_elements(source, "FCDA")) {
-    const std::string key = attr(member, "prefix") + attr(member, "ldInst") + publisher_name +
-                            attr(member, "lnClass") + attr(member, "lnInst") + attr(member, "doName") +
-                            attr(member, "daName");
+    const std::string key = DataReference(member).key(publisher_name);
     const auto [first, last] = inputs.equal_range(key);
     for (auto input = first; input != last; ++input) map_input(scd, fcda, subscriber_ied, input->second);
     if (first == last) set_address(fcda.append_child("intAddr"), "", "NULL");

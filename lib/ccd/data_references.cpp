@@ -1,0 +1,38 @@
+#include "ccd/data_references.h"
+
+#include "ccd/builder.h"
+#include "support/text.h"
+
+namespace ccdcrc {
+
+DataReference::DataReference(pugi::xml_node element)
+    : prefix(attr(element, "prefix")),
+      ld_inst(attr(element, "ldInst")),
+      ln_class(attr(element, "lnClass")),
+      ln_inst(attr(element, "lnInst")),
+      do_name(attr(element, "doName")),
+      da_name(attr(element, "daName")) {}
+
+AttributeMap member_attributes(const ScdLookups& scd, pugi::xml_node member, const DataReference& reference,
+                               pugi::xml_node ldevice) {
+  AttributeMap attributes = attribute_map(member);
+  if (!reference.da_name.empty()) {
+    attributes["bType"] = resolve_btype(reference.da_name, reference.do_name, reference.prefix, reference.ln_inst,
+                                        reference.ln_class, ldevice, scd);
+  }
+  return attributes;
+}
+
+InstancePath instance_path_below_doi(const std::vector<std::string>& do_pieces, const std::string& da_name) {
+  InstancePath path;
+  if (do_pieces.size() > 1) path.sdi_names.assign(do_pieces.begin() + 1, do_pieces.end());
+  std::vector<std::string> da_pieces = split(da_name, '.');
+  if (!da_pieces.empty()) {
+    path.dai_name = std::move(da_pieces.back());
+    da_pieces.pop_back();
+    path.sdi_names.insert(path.sdi_names.end(), da_pieces.begin(), da_pieces.end());
+  }
+  return path;
+}
+
+}  // namespace ccdcrc
