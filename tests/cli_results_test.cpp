@@ -31,11 +31,6 @@ ProcessResult succeeds(const std::vector<std::string>& arguments) {
   return result;
 }
 
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> files_in(const std::filesystem::path& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());

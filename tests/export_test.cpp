@@ -31,13 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::data_path;
 using testing::load_fixture;
+using testing::read_file;
 using testing::ScratchDir;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void write_file(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);

@@ -21,6 +21,7 @@ namespace {
 using testing::built_ccd;
 using testing::data_path;
 using testing::load_fixture;
+using testing::read_file;
 using testing::serialise;
 
 // Expected CCD texts are written with two spaces per level; the CCD has one tab.
@@ -41,14 +42,6 @@ std::string tabbed(const char* text) {
     out += std::string(spaces / 2, '\t') + line.substr(spaces) + "\n";
   }
   return out;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << path;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // One element and its subtree, serialised like the CCD (no declaration added).

@@ -20,13 +20,8 @@ namespace {
 using testing::built_ccd;
 using testing::data_path;
 using testing::load_fixture;
+using testing::read_file;
 using testing::serialise;
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The CRC text of a serialised CCD, taken line by line as the measurement does.
 std::string crc_of_serialised(const std::string& text) {

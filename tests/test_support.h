@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -20,6 +22,13 @@ namespace ccdcrc::testing {
 inline std::string data_path(const std::string& name) { return std::string(CCDCRC_TEST_DATA) + "/" + name; }
 inline std::string example_path(const std::string& name) { return std::string(CCDCRC_EXAMPLES) + "/" + name; }
 inline std::filesystem::path corpus_dir() { return CCDCRC_CORPUS; }
+
+// The bytes of a file; a file that cannot be read fails the test.
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << "cannot read " << path;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // The serialised form every CRC is measured on.
 inline std::string serialise(const pugi::xml_document& document) {
