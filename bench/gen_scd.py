@@ -826,45 +826,28 @@ class Writer:
         L = self.L
         ieds = self.plan.ieds
         L(1, "<Communication>")
-        L(2, '<SubNetwork name="StationBus" type="8-MMS" desc="站控层MMS网">')
-        L(3, '<BitRate unit="b/s" multiplier="M">100</BitRate>')
-        for ied in ieds:
-            if "S1" not in ied.aps:
-                continue
-            L(3, '<ConnectedAP iedName="%s" apName="S1">' % ied.name)
-            self._ip_address(4, ied.index)
-            for cb in ied.goose_cbs:
-                if cb.ap == "S1" and cb.has_address:
-                    self._gse(4, cb, ied)
-            self._physconn(4, "1-A", "RJ45", "Cu")
-            L(3, "</ConnectedAP>")
-        L(2, "</SubNetwork>")
-        L(2, '<SubNetwork name="GooseNet" type="IECGOOSE" desc="过程层GOOSE网">')
-        L(3, '<BitRate unit="b/s" multiplier="M">100</BitRate>')
-        for ied in ieds:
-            if "G1" not in ied.aps:
-                continue
-            L(3, '<ConnectedAP iedName="%s" apName="G1">' % ied.name)
-            for cb in ied.goose_cbs:
-                if cb.ap == "G1" and cb.has_address:
-                    self._gse(4, cb, ied)
-            self._physconn(4, "2-A", "LC", "FOC")
-            L(3, "</ConnectedAP>")
-        L(2, "</SubNetwork>")
-        L(2, '<SubNetwork name="ProcessBus" type="SMV" desc="过程层SV网">')
-        L(3, '<BitRate unit="b/s" multiplier="M">100</BitRate>')
-        for ied in ieds:
-            if "M1" not in ied.aps:
-                continue
-            L(3, '<ConnectedAP iedName="%s" apName="M1">' % ied.name)
-            for cb in ied.goose_cbs:
-                if cb.ap == "M1" and cb.has_address:
-                    self._gse(4, cb, ied)
-            for cb in ied.sv_cbs:
-                self._smv(4, cb)
-            self._physconn(4, "3-A", "LC", "FOC")
-            L(3, "</ConnectedAP>")
-        L(2, "</SubNetwork>")
+        # Station bus (with the IP address), GOOSE network and process bus: (name, type, desc, access point, port).
+        networks = [("StationBus", "8-MMS", "站控层MMS网", "S1", ("1-A", "RJ45", "Cu")),
+                    ("GooseNet", "IECGOOSE", "过程层GOOSE网", "G1", ("2-A", "LC", "FOC")),
+                    ("ProcessBus", "SMV", "过程层SV网", "M1", ("3-A", "LC", "FOC"))]
+        for name, net_type, desc, ap, port in networks:
+            L(2, '<SubNetwork name="%s" type="%s" desc="%s">' % (name, net_type, desc))
+            L(3, '<BitRate unit="b/s" multiplier="M">100</BitRate>')
+            for ied in ieds:
+                if ap not in ied.aps:
+                    continue
+                L(3, '<ConnectedAP iedName="%s" apName="%s">' % (ied.name, ap))
+                if ap == "S1":
+                    self._ip_address(4, ied.index)
+                for cb in ied.goose_cbs:
+                    if cb.ap == ap and cb.has_address:
+                        self._gse(4, cb, ied)
+                if ap == "M1":
+                    for cb in ied.sv_cbs:
+                        self._smv(4, cb)
+                self._physconn(4, *port)
+                L(3, "</ConnectedAP>")
+            L(2, "</SubNetwork>")
         if self.o.odd:
             # A second network that repeats some access points with other addresses: the first entry
             # in document order is the one that counts.
