@@ -150,10 +150,12 @@ int run_commands(int argc, char** argv) {
   check->add_flag("-q,--quiet", check_options.quiet, "list only the IEDs that do not match; show no progress");
   add_jobs_option(*check, check_options.jobs);
   check->footer(
+      "Status: ok, changed, missing (approved, but no CRC now), new (a CRC, but not approved).\n"
       "Exit status: 0 every IED matches, 1 some do not, 2 trouble.\n"
       "Examples:\n"
-      "  ccdcrc all station.scd --format csv > approved.csv\n"
-      "  ccdcrc check approved.csv station.scd --quiet");
+      "  ccdcrc check approved.csv station.scd\n"
+      "  ccdcrc check approved.json station.scd --quiet\n"
+      "The list is written by: ccdcrc all station.scd --format csv > approved.csv");
 
   CLI::App* verify = app.add_subcommand("verify", "Check that exported CCD files still match their CRC");
   verify->add_option("FILE", verify_options.files, "CCD files written by 'export'")->required()->option_text(" ");

@@ -99,6 +99,8 @@ struct CcdChange {
   std::string subject;
   std::optional<std::string> old_value;
   std::optional<std::string> new_value;
+
+  bool operator==(const CcdChange&) const = default;
 };
 
 // A control block reference (GOCBref or SMVCBref) of one section that differs.
