@@ -54,8 +54,21 @@ void add_jobs_option(CLI::App& command, unsigned& jobs) {
       ->option_text("N");
 }
 
+CLI::Option* add_file_argument(CLI::App& command, const std::string& name, std::string& path,
+                               const std::string& description) {
+  return command.add_option(name, path, description)->required()->option_text(" ");
+}
+
 CLI::Option* add_scd_argument(CLI::App& command, std::string& path) {
-  return command.add_option("SCD", path, "the SCD file")->required()->option_text(" ");
+  return add_file_argument(command, "SCD", path, "the SCD file");
+}
+
+// What the commands that go through every IED of an SCD share.
+void add_listing_options(CLI::App& command, Format& format, bool& quiet, const std::string& quiet_meaning,
+                         unsigned& jobs) {
+  add_format_option(command, format);
+  command.add_flag("-q,--quiet", quiet, quiet_meaning);
+  add_jobs_option(command, jobs);
 }
 
 int usage_error(const std::string& command, const std::string& message) {
@@ -82,9 +95,7 @@ int run_commands(int argc, char** argv) {
 
   CLI::App* all = app.add_subcommand("all", "Print the CRC of every IED with circuits, then the SCD CRC");
   add_scd_argument(*all, all_options.scd);
-  add_format_option(*all, all_options.format);
-  all->add_flag("-q,--quiet", all_options.quiet, "show no progress on a terminal");
-  add_jobs_option(*all, all_options.jobs);
+  add_listing_options(*all, all_options.format, all_options.quiet, "show no progress on a terminal", all_options.jobs);
   all->footer(
       "Examples:\n"
       "  ccdcrc all station.scd\n"
@@ -124,15 +135,14 @@ int run_commands(int argc, char** argv) {
       "  ccdcrc ccd station.scd P1 --measured");
 
   CLI::App* diff = app.add_subcommand("diff", "Compare the IED CRCs of two SCDs and explain what changed");
-  diff->add_option("OLD", diff_options.old_scd, "the old SCD file")->required()->option_text(" ");
-  diff->add_option("NEW", diff_options.new_scd, "the new SCD file")->required()->option_text(" ");
+  add_file_argument(*diff, "OLD", diff_options.old_scd, "the old SCD file");
+  add_file_argument(*diff, "NEW", diff_options.new_scd, "the new SCD file");
   diff->add_option("--explain", diff_options.explain_names,
                    "say what changed in the CCDs of the named IEDs (default: of every IED whose CRC changed)")
       ->expected(0, -1)
       ->option_text("[NAME...]");
-  add_format_option(*diff, diff_options.format);
-  diff->add_flag("-q,--quiet", diff_options.quiet, "list only the IEDs that changed; show no progress");
-  add_jobs_option(*diff, diff_options.jobs);
+  add_listing_options(*diff, diff_options.format, diff_options.quiet,
+                      "list only the IEDs that changed; show no progress", diff_options.jobs);
   diff->footer(
       "Status: unchanged, changed, added, removed, gained (a CRC), lost (its CRC).\n"
       "Exit status: 0 nothing changed, 1 something changed, 2 trouble.\n"
@@ -142,13 +152,11 @@ int run_commands(int argc, char** argv) {
       "  ccdcrc diff old.scd new.scd --explain P1 B2");
 
   CLI::App* check = app.add_subcommand("check", "Check the IED CRCs of an SCD against a list of approved CRCs");
-  check->add_option("BASELINE", check_options.baseline, "the approved CRCs, as 'all --format csv' or 'json' writes them")
-      ->required()
-      ->option_text(" ");
+  add_file_argument(*check, "BASELINE", check_options.baseline,
+                    "the approved CRCs, as 'all --format csv' or 'json' writes them");
   add_scd_argument(*check, check_options.scd);
-  add_format_option(*check, check_options.format);
-  check->add_flag("-q,--quiet", check_options.quiet, "list only the IEDs that do not match; show no progress");
-  add_jobs_option(*check, check_options.jobs);
+  add_listing_options(*check, check_options.format, check_options.quiet,
+                      "list only the IEDs that do not match; show no progress", check_options.jobs);
   check->footer(
       "Status: ok, changed, missing (approved, but no CRC now), new (a CRC, but not approved).\n"
       "Exit status: 0 every IED matches, 1 some do not, 2 trouble.\n"

@@ -36,7 +36,8 @@ std::string read_file(const std::string& path) {
 }
 
 // cmp_base.scd with each `old` text (which must occur once) replaced, loaded from a scratch file.
-std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::vector<std::pair<std::string, std::string>>& edits) {
+std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::string& name,
+                               const std::vector<std::pair<std::string, std::string>>& edits) {
   std::string text = read_file(data_path("cmp_base.scd"));
   for (const auto& [old_text, new_text] : edits) {
     const std::size_t at = text.find(old_text);
@@ -44,7 +45,7 @@ std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::vector<std::pai
     EXPECT_EQ(text.find(old_text, at + 1), std::string::npos) << old_text;
     if (at != std::string::npos) text.replace(at, old_text.size(), new_text);
   }
-  const std::string path = (dir.path() / "variant.scd").string();
+  const std::string path = (dir.path() / name).string();
   std::ofstream(path, std::ios::binary) << text;
   std::unique_ptr<Scd> scd = Scd::load(path);
   EXPECT_TRUE(scd);
@@ -57,6 +58,19 @@ CcdComparison compare_ied(const Scd& old_scd, const Scd& new_scd, const std::str
   const std::unique_ptr<MeasuredCcd> new_ccd = MeasuredCcd::build(new_scd, new_scd.find_ied(name));
   EXPECT_TRUE(old_ccd && new_ccd) << name;
   return compare_ccds(*old_ccd, *new_ccd);
+}
+
+// The changes inside the one reference that differs, which must be of this kind, section and name.
+std::vector<CcdChange> changes_of_only_reference(const CcdComparison& comparison, ReferenceChange::Kind kind,
+                                                 const std::string& section, const std::string& name) {
+  EXPECT_EQ(comparison.references.size(), 1u);
+  if (comparison.references.size() != 1) return {};
+  const ReferenceChange& reference = comparison.references[0];
+  EXPECT_EQ(reference.kind, kind);
+  EXPECT_EQ(reference.section, section);
+  EXPECT_EQ(reference.element, section.starts_with("GOOSE") ? "GOCBref" : "SMVCBref");
+  EXPECT_EQ(reference.name, name);
+  return reference.changes;
 }
 
 std::vector<std::pair<std::string, CrcStatus>> statuses(const std::string& old_fixture, const std::string& new_fixture) {
@@ -137,23 +151,22 @@ TEST(CompareCcds, AttributesTextsAndMembersInTheCcdsOwnTerms) {
   // P1's first member now names the quality of the trip, so B2's input of it is no longer bound;
   // P1's control block loses its appID and its address gets another VLAN.
   std::unique_ptr<Scd> changed =
-      base_with(dir, {{"doName=\"Tr\" daName=\"general\" fc=\"ST\"/>", "doName=\"Tr\" daName=\"q\" fc=\"ST\"/>"},
-                      {" appID=\"P1_Trip\"", ""},
-                      {"<P type=\"VLAN-ID\">000</P>", "<P type=\"VLAN-ID\">00A</P>"}});
+      base_with(dir, "changed.scd",
+                {{"doName=\"Tr\" daName=\"general\" fc=\"ST\"/>", "doName=\"Tr\" daName=\"q\" fc=\"ST\"/>"},
+                 {" appID=\"P1_Trip\"", ""},
+                 {"<P type=\"VLAN-ID\">000</P>", "<P type=\"VLAN-ID\">00A</P>"}});
   using K = CcdChange::Kind;
+  const std::string first_member = "DataSet/FCDA[1] (LD0/PTRC1.Tr.general [ST] -> LD0/PTRC1.Tr.q [ST])";
+  const CcdChange app_id{K::attribute, "GSEControl", "appID", "P1_Trip", std::nullopt};
+  const CcdChange vlan{K::text, "ConnectedAP/GSE/Address/P[type=VLAN-ID]", "text", "000", "00A"};
+  const CcdChange btype{K::attribute, first_member, "bType", "BOOLEAN", "Quality"};
 
   const CcdComparison p1 = compare_ied(*base, *changed, "P1");
-  ASSERT_EQ(p1.references.size(), 1u);
-  EXPECT_EQ(p1.references[0].kind, ReferenceChange::Kind::changed);
-  EXPECT_EQ(p1.references[0].section, "GOOSEPUB");
-  EXPECT_EQ(p1.references[0].element, "GOCBref");
-  EXPECT_EQ(p1.references[0].name, "P1LD0/LLN0$GO$Trip");
-  const std::string first_member = "DataSet/FCDA[1] (LD0/PTRC1.Tr.general [ST] -> LD0/PTRC1.Tr.q [ST])";
-  EXPECT_EQ(p1.references[0].changes,
+  EXPECT_EQ(changes_of_only_reference(p1, ReferenceChange::Kind::changed, "GOOSEPUB", "P1LD0/LLN0$GO$Trip"),
             (std::vector<CcdChange>{
-                {K::attribute, "GSEControl", "appID", "P1_Trip", std::nullopt},
-                {K::text, "ConnectedAP/GSE/Address/P[type=VLAN-ID]", "text", "000", "00A"},
-                {K::attribute, first_member, "bType", "BOOLEAN", "Quality"},
+                app_id,
+                vlan,
+                btype,
                 {K::attribute, first_member, "daName", "general", "q"},
                 {K::removed, first_member, "DAI", "<DAI name=\"general\"/>", std::nullopt},
             }));
@@ -161,13 +174,11 @@ TEST(CompareCcds, AttributesTextsAndMembersInTheCcdsOwnTerms) {
 
   // B2's measured members hold no reference: the reference comes from the built CCD.
   const CcdComparison b2 = compare_ied(*base, *changed, "B2");
-  ASSERT_EQ(b2.references.size(), 1u);
-  EXPECT_EQ(b2.references[0].section, "GOOSESUB");
-  EXPECT_EQ(b2.references[0].changes,
+  EXPECT_EQ(changes_of_only_reference(b2, ReferenceChange::Kind::changed, "GOOSESUB", "P1LD0/LLN0$GO$Trip"),
             (std::vector<CcdChange>{
-                {K::attribute, "GSEControl", "appID", "P1_Trip", std::nullopt},
-                {K::text, "ConnectedAP/GSE/Address/P[type=VLAN-ID]", "text", "000", "00A"},
-                {K::attribute, first_member, "bType", "BOOLEAN", "Quality"},
+                app_id,
+                vlan,
+                btype,
                 {K::attribute, first_member + "/intAddr[1]", "name", "CTRL/GGIO1.Ind1.stVal", "NULL"},
                 {K::removed, first_member + "/intAddr[1]", "DAI", "<DAI name=\"stVal\"/>", std::nullopt},
             }));
@@ -179,27 +190,23 @@ TEST(CompareCcds, ReferencesThatAppearDisappearOrMoveAndEntriesInAnotherOrder) {
   const std::string alarm = "<GSEControl name=\"Alarm\" datSet=\"TripSet\" appID=\"P1_Alarm\" confRev=\"1\"/>";
   const std::string mac = "<P type=\"MAC-Address\">01-0C-CD-01-00-01</P>";
   const std::string appid = "<P type=\"APPID\">0001</P>";
-  std::unique_ptr<Scd> two = base_with(dir, {{trip, trip + alarm}});
-  ScratchDir other_dir;
-  std::unique_ptr<Scd> swapped = base_with(other_dir, {{trip, alarm + trip}, {mac + "\n\t\t\t\t\t\t" + appid, appid + mac}});
+  std::unique_ptr<Scd> two = base_with(dir, "two.scd", {{trip, trip + alarm}});
+  std::unique_ptr<Scd> swapped =
+      base_with(dir, "swapped.scd", {{trip, alarm + trip}, {mac + "\n\t\t\t\t\t\t" + appid, appid + mac}});
   std::unique_ptr<Scd> base = load_fixture("cmp_base.scd");
   using K = CcdChange::Kind;
+  const std::string alarm_reference = "P1LD0/LLN0$GO$Alarm";
 
   const CcdComparison appeared = compare_ied(*base, *two, "P1");
-  ASSERT_EQ(appeared.references.size(), 1u);
-  EXPECT_EQ(appeared.references[0].kind, ReferenceChange::Kind::appeared);
-  EXPECT_EQ(appeared.references[0].name, "P1LD0/LLN0$GO$Alarm");
-  EXPECT_TRUE(appeared.references[0].changes.empty());
+  EXPECT_TRUE(changes_of_only_reference(appeared, ReferenceChange::Kind::appeared, "GOOSEPUB", alarm_reference).empty());
   EXPECT_TRUE(appeared.other.empty());
   const CcdComparison disappeared = compare_ied(*two, *base, "P1");
-  ASSERT_EQ(disappeared.references.size(), 1u);
-  EXPECT_EQ(disappeared.references[0].kind, ReferenceChange::Kind::disappeared);
+  EXPECT_TRUE(
+      changes_of_only_reference(disappeared, ReferenceChange::Kind::disappeared, "GOOSEPUB", alarm_reference).empty());
 
   // The same references and address entries in another order: nothing else differs, and the order is told.
   const CcdComparison moved = compare_ied(*two, *swapped, "P1");
-  ASSERT_EQ(moved.references.size(), 1u);
-  EXPECT_EQ(moved.references[0].name, "P1LD0/LLN0$GO$Trip");
-  EXPECT_EQ(moved.references[0].changes,
+  EXPECT_EQ(changes_of_only_reference(moved, ReferenceChange::Kind::changed, "GOOSEPUB", "P1LD0/LLN0$GO$Trip"),
             (std::vector<CcdChange>{{K::order, "ConnectedAP/GSE/Address", "children",
                                      "P[type=MAC-Address], P[type=APPID], P[type=VLAN-ID], P[type=VLAN-PRIORITY]",
                                      "P[type=APPID], P[type=MAC-Address], P[type=VLAN-ID], P[type=VLAN-PRIORITY]"}}));
