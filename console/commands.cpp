@@ -26,7 +26,7 @@ constexpr const char* program_footer = R"(Examples:
   ccdcrc ccd station.scd P1 --measured      the CCD text that P1's CRC is computed over
   ccdcrc diff old.scd new.scd --explain     which CRCs changed between two SCDs, and why
   ccdcrc check approved.csv station.scd     the CRCs against a list written by 'all'
-  ccdcrc verify ccd/*.ccd --scd station.scd exported CCD files against their content and the SCD
+  ccdcrc verify out/*.ccd                   exported CCD files against their own CRCs
 
 Without arguments, ccdcrc asks interactively for an action and its inputs.
 Put "--" before IED names that begin with "-".
