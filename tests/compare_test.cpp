@@ -160,28 +160,24 @@ TEST(CompareCcds, AttributesTextsAndMembersInTheCcdsOwnTerms) {
   const CcdChange app_id{K::attribute, "GSEControl", "appID", "P1_Trip", std::nullopt};
   const CcdChange vlan{K::text, "ConnectedAP/GSE/Address/P[type=VLAN-ID]", "text", "000", "00A"};
   const CcdChange btype{K::attribute, first_member, "bType", "BOOLEAN", "Quality"};
+  // The publisher's part is the same in both CCDs; then each has its own.
+  const auto after_common_part = [&](std::vector<CcdChange> own) {
+    own.insert(own.begin(), {app_id, vlan, btype});
+    return own;
+  };
 
   const CcdComparison p1 = compare_ied(*base, *changed, "P1");
   EXPECT_EQ(changes_of_only_reference(p1, ReferenceChange::Kind::changed, "GOOSEPUB", "P1LD0/LLN0$GO$Trip"),
-            (std::vector<CcdChange>{
-                app_id,
-                vlan,
-                btype,
-                {K::attribute, first_member, "daName", "general", "q"},
-                {K::removed, first_member, "DAI", "<DAI name=\"general\"/>", std::nullopt},
-            }));
+            after_common_part({{K::attribute, first_member, "daName", "general", "q"},
+                               {K::removed, first_member, "DAI", "<DAI name=\"general\"/>", std::nullopt}}));
   EXPECT_TRUE(p1.other.empty());
 
   // B2's measured members hold no reference: the reference comes from the built CCD.
   const CcdComparison b2 = compare_ied(*base, *changed, "B2");
   EXPECT_EQ(changes_of_only_reference(b2, ReferenceChange::Kind::changed, "GOOSESUB", "P1LD0/LLN0$GO$Trip"),
-            (std::vector<CcdChange>{
-                app_id,
-                vlan,
-                btype,
-                {K::attribute, first_member + "/intAddr[1]", "name", "CTRL/GGIO1.Ind1.stVal", "NULL"},
-                {K::removed, first_member + "/intAddr[1]", "DAI", "<DAI name=\"stVal\"/>", std::nullopt},
-            }));
+            after_common_part(
+                {{K::attribute, first_member + "/intAddr[1]", "name", "CTRL/GGIO1.Ind1.stVal", "NULL"},
+                 {K::removed, first_member + "/intAddr[1]", "DAI", "<DAI name=\"stVal\"/>", std::nullopt}}));
 }
 
 TEST(CompareCcds, ReferencesThatAppearDisappearOrMoveAndEntriesInAnotherOrder) {
