@@ -188,7 +188,8 @@ class TrackedChars {
 
 std::size_t line_at(const std::string& text, std::size_t offset) {
   offset = std::min(offset, text.size());
-  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+  return 1 +
+         static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
 std::optional<Baseline> read_json(const std::string& path, const std::string& text, Diagnostics& diagnostics) {
@@ -249,7 +250,7 @@ std::optional<Baseline> read_baseline(const std::string& path, Diagnostics& diag
     diagnostics.error(path, "cannot read the list of approved CRCs: " + reason);
     return std::nullopt;
   };
-  if (struct stat info {}; ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (struct stat info{}; ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
     return cannot_read("it is a directory");
   }
   std::ifstream file(path, std::ios::binary);

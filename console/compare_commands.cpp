@@ -78,8 +78,13 @@ int run_diff(const DiffOptions& options, std::ostream& out, Diagnostics& diagnos
 
   const std::vector<NamedIed> old_ieds = list_named_ieds(*old_scd, options.jobs, diagnostics);
   const std::vector<NamedIed> new_ieds = list_named_ieds(*new_scd, options.jobs, diagnostics);
-  DiffReport report{old_scd->path(), new_scd->path(), compare_ied_crcs(old_ieds, new_ieds),
-                    scd_crc(crc_map(old_ieds)), scd_crc(crc_map(new_ieds)), {}, options.quiet};
+  DiffReport report{old_scd->path(),
+                    new_scd->path(),
+                    compare_ied_crcs(old_ieds, new_ieds),
+                    scd_crc(crc_map(old_ieds)),
+                    scd_crc(crc_map(new_ieds)),
+                    {},
+                    options.quiet};
   bool trouble = false;
   if (options.explain) {
     const std::vector<const IedCrcChange*> explained = ieds_to_explain(options, report.ieds, diagnostics, trouble);
@@ -153,7 +158,8 @@ int run_verify(const VerifyOptions& options, std::ostream& out, Diagnostics& dia
     const CcdFileCheck& check = file.check;
     if (check.status == CcdFileStatus::unreadable) {
       std::string where = path;
-      if (check.position.line > 0) where += ":" + std::to_string(check.position.line) + ":" + std::to_string(check.position.column);
+      if (check.position.line > 0)
+        where += ":" + std::to_string(check.position.line) + ":" + std::to_string(check.position.column);
       diagnostics.error(where, printable(check.problem));
       trouble = true;
     } else if (check.status == CcdFileStatus::modified) {
@@ -165,8 +171,8 @@ int run_verify(const VerifyOptions& options, std::ostream& out, Diagnostics& dia
       file.outdated_reason = "the SCD has no IED named " + quoted(check.ied_name);
     } else {
       if (std::size_t count = index->count(check.ied_name); count > 1) {
-        diagnostics.warning(scd->path(), std::to_string(count) + " IEDs are named " + quoted(check.ied_name) +
-                                             "; " + path + " is compared with the first one");
+        diagnostics.warning(scd->path(), std::to_string(count) + " IEDs are named " + quoted(check.ied_name) + "; " +
+                                             path + " is compared with the first one");
       }
       file.current_crc = ied_crc(*scd, ied);
       if (!file.current_crc) file.outdated_reason = "the IED has no circuits in the SCD";

@@ -63,7 +63,8 @@ std::string explained(const CcdChange& change, const std::string& element) {
 }
 
 void write_explanation(std::ostream& out, const IedCrcChange& ied, const CcdComparison& comparison) {
-  out << '\n' << printable(ied.name) << ": " << old_crc(ied).value_or(no_crc) << " -> " << new_crc(ied).value_or(no_crc)
+  out << '\n'
+      << printable(ied.name) << ": " << old_crc(ied).value_or(no_crc) << " -> " << new_crc(ied).value_or(no_crc)
       << '\n';
   for (const ReferenceChange& reference : comparison.references) {
     out << "  " << reference.section << ' ' << reference.element << ' ' << printable(reference.name) << ' '
@@ -104,8 +105,9 @@ std::vector<std::string> json_changes(const CcdComparison& comparison) {
   };
   std::vector<std::string> objects;
   for (const ReferenceChange& reference : comparison.references) {
-    const std::string head = "{\"section\": " + json_string(reference.section) + ", \"element\": " +
-                             json_string(reference.element) + ", \"reference\": " + json_string(reference.name) +
+    const std::string head = "{\"section\": " + json_string(reference.section) +
+                             ", \"element\": " + json_string(reference.element) +
+                             ", \"reference\": " + json_string(reference.name) +
                              ", \"change\": " + json_string(reference_change_name(reference.kind));
     if (reference.changes.empty()) objects.push_back(head + "}");
     for (const CcdChange& change : reference.changes) objects.push_back(head + ", " + fields(change) + "}");
@@ -117,8 +119,9 @@ std::vector<std::string> json_changes(const CcdComparison& comparison) {
 void write_diff_json(std::ostream& out, const DiffReport& report) {
   out << "{\n  \"old\": " << json_string(report.old_path) << ",\n  \"new\": " << json_string(report.new_path)
       << ",\n  \"scd_crc\": {\"old\": " << json_string(report.old_scd_crc)
-      << ", \"new\": " << json_string(report.new_scd_crc) << ", \"status\": "
-      << json_string(report.old_scd_crc == report.new_scd_crc ? "unchanged" : "changed") << "},\n  \"ieds\": [";
+      << ", \"new\": " << json_string(report.new_scd_crc)
+      << ", \"status\": " << json_string(report.old_scd_crc == report.new_scd_crc ? "unchanged" : "changed")
+      << "},\n  \"ieds\": [";
   bool first = true;
   for (const IedCrcChange& ied : report.ieds) {
     if (report.changes_only && ied.status == CrcStatus::unchanged) continue;
@@ -222,8 +225,8 @@ void write_check_report(std::ostream& out, Format format, const CheckReport& rep
       }
       break;
     case Format::json:
-      out << "{\n  \"baseline\": " << json_string(report.baseline_path) << ",\n  \"scd\": "
-          << json_string(report.scd_path) << ",\n  \"ieds\": [";
+      out << "{\n  \"baseline\": " << json_string(report.baseline_path)
+          << ",\n  \"scd\": " << json_string(report.scd_path) << ",\n  \"ieds\": [";
       for (std::size_t i = 0; i < shown.size(); ++i) {
         out << (i ? ",\n" : "\n") << "    {\"name\": " << json_string(shown[i]->name)
             << ", \"status\": " << json_string(check_status_name(shown[i]->status))

@@ -97,8 +97,8 @@ TEST(CliDiff, ExplainsEveryChangedIedInTheCcdsOwnTerms) {
   const std::string goosepub = "  GOOSEPUB GOCBref P1LD0/LLN0$GO$Trip changed:\n";
 
   const std::string conf_rev = "    GSEControl confRev: \"1\" -> \"2\"\n";
-  EXPECT_EQ(explained("attribute"), explanation("attribute", "B2", goosesub + conf_rev) +
-                                        explanation("attribute", "P1", goosepub + conf_rev));
+  EXPECT_EQ(explained("attribute"),
+            explanation("attribute", "B2", goosesub + conf_rev) + explanation("attribute", "P1", goosepub + conf_rev));
 
   const std::string app_id = "    ConnectedAP/GSE/Address/P[type=APPID] text: \"0001\" -> \"0011\"\n";
   EXPECT_EQ(explained("address"),
@@ -118,8 +118,9 @@ TEST(CliDiff, ExplainsEveryChangedIedInTheCcdsOwnTerms) {
                         goosesub + "    DataSet/FCDA[2] (LD0/PTRC1.Op.general [ST])/intAddr[1] name: "
                                    "\"CTRL/GGIO1.Ind2.stVal\" -> \"CTRL/GGIO1.Ind3.stVal\"\n"));
 
-  const std::string btypes = "    DataSet/FCDA[1] (LD0/PTRC1.Tr.general [ST]) bType: \"BOOLEAN\" -> \"INT32\"\n"
-                             "    DataSet/FCDA[2] (LD0/PTRC1.Op.general [ST]) bType: \"BOOLEAN\" -> \"INT32\"\n";
+  const std::string btypes =
+      "    DataSet/FCDA[1] (LD0/PTRC1.Tr.general [ST]) bType: \"BOOLEAN\" -> \"INT32\"\n"
+      "    DataSet/FCDA[2] (LD0/PTRC1.Op.general [ST]) bType: \"BOOLEAN\" -> \"INT32\"\n";
   EXPECT_EQ(explained("btype"),
             explanation("btype", "B2", goosesub + btypes) + explanation("btype", "P1", goosepub + btypes) +
                 explanation("btype", "P2",
@@ -156,28 +157,27 @@ TEST(CliDiff, JsonAndCsvCarryTheStatusesAndJsonTheExplanation) {
   const auto document = nlohmann::json::parse(json.out);
   EXPECT_EQ(document["old"], base);
   EXPECT_EQ(document["new"], fixture("attribute"));
-  EXPECT_EQ(document["scd_crc"], (nlohmann::json{{"old", scd_crc(old_crcs)}, {"new", scd_crc(new_crcs)},
-                                                 {"status", "changed"}}));
+  EXPECT_EQ(document["scd_crc"],
+            (nlohmann::json{{"old", scd_crc(old_crcs)}, {"new", scd_crc(new_crcs)}, {"status", "changed"}}));
   ASSERT_EQ(document["ieds"].size(), 5u);
   EXPECT_EQ(document["ieds"][1],
             (nlohmann::json{{"name", "Gateway"}, {"old_crc", nullptr}, {"new_crc", nullptr}, {"status", "unchanged"}}));
   EXPECT_EQ(document["ieds"][0]["status"], "changed");
   EXPECT_FALSE(document["ieds"][0].contains("changes")) << "B2 was not named";
-  EXPECT_EQ(document["ieds"][3],
-            (nlohmann::json{{"name", "P1"},
-                            {"old_crc", old_crcs.at("P1")},
-                            {"new_crc", new_crcs.at("P1")},
-                            {"status", "changed"},
-                            {"changes",
-                             {{{"section", "GOOSEPUB"},
-                               {"element", "GOCBref"},
-                               {"reference", "P1LD0/LLN0$GO$Trip"},
-                               {"change", "changed"},
-                               {"path", "GSEControl"},
-                               {"kind", "attribute"},
-                               {"subject", "confRev"},
-                               {"old", "1"},
-                               {"new", "2"}}}}}));
+  EXPECT_EQ(document["ieds"][3], (nlohmann::json{{"name", "P1"},
+                                                 {"old_crc", old_crcs.at("P1")},
+                                                 {"new_crc", new_crcs.at("P1")},
+                                                 {"status", "changed"},
+                                                 {"changes",
+                                                  {{{"section", "GOOSEPUB"},
+                                                    {"element", "GOCBref"},
+                                                    {"reference", "P1LD0/LLN0$GO$Trip"},
+                                                    {"change", "changed"},
+                                                    {"path", "GSEControl"},
+                                                    {"kind", "attribute"},
+                                                    {"subject", "confRev"},
+                                                    {"old", "1"},
+                                                    {"new", "2"}}}}}));
 
   const ProcessResult csv = run_ccdcrc({"diff", base, fixture("ieds"), "--format", "csv", "--quiet"});
   EXPECT_EQ(csv.status, 1);
@@ -187,8 +187,9 @@ TEST(CliDiff, JsonAndCsvCarryTheStatusesAndJsonTheExplanation) {
 
   const ProcessResult csv_explain = run_ccdcrc({"diff", base, base, "--format", "csv", "--explain"});
   EXPECT_EQ(csv_explain.status, 2);
-  EXPECT_EQ(csv_explain.err, "ccdcrc: diff: --explain is written as text or JSON, not as CSV\n"
-                             "Run 'ccdcrc diff --help' for usage.\n");
+  EXPECT_EQ(csv_explain.err,
+            "ccdcrc: diff: --explain is written as text or JSON, not as CSV\n"
+            "Run 'ccdcrc diff --help' for usage.\n");
 }
 
 TEST(CliDiff, EveryScdThatCannotBeReadIsReported) {
@@ -243,8 +244,9 @@ TEST(CliCheck, ReportsEachIedAgainstTheApprovedCrcsLikeAChecksumList) {
                               approved.at("P2") + ",\n");
   const auto json = nlohmann::json::parse(run_ccdcrc({"check", list, fixture("circuits"), "-f", "json"}).out);
   EXPECT_EQ(json["baseline"], list);
-  EXPECT_EQ(json["ieds"][0], (nlohmann::json{{"name", "B2"}, {"status", "ok"}, {"approved_crc", approved.at("B2")},
-                                             {"crc", approved.at("B2")}}));
+  EXPECT_EQ(json["ieds"][0],
+            (nlohmann::json{
+                {"name", "B2"}, {"status", "ok"}, {"approved_crc", approved.at("B2")}, {"crc", approved.at("B2")}}));
 
   // Names with commas, quotes and line feeds survive both formats.
   const std::string hostile = data_path("cli_hostile.scd");
@@ -260,30 +262,40 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
   const IedCrcMap crcs = run_all_ied_crcs(base);
   const std::string csv = write_file(dir.path() / "approved.csv",
                                      "type,name,crc\r\n"
-                                     "ied,B2," + crcs.at("B2") + "\r\n"
-                                     "ied,M1\n"
-                                     "ied,P1,57f51564\n"
-                                     "bay,P2," + crcs.at("P2") + "\n"
-                                     "ied,B2," + crcs.at("B2") + "\n"
-                                     "ied,P2," + crcs.at("P2") + "\n");
+                                     "ied,B2," +
+                                         crcs.at("B2") +
+                                         "\r\n"
+                                         "ied,M1\n"
+                                         "ied,P1,57f51564\n"
+                                         "bay,P2," +
+                                         crcs.at("P2") +
+                                         "\n"
+                                         "ied,B2," +
+                                         crcs.at("B2") +
+                                         "\n"
+                                         "ied,P2," +
+                                         crcs.at("P2") + "\n");
   const ProcessResult from_csv = run_ccdcrc({"check", csv, base});
   EXPECT_EQ(from_csv.status, 2);
   EXPECT_EQ(from_csv.out, "B2: ok\nP2: ok\n");
-  EXPECT_EQ(from_csv.err, "ccdcrc: " + csv + ":3: expected 3 fields (type,name,crc), found 2\n" +
-                              "ccdcrc: " + csv + ":4: the CRC '57f51564' is not eight upper-case hexadecimal digits\n" +
-                              "ccdcrc: " + csv + ":5: unknown record type 'bay' ('ied' or 'scd' expected)\n" +
-                              "ccdcrc: " + csv + ":6: IED 'B2' is listed again (first on line 2); the first entry is used\n");
+  EXPECT_EQ(from_csv.err, "ccdcrc: " + csv + ":3: expected 3 fields (type,name,crc), found 2\n" + "ccdcrc: " + csv +
+                              ":4: the CRC '57f51564' is not eight upper-case hexadecimal digits\n" + "ccdcrc: " + csv +
+                              ":5: unknown record type 'bay' ('ied' or 'scd' expected)\n" + "ccdcrc: " + csv +
+                              ":6: IED 'B2' is listed again (first on line 2); the first entry is used\n");
 
   const std::string json = write_file(dir.path() / "approved.json",
                                       "{\n  \"ieds\": [\n"
-                                      "    {\"name\": \"B2\", \"crc\": \"" + crcs.at("B2") + "\"},\n"
-                                      "    {\"name\": \"M1\"},\n"
-                                      "    \"P1\",\n"
-                                      "    {\"name\": \"B2\",\n     \"crc\": \"" + crcs.at("B2") + "\"}\n  ]\n}\n");
+                                      "    {\"name\": \"B2\", \"crc\": \"" +
+                                          crcs.at("B2") +
+                                          "\"},\n"
+                                          "    {\"name\": \"M1\"},\n"
+                                          "    \"P1\",\n"
+                                          "    {\"name\": \"B2\",\n     \"crc\": \"" +
+                                          crcs.at("B2") + "\"}\n  ]\n}\n");
   const ProcessResult from_json = run_ccdcrc({"check", json, base, "--quiet"});
   EXPECT_EQ(from_json.status, 2);
-  EXPECT_EQ(from_json.out, "P1: new (now " + crcs.at("P1") + "; not in the list of approved CRCs)\n" +
-                               "P2: new (now " + crcs.at("P2") + "; not in the list of approved CRCs)\n");
+  EXPECT_EQ(from_json.out, "P1: new (now " + crcs.at("P1") + "; not in the list of approved CRCs)\n" + "P2: new (now " +
+                               crcs.at("P2") + "; not in the list of approved CRCs)\n");
   const std::string not_an_entry = "is not an object with the strings \"name\" and \"crc\"\n";
   EXPECT_EQ(from_json.err, "ccdcrc: " + json + ":4: entry 2 of \"ieds\" " + not_an_entry + "ccdcrc: " + json +
                                ":5: entry 3 of \"ieds\" " + not_an_entry + "ccdcrc: " + json +
@@ -292,12 +304,14 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
 
   // A file that is no such list at all stops the check before the SCD is loaded.
   const std::vector<std::pair<std::string, std::string>> unusable{
-      {"type;name;crc\n", ":1: the first line is not 'type,name,crc': expected a list of CRCs as "
-                          "'ccdcrc all --format csv' or '--format json' writes it"},
+      {"type;name;crc\n",
+       ":1: the first line is not 'type,name,crc': expected a list of CRCs as "
+       "'ccdcrc all --format csv' or '--format json' writes it"},
       {"{\n  \"ieds\": [\n    {\"name\": \"B2\" \"crc\": \"x\"}\n]}\n",
        ":3: not valid JSON: syntax error while parsing object - unexpected string literal; expected '}'"},
-      {"{\"crcs\": []}", ":1: no \"ieds\" array: expected a list of CRCs as 'ccdcrc all --format csv' or "
-                         "'--format json' writes it"},
+      {"{\"crcs\": []}",
+       ":1: no \"ieds\" array: expected a list of CRCs as 'ccdcrc all --format csv' or "
+       "'--format json' writes it"},
       {"\n", ": cannot read the list of approved CRCs: the file is empty"},
   };
   for (const auto& [text, message] : unusable) {
@@ -313,7 +327,8 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
   EXPECT_EQ(quote.status, 2);
   EXPECT_EQ(quote.out, "name,status,approved_crc,crc\nM1,new,," + crcs.at("M1") + "\nP1,new,," + crcs.at("P1") +
                            "\nP2,new,," + crcs.at("P2") + "\n");
-  EXPECT_EQ(quote.err, "ccdcrc: " + open_quote + ":3: a quoted field is not closed; the rest of the file is not read\n" +
+  EXPECT_EQ(quote.err, "ccdcrc: " + open_quote +
+                           ":3: a quoted field is not closed; the rest of the file is not read\n" +
                            "ccdcrc: 3 of 4 IEDs do not match the approved CRCs\n");
   EXPECT_EQ(run_ccdcrc({"check", (dir.path() / "none.csv").string(), base}).err,
             "ccdcrc: " + (dir.path() / "none.csv").string() +
@@ -342,9 +357,8 @@ TEST(CliVerify, ExportedFilesAreOkUntilTheirContentOrTheScdChanges) {
   const ProcessResult outdated = run_ccdcrc(arguments);
   EXPECT_EQ(outdated.status, 1);
   EXPECT_EQ(outdated.out, files[0] + ": outdated (" + old_crcs.at("B2") + " in the file, " + new_crcs.at("B2") +
-                              " from the SCD)\n" + files[1] + ": ok\n" + files[2] + ": outdated (" +
-                              old_crcs.at("P1") + " in the file, " + new_crcs.at("P1") + " from the SCD)\n" +
-                              files[3] + ": ok\n");
+                              " from the SCD)\n" + files[1] + ": ok\n" + files[2] + ": outdated (" + old_crcs.at("P1") +
+                              " in the file, " + new_crcs.at("P1") + " from the SCD)\n" + files[3] + ": ok\n");
   EXPECT_EQ(outdated.err, "ccdcrc: 2 of 4 CCD files did not verify\n");
   arguments.back() = fixture("ieds");
   EXPECT_NE(run_ccdcrc(arguments).out.find(files[3] + ": outdated (" + old_crcs.at("P2") +
@@ -369,8 +383,8 @@ TEST(CliVerify, ExportedFilesAreOkUntilTheirContentOrTheScdChanges) {
   EXPECT_NE(json["files"][0]["content_crc"], old_crcs.at("P1"));
   EXPECT_EQ(json["files"][0]["current_crc"], nullptr);
   const ProcessResult quiet = run_ccdcrc({"verify", files[0], files[2], "--quiet"});
-  EXPECT_EQ(quiet.out, files[2] + ": modified (the CRC element says " + old_crcs.at("P1") +
-                           ", the content gives " + json["files"][0]["content_crc"].get<std::string>() + ")\n");
+  EXPECT_EQ(quiet.out, files[2] + ": modified (the CRC element says " + old_crcs.at("P1") + ", the content gives " +
+                           json["files"][0]["content_crc"].get<std::string>() + ")\n");
 }
 
 TEST(CliVerify, UnreadableFilesAreNamedWithTheLineAndTheOthersStillChecked) {
@@ -378,7 +392,8 @@ TEST(CliVerify, UnreadableFilesAreNamedWithTheLineAndTheOthersStillChecked) {
   ASSERT_EQ(run_ccdcrc({"export", base, "P1", "-o", dir.path().string()}).status, 0);
   const std::string good = (dir.path() / "P1.ccd").string();
   std::string text = read_file(good);
-  const std::size_t crc_line = static_cast<std::size_t>(std::count(text.begin(), text.begin() + text.find("<CRC"), '\n')) + 1;
+  const std::size_t crc_line =
+      static_cast<std::size_t>(std::count(text.begin(), text.begin() + text.find("<CRC"), '\n')) + 1;
   const std::string no_crc = write_file(dir.path() / "no-crc.ccd", text.substr(0, text.find("\t<CRC")) + "</IED>\n");
   std::string bad_id_text = text;
   bad_id_text.replace(bad_id_text.find("id=\"") + 4, 8, "12345");
@@ -390,10 +405,11 @@ TEST(CliVerify, UnreadableFilesAreNamedWithTheLineAndTheOthersStillChecked) {
   EXPECT_EQ(result.out, "file,ied,status,file_crc,content_crc,current_crc\n" + no_crc + ",,unreadable,,,\n" + good +
                             ",P1,ok," + run_ied_crc(base, "P1") + "," + run_ied_crc(base, "P1") + ",\n" + bad_id +
                             ",,unreadable,,,\n" + missing + ",,unreadable,,,\n");
-  EXPECT_EQ(result.err, "ccdcrc: " + no_crc + ":2:1: the IED element has no CRC element, so there is no CRC to check\n" +
+  EXPECT_EQ(result.err, "ccdcrc: " + no_crc +
+                            ":2:1: the IED element has no CRC element, so there is no CRC to check\n" +
                             "ccdcrc: " + bad_id + ":" + std::to_string(crc_line) +
-                            ":2: the CRC id '12345' is not eight upper-case hexadecimal digits\n" + "ccdcrc: " +
-                            missing + ": no such file\n" + "ccdcrc: 3 of 4 CCD files did not verify\n");
+                            ":2: the CRC id '12345' is not eight upper-case hexadecimal digits\n" +
+                            "ccdcrc: " + missing + ": no such file\n" + "ccdcrc: 3 of 4 CCD files did not verify\n");
 
   // An SCD that cannot be read is trouble, but the files are still checked against their content.
   const ProcessResult no_scd = run_ccdcrc({"verify", good, "--scd", missing});

@@ -73,13 +73,15 @@ std::vector<CcdChange> changes_of_only_reference(const CcdComparison& comparison
   return reference.changes;
 }
 
-std::vector<std::pair<std::string, CrcStatus>> statuses(const std::string& old_fixture, const std::string& new_fixture) {
+std::vector<std::pair<std::string, CrcStatus>> statuses(const std::string& old_fixture,
+                                                        const std::string& new_fixture) {
   std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
   std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
   const std::vector<NamedIed> old_ieds = named_ieds(*old_scd);
   const std::vector<NamedIed> new_ieds = named_ieds(*new_scd);
   std::vector<std::pair<std::string, CrcStatus>> result;
-  for (const IedCrcChange& change : compare_ied_crcs(old_ieds, new_ieds)) result.emplace_back(change.name, change.status);
+  for (const IedCrcChange& change : compare_ied_crcs(old_ieds, new_ieds))
+    result.emplace_back(change.name, change.status);
   return result;
 }
 
@@ -109,19 +111,23 @@ TEST(NamedIeds, EveryNameWithTheCrcThatTheAllIedRunListsForIt) {
 
 TEST(CompareIedCrcs, EveryNameOfEitherScdWithItsStatus) {
   using S = CrcStatus;
-  EXPECT_EQ(statuses("cmp_base.scd", "cmp_ieds.scd"),
-            (std::vector<std::pair<std::string, S>>{
-                {"B2", S::unchanged}, {"Gateway", S::unchanged}, {"M1", S::unchanged}, {"P1", S::unchanged},
-                {"P2", S::removed}, {"P3", S::added}}));
-  EXPECT_EQ(statuses("cmp_base.scd", "cmp_circuits.scd"),
-            (std::vector<std::pair<std::string, S>>{
-                {"B2", S::unchanged}, {"Gateway", S::gained}, {"M1", S::unchanged}, {"P1", S::unchanged},
-                {"P2", S::lost}}));
+  EXPECT_EQ(statuses("cmp_base.scd", "cmp_ieds.scd"), (std::vector<std::pair<std::string, S>>{{"B2", S::unchanged},
+                                                                                              {"Gateway", S::unchanged},
+                                                                                              {"M1", S::unchanged},
+                                                                                              {"P1", S::unchanged},
+                                                                                              {"P2", S::removed},
+                                                                                              {"P3", S::added}}));
+  EXPECT_EQ(
+      statuses("cmp_base.scd", "cmp_circuits.scd"),
+      (std::vector<std::pair<std::string, S>>{
+          {"B2", S::unchanged}, {"Gateway", S::gained}, {"M1", S::unchanged}, {"P1", S::unchanged}, {"P2", S::lost}}));
   EXPECT_EQ(statuses("cmp_circuits.scd", "cmp_base.scd")[1], std::make_pair(std::string("Gateway"), S::lost));
   EXPECT_EQ(statuses("cmp_base.scd", "cmp_btype.scd"),
-            (std::vector<std::pair<std::string, S>>{
-                {"B2", S::changed}, {"Gateway", S::unchanged}, {"M1", S::unchanged}, {"P1", S::changed},
-                {"P2", S::changed}}));
+            (std::vector<std::pair<std::string, S>>{{"B2", S::changed},
+                                                    {"Gateway", S::unchanged},
+                                                    {"M1", S::unchanged},
+                                                    {"P1", S::changed},
+                                                    {"P2", S::changed}}));
   for (const auto& [name, status] : statuses("cmp_base.scd", "cmp_desc.scd")) {
     EXPECT_EQ(status, S::unchanged) << name << ": descriptions are not measured";
   }
@@ -174,15 +180,16 @@ TEST(CompareCcds, AttributesTextsAndMembersInTheCcdsOwnTerms) {
 
   // B2's measured members hold no reference: the reference comes from the built CCD.
   const CcdComparison b2 = compare_ied(*base, *changed, "B2");
-  EXPECT_EQ(changes_of_only_reference(b2, ReferenceChange::Kind::changed, "GOOSESUB", "P1LD0/LLN0$GO$Trip"),
-            after_common_part(
-                {{K::attribute, first_member + "/intAddr[1]", "name", "CTRL/GGIO1.Ind1.stVal", "NULL"},
-                 {K::removed, first_member + "/intAddr[1]", "DAI", "<DAI name=\"stVal\"/>", std::nullopt}}));
+  EXPECT_EQ(
+      changes_of_only_reference(b2, ReferenceChange::Kind::changed, "GOOSESUB", "P1LD0/LLN0$GO$Trip"),
+      after_common_part({{K::attribute, first_member + "/intAddr[1]", "name", "CTRL/GGIO1.Ind1.stVal", "NULL"},
+                         {K::removed, first_member + "/intAddr[1]", "DAI", "<DAI name=\"stVal\"/>", std::nullopt}}));
 }
 
 TEST(CompareCcds, ReferencesThatAppearDisappearOrMoveAndEntriesInAnotherOrder) {
   ScratchDir dir;
-  const std::string trip = "<GSEControl name=\"Trip\" datSet=\"TripSet\" appID=\"P1_Trip\" confRev=\"1\" desc=\"Trip GOOSE\"/>";
+  const std::string trip =
+      "<GSEControl name=\"Trip\" datSet=\"TripSet\" appID=\"P1_Trip\" confRev=\"1\" desc=\"Trip GOOSE\"/>";
   const std::string alarm = "<GSEControl name=\"Alarm\" datSet=\"TripSet\" appID=\"P1_Alarm\" confRev=\"1\"/>";
   const std::string mac = "<P type=\"MAC-Address\">01-0C-CD-01-00-01</P>";
   const std::string appid = "<P type=\"APPID\">0001</P>";
@@ -194,7 +201,8 @@ TEST(CompareCcds, ReferencesThatAppearDisappearOrMoveAndEntriesInAnotherOrder) {
   const std::string alarm_reference = "P1LD0/LLN0$GO$Alarm";
 
   const CcdComparison appeared = compare_ied(*base, *two, "P1");
-  EXPECT_TRUE(changes_of_only_reference(appeared, ReferenceChange::Kind::appeared, "GOOSEPUB", alarm_reference).empty());
+  EXPECT_TRUE(
+      changes_of_only_reference(appeared, ReferenceChange::Kind::appeared, "GOOSEPUB", alarm_reference).empty());
   EXPECT_TRUE(appeared.other.empty());
   const CcdComparison disappeared = compare_ied(*two, *base, "P1");
   EXPECT_TRUE(

@@ -111,8 +111,8 @@ TEST(VerifyCcdFile, AnyChangeOfMeasuredContentIsCaughtAndDescriptionsMayChange) 
         const std::string before = attribute.value();
         attribute.set_value((before + "x").c_str());
         const bool unchanged = ccd_content_crc(exported->root) == crc;
-        EXPECT_EQ(unchanged, !measured(element, attribute.name())) << name << " " << element.path() << " @"
-                                                                   << attribute.name();
+        EXPECT_EQ(unchanged, !measured(element, attribute.name()))
+            << name << " " << element.path() << " @" << attribute.name();
         (unchanged ? allowed : caught) += 1;
         attribute.set_value(before.c_str());
       }

@@ -65,7 +65,8 @@ CrcStatus crc_status(const NamedIed* old_ied, const NamedIed* new_ied) {
 
 }  // namespace
 
-std::vector<IedCrcChange> compare_ied_crcs(const std::vector<NamedIed>& old_ieds, const std::vector<NamedIed>& new_ieds) {
+std::vector<IedCrcChange> compare_ied_crcs(const std::vector<NamedIed>& old_ieds,
+                                           const std::vector<NamedIed>& new_ieds) {
   std::vector<IedCrcChange> changes;
   auto old_entry = old_ieds.begin();
   auto new_entry = new_ieds.begin();
@@ -180,7 +181,8 @@ Keyed keyed(const std::vector<pugi::xml_node>& elements, KeyOf key_of) {
   std::map<std::string, std::size_t> occurrences;
   for (pugi::xml_node element : elements) {
     std::string key = key_of(element);
-    if (const std::size_t occurrence = ++occurrences[key]; occurrence > 1) key += "[" + std::to_string(occurrence) + "]";
+    if (const std::size_t occurrence = ++occurrences[key]; occurrence > 1)
+      key += "[" + std::to_string(occurrence) + "]";
     result.emplace_back(std::move(key), element);
   }
   return result;
@@ -338,8 +340,9 @@ void compare_section(const Comparer& comparer, pugi::xml_node old_section, pugi:
                      CcdComparison& result) {
   const std::string section = (old_section ? old_section : new_section).name();
   const auto references = [](pugi::xml_node parent) {
-    return keyed(element_children(parent),
-                 [](pugi::xml_node reference) { return std::string(reference.name()) + " " + attr(reference, "name"); });
+    return keyed(element_children(parent), [](pugi::xml_node reference) {
+      return std::string(reference.name()) + " " + attr(reference, "name");
+    });
   };
   const auto change_of = [&section](ReferenceChange::Kind kind, pugi::xml_node reference) {
     return ReferenceChange{kind, section, reference.name(), attr(reference, "name"), {}};
@@ -379,8 +382,9 @@ CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_cc
     static constexpr const char* order[] = {"GOOSEPUB", "GOOSESUB", "SVPUB", "SVSUB"};
     return std::find(std::begin(order), std::end(order), change.section) - std::begin(order);
   };
-  std::stable_sort(result.references.begin(), result.references.end(),
-                   [&](const ReferenceChange& a, const ReferenceChange& b) { return section_rank(a) < section_rank(b); });
+  std::stable_sort(
+      result.references.begin(), result.references.end(),
+      [&](const ReferenceChange& a, const ReferenceChange& b) { return section_rank(a) < section_rank(b); });
   return result;
 }
 

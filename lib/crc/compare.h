@@ -25,9 +25,9 @@ namespace ccdcrc {
 // One IED name of an SCD as the all-IED runs see it.
 struct NamedIed {
   std::string name;
-  pugi::xml_node ied;               // the last IED of the name with circuits, else the last of the name
-  std::optional<std::string> crc;   // nullopt when no IED of the name has circuits
-  std::size_t with_circuits = 0;    // how many IEDs of the name have circuits
+  pugi::xml_node ied;              // the last IED of the name with circuits, else the last of the name
+  std::optional<std::string> crc;  // nullopt when no IED of the name has circuits
+  std::size_t with_circuits = 0;   // how many IEDs of the name have circuits
 };
 
 // Every IED name of the SCD, in byte-wise name order, with the CRC that the
@@ -57,7 +57,8 @@ struct IedCrcChange {
 };
 
 // Every name of either list, in byte-wise order. The entries point into the lists.
-std::vector<IedCrcChange> compare_ied_crcs(const std::vector<NamedIed>& old_ieds, const std::vector<NamedIed>& new_ieds);
+std::vector<IedCrcChange> compare_ied_crcs(const std::vector<NamedIed>& old_ieds,
+                                           const std::vector<NamedIed>& new_ieds);
 
 // A CCD as it is measured, together with the built CCD it was finished from,
 // which still carries the member references that name data-set members.
@@ -107,9 +108,9 @@ struct CcdChange {
 struct ReferenceChange {
   enum class Kind { appeared, disappeared, changed };
   Kind kind = Kind::changed;
-  std::string section;  // GOOSEPUB, GOOSESUB, SVPUB or SVSUB
-  std::string element;  // GOCBref or SMVCBref
-  std::string name;     // the control block reference text
+  std::string section;             // GOOSEPUB, GOOSESUB, SVPUB or SVSUB
+  std::string element;             // GOCBref or SMVCBref
+  std::string name;                // the control block reference text
   std::vector<CcdChange> changes;  // for `changed`
 };
 
