@@ -27,26 +27,7 @@ int run_all(const AllOptions& options, std::ostream& out, Diagnostics& diagnosti
 
   // The same rule as every all-IED run: IEDs without circuits are left out,
   // and of IEDs sharing a name the last one with circuits is kept.
-  const std::vector<pugi::xml_node> ieds = scd->ieds();
-  IedCrcMap crcs;
-  std::map<std::string, std::size_t> with_circuits;
-  std::vector<std::optional<std::string>> results;
-  {
-    Progress progress(diagnostics, ieds.size());
-    results = ied_crcs(*scd, ieds, options.jobs, [&](std::size_t, std::size_t) { progress.advance(); });
-  }
-  for (std::size_t i = 0; i < ieds.size(); ++i) {
-    if (!results[i]) continue;
-    const std::string name = ieds[i].attribute("name").as_string("");
-    crcs[name] = std::move(*results[i]);
-    ++with_circuits[name];
-  }
-  for (const auto& [name, count] : with_circuits) {
-    if (count > 1) {
-      diagnostics.warning(scd->path(), std::to_string(count) + " IEDs named " + quoted(name) +
-                                           " have circuits; the CRC of the last one is listed");
-    }
-  }
+  const IedCrcMap crcs = crc_map(list_named_ieds(*scd, options.jobs, diagnostics));
 
   CrcReport report{scd->path(), {}, scd_crc(crcs)};
   for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc});

@@ -14,6 +14,7 @@ namespace ccdcrc {
 enum ExitStatus : int {
   exit_ok = 0,
   exit_ied_problem = 1,  // a named IED was not found, has no CRC, or could not be exported
+  exit_differences = 1,  // diff, check, verify: something changed, does not match, or does not verify
   exit_usage = 2,        // usage error or unreadable input
 };
 

@@ -30,11 +30,6 @@ void write_text(std::ostream& out, const CrcReport& report) {
   }
 }
 
-// A JSON string. Bytes that are not UTF-8 cannot be carried by JSON; they become U+FFFD.
-std::string json_string(const std::string& text) {
-  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 // Indented, with one IED per line, so that a diff of two results shows the IEDs that changed.
 void write_json(std::ostream& out, const CrcReport& report) {
   out << "{\n  \"scd\": " << json_string(report.scd_path) << ",\n";
@@ -67,6 +62,10 @@ void write_report(std::ostream& out, Format format, const CrcReport& report) {
       write_csv(out, report);
       break;
   }
+}
+
+std::string json_string(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string printable(const std::string& text) {

@@ -1,12 +1,16 @@
 #pragma once
-// The result formats of `all` and `ied`: aligned text for people, JSON and CSV
+// The result formats of the commands: aligned text for people, JSON and CSV
 // for programs. The JSON and CSV layouts are documented in the README and are
-// read back by other tools: change them only compatibly.
+// read back by other tools (and by `check`): change them only compatibly.
 
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "crc/compare.h"
+#include "crc/verify.h"
 
 namespace ccdcrc {
 
@@ -25,6 +29,62 @@ struct CrcReport {
 };
 
 void write_report(std::ostream& out, Format format, const CrcReport& report);
+
+// `diff`: every IED name of two SCDs, the two SCD CRCs, and what changed in
+// the explained IEDs.
+struct DiffReport {
+  std::string old_path;
+  std::string new_path;
+  std::vector<IedCrcChange> ieds;
+  std::string old_scd_crc;
+  std::string new_scd_crc;
+  std::map<std::string, CcdComparison> explanations;  // by IED name
+  bool changes_only = false;                           // leave out the unchanged IEDs
+};
+
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report);
+
+// `check`: IEDs against a list of approved CRCs.
+enum class CheckStatus { ok, changed, missing, added };
+
+struct CheckedIed {
+  std::string name;
+  CheckStatus status = CheckStatus::ok;
+  std::optional<std::string> approved_crc;
+  std::optional<std::string> crc;
+  bool in_scd = false;  // the SCD has an IED of the name (with or without a CRC)
+};
+
+struct CheckReport {
+  std::string baseline_path;
+  std::string scd_path;
+  std::vector<CheckedIed> ieds;
+  bool failures_only = false;
+};
+
+void write_check_report(std::ostream& out, Format format, const CheckReport& report);
+
+// `verify`: exported CCD files against their own content and, optionally, the SCD.
+enum class VerifyStatus { ok, modified, outdated, unreadable };
+
+struct VerifiedFile {
+  std::string path;
+  VerifyStatus status = VerifyStatus::unreadable;
+  CcdFileCheck check;
+  std::optional<std::string> current_crc;  // the IED's CRC from the SCD
+  std::string outdated_reason;             // when the SCD gives no CRC for the IED
+};
+
+struct VerifyReport {
+  std::optional<std::string> scd_path;
+  std::vector<VerifiedFile> files;
+  bool failures_only = false;
+};
+
+void write_verify_report(std::ostream& out, Format format, const VerifyReport& report);
+
+// A JSON string. Bytes that are not UTF-8 cannot be carried by JSON; they become U+FFFD.
+std::string json_string(const std::string& text);
 
 // A name as people read it: control characters become \n, \t or \xHH so that
 // one result stays on one line.

@@ -71,6 +71,21 @@ void warn_about_root(const Scd& scd, Diagnostics& diagnostics) {
   }
 }
 
+std::vector<NamedIed> list_named_ieds(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+  std::vector<NamedIed> ieds;
+  {
+    Progress progress(diagnostics, scd.ieds().size());
+    ieds = named_ieds(scd, jobs, [&](std::size_t, std::size_t) { progress.advance(); });
+  }
+  for (const NamedIed& ied : ieds) {
+    if (ied.with_circuits > 1) {
+      diagnostics.warning(scd.path(), std::to_string(ied.with_circuits) + " IEDs named " + quoted(ied.name) +
+                                          " have circuits; the CRC of the last one is listed");
+    }
+  }
+  return ieds;
+}
+
 IedIndex::IedIndex(const Scd& scd) : path_(scd.path()), root_name_(scd.root().name()) {
   for (pugi::xml_node ied : scd.ieds()) by_name_[ied.attribute("name").as_string("")].push_back(ied);
 }

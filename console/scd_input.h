@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/diagnostics.h"
+#include "crc/compare.h"
 #include "crc/scd.h"
 
 namespace ccdcrc {
@@ -20,6 +21,11 @@ std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics)
 
 // Warns when the root element is not SCL (the IEDs are still taken from under it).
 void warn_about_root(const Scd& scd, Diagnostics& diagnostics);
+
+// Every IED name of the SCD with the CRC that the all-IED runs list for it
+// (jobs: threads, 0 one per core), showing progress; warns about names that
+// several IEDs with circuits share.
+std::vector<NamedIed> list_named_ieds(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
 
 // The IEDs of a loaded SCD by name, built once per command.
 class IedIndex {

@@ -194,7 +194,7 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
     EXPECT_NE(result.err.find("--help' for usage.\n"), std::string::npos) << what << result.err;
   }
   EXPECT_EQ(run_ccdcrc({"bogus", station}).err,
-            "ccdcrc: unknown command 'bogus' (the commands are all, ied, export and ccd)\n"
+            "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check and verify)\n"
             "Run 'ccdcrc --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"all", station, "--format", "xml"}).err,
             "ccdcrc: all: --format: xml not in {text,json,csv}\nRun 'ccdcrc all --help' for usage.\n");

@@ -79,16 +79,20 @@ int save_atomically(const pugi::xml_document& document, const std::string& targe
 
 }  // namespace
 
+pugi::xml_node copy_ccd(pugi::xml_document& target, pugi::xml_node ccd_root) {
+  pugi::xml_node declaration = target.prepend_child(pugi::node_declaration);
+  declaration.append_attribute("version").set_value("1.0");
+  declaration.append_attribute("encoding").set_value("UTF-8");
+  return target.append_copy(ccd_root);
+}
+
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc) {
   std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied);
   if (ccd->nothing_found) return nullptr;
 
   // The CRC is measured on a finished copy; the exported document keeps everything.
   pugi::xml_document measured;
-  pugi::xml_node declaration = measured.prepend_child(pugi::node_declaration);
-  declaration.append_attribute("version").set_value("1.0");
-  declaration.append_attribute("encoding").set_value("UTF-8");
-  finish_ccd(measured.append_copy(ccd->root));
+  finish_ccd(copy_ccd(measured, ccd->root));
   const std::string crc_text = ccd_crc_text(measured);
 
   pugi::xml_node crc_element = ccd->root.append_child("CRC");

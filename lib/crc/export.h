@@ -21,6 +21,11 @@ struct ExportResult {
   std::string message;  // why it failed
 };
 
+// Makes `target` a CCD document of its own: the declaration, then a deep copy
+// of the CCD's IED element, which it returns. A CRC is measured on such a copy
+// once it is finished, so that the original keeps its full content.
+pugi::xml_node copy_ccd(pugi::xml_document& target, pugi::xml_node ccd_root);
+
 // The exported document of an IED (with its CRC element); null when the IED has
 // no circuits. `crc` receives the CRC text.
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc = nullptr);

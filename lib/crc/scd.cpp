@@ -35,26 +35,28 @@ std::optional<LoadProblem> check_file(const std::string& path) {
   return std::nullopt;
 }
 
-// Line and column (1-based, bytes) of a byte offset into the file.
-void locate(const std::string& path, std::ptrdiff_t offset, LoadProblem& problem) {
+// Line and column of a byte offset into the file.
+TextPosition locate(const std::string& path, std::ptrdiff_t offset) {
+  TextPosition position;
   std::ifstream file(path, std::ios::binary);
-  if (!file || offset < 0) return;
-  problem.line = 1;
-  problem.column = 1;
+  if (!file || offset < 0) return position;
+  position = {1, 1};
   char c;
   for (std::ptrdiff_t i = 0; i < offset && file.get(c); ++i) {
     if (c == '\n') {
-      ++problem.line;
-      problem.column = 1;
+      ++position.line;
+      position.column = 1;
     } else {
-      ++problem.column;
+      ++position.column;
     }
   }
+  return position;
 }
 
 }  // namespace
 
-std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, LookupMode mode) {
+std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, LookupMode mode,
+                               unsigned parse_options) {
   // A directory opens like a file and reports an absurd size, which the parser
   // would try to allocate; it is turned away before parsing.
   if (struct stat info {}; ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -63,7 +65,7 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, Lo
   }
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = path;
-  pugi::xml_parse_result result = scd->document_.load_file(path.c_str(), pugi::parse_full, pugi::encoding_auto);
+  pugi::xml_parse_result result = scd->document_.load_file(path.c_str(), parse_options, pugi::encoding_auto);
   if (result.status != pugi::status_ok) {
     if (problem) {
       if (std::optional<LoadProblem> file_problem = check_file(path)) {
@@ -74,7 +76,9 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, Lo
         *problem = {LoadProblem::Kind::read_error, "the file could not be read", 0, 0};
       } else {
         *problem = {LoadProblem::Kind::malformed, std::string("not well-formed XML: ") + result.description(), 0, 0};
-        locate(path, result.offset, *problem);
+        const TextPosition position = locate(path, result.offset);
+        problem->line = position.line;
+        problem->column = position.column;
       }
     }
     return nullptr;
@@ -85,6 +89,12 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, Lo
     scd->lookups_ = std::make_unique<QueryLookups>(scd->root());
   }
   return scd;
+}
+
+TextPosition Scd::position(pugi::xml_node node) const {
+  std::ptrdiff_t offset = node.offset_debug();
+  if (offset > 0 && node.type() == pugi::node_element) --offset;  // the "<" before the name
+  return locate(path_, offset);
 }
 
 std::vector<pugi::xml_node> Scd::ieds() const { return child_elements(root(), "IED"); }

@@ -22,16 +22,23 @@ struct LoadProblem {
   std::size_t column = 0;  // 1-based, in bytes
 };
 
+// A place in a file: 1-based line and column (in bytes); 0 when unknown.
+struct TextPosition {
+  std::size_t line = 0;
+  std::size_t column = 0;
+};
+
 // How the builder's lookups are answered: from indexes (the default), or by
 // running each defining query on the document (the slow reference).
 enum class LookupMode { indexed, queries };
 
 class Scd {
  public:
-  // Loads with the parse options every CRC is defined on. Returns null and
-  // fills `problem` (when given) if the file cannot be loaded.
+  // Loads with the parse options every CRC is defined on (or others, for
+  // files that are not SCDs). Returns null and fills `problem` (when given)
+  // if the file cannot be loaded.
   static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr,
-                                   LookupMode mode = LookupMode::indexed);
+                                   LookupMode mode = LookupMode::indexed, unsigned parse_options = pugi::parse_full);
 
   Scd(const Scd&) = delete;
   Scd& operator=(const Scd&) = delete;
@@ -42,6 +49,9 @@ class Scd {
 
   // The root's direct IED children, in document order.
   std::vector<pugi::xml_node> ieds() const;
+
+  // Where a node of the document starts in the file (an element at its "<").
+  TextPosition position(pugi::xml_node node) const;
 
   // The first IED of that name under an SCL root, or a null node.
   pugi::xml_node find_ied(const std::string& name) const { return lookups_->ied_by_name(name); }

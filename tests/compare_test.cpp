@@ -1,0 +1,225 @@
+// Comparing two SCDs: the IED names with their CRCs and statuses, and the
+// structural comparison of two measured CCDs that explains a changed CRC.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "crc/compare.h"
+#include "crc/export.h"
+#include "support/nodes.h"
+#include "test_support.h"
+
+namespace ccdcrc {
+
+// How a failing expectation shows a change.
+void PrintTo(const CcdChange& change, std::ostream* out) {
+  *out << ccd_change_name(change.kind) << " '" << change.path << "' '" << change.subject << "' "
+       << change.old_value.value_or("(none)") << " -> " << change.new_value.value_or("(none)");
+}
+
+namespace {
+
+using testing::data_path;
+using testing::load_fixture;
+using testing::ScratchDir;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// cmp_base.scd with each `old` text (which must occur once) replaced, loaded from a scratch file.
+std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::string& name,
+                               const std::vector<std::pair<std::string, std::string>>& edits) {
+  std::string text = read_file(data_path("cmp_base.scd"));
+  for (const auto& [old_text, new_text] : edits) {
+    const std::size_t at = text.find(old_text);
+    EXPECT_NE(at, std::string::npos) << old_text;
+    EXPECT_EQ(text.find(old_text, at + 1), std::string::npos) << old_text;
+    if (at != std::string::npos) text.replace(at, old_text.size(), new_text);
+  }
+  const std::string path = (dir.path() / name).string();
+  std::ofstream(path, std::ios::binary) << text;
+  std::unique_ptr<Scd> scd = Scd::load(path);
+  EXPECT_TRUE(scd);
+  return scd;
+}
+
+// What changed in one IED between two SCDs.
+CcdComparison compare_ied(const Scd& old_scd, const Scd& new_scd, const std::string& name) {
+  const std::unique_ptr<MeasuredCcd> old_ccd = MeasuredCcd::build(old_scd, old_scd.find_ied(name));
+  const std::unique_ptr<MeasuredCcd> new_ccd = MeasuredCcd::build(new_scd, new_scd.find_ied(name));
+  EXPECT_TRUE(old_ccd && new_ccd) << name;
+  return compare_ccds(*old_ccd, *new_ccd);
+}
+
+// The changes inside the one reference that differs, which must be of this kind, section and name.
+std::vector<CcdChange> changes_of_only_reference(const CcdComparison& comparison, ReferenceChange::Kind kind,
+                                                 const std::string& section, const std::string& name) {
+  EXPECT_EQ(comparison.references.size(), 1u);
+  if (comparison.references.size() != 1) return {};
+  const ReferenceChange& reference = comparison.references[0];
+  EXPECT_EQ(reference.kind, kind);
+  EXPECT_EQ(reference.section, section);
+  EXPECT_EQ(reference.element, section.starts_with("GOOSE") ? "GOCBref" : "SMVCBref");
+  EXPECT_EQ(reference.name, name);
+  return reference.changes;
+}
+
+std::vector<std::pair<std::string, CrcStatus>> statuses(const std::string& old_fixture,
+                                                        const std::string& new_fixture) {
+  std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
+  std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
+  const std::vector<NamedIed> old_ieds = named_ieds(*old_scd);
+  const std::vector<NamedIed> new_ieds = named_ieds(*new_scd);
+  std::vector<std::pair<std::string, CrcStatus>> result;
+  for (const IedCrcChange& change : compare_ied_crcs(old_ieds, new_ieds))
+    result.emplace_back(change.name, change.status);
+  return result;
+}
+
+TEST(NamedIeds, EveryNameWithTheCrcThatTheAllIedRunListsForIt) {
+  std::unique_ptr<Scd> scd = load_fixture("cmp_base.scd");
+  const std::vector<NamedIed> ieds = named_ieds(*scd);
+  std::vector<std::string> names;
+  for (const NamedIed& ied : ieds) names.push_back(ied.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"B2", "Gateway", "M1", "P1", "P2"}));
+  EXPECT_FALSE(ieds[1].crc) << "Gateway has no circuits";
+  EXPECT_EQ(ieds[1].ied, scd->find_ied("Gateway"));
+  EXPECT_EQ(crc_map(ieds), all_ied_crcs(*scd));
+
+  // Of IEDs sharing a name, the last one with circuits; the same on several threads.
+  std::unique_ptr<Scd> hostile = load_fixture("cli_hostile.scd");
+  const std::vector<NamedIed> shared = named_ieds(*hostile, 2);
+  EXPECT_EQ(crc_map(shared), all_ied_crcs(*hostile));
+  const auto dup = std::find_if(shared.begin(), shared.end(), [](const NamedIed& ied) { return ied.name == "DUP"; });
+  ASSERT_NE(dup, shared.end());
+  EXPECT_EQ(dup->with_circuits, 2u);
+  std::vector<pugi::xml_node> named_dup;
+  for (pugi::xml_node ied : hostile->ieds()) {
+    if (attr(ied, "name") == "DUP") named_dup.push_back(ied);
+  }
+  EXPECT_EQ(dup->ied, named_dup.back());
+}
+
+TEST(CompareIedCrcs, EveryNameOfEitherScdWithItsStatus) {
+  using S = CrcStatus;
+  EXPECT_EQ(statuses("cmp_base.scd", "cmp_ieds.scd"), (std::vector<std::pair<std::string, S>>{{"B2", S::unchanged},
+                                                                                              {"Gateway", S::unchanged},
+                                                                                              {"M1", S::unchanged},
+                                                                                              {"P1", S::unchanged},
+                                                                                              {"P2", S::removed},
+                                                                                              {"P3", S::added}}));
+  EXPECT_EQ(
+      statuses("cmp_base.scd", "cmp_circuits.scd"),
+      (std::vector<std::pair<std::string, S>>{
+          {"B2", S::unchanged}, {"Gateway", S::gained}, {"M1", S::unchanged}, {"P1", S::unchanged}, {"P2", S::lost}}));
+  EXPECT_EQ(statuses("cmp_circuits.scd", "cmp_base.scd")[1], std::make_pair(std::string("Gateway"), S::lost));
+  EXPECT_EQ(statuses("cmp_base.scd", "cmp_btype.scd"),
+            (std::vector<std::pair<std::string, S>>{{"B2", S::changed},
+                                                    {"Gateway", S::unchanged},
+                                                    {"M1", S::unchanged},
+                                                    {"P1", S::changed},
+                                                    {"P2", S::changed}}));
+  for (const auto& [name, status] : statuses("cmp_base.scd", "cmp_desc.scd")) {
+    EXPECT_EQ(status, S::unchanged) << name << ": descriptions are not measured";
+  }
+}
+
+TEST(MeasuredCcd, IsTheFinishedCcdAndKnowsTheBuiltElements) {
+  std::unique_ptr<Scd> scd = load_fixture("cmp_base.scd");
+  for (const char* name : {"P1", "B2", "M1"}) {
+    const std::unique_ptr<MeasuredCcd> ccd = MeasuredCcd::build(*scd, scd->find_ied(name));
+    ASSERT_TRUE(ccd);
+    pugi::xml_document copy;
+    copy_ccd(copy, ccd->root());
+    EXPECT_EQ(testing::serialise(copy), testing::built_ccd(*scd, name, true)) << name;
+    EXPECT_EQ(ccd_crc_text(copy), ied_crc(*scd, scd->find_ied(name)).value()) << name;
+  }
+  // A subscribed member keeps only its basic type; the built one still names the member.
+  const std::unique_ptr<MeasuredCcd> b2 = MeasuredCcd::build(*scd, scd->find_ied("B2"));
+  const pugi::xml_node member = b2->root().select_node("GOOSESUB/GOCBref/DataSet/FCDA").node();
+  EXPECT_EQ(attr(member, "doName"), "");
+  EXPECT_EQ(attr(b2->built(member), "doName"), "Tr");
+  EXPECT_FALSE(MeasuredCcd::build(*scd, scd->find_ied("Gateway"))) << "no circuits, nothing measured";
+}
+
+TEST(CompareCcds, AttributesTextsAndMembersInTheCcdsOwnTerms) {
+  ScratchDir dir;
+  std::unique_ptr<Scd> base = load_fixture("cmp_base.scd");
+  // P1's first member now names the quality of the trip, so B2's input of it is no longer bound;
+  // P1's control block loses its appID and its address gets another VLAN.
+  std::unique_ptr<Scd> changed =
+      base_with(dir, "changed.scd",
+                {{"doName=\"Tr\" daName=\"general\" fc=\"ST\"/>", "doName=\"Tr\" daName=\"q\" fc=\"ST\"/>"},
+                 {" appID=\"P1_Trip\"", ""},
+                 {"<P type=\"VLAN-ID\">000</P>", "<P type=\"VLAN-ID\">00A</P>"}});
+  using K = CcdChange::Kind;
+  const std::string first_member = "DataSet/FCDA[1] (LD0/PTRC1.Tr.general [ST] -> LD0/PTRC1.Tr.q [ST])";
+  const CcdChange app_id{K::attribute, "GSEControl", "appID", "P1_Trip", std::nullopt};
+  const CcdChange vlan{K::text, "ConnectedAP/GSE/Address/P[type=VLAN-ID]", "text", "000", "00A"};
+  const CcdChange btype{K::attribute, first_member, "bType", "BOOLEAN", "Quality"};
+  // The publisher's part is the same in both CCDs; then each has its own.
+  const auto after_common_part = [&](std::vector<CcdChange> own) {
+    own.insert(own.begin(), {app_id, vlan, btype});
+    return own;
+  };
+
+  const CcdComparison p1 = compare_ied(*base, *changed, "P1");
+  EXPECT_EQ(changes_of_only_reference(p1, ReferenceChange::Kind::changed, "GOOSEPUB", "P1LD0/LLN0$GO$Trip"),
+            after_common_part({{K::attribute, first_member, "daName", "general", "q"},
+                               {K::removed, first_member, "DAI", "<DAI name=\"general\"/>", std::nullopt}}));
+  EXPECT_TRUE(p1.other.empty());
+
+  // B2's measured members hold no reference: the reference comes from the built CCD.
+  const CcdComparison b2 = compare_ied(*base, *changed, "B2");
+  EXPECT_EQ(
+      changes_of_only_reference(b2, ReferenceChange::Kind::changed, "GOOSESUB", "P1LD0/LLN0$GO$Trip"),
+      after_common_part({{K::attribute, first_member + "/intAddr[1]", "name", "CTRL/GGIO1.Ind1.stVal", "NULL"},
+                         {K::removed, first_member + "/intAddr[1]", "DAI", "<DAI name=\"stVal\"/>", std::nullopt}}));
+}
+
+TEST(CompareCcds, ReferencesThatAppearDisappearOrMoveAndEntriesInAnotherOrder) {
+  ScratchDir dir;
+  const std::string trip =
+      "<GSEControl name=\"Trip\" datSet=\"TripSet\" appID=\"P1_Trip\" confRev=\"1\" desc=\"Trip GOOSE\"/>";
+  const std::string alarm = "<GSEControl name=\"Alarm\" datSet=\"TripSet\" appID=\"P1_Alarm\" confRev=\"1\"/>";
+  const std::string mac = "<P type=\"MAC-Address\">01-0C-CD-01-00-01</P>";
+  const std::string appid = "<P type=\"APPID\">0001</P>";
+  std::unique_ptr<Scd> two = base_with(dir, "two.scd", {{trip, trip + alarm}});
+  std::unique_ptr<Scd> swapped =
+      base_with(dir, "swapped.scd", {{trip, alarm + trip}, {mac + "\n\t\t\t\t\t\t" + appid, appid + mac}});
+  std::unique_ptr<Scd> base = load_fixture("cmp_base.scd");
+  using K = CcdChange::Kind;
+  const std::string alarm_reference = "P1LD0/LLN0$GO$Alarm";
+
+  const CcdComparison appeared = compare_ied(*base, *two, "P1");
+  EXPECT_TRUE(
+      changes_of_only_reference(appeared, ReferenceChange::Kind::appeared, "GOOSEPUB", alarm_reference).empty());
+  EXPECT_TRUE(appeared.other.empty());
+  const CcdComparison disappeared = compare_ied(*two, *base, "P1");
+  EXPECT_TRUE(
+      changes_of_only_reference(disappeared, ReferenceChange::Kind::disappeared, "GOOSEPUB", alarm_reference).empty());
+
+  // The same references and address entries in another order: nothing else differs, and the order is told.
+  const CcdComparison moved = compare_ied(*two, *swapped, "P1");
+  EXPECT_EQ(changes_of_only_reference(moved, ReferenceChange::Kind::changed, "GOOSEPUB", "P1LD0/LLN0$GO$Trip"),
+            (std::vector<CcdChange>{{K::order, "ConnectedAP/GSE/Address", "children",
+                                     "P[type=MAC-Address], P[type=APPID], P[type=VLAN-ID], P[type=VLAN-PRIORITY]",
+                                     "P[type=APPID], P[type=MAC-Address], P[type=VLAN-ID], P[type=VLAN-PRIORITY]"}}));
+  EXPECT_EQ(moved.other, (std::vector<CcdChange>{{K::order, "GOOSEPUB", "children",
+                                                  "GOCBref P1LD0/LLN0$GO$Trip, GOCBref P1LD0/LLN0$GO$Alarm",
+                                                  "GOCBref P1LD0/LLN0$GO$Alarm, GOCBref P1LD0/LLN0$GO$Trip"}}));
+
+  EXPECT_TRUE(compare_ied(*base, *load_fixture("cmp_desc.scd"), "P1").empty());
+}
+
+}  // namespace
+}  // namespace ccdcrc
