@@ -160,6 +160,22 @@ ODD_DESCS = ["Überstrom & Auslösung", "過電流保護 <段1>", "Защита 
 PHASE_ZH = ["A相", "B相", "C相", "零序"]
 
 
+
+def reference_attributes(m):
+    """The reference attributes a data-set member and an input share, with missing and empty kept apart."""
+    a = [("ldInst", m.ld)]
+    if m.prefix:
+        a.append(("prefix", m.prefix))
+    elif m.empty_prefix:
+        a.append(("prefix", ""))
+    a.append(("lnClass", m.ln_class))
+    if m.ln_inst is not None:
+        a.append(("lnInst", m.ln_inst))
+    a.append(("doName", m.do_name))
+    if m.da_name is not None:
+        a.append(("daName", m.da_name))
+    return a
+
 class Vendor:
     def __init__(self, name, code, lang, ds_style, addr_style, inputs_at, sv_style, ports):
         self.name = name
@@ -601,17 +617,7 @@ class Planner:
 
     def _extref(self, ied, pub, cb, m, tgt, int_addr=None):
         v = ied.vendor
-        a = [("iedName", pub.name), ("ldInst", m.ld)]
-        if m.prefix:
-            a.append(("prefix", m.prefix))
-        elif m.empty_prefix:
-            a.append(("prefix", ""))
-        a.append(("lnClass", m.ln_class))
-        if m.ln_inst is not None:
-            a.append(("lnInst", m.ln_inst))
-        a.append(("doName", m.do_name))
-        if m.da_name is not None:
-            a.append(("daName", m.da_name))
+        a = [("iedName", pub.name)] + reference_attributes(m)
         if int_addr is None:
             int_addr = self._int_addr(v, tgt, m.da_name, pub.index)
         a.append(("intAddr", int_addr))
@@ -1060,18 +1066,7 @@ class Writer:
                 if "comments" in odd and i == 1:
                     L(7, "<!-- member 2 -->")
                     L(7, "<?vendor-tool keep?>")
-                a = [("ldInst", m.ld)]
-                if m.prefix:
-                    a.append(("prefix", m.prefix))
-                elif m.empty_prefix:
-                    a.append(("prefix", ""))
-                a.append(("lnClass", m.ln_class))
-                if m.ln_inst is not None:
-                    a.append(("lnInst", m.ln_inst))
-                a.append(("doName", m.do_name))
-                if m.da_name is not None:
-                    a.append(("daName", m.da_name))
-                a.append(("fc", m.fc))
+                a = reference_attributes(m) + [("fc", m.fc)]
                 L(7, "<FCDA%s/>" % attrs(a))
             L(6, "</DataSet>")
         for n, (name, _) in enumerate(reports):
