@@ -56,10 +56,11 @@ class FileWriter final : public pugi::xml_writer {
 // is kept, it is closed and removed when the object goes, whatever happened.
 class TemporaryFile {
  public:
-  TemporaryFile(int directory, const std::string& target) : directory_(directory) {
+  explicit TemporaryFile(int directory) : directory_(directory) {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      name_ = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(random());
+      // Short and hidden, whatever the length of the target's name.
+      name_ = ".ccdcrc-" + std::to_string(::getpid()) + "-" + std::to_string(random()) + ".tmp";
       // O_EXCL with O_CREAT never follows a symbolic link of that name.
       fd_ = ::openat(directory_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
       if (fd_ >= 0 || errno != EEXIST) break;
@@ -99,7 +100,7 @@ class TemporaryFile {
 // Saves the document to `target` in the directory through a temporary file
 // and a rename. Returns 0 or the errno of the first failure.
 int save_atomically(const pugi::xml_document& document, int directory, const std::string& target) {
-  TemporaryFile temporary(directory, target);
+  TemporaryFile temporary(directory);
   if (temporary.descriptor() < 0) return temporary.error();
   FileWriter writer(temporary.descriptor());
   save_ccd(document, writer);
