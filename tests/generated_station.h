@@ -15,7 +15,7 @@ struct StationShape {
   std::size_t other_gse_levels = 0;   // nesting under a second GSE entry of P1's access point
   std::size_t app_id_length = 7;      // length of the appID of P1's GSEControl
   std::size_t silent_ieds = 0;        // IEDs without circuits
-  std::size_t publishers = 0;         // more publishers Q0, Q1, ... like P1 (no subscribers)
+  std::size_t publishers = 0;         // more publishers Q0, Q1, ... like P1, without its nesting (no subscribers)
 };
 
 namespace station_detail {
@@ -98,7 +98,7 @@ inline void write_station(const std::string& path, const StationShape& shape) {
   out << "\t\t</SubNetwork>\n\t</Communication>\n";
 
   publisher(out, "P1", shape, true);
-  for (std::size_t i = 0; i < shape.publishers; ++i) publisher(out, publisher_name(i), StationShape{}, false);
+  for (std::size_t i = 0; i < shape.publishers; ++i) publisher(out, publisher_name(i), shape, false);
 
   out << "\t<IED name=\"S1\" manufacturer=\"Maker\" type=\"Bay\" configVersion=\"1\">\n"
       << "\t\t<AccessPoint name=\"AP1\"><Server><LDevice inst=\"CTRL\">\n"

@@ -52,25 +52,31 @@ class FileWriter final : public pugi::xml_writer {
   int error_ = 0;
 };
 
-// A new file in the directory under a name no other writer picks. Unless it
-// is kept, it is closed and removed when the object goes, whatever happened.
+// A new file in the directory. Where the system allows it, the file has no
+// name while it is written (O_TMPFILE), so that not even a process killed
+// mid-write leaves a partial file behind; it gets a temporary name only when
+// complete. Otherwise it is created under a temporary name at once. Unless
+// kept, a named file is removed when the object goes, whatever happened.
 class TemporaryFile {
  public:
   explicit TemporaryFile(int directory) : directory_(directory) {
-    std::random_device random;
+    // Naming an unnamed file goes through /proc.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+      fd_ = ::openat(directory_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (fd_ >= 0) return;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-      // Short and hidden, whatever the length of the target's name.
-      name_ = ".ccdcrc-" + std::to_string(::getpid()) + "-" + std::to_string(random()) + ".tmp";
+      name_ = random_name();
       // O_EXCL with O_CREAT never follows a symbolic link of that name.
       fd_ = ::openat(directory_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
       if (fd_ >= 0 || errno != EEXIST) break;
     }
     if (fd_ < 0) error_ = errno;
-    created_ = fd_ >= 0;
+    named_ = fd_ >= 0;
   }
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (created_ && !kept_) ::unlinkat(directory_, name_.c_str(), 0);
+    if (named_ && !kept_) ::unlinkat(directory_, name_.c_str(), 0);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -79,21 +85,42 @@ class TemporaryFile {
   int error() const { return error_; }
   const std::string& name() const { return name_; }
 
-  // Closes the file; returns 0 or the errno of the failure.
-  int close() {
+  // Gives the complete file its temporary name and closes it; returns 0 or
+  // the errno of the failure.
+  int finish() {
+    int error = 0;
+    if (!named_) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        name_ = random_name();
+        if (::linkat(AT_FDCWD, self.c_str(), directory_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+          named_ = true;
+          break;
+        }
+        if (errno != EEXIST) break;
+      }
+      if (!named_) error = errno;
+    }
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
   }
   // The file has been renamed: nothing to remove.
   void keep() { kept_ = true; }
 
  private:
+  // Short and hidden, whatever the length of the target's name.
+  static std::string random_name() {
+    std::random_device random;
+    return ".ccdcrc-" + std::to_string(::getpid()) + "-" + std::to_string(random()) + ".tmp";
+  }
+
   int directory_;
   std::string name_;
   int fd_ = -1;
   int error_ = 0;
-  bool created_ = false;
+  bool named_ = false;
   bool kept_ = false;
 };
 
@@ -106,8 +133,8 @@ int save_atomically(const pugi::xml_document& document, int directory, const std
   save_ccd(document, writer);
   int error = writer.error();
   if (error == 0 && ::fsync(temporary.descriptor()) != 0) error = errno;
-  if (const int close_error = temporary.close(); error == 0) error = close_error;
   if (error != 0) return error;
+  if ((error = temporary.finish()) != 0) return error;
   // The rename replaces whatever has the target name, a symbolic link too,
   // without following it.
   if (::renameat(directory, temporary.name().c_str(), directory, target.c_str()) != 0) return errno;
