@@ -116,6 +116,19 @@ TEST(ExportSafety, DirectoryReplacedDuringTheRun) {
   }
 }
 
+// An empty directory text names no directory: the file does not go to "/NAME.ccd".
+TEST(ExportSafety, EmptyDirectoryTextWritesNothing) {
+  const fs::path in_root = "/P1.ccd";
+  if (fs::exists(in_root)) GTEST_SKIP() << in_root << " exists already";
+  export_ied_ccd(data_path("cli_station.scd").c_str(), "P1", "");
+  auto scd = Scd::load(data_path("cli_station.scd"));
+  ASSERT_TRUE(scd);
+  EXPECT_EQ(export_ied(*scd, scd->find_ied("P1"), std::string()).status, ExportStatus::write_failed);
+  EXPECT_FALSE(fs::exists(in_root));
+  std::error_code ignored;
+  fs::remove(in_root, ignored);
+}
+
 TEST(ExportSafety, FailedWriteLeavesNoPartialFile) {
   ScratchDir dir;
   const std::string scd = data_path("sub_golden.scd");

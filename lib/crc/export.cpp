@@ -191,7 +191,8 @@ bool is_safe_file_name(const std::string& ied_name) {
 }
 
 ExportDirectory::ExportDirectory(std::string path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // O_PATH: files can be made in a directory that may be written but not listed.
+  fd_ = ::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) error_ = errno;
 }
 
