@@ -116,6 +116,25 @@ TEST(ExportSafety, DirectoryReplacedDuringTheRun) {
   }
 }
 
+// The temporary file's name does not grow with the IED's: every name the file
+// system takes for NAME.ccd can be exported.
+TEST(ExportSafety, LongestFileNameIsExported) {
+  ScratchDir dir;
+  std::string station = read_file(data_path("cli_station.scd"));
+  const std::string name(251, 'P');  // 251 + ".ccd": the longest file name
+  for (std::size_t at = station.find("\"P1\""); at != std::string::npos; at = station.find("\"P1\"", at)) {
+    station.replace(at + 1, 2, name);
+  }
+  const fs::path scd = dir.path() / "long.scd";
+  write_file(scd, station);
+  const fs::path exports = dir.path() / "out";
+  fs::create_directory(exports);
+  const ProcessResult run = run_ccdcrc({"export", scd.string(), name, "-o", exports.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(complete_ccd(exports / (name + ".ccd")));
+  EXPECT_EQ(entries(exports), std::vector<std::string>{name + ".ccd"});
+}
+
 // An empty directory text names no directory: the file does not go to "/NAME.ccd".
 TEST(ExportSafety, EmptyDirectoryTextWritesNothing) {
   const fs::path in_root = "/P1.ccd";
