@@ -51,7 +51,7 @@ std::string without_trailing_slashes(std::string directory) {
 
 struct ExportRun {
   const Scd& scd;
-  std::string directory;
+  const ExportDirectory& directory;
   unsigned jobs;
   Diagnostics& diagnostics;
   std::vector<ExportResult> written;
@@ -67,6 +67,9 @@ struct ExportRun {
         break;
       case ExportStatus::no_circuits:
         diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason);
+        break;
+      case ExportStatus::too_deep:
+        diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
         break;
       case ExportStatus::write_failed:
         diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
@@ -141,10 +144,17 @@ int run_export(const ExportOptions& options, std::ostream& out, Diagnostics& dia
   diagnostics.allow_progress(!options.quiet);
   const std::string directory = without_trailing_slashes(options.directory);
   if (!check_export_directory(directory, diagnostics)) return exit_usage;
+  // Opened before the SCD is loaded: every file goes into this directory, even
+  // if its path is renamed or replaced while the run goes on.
+  const ExportDirectory opened(directory);
+  if (opened.error() != 0) {
+    diagnostics.error(directory, std::string("cannot use the export directory: ") + std::strerror(opened.error()));
+    return exit_usage;
+  }
   std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
   if (!scd) return exit_usage;
 
-  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}, {}};
+  ExportRun run{*scd, opened, options.jobs, diagnostics, {}, {}, {}};
   if (options.every_ied) {
     warn_about_root(*scd, diagnostics);
     run.export_every_ied();
@@ -193,6 +203,12 @@ int run_ccd(const CcdOptions& options, std::ostream& out, Diagnostics& diagnosti
   }
   if (!ccd) {
     diagnostics.error(scd->path(), "IED " + quoted(options.name) + " " + no_circuits_reason);
+    return exit_ied_problem;
+  }
+  if (const std::size_t depth = nesting_depth(ccd->root); depth > max_written_depth) {
+    diagnostics.error(scd->path(), "the CCD of IED " + quoted(options.name) + " nests elements " +
+                                       std::to_string(depth) + " levels deep; it is printed only up to " +
+                                       std::to_string(max_written_depth) + " levels (its CRC is computed all the same)");
     return exit_ied_problem;
   }
   pugi::xml_writer_stream writer(out);

@@ -10,6 +10,9 @@ namespace ccdcrc {
 
 namespace {
 
+// Names up to this length are compared by edit distance.
+constexpr std::size_t max_edited_length = 64;
+
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string lower(std::string_view text) {
@@ -109,7 +112,11 @@ std::vector<std::string> IedIndex::close_names(const std::string& name) const {
   for (const auto& [candidate, nodes] : by_name_) {
     if (candidate == name) continue;
     const std::string folded = lower(candidate);
-    std::size_t score = edit_distance(wanted, folded, limit);
+    // The edit distance costs the product of the lengths: long names get only
+    // the case and prefix comparisons.
+    std::size_t score = wanted.size() <= max_edited_length && folded.size() <= max_edited_length
+                            ? edit_distance(wanted, folded, limit)
+                            : (wanted == folded ? 0 : limit + 1);
     if (score > limit && wanted.size() >= 2 && folded.starts_with(wanted)) score = limit;
     if (score <= limit) scored.emplace_back(score, candidate);
   }

@@ -242,6 +242,26 @@ TEST(CanonicalEquivalence, LinesAcrossSerialiserChunks) {
   EXPECT_TRUE(same_as_through_file(ccd, scratch.path() / "chunks.ccdtmp.txt", "synthetic"));
 }
 
+// Nesting far deeper than any real CCD, mixed content, and text with line
+// ends and leading blanks of its own: the indentation the serialiser would
+// write never changes the canonical text.
+TEST(CanonicalEquivalence, DeepNestingAndMixedContent) {
+  ScratchDir scratch;
+  pugi::xml_document ccd;
+  pugi::xml_node declaration = ccd.append_child(pugi::node_declaration);
+  declaration.append_attribute("version").set_value("1.0");
+  pugi::xml_node node = ccd.append_child("IED");
+  node.append_attribute("name").set_value("P1");
+  for (int level = 0; level < 3000; ++level) {
+    node = node.append_child(level % 2 ? "SDI" : "DOI");
+    node.append_attribute("name").set_value(level % 7 ? "s" : " spaced  name ");
+    if (level % 5 == 0) node.append_child(pugi::node_pcdata).set_value(level % 10 ? "text" : "\t two\n  \tlines \"");
+    if (level % 11 == 0) node.append_child("Leaf").text().set(" leaf ");
+  }
+  node.append_child("DAI").text().set("\n\n end \n");
+  EXPECT_TRUE(same_as_through_file(ccd, scratch.path() / "deep.ccdtmp.txt", "3000 levels"));
+}
+
 TEST(CanonicalEquivalence, CorpusFiles) {
   const fs::path corpus = testing::corpus_dir();
   std::error_code error;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ struct ProcessOptions {
   bool unprivileged = false;        // when run as root, the child runs as user and group 65534
   std::string stdout_file;          // when set, standard output goes to this file (not captured)
   int timeout_seconds = 300;        // the child is killed after that
+  long long file_size_limit = -1;   // when not negative, the child may write files up to this size
+  int kill_after_ms = -1;           // when not negative, the child is killed after that many milliseconds
 };
 
 struct ProcessResult {
@@ -34,6 +37,8 @@ struct ProcessResult {
   std::string out;           // standard output
   std::string err;           // standard error (from the terminal when stderr_on_terminal)
   bool exec_failed = false;  // the program could not be started at all
+  double seconds = 0;        // wall-clock time
+  long max_rss_kb = 0;       // the child's peak resident memory
 };
 
 namespace process_detail {
@@ -45,11 +50,17 @@ inline void close_if_open(int& fd) {
 
 // Child side, after fork: only async-signal-safe calls until exec.
 [[noreturn]] inline void exec_child(const std::vector<char*>& argv, int in_fd, int out_fd, int err_fd,
-                                    bool unprivileged, int report_fd) {
+                                    bool unprivileged, long long file_size_limit, int report_fd) {
   ::dup2(in_fd, STDIN_FILENO);
   ::dup2(out_fd, STDOUT_FILENO);
   ::dup2(err_fd, STDERR_FILENO);
   ::signal(SIGPIPE, SIG_DFL);
+  if (file_size_limit >= 0) {
+    // Writes past the limit then fail with EFBIG instead of raising SIGXFSZ.
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
   if (unprivileged && ::geteuid() == 0) {
     const gid_t nobody_group = 65534;
     if (::setgroups(1, &nobody_group) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
@@ -95,9 +106,11 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
     err_child = err_pipe[1];
   }
 
+  const auto started = std::chrono::steady_clock::now();
   const pid_t child = ::fork();
   if (child == 0) {
-    process_detail::exec_child(argv, in_pipe[0], out_child, err_child, options.unprivileged, report_pipe[1]);
+    process_detail::exec_child(argv, in_pipe[0], out_child, err_child, options.unprivileged,
+                               options.file_size_limit, report_pipe[1]);
   }
   close_if_open(in_pipe[0]);
   close_if_open(report_pipe[1]);
@@ -116,7 +129,9 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
   else
     ::fcntl(in_fd, F_SETFL, O_NONBLOCK);
 
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+  const auto deadline = options.kill_after_ms >= 0
+                            ? started + std::chrono::milliseconds(options.kill_after_ms)
+                            : started + std::chrono::seconds(options.timeout_seconds);
   bool killed = false;
   char buffer[65536];
   while (out_fd >= 0 || err_fd >= 0) {
@@ -126,7 +141,7 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
     if (in_fd >= 0) fds[in_index = count++] = {in_fd, POLLOUT, 0};
     if (out_fd >= 0) fds[out_index = count++] = {out_fd, POLLIN, 0};
     if (err_fd >= 0) fds[err_index = count++] = {err_fd, POLLIN, 0};
-    const int ready = ::poll(fds, static_cast<nfds_t>(count), 200);
+    const int ready = ::poll(fds, static_cast<nfds_t>(count), options.kill_after_ms >= 0 ? 5 : 200);
     if (std::chrono::steady_clock::now() > deadline && !killed) {
       ::kill(child, SIGKILL);
       killed = true;
@@ -156,8 +171,11 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
   close_if_open(report_pipe[0]);
 
   int wait_status = 0;
-  while (::waitpid(child, &wait_status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(child, &wait_status, 0, &usage) < 0 && errno == EINTR) {
   }
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  result.max_rss_kb = usage.ru_maxrss;
   if (WIFEXITED(wait_status))
     result.status = WEXITSTATUS(wait_status);
   else if (WIFSIGNALED(wait_status))

@@ -14,12 +14,11 @@ bool is_element(pugi::xml_node node, const char* name) {
   return std::strcmp(node.name(), name) == 0 && node.type() == pugi::node_element;
 }
 
-// XPath's @name='value': true when any attribute of that name has the value.
+// @name='value' as pugixml's XPath tests it: an element that (against XML's
+// rules) repeats an attribute is tested on the first one of that name only.
 bool attribute_equals(pugi::xml_node node, const char* name, std::string_view value) {
-  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-    if (std::strcmp(a.name(), name) == 0 && value == a.value()) return true;
-  }
-  return false;
+  pugi::xml_attribute attribute = node.attribute(name);
+  return attribute && value == attribute.value();
 }
 
 // Calls `visit` for each element child with this name, in document order.
@@ -40,7 +39,8 @@ pugi::xml_node first_child_with(pugi::xml_node parent, const char* name, const c
 }
 
 // Reads attributes for an index key. Missing ones are remembered, and a name
-// that occurs twice makes the element unindexable (XPath would test both).
+// that occurs twice makes the element unindexable: such documents, not
+// well-formed XML, are answered by the queries themselves.
 class AttributeReader {
  public:
   explicit AttributeReader(bool& exact) : exact_(exact) {}
@@ -369,13 +369,8 @@ NodeList IndexedLookups::inputs(pugi::xml_node ied) const {
           if ((std::strcmp(name, "LN") != 0 && std::strcmp(name, "LN0") != 0) || ln.type() != pugi::node_element) continue;
           for_each_child(ln, "Inputs", [&](pugi::xml_node inputs) {
             for_each_child(inputs, "ExtRef", [&](pugi::xml_node ext_ref) {
-              // @intAddr!='': some intAddr attribute with a value other than empty.
-              for (pugi::xml_attribute a = ext_ref.first_attribute(); a; a = a.next_attribute()) {
-                if (std::strcmp(a.name(), "intAddr") == 0 && *a.value() != '\0') {
-                  found.push_back(ext_ref);
-                  break;
-                }
-              }
+              // @intAddr!='': the (first) intAddr attribute is there and not empty.
+              if (*ext_ref.attribute("intAddr").value() != '\0') found.push_back(ext_ref);
             });
           });
         }

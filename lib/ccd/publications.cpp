@@ -50,10 +50,10 @@ void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std
   // The copy is small and lives in the CCD: the queries run on it as written.
   const char* others = kind == goose ? query::other_gse : query::other_smv;
   for (const pugi::xpath_node& other : select(copy, format_query(others, {cb_name, ld_inst}))) {
-    other.parent().remove_child(other.node());
+    remove_tree(other.node());
   }
   for (const pugi::xpath_node& own : select(copy, query::own_address)) {
-    own.parent().remove_child(own.node());
+    remove_tree(own.node());
   }
 }
 

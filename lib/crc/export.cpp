@@ -1,5 +1,6 @@
 #include "crc/export.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ccd/builder.h"
@@ -50,31 +52,94 @@ class FileWriter final : public pugi::xml_writer {
   int error_ = 0;
 };
 
-// Creates a new file next to the target under a name no other writer picks.
-int create_temporary(const std::string& target, std::string& temporary) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(random());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+// A new file in the directory. Where the system allows it, the file has no
+// name while it is written (O_TMPFILE), so that not even a process killed
+// mid-write leaves a partial file behind; it gets a temporary name only when
+// complete. Otherwise it is created under a temporary name at once. Unless
+// kept, a named file is removed when the object goes, whatever happened.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(int directory) : directory_(directory) {
+    // Naming an unnamed file goes through /proc.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+      fd_ = ::openat(directory_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (fd_ >= 0) return;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      name_ = random_name();
+      // O_EXCL with O_CREAT never follows a symbolic link of that name.
+      fd_ = ::openat(directory_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      if (fd_ >= 0 || errno != EEXIST) break;
+    }
+    if (fd_ < 0) error_ = errno;
+    named_ = fd_ >= 0;
   }
-  return -1;
-}
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (named_ && !kept_) ::unlinkat(directory_, name_.c_str(), 0);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-// Saves the document to `target` through a temporary file and a rename.
-// Returns 0 or the errno of the first failure.
-int save_atomically(const pugi::xml_document& document, const std::string& target) {
-  std::string temporary;
-  int fd = create_temporary(target, temporary);
-  if (fd < 0) return errno;
-  FileWriter writer(fd);
+  int descriptor() const { return fd_; }
+  int error() const { return error_; }
+  const std::string& name() const { return name_; }
+
+  // Gives the complete file its temporary name and closes it; returns 0 or
+  // the errno of the failure.
+  int finish() {
+    int error = 0;
+    if (!named_) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        name_ = random_name();
+        if (::linkat(AT_FDCWD, self.c_str(), directory_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+          named_ = true;
+          break;
+        }
+        if (errno != EEXIST) break;
+      }
+      if (!named_) error = errno;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+  }
+  // The file has been renamed: nothing to remove.
+  void keep() { kept_ = true; }
+
+ private:
+  // Short and hidden, whatever the length of the target's name.
+  static std::string random_name() {
+    std::random_device random;
+    return ".ccdcrc-" + std::to_string(::getpid()) + "-" + std::to_string(random()) + ".tmp";
+  }
+
+  int directory_;
+  std::string name_;
+  int fd_ = -1;
+  int error_ = 0;
+  bool named_ = false;
+  bool kept_ = false;
+};
+
+// Saves the document to `target` in the directory through a temporary file
+// and a rename. Returns 0 or the errno of the first failure.
+int save_atomically(const pugi::xml_document& document, int directory, const std::string& target) {
+  TemporaryFile temporary(directory);
+  if (temporary.descriptor() < 0) return temporary.error();
+  FileWriter writer(temporary.descriptor());
   save_ccd(document, writer);
   int error = writer.error();
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temporary.c_str());
-  return error;
+  if (error == 0 && ::fsync(temporary.descriptor()) != 0) error = errno;
+  if (error != 0) return error;
+  if ((error = temporary.finish()) != 0) return error;
+  // The rename replaces whatever has the target name, a symbolic link too,
+  // without following it.
+  if (::renameat(directory, temporary.name().c_str(), directory, target.c_str()) != 0) return errno;
+  temporary.keep();
+  return 0;
 }
 
 }  // namespace
@@ -84,6 +149,28 @@ pugi::xml_node copy_ccd(pugi::xml_document& target, pugi::xml_node ccd_root) {
   declaration.append_attribute("version").set_value("1.0");
   declaration.append_attribute("encoding").set_value("UTF-8");
   return target.append_copy(ccd_root);
+}
+
+std::size_t nesting_depth(pugi::xml_node node) {
+  if (node.type() != pugi::node_element) return 0;
+  std::size_t deepest = 1;
+  std::size_t depth = 1;
+  pugi::xml_node current = node;
+  // Walks the tree in document order through the parent links, without a stack.
+  while (true) {
+    if (pugi::xml_node child = current.first_child()) {
+      current = child;
+      ++depth;
+    } else {
+      while (current != node && !current.next_sibling()) {
+        current = current.parent();
+        --depth;
+      }
+      if (current == node) return deepest;
+      current = current.next_sibling();
+    }
+    if (current.type() == pugi::node_element) deepest = std::max(deepest, depth);
+  }
 }
 
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc) {
@@ -107,10 +194,21 @@ bool is_safe_file_name(const std::string& ied_name) {
          ied_name.find_first_of("/\\") == std::string::npos;
 }
 
-ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const std::string& directory) {
+ExportDirectory::ExportDirectory(std::string path) : path_(std::move(path)) {
+  // O_PATH: files can be made in a directory that may be written but not listed.
+  fd_ = ::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) error_ = errno;
+}
+
+ExportDirectory::~ExportDirectory() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory) {
   ExportResult result;
   const std::string name = attr(ied, "name");
-  result.path = directory + "/" + name + ".ccd";
+  const std::string file_name = name + ".ccd";
+  result.path = directory.path() + "/" + file_name;
   if (!is_safe_file_name(name)) {
     result.status = ExportStatus::unsafe_name;
     result.message = "the IED name cannot be used as a file name";
@@ -122,13 +220,29 @@ ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const std::string& d
     result.message = "the IED has no GOOSE or sampled-value circuits";
     return result;
   }
-  if (int error = save_atomically(ccd->document, result.path)) {
+  if (const std::size_t depth = nesting_depth(ccd->root); depth > max_written_depth) {
+    result.status = ExportStatus::too_deep;
+    result.message = "its CCD nests elements " + std::to_string(depth) + " levels deep; files of at most " +
+                     std::to_string(max_written_depth) + " levels are written";
+    return result;
+  }
+  if (directory.error() != 0) {
+    result.status = ExportStatus::write_failed;
+    result.message = std::strerror(directory.error());
+    return result;
+  }
+  if (int error = save_atomically(ccd->document, directory.descriptor(), file_name)) {
     result.status = ExportStatus::write_failed;
     result.message = std::strerror(error);
     return result;
   }
   result.status = ExportStatus::written;
   return result;
+}
+
+ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const std::string& directory) {
+  const ExportDirectory opened(directory);
+  return export_ied(scd, ied, opened);
 }
 
 }  // namespace ccdcrc

@@ -2,6 +2,7 @@
 // Export of an IED's CCD file: the CCD as built, with all descriptions, and a
 // last CRC element carrying the CRC of its finished copy and the local time.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -12,7 +13,7 @@
 
 namespace ccdcrc {
 
-enum class ExportStatus { written, no_circuits, unsafe_name, write_failed };
+enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed };
 
 struct ExportResult {
   ExportStatus status = ExportStatus::write_failed;
@@ -26,6 +27,14 @@ struct ExportResult {
 // once it is finished, so that the original keeps its full content.
 pugi::xml_node copy_ccd(pugi::xml_document& target, pugi::xml_node ccd_root);
 
+// CCD files carry one tab per nesting level on every line, so their size grows
+// with the square of the depth: CCDs nested deeper than this are not written
+// (their CRCs are computed all the same). Real CCDs nest about ten levels.
+inline constexpr std::size_t max_written_depth = 1000;
+
+// The deepest nesting of elements under a node (the node itself is level 1).
+std::size_t nesting_depth(pugi::xml_node node);
+
 // The exported document of an IED (with its CRC element); null when the IED has
 // no circuits. `crc` receives the CRC text.
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc = nullptr);
@@ -33,8 +42,31 @@ std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::st
 // False for names that would leave the directory: empty, ".", "..", or with "/" or "\".
 bool is_safe_file_name(const std::string& ied_name);
 
+// An export directory, opened once: every file of a run goes into the
+// directory that was opened, even when its path is renamed or replaced
+// meanwhile, and never through a symbolic link in it.
+class ExportDirectory {
+ public:
+  explicit ExportDirectory(std::string path);
+  ~ExportDirectory();
+  ExportDirectory(const ExportDirectory&) = delete;
+  ExportDirectory& operator=(const ExportDirectory&) = delete;
+
+  const std::string& path() const { return path_; }
+  // 0 when the directory is open, else the errno of opening it.
+  int error() const { return error_; }
+  int descriptor() const { return fd_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  int error_ = 0;
+};
+
 // Writes directory + "/" + IED name + ".ccd". The file is written next to its
-// target and renamed over it only when complete.
+// target under a temporary name and renamed over it only when complete; a
+// failed write removes the temporary file.
+ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory);
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const std::string& directory);
 
 }  // namespace ccdcrc

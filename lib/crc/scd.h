@@ -15,7 +15,7 @@ namespace ccdcrc {
 
 // Why an SCD could not be loaded, in words for the user.
 struct LoadProblem {
-  enum class Kind { not_found, permission_denied, is_directory, empty, malformed, read_error, out_of_memory };
+  enum class Kind { not_found, permission_denied, is_directory, not_regular, empty, malformed, read_error, out_of_memory };
   Kind kind = Kind::read_error;
   std::string message;  // without the path
   std::size_t line = 0;    // 1-based, for malformed XML; 0 when unknown
@@ -36,7 +36,9 @@ class Scd {
  public:
   // Loads with the parse options every CRC is defined on (or others, for
   // files that are not SCDs). Returns null and fills `problem` (when given)
-  // if the file cannot be loaded.
+  // if the file cannot be loaded. The file is opened once and checked and
+  // read through that one descriptor, so a path that is renamed, removed or
+  // replaced meanwhile cannot slip in another file.
   static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr,
                                    LookupMode mode = LookupMode::indexed, unsigned parse_options = pugi::parse_full);
 

@@ -94,4 +94,20 @@ void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source) {
   }
 }
 
+void remove_tree(pugi::xml_node node) {
+  pugi::xml_node parent = node.parent();
+  if (!node || !parent) return;
+  pugi::xml_node current = node;
+  while (current != node || current.first_child()) {
+    if (pugi::xml_node child = current.last_child()) {
+      current = child;
+      continue;
+    }
+    pugi::xml_node up = current.parent();
+    up.remove_child(current);
+    current = up;
+  }
+  parent.remove_child(node);
+}
+
 }  // namespace ccdcrc

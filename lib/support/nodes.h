@@ -49,6 +49,11 @@ void append_attributes(pugi::xml_node target, const AttributeMap& attributes);
 // element whose name attribute is "dU". Walks the tree without recursion.
 void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source);
 
+// Removes a node with everything under it. pugixml frees a removed subtree
+// level by level on the call stack; this takes it apart from the deepest
+// level up, so that nesting of any depth is removed in constant stack space.
+void remove_tree(pugi::xml_node node);
+
 // The attribute's value, or the empty text when it is missing.
 inline std::string attr(pugi::xml_node node, const char* name) {
   return node.attribute(name).as_string("");

@@ -1,0 +1,167 @@
+// Fuzz target: bytes of an SCD file through loading, the CRCs of every IED
+// (indexed lookups, the defining queries and the C entry points must agree)
+// and the export of every IED into a scratch directory.
+//
+// Any disagreement, a file left behind or written elsewhere, or a CRC element
+// that differs from the IED's CRC aborts, and libFuzzer keeps the input.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "api/ccdcrc.h"
+#include "crc/export.h"
+#include "crc/runs.h"
+#include "crc/scd.h"
+#include "support/nodes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace ccdcrc;
+
+[[noreturn]] void broken(const std::string& what) {
+  std::fprintf(stderr, "\n*** broken: %s\n", what.c_str());
+  std::abort();
+}
+
+void require(bool condition, const std::string& what) {
+  if (!condition) broken(what);
+}
+
+// A private folder for the input file and the exports, on a RAM disk when there is one.
+class Scratch {
+ public:
+  Scratch() {
+    const char* base = std::getenv("CCDCRC_FUZZ_SCRATCH");
+    std::string pattern = base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
+    pattern += "/ccdcrc-fuzz-XXXXXX";
+    if (!::mkdtemp(pattern.data())) broken("cannot create a scratch directory");
+    dir_ = pattern;
+    exports_ = dir_ / "out";
+    fs::create_directory(exports_);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  fs::path input() const { return dir_ / "input.scd"; }
+  const fs::path& exports() const { return exports_; }
+
+ private:
+  fs::path dir_;
+  fs::path exports_;
+};
+
+std::vector<std::string> entries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// The C entry points on the file: the same map and SCD CRC as the library.
+void check_entry_points(const std::string& path, const IedCrcMap& expected) {
+  CrcPair** pairs = nullptr;
+  int count = -1;
+  char* scd = compute_all_ied_crcs(&pairs, path.c_str(), &count);
+  require(scd != nullptr && pairs != nullptr, "compute_all_ied_crcs returned null");
+  require(count == static_cast<int>(expected.size()), "compute_all_ied_crcs: another number of IEDs");
+  auto entry = expected.begin();
+  for (int i = 0; i < count; ++i, ++entry) {
+    require(entry->first == pairs[i]->name && entry->second == pairs[i]->crc, "compute_all_ied_crcs: another pair");
+  }
+  require(scd_crc(expected) == scd, "compute_all_ied_crcs: another SCD CRC");
+  ccdcrc_free_pairs(pairs, count);
+  ccdcrc_free_text(scd);
+}
+
+// Exports one IED and checks the file against its CRC; the directory is left empty.
+void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
+  const std::string name = attr(ied, "name");
+  const std::optional<std::string> crc = ied_crc(scd, ied);
+  const ExportResult result = export_ied(scd, ied, exports.string());
+  switch (result.status) {
+    case ExportStatus::unsafe_name: require(!is_safe_file_name(name), "a safe name was refused"); break;
+    case ExportStatus::no_circuits: require(!crc, "an IED with a CRC was not exported"); break;
+    case ExportStatus::too_deep:
+      require(nesting_depth(build_ied_ccd(scd, ied)->root) > max_written_depth, "a CCD of allowed depth was refused");
+      break;
+    case ExportStatus::write_failed:
+      // The only failure a writable directory allows: a name too long for the file system.
+      require(name.size() + 4 > 255, "export failed: " + result.message);
+      break;
+    case ExportStatus::written: {
+      require(crc && result.crc == *crc, "the exported CRC differs from the IED's CRC");
+      const fs::path file = exports / (name + ".ccd");
+      require(result.path == exports.string() + "/" + name + ".ccd", "the export names another path");
+      require(entries(exports) == std::vector<std::string>{file.filename().string()},
+              "the export left other files than its own");
+      pugi::xml_document exported;
+      require(exported.load_file(file.c_str(), pugi::parse_full).status == pugi::status_ok,
+              "the exported file is not well-formed");
+      pugi::xml_node last = exported.document_element().last_child();
+      require(std::string(last.name()) == "CRC" && last.attribute("id").value() == *crc,
+              "the exported file does not end with its CRC");
+      fs::remove(file);
+      break;
+    }
+  }
+  require(entries(exports).empty(), "the export left a file behind");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Scratch scratch;
+  const std::string path = scratch.input().string();
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (!out) broken("cannot write the input file");
+  }
+
+  LoadProblem problem;
+  std::unique_ptr<Scd> scd = Scd::load(path, &problem);
+  if (!scd) {
+    require(!problem.message.empty(), "a failed load without a reason");
+    check_entry_points(path, {});
+    char* crc = compute_ied_crc(path.c_str(), "P1");
+    require(crc && *crc == '\0', "compute_ied_crc on an unloadable file");
+    ccdcrc_free_text(crc);
+    return 0;
+  }
+
+  const IedCrcMap crcs = all_ied_crcs(*scd);
+  check_entry_points(path, crcs);
+
+  // The indexes must answer exactly as the queries that define the lookups.
+  // One difference is known: pugixml refuses queries of more than 1024 steps,
+  // so a member whose name leads down more than about 1024 SDI levels that
+  // really exist is found only by the indexes. Mutations are most unlikely to
+  // build such a chain; should one, this check reports it.
+  std::unique_ptr<Scd> reference = Scd::load(path, nullptr, LookupMode::queries);
+  require(reference != nullptr, "the file loads only once");
+  require(all_ied_crcs(*reference) == crcs, "indexed lookups and queries give other CRCs");
+
+  for (pugi::xml_node ied : scd->ieds()) {
+    const std::string name = attr(ied, "name");
+    // The one-IED entry point finds the first IED of the name.
+    if (pugi::xml_node found = scd->find_ied(name); found == ied) {
+      char* crc = compute_ied_crc(path.c_str(), name.c_str());
+      require(crc != nullptr && ied_crc(*scd, ied).value_or("") == crc, "compute_ied_crc differs");
+      ccdcrc_free_text(crc);
+    }
+    check_export(*scd, ied, scratch.exports());
+  }
+  return 0;
+}

@@ -1,0 +1,189 @@
+// The export writes only into its directory and never leaves a partial CCD
+// file: not through a symbolic link that has the target's name, not when the
+// directory is replaced while a run goes on, not when a write fails and not
+// when the program is killed in the middle of it.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "api/ccdcrc.h"
+#include "crc/export.h"
+#include "generated_station.h"
+#include "process.h"
+#include "test_support.h"
+
+namespace ccdcrc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::vector<std::string> entries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A complete CCD file: well-formed, its last element the CRC.
+bool complete_ccd(const fs::path& file) {
+  pugi::xml_document document;
+  if (!document.load_file(file.c_str(), pugi::parse_full)) return false;
+  pugi::xml_node last = document.document_element().last_child();
+  return std::string(last.name()) == "CRC" && std::string(last.attribute("id").value()).size() == 8;
+}
+
+TEST(ExportSafety, TargetThatIsASymbolicLinkIsReplacedNotFollowed) {
+  ScratchDir dir;
+  const fs::path outside = dir.path() / "outside";
+  const fs::path exports = dir.path() / "exports";
+  fs::create_directories(outside);
+  fs::create_directories(exports);
+  write_file(outside / "victim.txt", "keep me");
+  const std::string scd = data_path("cli_station.scd");
+
+  // Through the library, the C entry point and the command line.
+  fs::create_symlink(outside / "victim.txt", exports / "P1.ccd");
+  fs::create_symlink(outside / "created.txt", exports / "M1.ccd");  // dangling
+  fs::create_symlink(outside, exports / "B2.ccd");                   // a directory
+  auto loaded = Scd::load(scd);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(export_ied(*loaded, loaded->find_ied("P1"), exports.string()).status, ExportStatus::written);
+  export_ied_ccd(scd.c_str(), "M1", exports.c_str());
+  const ProcessResult run = run_ccdcrc({"export", scd, "B2", "-o", exports.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+
+  EXPECT_EQ(read_file(outside / "victim.txt"), "keep me");
+  EXPECT_EQ(entries(outside), std::vector<std::string>{"victim.txt"});
+  for (const char* name : {"P1.ccd", "M1.ccd", "B2.ccd"}) {
+    EXPECT_FALSE(fs::is_symlink(exports / name)) << name;
+    EXPECT_TRUE(complete_ccd(exports / name)) << name;
+  }
+  EXPECT_EQ(entries(exports), (std::vector<std::string>{"B2.ccd", "M1.ccd", "P1.ccd"}));
+}
+
+// The directory is renamed and a symbolic link to another directory takes its
+// name while `export --all` runs: all files go into one directory, the one
+// the path named when the run began.
+TEST(ExportSafety, DirectoryReplacedDuringTheRun) {
+  ScratchDir dir;
+  StationShape shape;
+  shape.publishers = 300;
+  const std::string scd = (dir.path() / "station.scd").string();
+  write_station(scd, shape);
+  const fs::path exports = dir.path() / "exports";
+  const fs::path moved = dir.path() / "moved";
+  const fs::path elsewhere = dir.path() / "elsewhere";
+  fs::create_directories(elsewhere);
+
+  for (int delay_ms : {0, 5, 20, 60}) {
+    fs::create_directories(exports);
+    std::thread replacer([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+      fs::rename(exports, moved);
+      fs::create_directory_symlink(elsewhere, exports);
+    });
+    const ProcessResult run = run_ccdcrc({"export", scd, "--all", "-o", exports.string(), "-j", "2"});
+    replacer.join();
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> first = entries(moved);
+    const std::vector<std::string> second = entries(elsewhere);
+    // 300 publishers, P1 and S1, in exactly one of the two.
+    EXPECT_TRUE((first.size() == 302 && second.empty()) || (first.empty() && second.size() == 302))
+        << "delay " << delay_ms << " ms: " << first.size() << " files in the original directory, " << second.size()
+        << " in the other";
+    for (const fs::path& folder : {moved, elsewhere}) {
+      for (const std::string& name : entries(folder)) EXPECT_TRUE(complete_ccd(folder / name)) << name;
+    }
+    fs::remove(exports);
+    fs::remove_all(moved);
+    for (const auto& entry : fs::directory_iterator(elsewhere)) fs::remove(entry.path());
+  }
+}
+
+// The temporary file's name does not grow with the IED's: every name the file
+// system takes for NAME.ccd can be exported.
+TEST(ExportSafety, LongestFileNameIsExported) {
+  ScratchDir dir;
+  std::string station = read_file(data_path("cli_station.scd"));
+  const std::string name(251, 'P');  // 251 + ".ccd": the longest file name
+  for (std::size_t at = station.find("\"P1\""); at != std::string::npos; at = station.find("\"P1\"", at)) {
+    station.replace(at + 1, 2, name);
+  }
+  const fs::path scd = dir.path() / "long.scd";
+  write_file(scd, station);
+  const fs::path exports = dir.path() / "out";
+  fs::create_directory(exports);
+  const ProcessResult run = run_ccdcrc({"export", scd.string(), name, "-o", exports.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(complete_ccd(exports / (name + ".ccd")));
+  EXPECT_EQ(entries(exports), std::vector<std::string>{name + ".ccd"});
+}
+
+// An empty directory text names no directory: the file does not go to "/NAME.ccd".
+TEST(ExportSafety, EmptyDirectoryTextWritesNothing) {
+  const fs::path in_root = "/P1.ccd";
+  if (fs::exists(in_root)) GTEST_SKIP() << in_root << " exists already";
+  export_ied_ccd(data_path("cli_station.scd").c_str(), "P1", "");
+  auto scd = Scd::load(data_path("cli_station.scd"));
+  ASSERT_TRUE(scd);
+  EXPECT_EQ(export_ied(*scd, scd->find_ied("P1"), std::string()).status, ExportStatus::write_failed);
+  EXPECT_FALSE(fs::exists(in_root));
+  std::error_code ignored;
+  fs::remove(in_root, ignored);
+}
+
+TEST(ExportSafety, FailedWriteLeavesNoPartialFile) {
+  ScratchDir dir;
+  const std::string scd = data_path("sub_golden.scd");
+  write_file(dir.path() / "SUB.ccd", "the previous export");
+  // Files of at most 100 bytes: the write of every CCD fails half-way.
+  ProcessOptions options;
+  options.file_size_limit = 100;
+  const ProcessResult run = run_ccdcrc({"export", scd, "SUB", "-o", dir.path().string()}, options);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot write the CCD file: File too large"), std::string::npos) << run.err;
+  EXPECT_EQ(read_file(dir.path() / "SUB.ccd"), "the previous export");
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"SUB.ccd"});
+}
+
+TEST(ExportSafety, KilledRunLeavesOnlyCompleteFiles) {
+  ScratchDir dir;
+  StationShape shape;
+  shape.publishers = 200;
+  shape.members = 1000;  // a run of about a second, files of 150 KB: the kill mostly comes mid-write
+  const std::string scd = (dir.path() / "station.scd").string();
+  write_station(scd, shape);
+  const fs::path exports = dir.path() / "exports";
+  fs::create_directories(exports);
+  std::size_t files = 0;
+  for (int kill_after_ms : {50, 150, 250, 350, 450, 550, 650}) {
+    ProcessOptions options;
+    options.kill_after_ms = kill_after_ms;
+    run_ccdcrc({"export", scd, "--all", "-o", exports.string(), "-j", "2"}, options);
+    for (const std::string& name : entries(exports)) {
+      EXPECT_EQ(fs::path(name).extension(), ".ccd") << "left behind: " << name;
+      EXPECT_TRUE(complete_ccd(exports / name)) << name;
+      ++files;
+    }
+  }
+  EXPECT_GT(files, 0u);
+}
+
+}  // namespace
+}  // namespace ccdcrc::testing

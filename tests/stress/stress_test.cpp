@@ -1,0 +1,237 @@
+// Inputs far beyond real substations, generated at run time: nesting 100,000
+// levels deep, a data set of 1,000,000 members, an attribute value of 50 MB,
+// 100,000 IEDs. Each works within bounded time and memory or fails with a
+// clear message. The time and peak memory of every program run are printed
+// as "[figures]" lines.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ccd/builder.h"
+#include "crc/canonical.h"
+#include "crc/export.h"
+#include "crc/runs.h"
+#include "generated_station.h"
+#include "process.h"
+
+namespace ccdcrc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Scratch {
+ public:
+  Scratch() {
+    std::string pattern = (fs::temp_directory_path() / "ccdcrc-stress-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Runs the program and prints its figures.
+ProcessResult run_measured(const std::string& what, const std::vector<std::string>& arguments) {
+  ProcessResult result = run_ccdcrc(arguments);
+  std::printf("[figures] %-44s %7.2f s  %6ld MiB peak  exit %d\n", what.c_str(), result.seconds,
+              result.max_rss_kb / 1024, result.status);
+  std::fflush(stdout);
+  return result;
+}
+
+// "NAME  CRC" lines of `all` or `ied`, as a map.
+std::map<std::string, std::string> crc_lines(const std::string& out) {
+  std::map<std::string, std::string> crcs;
+  std::istringstream lines(out);
+  std::string name, crc;
+  while (lines >> name >> crc) {
+    if (name == "SCD") lines >> crc;  // "SCD CRC  XXXXXXXX"
+    crcs[name] = crc;
+  }
+  return crcs;
+}
+
+std::vector<std::string> entries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string canonical_text_of(const std::string& path, const std::string& ied_name) {
+  std::unique_ptr<Scd> scd = Scd::load(path);
+  EXPECT_TRUE(scd) << path;
+  if (!scd) return {};
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(*scd, scd->find_ied(ied_name));
+  finish_ccd(ccd->root);
+  return canonical_ccd_text(ccd->document);
+}
+
+// The CRC an IED must have when one dimension of the station is n, worked out
+// without building it: from the canonical texts at sizes 1, 2 and 3, which
+// differ by one repeated piece, the text at size n is the text at size 1 with
+// that piece repeated n - 1 times more.
+std::string extrapolated_crc(const std::function<StationShape(std::size_t)>& shape_of, const std::string& ied_name,
+                             std::size_t n, const fs::path& dir) {
+  std::string texts[3];
+  for (std::size_t size = 1; size <= 3; ++size) {
+    const std::string path = (dir / ("small" + std::to_string(size) + ".scd")).string();
+    write_station(path, shape_of(size));
+    texts[size - 1] = canonical_text_of(path, ied_name);
+  }
+  std::size_t common = 0;
+  while (common < texts[0].size() && texts[0][common] == texts[1][common]) ++common;
+  const std::string head = texts[0].substr(0, common);
+  const std::string tail = texts[0].substr(common);
+  const std::string piece = texts[1].substr(common, texts[1].size() - texts[0].size());
+  EXPECT_EQ(texts[1], head + piece + tail);
+  EXPECT_EQ(texts[2], head + piece + piece + tail);
+
+  std::uint32_t crc = crc32_of_text(0xFFFFFFFFu, head);
+  for (std::size_t i = 1; i < n; ++i) crc = crc32_of_text(~crc, piece);
+  crc = crc32_of_text(~crc, tail);
+  std::string text = crc_hex_text(crc);
+  text.insert(0, 8 - text.size(), '0');
+  return text;
+}
+
+TEST(Stress, NestingOneHundredThousandLevelsDeep) {
+  Scratch scratch;
+  const std::string scd = (scratch.path() / "deep.scd").string();
+  StationShape shape;
+  shape.sdi_levels = 100000;
+  shape.other_gse_levels = 100000;
+  write_station(scd, shape);
+
+  const ProcessResult all = run_measured("all, nesting 100,000 deep", {"all", scd});
+  ASSERT_EQ(all.status, 0) << all.err;
+  const std::map<std::string, std::string> crcs = crc_lines(all.out);
+  ASSERT_EQ(crcs.size(), 3u) << all.out;  // P1, S1, SCD
+  // Pinned: any change in how deep content is copied or measured shows here.
+  EXPECT_EQ(crcs.at("P1"), "21F01565");
+  EXPECT_EQ(crcs.at("S1"), "361E7628");
+  EXPECT_LT(all.seconds, 30);
+  EXPECT_LT(all.max_rss_kb, 1024 * 1024);
+
+  const ProcessResult ied = run_measured("ied P1 S1, nesting 100,000 deep", {"ied", scd, "P1", "S1"});
+  EXPECT_EQ(ied.status, 0) << ied.err;
+  EXPECT_EQ(crc_lines(ied.out).at("P1"), crcs.at("P1"));
+  EXPECT_EQ(crc_lines(ied.out).at("S1"), crcs.at("S1"));
+
+  // A file with one tab per level on every line would take gigabytes: refused, with the reason.
+  const fs::path out = scratch.path() / "out";
+  fs::create_directory(out);
+  const ProcessResult exported = run_measured("export --all, nesting 100,000 deep", {"export", scd, "--all", "-o", out});
+  EXPECT_EQ(exported.status, 1);
+  EXPECT_NE(exported.err.find("IED 'P1' cannot be exported: its CCD nests elements 100"), std::string::npos)
+      << exported.err;
+  EXPECT_NE(exported.err.find("files of at most 1000 levels are written"), std::string::npos) << exported.err;
+  EXPECT_EQ(entries(out), std::vector<std::string>{});
+
+  const ProcessResult printed = run_measured("ccd --measured, nesting 100,000 deep", {"ccd", scd, "P1", "--measured"});
+  EXPECT_EQ(printed.status, 1);
+  EXPECT_EQ(printed.out, "");
+  EXPECT_NE(printed.err.find("levels deep"), std::string::npos) << printed.err;
+}
+
+TEST(Stress, DataSetOfOneMillionMembers) {
+  Scratch scratch;
+  const std::size_t members = 1000000;
+  const auto shape_of = [](std::size_t n) {
+    StationShape shape;
+    shape.members = n;
+    return shape;
+  };
+  const std::string expected_p1 = extrapolated_crc(shape_of, "P1", members, scratch.path());
+  const std::string scd = (scratch.path() / "wide.scd").string();
+  write_station(scd, shape_of(members));
+  std::printf("[figures] data set of 1,000,000 members: SCD of %ju MB\n",
+              static_cast<std::uintmax_t>(fs::file_size(scd) / 1000000));
+
+  const ProcessResult all = run_measured("all, 1,000,000 members", {"all", scd});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(crc_lines(all.out).at("P1"), expected_p1);
+  EXPECT_LT(all.seconds, 120);
+  EXPECT_LT(all.max_rss_kb, 4 * 1024 * 1024);
+
+  const fs::path out = scratch.path() / "out";
+  fs::create_directory(out);
+  const ProcessResult exported = run_measured("export P1, 1,000,000 members", {"export", scd, "P1", "-o", out});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  EXPECT_NE(exported.out.find(expected_p1), std::string::npos) << exported.out;
+  EXPECT_EQ(entries(out), std::vector<std::string>{"P1.ccd"});
+  EXPECT_LT(exported.max_rss_kb, 4 * 1024 * 1024);
+}
+
+TEST(Stress, AttributeValueOfFiftyMegabytes) {
+  Scratch scratch;
+  const std::size_t length = 50u * 1000 * 1000;
+  const auto shape_of = [](std::size_t n) {
+    StationShape shape;
+    shape.app_id_length = n;
+    return shape;
+  };
+  const std::string expected_p1 = extrapolated_crc(shape_of, "P1", length, scratch.path());
+  const std::string scd = (scratch.path() / "long.scd").string();
+  write_station(scd, shape_of(length));
+
+  const ProcessResult all = run_measured("all, 50 MB attribute value", {"all", scd});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(crc_lines(all.out).at("P1"), expected_p1);
+  EXPECT_LT(all.seconds, 60);
+  EXPECT_LT(all.max_rss_kb, 2 * 1024 * 1024);
+
+  const fs::path out = scratch.path() / "out";
+  fs::create_directory(out);
+  const ProcessResult exported = run_measured("export P1, 50 MB attribute value", {"export", scd, "P1", "-o", out});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  EXPECT_NE(exported.out.find(expected_p1), std::string::npos);
+  EXPECT_GT(fs::file_size(out / "P1.ccd"), length);
+}
+
+TEST(Stress, OneHundredThousandIedsWithoutCircuits) {
+  Scratch scratch;
+  const std::string small = (scratch.path() / "small.scd").string();
+  write_station(small, StationShape{});
+  const ProcessResult reference = run_ccdcrc({"all", small});
+  ASSERT_EQ(reference.status, 0) << reference.err;
+
+  StationShape shape;
+  shape.silent_ieds = 100000;
+  const std::string scd = (scratch.path() / "many.scd").string();
+  write_station(scd, shape);
+
+  // The silent IEDs change no CRC.
+  const ProcessResult all = run_measured("all, 100,000 IEDs without circuits", {"all", scd});
+  ASSERT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out, reference.out);
+  EXPECT_LT(all.seconds, 60);
+
+  // A mistyped name is compared with every IED name for suggestions.
+  const ProcessResult missing = run_measured("ied (missing name), 100,000 IEDs", {"ied", scd, "Silent12345x"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("did you mean 'Silent12345'"), std::string::npos) << missing.err;
+  EXPECT_LT(missing.seconds, 60);
+
+  const fs::path out = scratch.path() / "out";
+  fs::create_directory(out);
+  const ProcessResult exported = run_measured("export --all, 100,000 IEDs", {"export", scd, "--all", "-o", out});
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_EQ(entries(out), (std::vector<std::string>{"P1.ccd", "S1.ccd"}));
+}
+
+}  // namespace
+}  // namespace ccdcrc::testing
