@@ -76,115 +76,7 @@ TEST(PublishedControlBlocks, OneReferencePerControlBlockWithReducedConnectedAp) 
   auto scd = load_fixture("pub_control_blocks.scd");
   ASSERT_TRUE(scd);
   EXPECT_FALSE(nothing_found(*scd, "P1"));
-  EXPECT_EQ(built_ccd(*scd, "P1"), tabbed(R"(
-<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="1.0" desc="Protection relay" manufacturer="Maker" name="P1" type="Relay">
-  <GOOSEPUB>
-    <GOCBref name="P1PROT/LLN0$GO$gcb1">
-      <GSEControl DESC="upper" appID="P1/gcb1" confRev="1" datSet="DS1" name="gcb1" type="GOOSE">
-        <IEDName>S1</IEDName>
-      </GSEControl>
-      <ConnectedAP apName="AP1" iedName="P1" redProt="none">
-        <GSE cbName="gcb1" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-01-00-01</P>
-            <P type="APPID">0001</P>
-          </Address>
-          <MinTime multiplier="m" unit="s">4</MinTime>
-          <MaxTime multiplier="m" unit="s">1000</MaxTime>
-        </GSE>
-        <GSE />
-        <GSE ldInst="PROT" />
-        <SMV cbName="msv1" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-04-00-01</P>
-          </Address>
-        </SMV>
-        <PhysConn type="Connection">
-          <P type="Plug">LC</P>
-        </PhysConn>
-      </ConnectedAP>
-      <DataSet name="DS1">
-        <FCDA bType="BOOLEAN" daName="general" desc="Trip" doName="Op" fc="ST" ldInst="PROT" lnClass="PTOC" lnInst="1" prefix="">
-          <DAI name="general" />
-        </FCDA>
-      </DataSet>
-    </GOCBref>
-    <GOCBref name="P1PROT/LLN0$GO$gcb2">
-      <GSEControl appID="P1/gcb2" confRev="2" name="gcb2" />
-      <ConnectedAP apName="AP1" iedName="P1" redProt="none">
-        <GSE cbName="gcb2" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-01-00-02</P>
-          </Address>
-        </GSE>
-        <GSE />
-        <GSE ldInst="PROT" />
-        <SMV cbName="msv1" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-04-00-01</P>
-          </Address>
-        </SMV>
-        <PhysConn type="Connection">
-          <P type="Plug">LC</P>
-        </PhysConn>
-      </ConnectedAP>
-    </GOCBref>
-    <GOCBref name="P1CTRL/LLN0$GO$gcbC">
-      <GSEControl appID="P1/gcbC" datSet="MISSING" name="gcbC" />
-    </GOCBref>
-    <GOCBref name="P1LD2/LLN0$GO$gcbX">
-      <GSEControl appID="P1/gcbX" datSet="" name="gcbX" />
-      <ConnectedAP apName="AP2" iedName="P1">
-        <GSE cbName="gcbX" ldInst="LD2" />
-      </ConnectedAP>
-    </GOCBref>
-  </GOOSEPUB>
-  <SVPUB>
-    <SMVCBref name="P1PROT/LLN0$MS$msv1">
-      <SampledValueControl confRev="1" datSet="DS1" multicast="true" name="msv1" nofASDU="1" smpMod="SmpPerPeriod" smpRate="80" smvID="P1MU01">
-        <SmvOpts refreshTime="true" sampleRate="true" />
-      </SampledValueControl>
-      <ConnectedAP apName="AP1" iedName="P1" redProt="none">
-        <GSE cbName="gcb1" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-01-00-01</P>
-            <P type="APPID">0001</P>
-          </Address>
-          <MinTime multiplier="m" unit="s">4</MinTime>
-          <MaxTime multiplier="m" unit="s">1000</MaxTime>
-        </GSE>
-        <GSE cbName="gcb2" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-01-00-02</P>
-          </Address>
-        </GSE>
-        <GSE cbName="gcb1" ldInst="OTHER">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-01-00-03</P>
-          </Address>
-        </GSE>
-        <GSE />
-        <GSE ldInst="PROT" />
-        <GSE ldInst="CTRL" />
-        <SMV cbName="msv1" ldInst="PROT">
-          <Address>
-            <P type="MAC-Address">01-0C-CD-04-00-01</P>
-          </Address>
-        </SMV>
-        <PhysConn type="Connection">
-          <P type="Plug">LC</P>
-        </PhysConn>
-      </ConnectedAP>
-      <DataSet name="DS1">
-        <FCDA bType="BOOLEAN" daName="general" desc="Trip" doName="Op" fc="ST" ldInst="PROT" lnClass="PTOC" lnInst="1" prefix="">
-          <DAI name="general" />
-        </FCDA>
-      </DataSet>
-    </SMVCBref>
-  </SVPUB>
-</IED>
-)"));
+  EXPECT_EQ(built_ccd(*scd, "P1"), read_file(data_path("expected/pub_P1.ccd")));
 }
 
 TEST(PublishedControlBlocks, EdgesOfWhatIsPublishedAndCopied) {
@@ -194,18 +86,7 @@ TEST(PublishedControlBlocks, EdgesOfWhatIsPublishedAndCopied) {
   // A control block named "dU" is referenced (its name ends the reference text)
   // but not copied; its ConnectedAP still is.
   EXPECT_FALSE(nothing_found(*scd, "P2"));
-  EXPECT_EQ(built_ccd(*scd, "P2"), tabbed(R"(
-<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="" manufacturer="" name="P2" type="">
-  <GOOSEPUB>
-    <GOCBref name="P2LD0/LLN0$GO$dU">
-      <ConnectedAP apName="AP1" iedName="P2">
-        <GSE cbName="dU" ldInst="LD0" />
-      </ConnectedAP>
-    </GOCBref>
-  </GOOSEPUB>
-</IED>
-)"));
+  EXPECT_EQ(built_ccd(*scd, "P2"), read_file(data_path("expected/pub_P2.ccd")));
 
   // A GSEControl in an LN is not published and does not count as publishing.
   EXPECT_TRUE(nothing_found(*scd, "P3"));
@@ -219,16 +100,7 @@ TEST(PublishedControlBlocks, EdgesOfWhatIsPublishedAndCopied) {
   auto bare = load_fixture("pub_no_templates.scd");
   ASSERT_TRUE(bare);
   EXPECT_FALSE(nothing_found(*bare, "N2"));
-  EXPECT_EQ(built_ccd(*bare, "N2"), tabbed(R"(
-<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="control block without address and data set" manufacturer="" name="N2" type="">
-  <SVPUB>
-    <SMVCBref name="N2LD0/LLN0$MS$msv">
-      <SampledValueControl name="msv" smvID="N2/msv" />
-    </SMVCBref>
-  </SVPUB>
-</IED>
-)"));
+  EXPECT_EQ(built_ccd(*bare, "N2"), read_file(data_path("expected/pub_N2.ccd")));
 }
 
 // The address query starts at /SCL: under a root with another name no reference gets
@@ -294,93 +166,7 @@ TEST(PublishedControlBlocks, RootNotNamedSclGivesNoConnectedAp) {
 TEST(PublishedDataSets, MembersCarryTypeDescriptionAndInstanceData) {
   auto scd = load_fixture("pub_data_sets.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "D1"), tabbed(R"(
-<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="2" desc="" manufacturer="Maker" name="D1" type="">
-  <GOOSEPUB>
-    <GOCBref name="D1LD0/LLN0$GO$gcb">
-      <GSEControl appID="D1/gcb" datSet="DS" name="gcb" />
-      <DataSet name="DS">
-        <FCDA bType="Enum" daName="stVal" desc="" doName="Beh" fc="ST" ldInst="LD0" lnClass="LLN0" lnInst="">
-          <DAI name="stVal">
-            <Val>on</Val>
-          </DAI>
-        </FCDA>
-        <FCDA desc="Mode" doName="Mod" fc="ST" ldInst="LD0" lnClass="LLN0" lnInst="">
-          <DOI name="Mod">
-            <DAI name="stVal">
-              <Val>on</Val>
-            </DAI>
-            <SDI name="origin">
-              <DAI name="orCat">
-                <Val>station-control</Val>
-              </DAI>
-            </SDI>
-          </DOI>
-        </FCDA>
-        <FCDA />
-        <FCDA />
-        <FCDA bType="BOOLEAN" daName="general" desc="Trip" doName="Op" fc="ST" ldInst="LD0" lnClass="PTOC" lnInst="1" prefix="PTOC1">
-          <DAI name="general" />
-        </FCDA>
-        <FCDA bType="INT8U" daName="general" desc="Unprefixed Op" doName="Op" fc="ST" ldInst="LD0" lnClass="PTOC" lnInst="1">
-          <DAI name="general" />
-        </FCDA>
-        <FCDA bType="BOOLEAN" daName="general" desc="" doName="Op" fc="ST" ldInst="LD0" lnClass="PTOC" lnInst="2" prefix="">
-          <DAI name="general" />
-        </FCDA>
-        <FCDA bType="BOOLEAN" daName="stVal" desc="Input 1 value" doName="Ind1" fc="ST" ldInst="LD9" lnClass="GGIO" lnInst="1">
-          <DAI name="stVal" />
-        </FCDA>
-        <FCDA bType="BOOLEAN" daName="stVal" doName="Nope" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1" />
-        <FCDA bType="INT32" daName="stVal" desc="Input 2" doName="Ind2" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1">
-          <DAI name="stVal" />
-        </FCDA>
-        <FCDA bType="Keep" dU="unit" desc="Input 2" doName="Ind2" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1">
-          <DOI name="Ind2">
-            <DAI name="stVal" />
-            <DAI name="stVal" />
-          </DOI>
-        </FCDA>
-        <FCDA bType="FLOAT32" daName="q.r.s" desc="deep" doName="A.B" fc="MX" ldInst="LD0" lnClass="GGIO" lnInst="1">
-          <DAI name="s">
-            <Val>7</Val>
-          </DAI>
-        </FCDA>
-        <FCDA bType="BOOLEAN" daName="stVal." desc="Input 2" doName="Ind2" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1">
-          <DAI name="stVal" />
-        </FCDA>
-        <FCDA bType="INT32" daName="stVal" desc="Input 2" doName="Ind2.zz" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1" />
-        <FCDA bType="BOOLEAN" daName="origin.zz.orCat" desc="Position" doName="Pos" fc="ST" ldInst="LD0" lnClass="XCBR" lnInst="1" />
-        <FCDA bType="Enum" daName="origin.orCat" desc="category" doName="Pos" fc="ST" ldInst="LD0" lnClass="XCBR" lnInst="1">
-          <DAI name="orCat" />
-        </FCDA>
-        <FCDA bType="" daName="t" desc="Position" doName="Pos" fc="ST" ldInst="LD0" lnClass="XCBR" lnInst="1" />
-        <FCDA desc="member own" doName="Ind1" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="9" />
-      </DataSet>
-    </GOCBref>
-    <GOCBref name="D1LD1/LLN0$GO$gcb1">
-      <GSEControl appID="D1/gcb1" datSet="DS1" name="gcb1" />
-      <DataSet name="DS1">
-        <FCDA bType="BOOLEAN" daName="stVal" doName="Beh" fc="ST" ldInst="LD1" lnClass="LLN0" lnInst="" />
-      </DataSet>
-    </GOCBref>
-    <GOCBref name="D1LD2/LLN0$GO$gcb2">
-      <GSEControl appID="D1/gcb2" datSet="DS2" name="gcb2" />
-      <DataSet name="DS2">
-        <FCDA bType="Enum" daName="stVal" desc="from LN0" doName="Health" fc="ST" ldInst="LD2" lnClass="LLN0">
-          <DAI name="stVal" />
-        </FCDA>
-        <FCDA desc="from LN0" doName="Health" fc="ST" ldInst="LD2" lnClass="LLN0" lnInst="">
-          <DOI name="Health">
-            <DAI name="stVal" />
-          </DOI>
-        </FCDA>
-      </DataSet>
-    </GOCBref>
-  </GOOSEPUB>
-</IED>
-)"));
+  EXPECT_EQ(built_ccd(*scd, "D1"), read_file(data_path("expected/pub_D1.ccd")));
 }
 
 // Without DataTypeTemplates every member is BOOLEAN, also one that brings its own
@@ -388,23 +174,7 @@ TEST(PublishedDataSets, MembersCarryTypeDescriptionAndInstanceData) {
 TEST(PublishedDataSets, MissingTypeTemplatesGiveBoolean) {
   auto scd = load_fixture("pub_no_templates.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "N1"), tabbed(R"(
-<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="" manufacturer="" name="N1" type="">
-  <GOOSEPUB>
-    <GOCBref name="N1LD0/LLN0$GO$gcb">
-      <GSEControl appID="N1/gcb" datSet="DS" name="gcb" />
-      <DataSet name="DS">
-        <FCDA bType="BOOLEAN" daName="stVal" desc="Position value" doName="Pos" fc="ST" ldInst="LD0" lnClass="XCBR" lnInst="1">
-          <DAI name="stVal" />
-        </FCDA>
-        <FCDA bType="BOOLEAN" daName="origin.orCat" desc="Position" doName="Pos" fc="ST" ldInst="LD0" lnClass="XCBR" lnInst="1" />
-        <FCDA bType="BOOLEAN" daName="stVal" doName="Beh" fc="ST" ldInst="LD0" lnClass="LLN0" lnInst="" />
-      </DataSet>
-    </GOCBref>
-  </GOOSEPUB>
-</IED>
-)"));
+  EXPECT_EQ(built_ccd(*scd, "N1"), read_file(data_path("expected/pub_N1.ccd")));
 }
 
 // Text as the copies keep it: CDATA as escaped text, multi-line text with its line

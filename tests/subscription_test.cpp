@@ -65,54 +65,7 @@ TEST(SubscribedCcd, GoldenSubscriberAsBuiltAndMeasured) {
 TEST(SubscribedCcd, ExtRefKeysAndWidenedMemberSearch) {
   auto scd = load_fixture("sub_keys.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUBK"), R"ccd(<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="" manufacturer="" name="SUBK" type="">
-	<GOOSESUB>
-		<GOCBref name="PUBLD1/LLN0$GO$gk">
-			<GSEControl datSet="DSK" name="gk" />
-			<DataSet name="DSK">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Ind" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1" prefix="P">
-					<intAddr desc="d2" name="L/LLN0.D2">
-						<DOI name="D2" />
-					</intAddr>
-					<intAddr desc="d1" name="L/LLN0.D1">
-						<DOI name="D1" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="q" doName="Ind" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1" prefix="P">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-				<FCDA desc="alarm" doName="Alm" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="2">
-					<intAddr desc="d5" name="L/LLN0.D5">
-						<DOI name="D5" />
-					</intAddr>
-				</FCDA>
-				<FCDA desc="alarm sub" doName="Alm.sub" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="2">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-		<GOCBref name="PUBLD1/LLN0$GO$gw">
-			<GSEControl datSet="DSW" name="gw" />
-			<DataSet name="DSW">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Beh" fc="ST" ldInst="LD1" lnClass="LLN0">
-					<intAddr desc="d3" name="L/LLN0.D3">
-						<DOI name="D3" />
-					</intAddr>
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-		<GOCBref name="PUBLD1/LLN0$GO$gd">
-			<GSEControl datSet="DSD" name="gd" />
-			<DataSet name="DSD">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Pos" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="3" prefix="">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-	</GOOSESUB>
-</IED>
-)ccd");
+  EXPECT_EQ(built_ccd(*scd, "SUBK"), read_file(data_path("expected/sub_SUBK.ccd")));
 }
 
 // ---------------------------------------------------------------------------
@@ -134,100 +87,7 @@ TEST(SubscribedCcd, ExtRefKeysAndWidenedMemberSearch) {
 TEST(SubscribedCcd, ControlBlockSearchAndSeenLists) {
   auto scd = load_fixture("sub_search.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUB2"), R"ccd(<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="" manufacturer="" name="SUB2" type="">
-	<GOOSESUB>
-		<GOCBref name="PUB2LD0/LLN0$GO$ga">
-			<GSEControl datSet="DS_A" name="ga" />
-			<DataSet name="DS_A">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Sh2" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="2">
-					<intAddr desc="x2" name="IN/LLN0.X2">
-						<DOI name="X2" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Sh" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="2">
-					<intAddr desc="x4" name="IN/LLN0.X4">
-						<DOI name="X4" />
-					</intAddr>
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-		<GOCBref name="PUB2LD0/LLN0$GO$gp">
-			<GSEControl datSet="DSP" name="gp">
-				<Private type="vendor">settings</Private>
-			</GSEControl>
-			<ConnectedAP apName="AP9" iedName="PUB2">
-				<GSE cbName="gp" ldInst="LD0">
-					<Address>
-						<P type="MAC-Address">01-0C-CD-01-00-91</P>
-					</Address>
-				</GSE>
-			</ConnectedAP>
-			<DataSet name="DSP">
-				<FCDA bType="BOOLEAN" daName="general" doName="Op" fc="ST" ldInst="PROT" lnClass="PTOC" lnInst="1">
-					<intAddr desc="x3" name="IN/LLN0.X3">
-						<DOI name="X3" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="q" doName="Op" fc="ST" ldInst="PROT" lnClass="PTOC" lnInst="1">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-		<GOCBref name="PUB2LD0/LLN0$GO$gb">
-			<GSEControl datSet="BOTH" name="gb" />
-			<ConnectedAP apName="AP1" iedName="PUB2">
-				<GSE cbName="gb" ldInst="LD0">
-					<Address>
-						<P type="MAC-Address">01-0C-CD-01-00-12</P>
-					</Address>
-				</GSE>
-			</ConnectedAP>
-			<DataSet name="BOTH">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Ind" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1">
-					<intAddr desc="x5" name="IN/LLN0.X5">
-						<DOI name="X5" />
-					</intAddr>
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-		<GOCBref name="PUB2LD0/LLN0$GO$gbb">
-			<GSEControl datSet="DS_B" name="gbb" />
-			<DataSet name="DS_B">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Sh" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="2">
-					<intAddr desc="x4" name="IN/LLN0.X4">
-						<DOI name="X4" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Sh3" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="2">
-					<intAddr desc="x6" name="IN/LLN0.X6">
-						<DOI name="X6" />
-					</intAddr>
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-	</GOOSESUB>
-	<SVSUB>
-		<SMVCBref name="PUB2LD0/LLN0$MS$sb">
-			<SampledValueControl datSet="BOTH" name="sb" smvID="SB" />
-			<ConnectedAP apName="AP1" iedName="PUB2">
-				<SMV cbName="sb" ldInst="LD0">
-					<Address>
-						<P type="MAC-Address">01-0C-CD-04-00-13</P>
-					</Address>
-				</SMV>
-			</ConnectedAP>
-			<DataSet name="BOTH">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Ind" fc="ST" ldInst="LD0" lnClass="GGIO" lnInst="1">
-					<intAddr desc="x5" name="IN/LLN0.X5">
-						<DOI name="X5" />
-					</intAddr>
-				</FCDA>
-			</DataSet>
-		</SMVCBref>
-	</SVSUB>
-</IED>
-)ccd");
+  EXPECT_EQ(built_ccd(*scd, "SUB2"), read_file(data_path("expected/sub_SUB2.ccd")));
 }
 
 // The control block is first sought in the input's own LDevice by data set
@@ -240,31 +100,7 @@ TEST(SubscribedCcd, ControlBlockSearchAndSeenLists) {
 TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
   auto scd = load_fixture("sub_dsname.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUB5"), R"ccd(<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="" manufacturer="" name="SUB5" type="">
-	<GOOSESUB>
-		<GOCBref name="PUB5B/LLN0$GO$">
-			<GSEControl datSet="DS" />
-			<DataSet name="DS">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="X" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
-					<intAddr desc="x1" name="IN/LLN0.X1">
-						<DOI name="X1" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Y" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-				<FCDA bType="Own" dU="u" desc="own" doName="Z" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="Z" fc="ST" ldInst="B" lnClass="GGIO" lnInst="1">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-	</GOOSESUB>
-</IED>
-)ccd");
+  EXPECT_EQ(built_ccd(*scd, "SUB5"), read_file(data_path("expected/sub_SUB5.ccd")));
   // The member's own bType survives the finishing pass when no daName replaced it.
   EXPECT_NE(built_ccd(*scd, "SUB5", true).find("\t\t\t\t<FCDA bType=\"Own\">\n"), std::string::npos);
 }
@@ -292,66 +128,7 @@ TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
 TEST(SubscribedCcd, InternalAddresses) {
   auto scd = load_fixture("sub_addr.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUB3"), R"ccd(<?xml version="1.0" encoding="UTF-8"?>
-<IED configVersion="" desc="" manufacturer="" name="SUB3" type="">
-	<GOOSESUB>
-		<GOCBref name="PUB3LD1/LLN0$GO$g">
-			<GSEControl datSet="DSA" name="g" />
-			<DataSet name="DSA">
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A1" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr desc="first" name="S/GGIO1.D.v" desc="second" name="S/GGIO1.D.v">
-						<DAI name="v" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A2" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr desc="e-first" name="S/GGIO1.E.s.w">
-						<DAI name="w" />
-					</intAddr>
-					<intAddr desc="" name="" />
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A3" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1" />
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A4" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr desc="zed value" name="S/LLN0.Z.stVal">
-						<DAI name="stVal" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A5" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr />
-					<intAddr />
-					<intAddr />
-					<intAddr />
-					<intAddr />
-					<intAddr />
-					<intAddr />
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A6" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr desc="zed" name=":S/LLN0:.Z">
-						<DOI name="Z">
-							<DAI name="stVal" />
-						</DOI>
-					</intAddr>
-					<intAddr desc="zed value" name="S/LLN0/extra.Z.stVal">
-						<DAI name="stVal" />
-					</intAddr>
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A7" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr desc="" name="NULL" />
-				</FCDA>
-				<FCDA bType="BOOLEAN" daName="stVal" doName="A8" fc="ST" ldInst="LD1" lnClass="GGIO" lnInst="1">
-					<intAddr desc="ln y" name="S/LLN0.Y" desc="ln0 y" name="S/LLN0.Y">
-						<DOI name="Y">
-							<DAI name="fromLN" />
-						</DOI>
-						<DOI name="Y">
-							<DAI name="fromLN0" />
-						</DOI>
-					</intAddr>
-				</FCDA>
-			</DataSet>
-		</GOCBref>
-	</GOOSESUB>
-</IED>
-)ccd");
+  EXPECT_EQ(built_ccd(*scd, "SUB3"), read_file(data_path("expected/sub_SUB3.ccd")));
 }
 
 // ---------------------------------------------------------------------------
