@@ -95,6 +95,23 @@ TEST(CliAll, TextListsEveryIedWithACrcInNameOrderThenTheScdCrc) {
                 "\nSCD CRC  " + scd_crc(ordered) + "\n");
 }
 
+// Threads change how fast, never what: same lines, same order, same files.
+TEST(CliJobs, OneThreadAndSeveralGiveTheSameResults) {
+  const std::string example = example_path("substation.scd");
+  const std::string one = succeeds({"all", example, "--jobs", "1"}).out;
+  EXPECT_EQ(succeeds({"all", example, "--jobs", "4"}).out, one);
+  EXPECT_EQ(succeeds({"all", example}).out, one);
+
+  ScratchDir single, several;
+  const std::string listed = succeeds({"export", example, "--all", "-o", single.path().string(), "--jobs", "1"}).out;
+  succeeds({"export", example, "--all", "-o", several.path().string(), "--jobs", "3"});
+  EXPECT_EQ(files_in(single.path()), files_in(several.path()));
+  for (const std::string& file : files_in(single.path())) {
+    EXPECT_EQ(exported_crc(read_file(single.path() / file)), exported_crc(read_file(several.path() / file))) << file;
+  }
+  EXPECT_NE(listed.find("PL1101"), std::string::npos);
+}
+
 TEST(CliAll, JsonAndCsvCarryTheScdItsCrcAndEveryIed) {
   const IedCrcMap crcs = run_all_ied_crcs(station);
   const std::string scd = scd_crc(crcs);
