@@ -177,7 +177,10 @@ TEST(ExportSafety, KilledRunLeavesOnlyCompleteFiles) {
     options.kill_after_ms = kill_after_ms;
     run_ccdcrc({"export", scd, "--all", "-o", exports.string(), "-j", "2"}, options);
     for (const std::string& name : entries(exports)) {
-      EXPECT_EQ(fs::path(name).extension(), ".ccd") << "left behind: " << name;
+      // A file gets its hidden name only once it is complete, and is renamed
+      // right after; a kill in between leaves that complete file behind.
+      const bool hidden = name.starts_with(".ccdcrc-") && fs::path(name).extension() == ".tmp";
+      EXPECT_TRUE(hidden || fs::path(name).extension() == ".ccd") << "left behind: " << name;
       EXPECT_TRUE(complete_ccd(exports / name)) << name;
       ++files;
     }
