@@ -20,6 +20,8 @@ namespace {
 
 using testing::built_ccd;
 using testing::data_path;
+using testing::expected_ccd;
+using testing::fixture_ccd;
 using testing::load_fixture;
 using testing::read_file;
 using testing::serialise;
@@ -164,17 +166,13 @@ TEST(PublishedControlBlocks, RootNotNamedSclGivesNoConnectedAp) {
 // LD1 has an LN0 without inst; LD2 has an LN of class LLN0 before its LN0, and a
 // second DataSet DS1 in LD1 must not be used.
 TEST(PublishedDataSets, MembersCarryTypeDescriptionAndInstanceData) {
-  auto scd = load_fixture("pub_data_sets.scd");
-  ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "D1"), read_file(data_path("expected/pub_D1.ccd")));
+  EXPECT_EQ(fixture_ccd("pub_data_sets.scd", "D1"), expected_ccd("pub_D1.ccd"));
 }
 
 // Without DataTypeTemplates every member is BOOLEAN, also one that brings its own
 // bType; descriptions and instance data are found as usual.
 TEST(PublishedDataSets, MissingTypeTemplatesGiveBoolean) {
-  auto scd = load_fixture("pub_no_templates.scd");
-  ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "N1"), read_file(data_path("expected/pub_N1.ccd")));
+  EXPECT_EQ(fixture_ccd("pub_no_templates.scd", "N1"), expected_ccd("pub_N1.ccd"));
 }
 
 // Text as the copies keep it: CDATA as escaped text, multi-line text with its line

@@ -19,6 +19,8 @@ namespace {
 
 using testing::built_ccd;
 using testing::data_path;
+using testing::expected_ccd;
+using testing::fixture_ccd;
 using testing::load_fixture;
 using testing::read_file;
 using testing::serialise;
@@ -63,9 +65,7 @@ TEST(SubscribedCcd, GoldenSubscriberAsBuiltAndMeasured) {
 // the SDI that further doName pieces name.
 
 TEST(SubscribedCcd, ExtRefKeysAndWidenedMemberSearch) {
-  auto scd = load_fixture("sub_keys.scd");
-  ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUBK"), read_file(data_path("expected/sub_SUBK.ccd")));
+  EXPECT_EQ(fixture_ccd("sub_keys.scd", "SUBK"), expected_ccd("sub_SUBK.ccd"));
 }
 
 // ---------------------------------------------------------------------------
@@ -85,9 +85,7 @@ TEST(SubscribedCcd, ExtRefKeysAndWidenedMemberSearch) {
 // - the data set BOTH gives a GOCBref and an SMVCBref.
 
 TEST(SubscribedCcd, ControlBlockSearchAndSeenLists) {
-  auto scd = load_fixture("sub_search.scd");
-  ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUB2"), read_file(data_path("expected/sub_SUB2.ccd")));
+  EXPECT_EQ(fixture_ccd("sub_search.scd", "SUB2"), expected_ccd("sub_SUB2.ccd"));
 }
 
 // The control block is first sought in the input's own LDevice by data set
@@ -98,11 +96,9 @@ TEST(SubscribedCcd, ControlBlockSearchAndSeenLists) {
 // bType gives way to the resolved one only when daName is set.
 
 TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
-  auto scd = load_fixture("sub_dsname.scd");
-  ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUB5"), read_file(data_path("expected/sub_SUB5.ccd")));
+  EXPECT_EQ(fixture_ccd("sub_dsname.scd", "SUB5"), expected_ccd("sub_SUB5.ccd"));
   // The member's own bType survives the finishing pass when no daName replaced it.
-  EXPECT_NE(built_ccd(*scd, "SUB5", true).find("\t\t\t\t<FCDA bType=\"Own\">\n"), std::string::npos);
+  EXPECT_NE(fixture_ccd("sub_dsname.scd", "SUB5", true).find("\t\t\t\t<FCDA bType=\"Own\">\n"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
@@ -126,9 +122,7 @@ TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
 //     before the LN0: both fill the intAddr, the LN first.
 
 TEST(SubscribedCcd, InternalAddresses) {
-  auto scd = load_fixture("sub_addr.scd");
-  ASSERT_TRUE(scd);
-  EXPECT_EQ(built_ccd(*scd, "SUB3"), read_file(data_path("expected/sub_SUB3.ccd")));
+  EXPECT_EQ(fixture_ccd("sub_addr.scd", "SUB3"), expected_ccd("sub_SUB3.ccd"));
 }
 
 // ---------------------------------------------------------------------------

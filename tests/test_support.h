@@ -53,6 +53,13 @@ inline std::string built_ccd(const Scd& scd, const std::string& ied_name, bool f
   return serialise(ccd->document);
 }
 
+// The CCD of an IED of a fixture, and an expected CCD held beside the fixtures.
+inline std::string fixture_ccd(const std::string& fixture, const std::string& ied_name, bool finished = false) {
+  std::unique_ptr<Scd> scd = load_fixture(fixture);
+  return scd ? built_ccd(*scd, ied_name, finished) : std::string();
+}
+inline std::string expected_ccd(const std::string& name) { return read_file(data_path("expected/" + name)); }
+
 // A scratch directory removed with the object.
 class ScratchDir {
  public:
