@@ -242,6 +242,31 @@ TEST(CanonicalEquivalence, LinesAcrossSerialiserChunks) {
   EXPECT_TRUE(same_as_through_file(ccd, scratch.path() / "chunks.ccdtmp.txt", "synthetic"));
 }
 
+// The streaming writer against the line-by-line definition, on texts made of
+// the bytes that matter (line ends, blanks, quotes, angle brackets) cut into
+// chunks of every size from one byte up: no state may leak between lines or
+// get lost between chunks.
+TEST(CanonicalEquivalence, StreamingWriterEqualsLineByLineForAnyChunking) {
+  const std::string alphabet = "\n \t\r\"<>a=/";
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFFu; };
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const std::size_t length = next() % 200;
+    for (std::size_t i = 0; i < length; ++i) text.push_back(alphabet[next() % alphabet.size()]);
+    const std::string expected = canonical_of_text(text);
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{64}}) {
+      std::string streamed;
+      CanonicalWriter writer([&streamed](std::string_view piece) { streamed.append(piece); });
+      for (std::size_t at = 0; at < text.size(); at += chunk) {
+        writer.write(text.data() + at, std::min(chunk, text.size() - at));
+      }
+      writer.finish();
+      ASSERT_EQ(streamed, expected) << "chunks of " << chunk << " over \"" << text << "\"";
+    }
+  }
+}
+
 // Nesting far deeper than any real CCD, mixed content, and text with line
 // ends and leading blanks of its own: the indentation the serialiser would
 // write never changes the canonical text.

@@ -9,42 +9,11 @@ namespace ccdcrc {
 namespace {
 
 constexpr std::string_view line_blanks = " \n\r\t";
+constexpr std::size_t flush_size = 64 * 1024;
 
-// Receives pugixml's output in chunks and hands complete lines, without their
-// line feed, to `on_line`; the last line may lack its line feed.
-template <typename OnLine>
-class LineWriter final : public pugi::xml_writer {
- public:
-  explicit LineWriter(OnLine on_line) : on_line_(std::move(on_line)) {}
-
-  void write(const void* data, size_t size) override {
-    std::string_view chunk(static_cast<const char*>(data), size);
-    while (!chunk.empty()) {
-      std::size_t end = chunk.find('\n');
-      if (end == std::string_view::npos) {
-        pending_.append(chunk);
-        return;
-      }
-      if (pending_.empty()) {
-        on_line_(chunk.substr(0, end));
-      } else {
-        pending_.append(chunk.substr(0, end));
-        on_line_(std::string_view(pending_));
-        pending_.clear();
-      }
-      chunk.remove_prefix(end + 1);
-    }
-  }
-
-  void finish() {
-    if (!pending_.empty()) on_line_(std::string_view(pending_));
-    pending_.clear();
-  }
-
- private:
-  OnLine on_line_;
-  std::string pending_;
-};
+constexpr bool is_special(char c) {
+  return c == '\n' || c == ' ' || c == '\r' || c == '\t' || c == '"' || c == '<' || c == '>';
+}
 
 }  // namespace
 
@@ -69,6 +38,67 @@ void append_canonical_line(std::string_view line, std::string& out) {
   }
 }
 
+CanonicalWriter::CanonicalWriter(Sink sink) : sink_(std::move(sink)) { out_.reserve(flush_size + 256); }
+
+void CanonicalWriter::write(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  const char* end = bytes + size;
+  while (bytes != end) {
+    // Most bytes neither end a line, nor are blanks, nor change the state.
+    const char* run = bytes;
+    while (run != end && !is_special(*run)) ++run;
+    if (run != bytes) {
+      keep(bytes, run);
+      bytes = run;
+      continue;
+    }
+    const char c = *bytes++;
+    switch (c) {
+      case '\n':
+        blanks_.clear();
+        line_start_ = true;
+        in_quotes_ = false;
+        in_tag_ = false;
+        continue;
+      case ' ':
+        // Inside a tag and outside a value a blank is dropped wherever it stands.
+        if (line_start_ || (in_tag_ && !in_quotes_)) continue;
+        blanks_.push_back(c);
+        continue;
+      case '\r':
+      case '\t':
+        if (!line_start_) blanks_.push_back(c);
+        continue;
+      case '"': in_quotes_ = !in_quotes_; break;
+      case '<': in_tag_ = true; break;
+      case '>': in_tag_ = false; break;
+      default: break;
+    }
+    keep(bytes - 1, bytes);
+  }
+}
+
+void CanonicalWriter::keep(const char* begin, const char* end) {
+  line_start_ = false;
+  if (!blanks_.empty()) {
+    out_.append(blanks_);
+    blanks_.clear();
+  }
+  out_.append(begin, end);
+  if (out_.size() >= flush_size) flush();
+}
+
+void CanonicalWriter::finish() {
+  blanks_.clear();
+  flush();
+}
+
+void CanonicalWriter::flush() {
+  if (out_.empty()) return;
+  sink_(out_);
+  out_.clear();
+}
+
 void save_ccd(const pugi::xml_document& ccd, pugi::xml_writer& writer) {
   ccd.save(writer, "\t", pugi::format_indent, pugi::encoding_auto);
 }
@@ -87,7 +117,7 @@ void save_for_measuring(const pugi::xml_document& ccd, pugi::xml_writer& writer)
 
 std::string canonical_ccd_text(const pugi::xml_document& ccd) {
   std::string text;
-  LineWriter writer([&text](std::string_view line) { append_canonical_line(line, text); });
+  CanonicalWriter writer([&text](std::string_view piece) { text.append(piece); });
   save_for_measuring(ccd, writer);
   writer.finish();
   return text;
@@ -125,12 +155,9 @@ std::string crc_text_of(std::string_view text) { return padded(crc32_of_text(0xF
 
 std::string ccd_crc_text(const pugi::xml_document& ccd) {
   std::uint32_t register_value = 0xFFFFFFFFu;
-  std::string line_text;
-  LineWriter writer([&](std::string_view line) {
-    line_text.clear();
-    append_canonical_line(line, line_text);
+  CanonicalWriter writer([&](std::string_view piece) {
     // Chaining: the complemented result of one piece is the register for the next.
-    register_value = ~crc32_of_text(register_value, line_text);
+    register_value = ~crc32_of_text(register_value, piece);
   });
   save_for_measuring(ccd, writer);
   writer.finish();

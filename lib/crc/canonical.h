@@ -7,6 +7,7 @@
 // The CRC is the standard CRC-32 (zlib, ISO-HDLC) of the joined text.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,29 @@ namespace ccdcrc {
 
 // Appends the canonical form of one serialised line (without its line feed).
 void append_canonical_line(std::string_view line, std::string& out);
+
+// Serialised text in, canonical text out: takes pugixml's output in chunks cut
+// anywhere and gives the bytes append_canonical_line gives line by line, in
+// pieces of up to 64 KiB, so that lines are never held or measured one by one.
+class CanonicalWriter final : public pugi::xml_writer {
+ public:
+  using Sink = std::function<void(std::string_view)>;
+  explicit CanonicalWriter(Sink sink);
+  void write(const void* data, std::size_t size) override;
+  // Hands over what is left; call once after the last write.
+  void finish();
+
+ private:
+  void keep(const char* begin, const char* end);
+  void flush();
+
+  Sink sink_;
+  std::string out_;
+  std::string blanks_;  // blanks after the last kept byte of the line, kept only if more follows
+  bool line_start_ = true;
+  bool in_quotes_ = false;
+  bool in_tag_ = false;
+};
 
 // The canonical text of a CCD document, made from its serialisation in memory.
 std::string canonical_ccd_text(const pugi::xml_document& ccd);
