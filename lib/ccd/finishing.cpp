@@ -2,11 +2,39 @@
 // published members lose their descriptions, subscribed members keep only
 // their basic type and their intAddr children lose their descriptions.
 
+#include <cstring>
+
 #include "ccd/builder.h"
-#include "ccd/queries.h"
 #include "support/nodes.h"
 
 namespace ccdcrc {
+
+namespace {
+
+bool is_element(pugi::xml_node node) { return node.type() == pugi::node_element; }
+
+// The members that query::published_members or query::subscribed_members
+// select, walked directly: element children by name, section by section.
+template <typename Visit>
+void for_each_member(pugi::xml_node ccd_root, std::initializer_list<std::pair<const char*, const char*>> sections,
+                     Visit visit) {
+  for (const auto& [section_name, reference_name] : sections) {
+    for (pugi::xml_node section : ccd_root.children(section_name)) {
+      if (!is_element(section)) continue;
+      for (pugi::xml_node reference : section.children(reference_name)) {
+        if (!is_element(reference)) continue;
+        for (pugi::xml_node data_set : reference.children("DataSet")) {
+          if (!is_element(data_set)) continue;
+          for (pugi::xml_node member : data_set.children("FCDA")) {
+            if (is_element(member)) visit(member);
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
 
 void finish_ccd(pugi::xml_node ccd_root) {
   if (!ccd_root) return;
@@ -14,18 +42,16 @@ void finish_ccd(pugi::xml_node ccd_root) {
   ccd_root.remove_attributes();
   ccd_root.append_attribute("name").set_value(name.c_str());
 
-  const pugi::xpath_node_set published = select(ccd_root, query::published_members);
-  const pugi::xpath_node_set subscribed = select(ccd_root, query::subscribed_members);
-  for (const pugi::xpath_node& member : published) member.node().remove_attribute("desc");
-  for (const pugi::xpath_node& selected : subscribed) {
-    pugi::xml_node member = selected.node();
+  for_each_member(ccd_root, {{"GOOSEPUB", "GOCBref"}, {"SVPUB", "SMVCBref"}},
+                  [](pugi::xml_node member) { member.remove_attribute("desc"); });
+  for_each_member(ccd_root, {{"GOOSESUB", "GOCBref"}, {"SVSUB", "SMVCBref"}}, [](pugi::xml_node member) {
     const std::string btype = attr(member, "bType");
     member.remove_attributes();
     if (!btype.empty()) member.append_attribute("bType").set_value(btype.c_str());
     for (pugi::xml_node int_addr : member.children("intAddr")) {
-      if (int_addr.type() == pugi::node_element) int_addr.remove_attribute("desc");
+      if (is_element(int_addr)) int_addr.remove_attribute("desc");
     }
-  }
+  });
 }
 
 }  // namespace ccdcrc
