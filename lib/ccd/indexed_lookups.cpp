@@ -3,6 +3,7 @@
 #include <cstring>
 #include <optional>
 #include <type_traits>
+#include <unordered_set>
 
 namespace ccdcrc {
 
@@ -216,9 +217,27 @@ const IndexedLookups::AllMatches& IndexedLookups::logical_nodes_of(pugi::xml_nod
 
 const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_node server) const {
   return lazily(lazy_mutex_, server_members_, server, [&](AllMatches& index, bool& exact) {
+    // A member counts only through a control block that sends its data set, so
+    // members of data sets that no control block of the server names (reports,
+    // logs) are left out. A name with an apostrophe changes the query that looks
+    // for the control block, so such data sets stay in.
+    std::unordered_set<std::string_view> sent;
+    for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
+      for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
+        for (ControlBlockKind kind : {goose, sampled_values}) {
+          for_each_child(ln0, control_tag(kind), [&](pugi::xml_node block) {
+            for (pugi::xml_attribute a = block.first_attribute(); a; a = a.next_attribute()) {
+              if (std::strcmp(a.name(), "datSet") == 0) sent.insert(a.value());
+            }
+          });
+        }
+      });
+    });
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
       for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
         for_each_child(ln0, "DataSet", [&](pugi::xml_node data_set) {
+          const std::string_view name = data_set.attribute("name").value();
+          if (!sent.count(name) && name.find('\'') == std::string_view::npos) return;
           for_each_child(data_set, "FCDA", [&](pugi::xml_node member) {
             // One pass over the member's attributes; a repeated one defeats the index.
             static constexpr const char* tested[6] = {"ldInst", "lnClass", "doName", "prefix", "lnInst", "daName"};
