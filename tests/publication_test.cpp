@@ -13,6 +13,7 @@
 #include "ccd/queries.h"
 #include "crc/canonical.h"
 #include "crc/runs.h"
+#include "support/nodes.h"
 #include "test_support.h"
 
 namespace ccdcrc {
@@ -107,6 +108,43 @@ TEST(PublishedControlBlocks, EdgesOfWhatIsPublishedAndCopied) {
 
 // The address query starts at /SCL: under a root with another name no reference gets
 // a ConnectedAP, while the type templates (a child of the root) are still used.
+// The copied ConnectedAP keeps only this control block's entry: every odd
+// entry is trimmed exactly as the two queries written for it would trim it.
+TEST(PublishedControlBlocks, TrimmedConnectedApAsTheQueriesSelect) {
+  pugi::xml_document source;
+  ASSERT_TRUE(source.load_string(R"(<ConnectedAP iedName="P" apName="S1">
+    <Address><P type="IP">1</P></Address>
+    <GSE cbName="g" ldInst="LD"><Address /></GSE>
+    <GSE cbName="g" ldInst="LD2" />
+    <GSE cbName="h" ldInst="LD" />
+    <GSE ldInst="LD" />
+    <GSE cbName="g" />
+    <GSE />
+    <?GSE cbName="x"?>
+    <SMV cbName="other" ldInst="LD" />
+    <GSE cbName="g" cbName="h" ldInst="LD" />
+    <Address />
+    <PhysConn type="Plug" />
+  </ConnectedAP>)", pugi::parse_full));
+  for (ControlBlockKind kind : {goose, sampled_values}) {
+    pugi::xml_document direct;
+    pugi::xml_document queried;
+    copy_element_tree(direct, source.first_child());
+    copy_element_tree(queried, source.first_child());
+    remove_other_entries(direct.first_child(), kind, "g", "LD");
+    pugi::xml_node copy = queried.first_child();
+    const char* others = kind == goose ? query::other_gse : query::other_smv;
+    for (const pugi::xpath_node& other : select(copy, format_query(others, {"g", "LD"}))) remove_tree(other.node());
+    for (const pugi::xpath_node& own : select(copy, query::own_address)) remove_tree(own.node());
+    EXPECT_EQ(serialise(direct), serialise(queried));
+  }
+  // Before the copy, a repeated attribute is tested on each occurrence.
+  pugi::xml_document repeated;
+  repeated.load_string(R"(<ConnectedAP><GSE cbName="g" cbName="h" ldInst="LD" /><GSE cbName="g" ldInst="LD" /></ConnectedAP>)");
+  remove_other_entries(repeated.first_child(), goose, "g", "LD");
+  EXPECT_EQ(serialise(repeated), "<?xml version=\"1.0\"?>\n<ConnectedAP>\n\t<GSE cbName=\"g\" ldInst=\"LD\" />\n</ConnectedAP>\n");
+}
+
 TEST(PublishedControlBlocks, RootNotNamedSclGivesNoConnectedAp) {
   auto scd = load_fixture("pub_other_root.scd");
   ASSERT_TRUE(scd);

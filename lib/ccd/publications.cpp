@@ -1,8 +1,9 @@
 // Publication pass: one GOCBref/SMVCBref per control block that the IED sends,
 // with the control block, its reduced ConnectedAP entry and its data set.
 
+#include <cstring>
+
 #include "ccd/builder.h"
-#include "ccd/queries.h"
 #include "support/nodes.h"
 
 namespace ccdcrc {
@@ -46,14 +47,30 @@ void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std
   pugi::xml_node address = scd.published_address(ied_name, ap_name, cb_name, ld_inst, kind);
   if (!address) return;
   copy_element_tree(reference, address.parent());
-  pugi::xml_node copy = reference.child("ConnectedAP");
-  // The copy is small and lives in the CCD: the queries run on it as written.
-  const char* others = kind == goose ? query::other_gse : query::other_smv;
-  for (const pugi::xpath_node& other : select(copy, format_query(others, {cb_name, ld_inst}))) {
-    remove_tree(other.node());
-  }
-  for (const pugi::xpath_node& own : select(copy, query::own_address)) {
-    remove_tree(own.node());
+  remove_other_entries(reference.child("ConnectedAP"), kind, cb_name, ld_inst);
+}
+
+void remove_other_entries(pugi::xml_node connected_ap, ControlBlockKind kind, const std::string& cb_name,
+                          const std::string& ld_inst) {
+  // What query::other_gse / query::other_smv and query::own_address select:
+  // element children by name; "@a!='v'" holds when some attribute a differs
+  // from v, never when a is missing.
+  const char* entry_tag = kind == goose ? "GSE" : "SMV";
+  auto differs = [](pugi::xml_node element, const char* name, const std::string& value) {
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+      if (std::strcmp(a.name(), name) == 0 && value != a.value()) return true;
+    }
+    return false;
+  };
+  pugi::xml_node child = connected_ap.first_child();
+  while (child) {
+    pugi::xml_node next = child.next_sibling();
+    if (child.type() == pugi::node_element) {
+      const bool other_entry = std::strcmp(child.name(), entry_tag) == 0 &&
+                               (differs(child, "cbName", cb_name) || differs(child, "ldInst", ld_inst));
+      if (other_entry || std::strcmp(child.name(), "Address") == 0) remove_tree(child);
+    }
+    child = next;
   }
 }
 
