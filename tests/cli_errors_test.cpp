@@ -45,6 +45,12 @@ TEST(CliErrors, AnScdThatCannotBeLoadedIsNamedWithTheReasonAndStatusTwo) {
   std::ofstream{empty};
   std::ofstream(malformed) << "<?xml version=\"1.0\"?>\n<SCL>\n\t<IED name=\"P1\">\n\t</IDE>\n</SCL>\n";
   std::ofstream(binary) << "\x80\x81\xfe\xc3\x28";
+  // Large files are read differently from small ones; the reports are the same.
+  const std::string large_malformed = (dir.path() / "large-malformed.scd").string();
+  const std::string large_binary = (dir.path() / "large-binary.scd").string();
+  std::ofstream(large_malformed) << "<?xml version=\"1.0\"?>\n<SCL>\n" << std::string(100000, '\n')
+                                 << "\t<IED name=\"P1\">\n\t</IDE>\n</SCL>\n";
+  std::ofstream(large_binary) << std::string(100000, '\x80') << "\x81\xfe\xc3\x28";
   const std::string out = (dir.path() / "out").string();
   std::filesystem::create_directory(out);
 
@@ -55,6 +61,8 @@ TEST(CliErrors, AnScdThatCannotBeLoadedIsNamedWithTheReasonAndStatusTwo) {
       {empty, "ccdcrc: " + empty + ": the file is empty\n"},
       {malformed, "ccdcrc: " + malformed + ":4:4: not well-formed XML: Start-end tags mismatch\n"},
       {binary, "ccdcrc: " + binary + ":1:6: not well-formed XML: No document element found\n"},
+      {large_malformed, "ccdcrc: " + large_malformed + ":100004:4: not well-formed XML: Start-end tags mismatch\n"},
+      {large_binary, "ccdcrc: " + large_binary + ":1:100005: not well-formed XML: No document element found\n"},
   };
   for (const auto& [path, err] : cases) {
     for (const std::vector<std::string>& command : every_command(path, out)) {

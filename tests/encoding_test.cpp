@@ -47,6 +47,13 @@ std::string station(const std::string& encoding, const std::string& data_set, co
   return text;
 }
 
+// The same station with a comment of 100 000 bytes before its end: large
+// files are read in another way than small ones, and no CRC may notice.
+std::string enlarged(std::string text) {
+  replace_all(text, "</SCL>", "<!--" + std::string(100000, '-').replace(0, 1, " ") + " -->\n</SCL>");
+  return text;
+}
+
 // UTF-8 (characters of the Basic Multilingual Plane) to UTF-16 code units in that byte order.
 std::string utf16(const std::string& utf8, bool big_endian) {
   std::string out;
@@ -104,6 +111,10 @@ TEST(Encodings, UnicodeFilesWithAndWithoutByteOrderMarkGiveTheSameCrcs) {
       {"utf16le-bom.scd", "\xFF\xFE" + utf16(utf16_text, false)},
       {"utf16be-bom.scd", "\xFE\xFF" + utf16(utf16_text, true)},
       {"utf16le.scd", utf16(utf16_text, false)},
+      {"large-utf8.scd", enlarged(utf8)},
+      {"large-utf8-bom.scd", "\xEF\xBB\xBF" + enlarged(utf8)},
+      {"large-utf16le-bom.scd", "\xFF\xFE" + utf16(enlarged(utf16_text), false)},
+      {"large-utf16be.scd", utf16(enlarged(utf16_text), true)},
   };
   for (const auto& [name, bytes] : files) write_file(dir.path() / name, bytes);
 
@@ -137,11 +148,13 @@ TEST(Encodings, ChineseLegacyEncodingsAreMeasuredAsTheirRawBytes) {
   write_file(dir.path() / "gbk.scd", station("GBK", data_set_gbk, description_gbk));
   // The same bytes declared as UTF-8: the declaration of a legacy encoding changes nothing.
   write_file(dir.path() / "gbk-as-utf8.scd", station("UTF-8", data_set_gbk, description_gbk));
+  write_file(dir.path() / "large-gbk.scd", enlarged(station("GBK", data_set_gbk, description_gbk)));
 
   const AllCrcs gb2312 = all_crcs(dir.path() / "gb2312.scd");
   ASSERT_EQ(gb2312.ieds.size(), 3u);
   EXPECT_EQ(all_crcs(dir.path() / "gbk.scd"), gb2312);
   EXPECT_EQ(all_crcs(dir.path() / "gbk-as-utf8.scd"), gb2312);
+  EXPECT_EQ(all_crcs(dir.path() / "large-gbk.scd"), gb2312);
   // Not decoded: the CRC differs from that of the same text in UTF-8. Pinned,
   // so that a change in how such files are read cannot pass unseen.
   EXPECT_NE(gb2312.ieds.at("P1"), all_crcs(dir.path() / "utf8.scd").ieds.at("P1"));
@@ -169,6 +182,9 @@ TEST(Encodings, LatinOneIsDecodedLikeUnicode) {
   const AllCrcs utf8 = all_crcs(dir.path() / "utf8.scd");
   ASSERT_EQ(utf8.ieds.size(), 3u);
   EXPECT_EQ(all_crcs(dir.path() / "latin1.scd"), utf8);
+  write_file(dir.path() / "large-latin1.scd",
+             enlarged(station("ISO-8859-1", "Ausl\xF6sung", "Leitungsschutz S\xFC" "d")));
+  EXPECT_EQ(all_crcs(dir.path() / "large-latin1.scd"), utf8);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
 #include <istream>
 
 #include <ext/stdio_filebuf.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +46,12 @@ class Descriptor {
   int fd_;
 };
 
+// Below this size a file is left to pugixml to read: the in-place parse is
+// only worth it for large files, and tells the encoding apart from a zero
+// byte after the file's end only when the file is longer than what pugixml
+// looks at to tell the encoding.
+constexpr std::size_t smallest_parsed_in_place = 64 * 1024;
+
 // Line and column (1-based, bytes) of a byte offset into an open file.
 TextPosition locate(int fd, std::ptrdiff_t offset) {
   TextPosition place;
@@ -71,6 +79,34 @@ TextPosition locate(int fd, std::ptrdiff_t offset) {
 }
 
 }  // namespace
+
+FileText::~FileText() { release(); }
+
+bool FileText::read(int fd, std::size_t size) {
+  // Mapped with its pages in place: faulting in a large file's buffer page by
+  // page costs more than the kernel's filling them in one go.
+  void* memory = ::mmap(nullptr, size + 1, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (memory == MAP_FAILED) return false;
+  data_ = static_cast<char*>(memory);
+  capacity_ = size + 1;
+  // A file that shrinks meanwhile is parsed as far as it goes; growth is ignored.
+  while (size_ < size) {
+    const ssize_t got = ::read(fd, data_ + size_, size - size_);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    size_ += static_cast<std::size_t>(got);
+  }
+  data_[size_] = '\0';
+  return true;
+}
+
+void FileText::release() {
+  if (data_) ::munmap(data_, capacity_);
+  data_ = nullptr;
+  capacity_ = 0;
+  size_ = 0;
+}
 
 std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, LookupMode mode,
                                unsigned parse_options) {
@@ -106,19 +142,7 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, Lo
 
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = path;
-  // The descriptor stays open for locating a syntax error; the stream reads a duplicate.
-  const int stream_fd = ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0);
-  if (stream_fd < 0) {
-    report = problem_from_errno(errno);
-    return nullptr;
-  }
-  pugi::xml_parse_result result;
-  {
-    // pugixml reads the stream exactly as it reads a file of that name.
-    __gnu_cxx::stdio_filebuf<char> buffer(stream_fd, std::ios::in | std::ios::binary);
-    std::istream stream(&buffer);
-    result = scd->document_.load(stream, parse_options, pugi::encoding_auto);
-  }
+  const pugi::xml_parse_result result = scd->parse(file.get(), static_cast<std::size_t>(info.st_size), parse_options);
   if (result.status != pugi::status_ok) {
     if (result.status == pugi::status_out_of_memory) {
       report = {LoadProblem::Kind::out_of_memory, "not enough memory to load the file", 0, 0};
@@ -141,6 +165,30 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, Lo
     scd->lookups_ = std::make_unique<QueryLookups>(scd->root());
   }
   return scd;
+}
+
+pugi::xml_parse_result Scd::parse(int fd, std::size_t size, unsigned parse_options) {
+  // Most SCDs are UTF-8: such a file is parsed where it was read, followed by
+  // a zero byte, exactly as pugixml parses a file it reads itself.
+  if (size >= smallest_parsed_in_place && text_.read(fd, size)) {
+    pugi::xml_parse_result result =
+        document_.load_buffer_inplace(text_.data(), text_.size() + 1, parse_options, pugi::encoding_auto);
+    if (result.encoding == pugi::encoding_utf8) return result;
+    document_.reset();
+    text_.release();
+  }
+  // Anything else is read by pugixml from the file: a copy of the descriptor
+  // rewound, so that this is the file that was opened and checked.
+  const int stream_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (stream_fd < 0 || ::lseek(stream_fd, 0, SEEK_SET) != 0) {
+    if (stream_fd >= 0) ::close(stream_fd);
+    pugi::xml_parse_result failed;
+    failed.status = pugi::status_io_error;
+    return failed;
+  }
+  __gnu_cxx::stdio_filebuf<char> buffer(stream_fd, std::ios::in | std::ios::binary);
+  std::istream stream(&buffer);
+  return document_.load(stream, parse_options, pugi::encoding_auto);
 }
 
 TextPosition Scd::position(pugi::xml_node node) const {

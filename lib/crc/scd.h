@@ -32,6 +32,26 @@ struct TextPosition {
 // running each defining query on the document (the slow reference).
 enum class LookupMode { indexed, queries };
 
+// The bytes of a file, read into memory of their own.
+class FileText {
+ public:
+  FileText() = default;
+  ~FileText();
+  FileText(const FileText&) = delete;
+  FileText& operator=(const FileText&) = delete;
+  // Reads up to `size` bytes and a zero byte after them; false (errno set)
+  // when memory or reading fails.
+  bool read(int fd, std::size_t size);
+  void release();
+  char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+};
+
 class Scd {
  public:
   // Loads with the parse options every CRC is defined on (or others, for
@@ -60,7 +80,9 @@ class Scd {
 
  private:
   Scd() = default;
+  pugi::xml_parse_result parse(int fd, std::size_t size, unsigned parse_options);
   std::string path_;
+  FileText text_;  // declared before the document, which points into it
   pugi::xml_document document_;
   std::unique_ptr<ScdLookups> lookups_;
 };
