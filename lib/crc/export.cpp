@@ -29,12 +29,19 @@ std::string local_timestamp() {
   return std::string(buffer, length);
 }
 
-// Writes straight to a file descriptor and remembers the first failure.
+// Writes to a file descriptor in pieces of 64 KiB, not in the small chunks
+// pugixml hands out, and remembers the first failure.
 class FileWriter final : public pugi::xml_writer {
  public:
-  explicit FileWriter(int fd) : fd_(fd) {}
+  explicit FileWriter(int fd) : fd_(fd) { pending_.reserve(capacity); }
   void write(const void* data, size_t size) override {
-    const char* bytes = static_cast<const char*>(data);
+    pending_.append(static_cast<const char*>(data), size);
+    if (pending_.size() >= capacity) flush();
+  }
+  // Writes what is pending; returns 0 or the errno of the first failure.
+  int flush() {
+    const char* bytes = pending_.data();
+    std::size_t size = pending_.size();
     while (size > 0 && error_ == 0) {
       ssize_t written = ::write(fd_, bytes, size);
       if (written < 0) {
@@ -44,12 +51,15 @@ class FileWriter final : public pugi::xml_writer {
       bytes += written;
       size -= static_cast<size_t>(written);
     }
+    pending_.clear();
+    return error_;
   }
-  int error() const { return error_; }
 
  private:
+  static constexpr std::size_t capacity = 64 * 1024;
   int fd_;
   int error_ = 0;
+  std::string pending_;
 };
 
 // A new file in the directory. Where the system allows it, the file has no
@@ -131,7 +141,7 @@ int save_atomically(const pugi::xml_document& document, int directory, const std
   if (temporary.descriptor() < 0) return temporary.error();
   FileWriter writer(temporary.descriptor());
   save_ccd(document, writer);
-  int error = writer.error();
+  int error = writer.flush();
   if (error == 0 && ::fsync(temporary.descriptor()) != 0) error = errno;
   if (error != 0) return error;
   if ((error = temporary.finish()) != 0) return error;
