@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "support/nodes.h"
@@ -32,7 +33,8 @@ std::ptrdiff_t position(pugi::xml_node node, const std::vector<pugi::xml_node>& 
   return std::find(nodes.begin(), nodes.end(), node) - nodes.begin();
 }
 
-// Compares every IED's CCD, as built and as measured, between both lookup modes.
+// Compares every IED's CCD, as built and as measured, between both lookup modes,
+// and the CRC of the CCDs built for measuring with the reference's.
 // Returns the number of IEDs compared.
 int expect_same_ccds(const fs::path& file) {
   std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, LookupMode::indexed);
@@ -50,6 +52,11 @@ int expect_same_ccds(const fs::path& file) {
     finish_ccd(expected->root);
     finish_ccd(actual->root);
     EXPECT_EQ(ccd_crc_text(actual->document), ccd_crc_text(expected->document)) << file << " IED #" << i;
+    // A CCD built for measuring, shared parts and all, measures the same.
+    const std::optional<std::string> crc =
+        expected->nothing_found ? std::nullopt : std::optional<std::string>(ccd_crc_text(expected->document));
+    EXPECT_EQ(ied_crc(*fast, fast_ieds[i]), crc) << file << " IED #" << i;
+    EXPECT_EQ(ied_crc(*reference, reference_ieds[i]), crc) << file << " IED #" << i;
     const std::string name = attr(fast_ieds[i], "name");
     EXPECT_EQ(position(fast->find_ied(name), fast_ieds), position(reference->find_ied(name), reference_ieds))
         << file << " IED " << name;

@@ -23,12 +23,18 @@ using ExtRefIndex = std::multimap<std::string, pugi::xml_node>;
 // Control block reference texts already added to one subscription section.
 using SeenList = std::vector<std::string>;
 
+// What a CCD is built for. A measured CCD is finished and measured at once:
+// where the finishing pass keeps only part of what is built, it may be built
+// in that part only. Its CRC is the same as that of an exported CCD.
+enum class CcdPurpose { exported, measured };
+
 // Declaration and IED root with the header attributes; returns the root.
 pugi::xml_node start_ccd_document(pugi::xml_document& ccd, pugi::xml_node ied);
 
 // Fills the sections and removes the empty ones. Returns true when the IED
 // neither publishes a control block nor has an input: it then has no CRC.
-bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied);
+bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied,
+               CcdPurpose purpose = CcdPurpose::exported);
 
 // Publication pass; true when no access point has a control block.
 bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd, pugi::xml_node ied);
@@ -51,20 +57,22 @@ std::string resolve_btype(const std::string& da_name, const std::string& do_name
                           const ScdLookups& scd);
 
 // Subscription pass; true when the IED has no input at all.
-bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied);
+bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied,
+                       CcdPurpose purpose);
 void add_subscribed_control_blocks(const NodeList& members, pugi::xml_node section, pugi::xml_node subscriber_ied,
                                    ControlBlockKind kind, pugi::xml_node publisher_ldevice, SeenList& seen,
-                                   const ExtRefIndex& inputs, const ScdLookups& scd);
+                                   const ExtRefIndex& inputs, const ScdLookups& scd, CcdPurpose purpose);
 void add_subscribed_address(const ScdLookups& scd, pugi::xml_node reference, const std::string& ied_name,
                             const std::string& cb_name, const std::string& ld_inst, ControlBlockKind kind);
-void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
-                             pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs);
-// The two halves of it: the publisher's data set with its members' attributes,
-// which is the same for every subscriber, and the intAddr children of the members.
-void add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node reference,
-                            const std::string& data_set_name);
-void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
-                            pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs);
+// The two halves of a subscribed data set. The publisher's data set with its
+// members' attributes is the same for every subscriber; returns the members'
+// keys (DataReference::key with the publishing IED's name) in member order.
+std::vector<std::string> add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice,
+                                                pugi::xml_node reference, const std::string& data_set_name,
+                                                CcdPurpose purpose);
+// Then the intAddr children of the members, for the subscriber's inputs.
+void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node subscriber_ied, pugi::xml_node reference,
+                            const std::vector<std::string>& member_keys, const ExtRefIndex& inputs);
 
 // Reduces a built CCD to what its CRC covers.
 void finish_ccd(pugi::xml_node ccd_root);

@@ -1,17 +1,31 @@
 #include "ccd/data_references.h"
 
+#include <cstring>
+
 #include "ccd/builder.h"
 #include "support/text.h"
 
 namespace ccdcrc {
 
-DataReference::DataReference(pugi::xml_node element)
-    : prefix(attr(element, "prefix")),
-      ld_inst(attr(element, "ldInst")),
-      ln_class(attr(element, "lnClass")),
-      ln_inst(attr(element, "lnInst")),
-      do_name(attr(element, "doName")),
-      da_name(attr(element, "daName")) {}
+DataReference::DataReference(pugi::xml_node element) {
+  // One pass over the attributes; the first of a name counts, as in attr().
+  struct Field {
+    const char* name;
+    std::string* value;
+    bool seen;
+  };
+  Field fields[] = {{"prefix", &prefix, false}, {"ldInst", &ld_inst, false}, {"lnClass", &ln_class, false},
+                    {"lnInst", &ln_inst, false}, {"doName", &do_name, false}, {"daName", &da_name, false}};
+  for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
+    const char* name = attribute.name();
+    for (Field& field : fields) {
+      if (field.seen || std::strcmp(name, field.name) != 0) continue;
+      field.seen = true;
+      *field.value = attribute.value();
+      break;
+    }
+  }
+}
 
 AttributeMap member_attributes(const ScdLookups& scd, pugi::xml_node member, const DataReference& reference,
                                pugi::xml_node ldevice) {

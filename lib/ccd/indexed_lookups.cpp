@@ -459,25 +459,21 @@ pugi::xml_node IndexedLookups::doi_by_name(pugi::xml_node logical_node, const st
   return first_child_with(logical_node, "DOI", "name", name);
 }
 
-void IndexedLookups::append_shared(pugi::xml_node node, const std::string& detail, pugi::xml_node target,
-                                   const std::function<void(pugi::xml_node)>& build) const {
+SharedContentPtr IndexedLookups::shared(pugi::xml_node node, const std::string& detail,
+                                        const std::function<void(SharedContent&)>& build) const {
   const void* identity = node.internal_object();
   std::string key(reinterpret_cast<const char*>(&identity), sizeof identity);
   key += detail;
-  const pugi::xml_document* built = nullptr;
   {
     std::lock_guard<std::mutex> lock(shared_mutex_);
     auto found = shared_.find(key);
-    if (found != shared_.end()) built = found->second.get();
+    if (found != shared_.end()) return found->second;
   }
-  if (!built) {
-    // Built outside the lock: building runs lookups of its own.
-    auto document = std::make_unique<pugi::xml_document>();
-    build(*document);
-    std::lock_guard<std::mutex> lock(shared_mutex_);
-    built = shared_.try_emplace(std::move(key), std::move(document)).first->second.get();
-  }
-  for (pugi::xml_node child : built->children()) target.append_copy(child);
+  // Built outside the lock: building runs lookups of its own.
+  auto content = std::make_shared<SharedContent>();
+  build(*content);
+  std::lock_guard<std::mutex> lock(shared_mutex_);
+  return shared_.try_emplace(std::move(key), std::move(content)).first->second;
 }
 
 NodeList IndexedLookups::logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const {

@@ -47,8 +47,8 @@ class IndexedLookups final : public ScdLookups {
   pugi::xml_node ied_ldevice(pugi::xml_node ied, const std::string& inst) const override;
   pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const override;
   NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const override;
-  void append_shared(pugi::xml_node node, const std::string& detail, pugi::xml_node target,
-                     const std::function<void(pugi::xml_node)>& build) const override;
+  SharedContentPtr shared(pugi::xml_node node, const std::string& detail,
+                          const std::function<void(SharedContent&)>& build) const override;
 
   // Up to four attribute values, and the node they are looked up under.
   struct Key {
@@ -89,7 +89,7 @@ class IndexedLookups final : public ScdLookups {
 
   // Built content shared by all CCDs, by node and detail.
   mutable std::mutex shared_mutex_;
-  mutable std::unordered_map<std::string, std::unique_ptr<pugi::xml_document>> shared_;
+  mutable std::unordered_map<std::string, SharedContentPtr> shared_;
 };
 
 }  // namespace ccdcrc

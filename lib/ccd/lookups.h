@@ -4,6 +4,7 @@
 // implementation must return the very same nodes in the very same order.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,14 @@ namespace ccdcrc {
 enum ControlBlockKind : int { goose = 0, sampled_values = 1 };
 
 using NodeList = std::vector<pugi::xml_node>;
+
+// Built content that many CCDs share: nodes they append copies of, and texts
+// that go with them.
+struct SharedContent {
+  pugi::xml_document nodes;
+  std::vector<std::string> texts;
+};
+using SharedContentPtr = std::shared_ptr<const SharedContent>;
 
 class ScdLookups {
  public:
@@ -91,14 +100,16 @@ class ScdLookups {
   // The first DOI child of a logical node with this name.
   virtual pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const = 0;
 
-  // Appends to `target` what `build` appends to the node it is given. The
-  // content must depend on the SCD and on (`node`, `detail`) alone, so that an
-  // implementation may build it once and append copies.
-  virtual void append_shared(pugi::xml_node node, const std::string& detail, pugi::xml_node target,
-                             const std::function<void(pugi::xml_node)>& build) const {
+  // What `build` makes of fresh content. The content must depend on the SCD
+  // and on (`node`, `detail`) alone, so that an implementation may build it
+  // once and hand it out again.
+  virtual SharedContentPtr shared(pugi::xml_node node, const std::string& detail,
+                                  const std::function<void(SharedContent&)>& build) const {
     (void)node;
     (void)detail;
-    build(target);
+    auto content = std::make_shared<SharedContent>();
+    build(*content);
+    return content;
   }
 
   // The logical nodes of a device whose prefix + lnClass + inst is `name`:

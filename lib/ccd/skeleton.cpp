@@ -13,13 +13,13 @@ pugi::xml_node start_ccd_document(pugi::xml_document& ccd, pugi::xml_node ied) {
   return root;
 }
 
-bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied) {
+bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied, CcdPurpose purpose) {
   pugi::xml_node goosepub = ccd_root.append_child("GOOSEPUB");
   pugi::xml_node goosesub = ccd_root.append_child("GOOSESUB");
   pugi::xml_node svpub = ccd_root.append_child("SVPUB");
   pugi::xml_node svsub = ccd_root.append_child("SVSUB");
   const bool publishes_nothing = add_publications(goosepub, svpub, scd, ied);
-  const bool has_no_input = add_subscriptions(goosesub, svsub, scd, ied);
+  const bool has_no_input = add_subscriptions(goosesub, svsub, scd, ied, purpose);
   for (pugi::xml_node section : {goosepub, svpub, goosesub, svsub}) {
     if (!section.first_child()) ccd_root.remove_child(section);
   }

@@ -19,7 +19,7 @@ bool contains(const std::vector<T>& list, const T& value) {
 
 void add_subscribed_control_blocks(const NodeList& members, pugi::xml_node section, pugi::xml_node subscriber_ied,
                                    ControlBlockKind kind, pugi::xml_node publisher_ldevice, SeenList& seen,
-                                   const ExtRefIndex& inputs, const ScdLookups& scd) {
+                                   const ExtRefIndex& inputs, const ScdLookups& scd, CcdPurpose purpose) {
   if (members.empty()) return;
 
   // Which control blocks send the data sets of these members.
@@ -53,12 +53,14 @@ void add_subscribed_control_blocks(const NodeList& members, pugi::xml_node secti
     reference.append_attribute("name").set_value(reference_text.c_str());
     // Everything but the intAddr children is the same for every subscriber.
     const std::string& data_set_name = found_data_sets[i];
-    scd.append_shared(control_block, data_set_name, reference, [&](pugi::xml_node target) {
-      copy_element_tree(target, control_block);
-      add_subscribed_address(scd, target, ied_name, cb_name, ld_inst, kind);
-      add_publisher_data_set(scd, ldevice, target, data_set_name);
+    const std::string detail = (purpose == CcdPurpose::measured ? "measured:" : "exported:") + data_set_name;
+    const SharedContentPtr shared = scd.shared(control_block, detail, [&](SharedContent& content) {
+      copy_element_tree(content.nodes, control_block);
+      add_subscribed_address(scd, content.nodes, ied_name, cb_name, ld_inst, kind);
+      content.texts = add_publisher_data_set(scd, ldevice, content.nodes, data_set_name, purpose);
     });
-    bind_subscriber_inputs(scd, ldevice, subscriber_ied, reference, data_set_name, inputs);
+    for (pugi::xml_node child : shared->nodes.children()) reference.append_copy(child);
+    bind_subscriber_inputs(scd, subscriber_ied, reference, shared->texts, inputs);
   }
 }
 

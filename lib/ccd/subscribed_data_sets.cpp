@@ -77,22 +77,29 @@ void map_input(const ScdLookups& scd, pugi::xml_node member, pugi::xml_node subs
 
 }  // namespace
 
-void add_subscribed_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
-                             pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs) {
-  add_publisher_data_set(scd, publisher_ldevice, reference, data_set_name);
-  bind_subscriber_inputs(scd, publisher_ldevice, subscriber_ied, reference, data_set_name, inputs);
-}
-
-void add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node reference,
-                            const std::string& data_set_name) {
+std::vector<std::string> add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldevice,
+                                                pugi::xml_node reference, const std::string& data_set_name,
+                                                CcdPurpose purpose) {
+  std::vector<std::string> member_keys;
   pugi::xml_node source = scd.data_set_in_ldevice(publisher_ldevice, data_set_name);
-  if (!source) return;
+  if (!source) return member_keys;
+  const std::string publisher_name = attr(publisher_ldevice.parent().parent().parent(), "name");
   pugi::xml_node data_set = reference.append_child("DataSet");
   copy_attributes(source, data_set);
 
   for (pugi::xml_node member : child_elements(source, "FCDA")) {
     const DataReference reference(member);
+    member_keys.push_back(reference.key(publisher_name));
     pugi::xml_node fcda = data_set.append_child("FCDA");
+    if (purpose == CcdPurpose::measured) {
+      // The finishing pass keeps a subscribed member's basic type alone.
+      const std::string btype = reference.da_name.empty()
+                                    ? last_value(member, "bType")
+                                    : resolve_btype(reference.da_name, reference.do_name, reference.prefix,
+                                                    reference.ln_inst, reference.ln_class, publisher_ldevice, scd);
+      if (!btype.empty()) fcda.append_attribute("bType").set_value(btype.c_str());
+      continue;
+    }
     AttributeMap attributes = member_attributes(scd, member, reference, publisher_ldevice);
     // The description follows the whole path, whether or not daName is set.
     const std::vector<std::string> do_pieces = split(reference.do_name, '.');
@@ -108,17 +115,15 @@ void add_publisher_data_set(const ScdLookups& scd, pugi::xml_node publisher_ldev
     }
     append_attributes(fcda, attributes);
   }
+  return member_keys;
 }
 
-void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node publisher_ldevice, pugi::xml_node subscriber_ied,
-                            pugi::xml_node reference, const std::string& data_set_name, const ExtRefIndex& inputs) {
-  pugi::xml_node source = scd.data_set_in_ldevice(publisher_ldevice, data_set_name);
-  if (!source) return;
-  const std::string publisher_name = attr(publisher_ldevice.parent().parent().parent(), "name");
+void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node subscriber_ied, pugi::xml_node reference,
+                            const std::vector<std::string>& member_keys, const ExtRefIndex& inputs) {
+  if (member_keys.empty()) return;
   // The data set is the reference's last child, its FCDA elements in member order.
   pugi::xml_node fcda = reference.last_child().child("FCDA");
-  for (pugi::xml_node member : child_elements(source, "FCDA")) {
-    const std::string key = DataReference(member).key(publisher_name);
+  for (const std::string& key : member_keys) {
     const auto [first, last] = inputs.equal_range(key);
     for (auto input = first; input != last; ++input) map_input(scd, fcda, subscriber_ied, input->second);
     if (first == last) set_address(fcda.append_child("intAddr"), "", "NULL");

@@ -7,7 +7,8 @@
 
 namespace ccdcrc {
 
-bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied) {
+bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied,
+                       CcdPurpose purpose) {
   const NodeList inputs = scd.inputs(ied);
   if (inputs.empty()) return true;
 
@@ -25,8 +26,8 @@ bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdL
     if (!publisher) continue;
     const NodeList members = scd.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class,
                                                reference.ln_inst, reference.do_name, reference.da_name);
-    add_subscribed_control_blocks(members, goosesub, ied, goose, publisher, goose_seen, index, scd);
-    add_subscribed_control_blocks(members, svsub, ied, sampled_values, publisher, sv_seen, index, scd);
+    add_subscribed_control_blocks(members, goosesub, ied, goose, publisher, goose_seen, index, scd, purpose);
+    add_subscribed_control_blocks(members, svsub, ied, sampled_values, publisher, sv_seen, index, scd, purpose);
   }
   return false;
 }

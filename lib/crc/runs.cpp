@@ -6,15 +6,15 @@
 
 namespace ccdcrc {
 
-std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied) {
+std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose) {
   auto ccd = std::make_unique<Ccd>();
   ccd->root = start_ccd_document(ccd->document, ied);
-  ccd->nothing_found = build_ccd(ccd->root, scd.lookups(), ied);
+  ccd->nothing_found = build_ccd(ccd->root, scd.lookups(), ied, purpose);
   return ccd;
 }
 
 std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied) {
-  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied);
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured);
   if (ccd->nothing_found) return std::nullopt;
   finish_ccd(ccd->root);
   return ccd_crc_text(ccd->document);

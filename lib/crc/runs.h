@@ -9,6 +9,7 @@
 
 #include <pugixml.hpp>
 
+#include "ccd/builder.h"
 #include "crc/parallel.h"
 #include "crc/scd.h"
 
@@ -24,8 +25,9 @@ struct Ccd {
   bool nothing_found = true;
 };
 
-// Builds the CCD of one IED as it is exported (not finished).
-std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied);
+// Builds the CCD of one IED as it is exported (not finished), or as it is
+// measured (to be finished: see CcdPurpose).
+std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose = CcdPurpose::exported);
 
 // The CRC text of one IED of a loaded SCD; nullopt when it has no circuits.
 std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied);

@@ -37,6 +37,14 @@ AttributeMap attribute_map(pugi::xml_node element) {
   return map;
 }
 
+std::string last_value(pugi::xml_node element, const char* name) {
+  const char* value = "";
+  for (pugi::xml_attribute attribute : element.attributes()) {
+    if (std::strcmp(attribute.name(), name) == 0) value = attribute.value();
+  }
+  return value;
+}
+
 void copy_attributes(pugi::xml_node source, pugi::xml_node target) {
   // The attribute map's order and "last one wins", without copying any text:
   // the names and values stay in the source document while they are sorted.

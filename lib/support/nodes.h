@@ -37,6 +37,10 @@ std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string na
 // All attributes of an element; a repeated name keeps the last value.
 AttributeMap attribute_map(pugi::xml_node element);
 
+// The value of the last attribute of that name, as attribute_map keeps it;
+// the empty text when there is none.
+std::string last_value(pugi::xml_node element, const char* name);
+
 // Appends the source's attributes to the target in byte-wise name order,
 // leaving out "desc" and "dU".
 void copy_attributes(pugi::xml_node source, pugi::xml_node target);
