@@ -53,14 +53,12 @@ void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std
 void remove_other_entries(pugi::xml_node connected_ap, ControlBlockKind kind, const std::string& cb_name,
                           const std::string& ld_inst) {
   // What query::other_gse / query::other_smv and query::own_address select:
-  // element children by name; "@a!='v'" holds when some attribute a differs
-  // from v, never when a is missing.
+  // element children by name; "@a!='v'" holds when a is there and differs
+  // from v (the first a, where an element repeats it, as pugixml tests it).
   const char* entry_tag = kind == goose ? "GSE" : "SMV";
   auto differs = [](pugi::xml_node element, const char* name, const std::string& value) {
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-      if (std::strcmp(a.name(), name) == 0 && value != a.value()) return true;
-    }
-    return false;
+    const pugi::xml_attribute attribute = element.attribute(name);
+    return attribute && value != attribute.value();
   };
   pugi::xml_node child = connected_ap.first_child();
   while (child) {
