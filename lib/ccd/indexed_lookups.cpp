@@ -1,5 +1,6 @@
 #include "ccd/indexed_lookups.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <type_traits>
@@ -303,10 +304,12 @@ pugi::xml_node IndexedLookups::published_address(const std::string& ied_name, co
 }
 
 pugi::xml_node IndexedLookups::data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const {
+  if (needs_query({name})) return reference_.data_set_in_ln0(ln0, name);
   return first_child_with(ln0, "DataSet", "name", name);
 }
 
 pugi::xml_node IndexedLookups::data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const {
+  if (needs_query({name})) return reference_.data_set_in_ldevice(ldevice, name);
   for (pugi::xml_node ln0 : ldevice.children("LN0")) {
     if (ln0.type() != pugi::node_element) continue;
     if (pugi::xml_node data_set = data_set_in_ln0(ln0, name)) return data_set;
@@ -346,6 +349,9 @@ pugi::xml_node IndexedLookups::logical_node(pugi::xml_node ldevice, const std::s
 pugi::xml_node IndexedLookups::instance_path(pugi::xml_node start, const std::vector<std::string>& sdi_names,
                                              const std::string* dai_name) const {
   if (!start) return {};
+  const bool quoted = std::any_of(sdi_names.begin(), sdi_names.end(),
+                                  [](const std::string& name) { return needs_query({name}); });
+  if (quoted || (dai_name && needs_query({*dai_name}))) return reference_.instance_path(start, sdi_names, dai_name);
   const std::size_t steps = sdi_names.size() + (dai_name ? 1 : 0);
   if (steps == 0) return start;
   // Depth-first in document order: the first node the path selects.
@@ -456,7 +462,17 @@ pugi::xml_node IndexedLookups::ied_ldevice(pugi::xml_node ied, const std::string
 }
 
 pugi::xml_node IndexedLookups::doi_by_name(pugi::xml_node logical_node, const std::string& name) const {
-  return first_child_with(logical_node, "DOI", "name", name);
+  if (needs_query({name})) return reference_.doi_by_name(logical_node, name);
+  // Logical nodes with many DOIs are asked for many of them, one per input
+  // or member: one pass over the DOIs instead of one per question.
+  const FirstMatch& index = lazily(lazy_mutex_, dois_, logical_node, [&](FirstMatch& dois, bool&) {
+    for_each_child(logical_node, "DOI", [&](pugi::xml_node doi) {
+      // The first attribute of the name is the one tested.
+      pugi::xml_attribute doi_name = doi.attribute("name");
+      if (doi_name) dois.try_emplace(Key{global, {doi_name.value()}}, doi);
+    });
+  });
+  return find(index, Key{global, {name}});
 }
 
 SharedContentPtr IndexedLookups::shared(pugi::xml_node node, const std::string& detail,

@@ -85,6 +85,7 @@ class IndexedLookups final : public ScdLookups {
   mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> logical_nodes_;
   mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> server_members_;
   mutable std::unordered_map<const void*, std::unique_ptr<FirstMatch>> server_control_blocks_;
+  mutable std::unordered_map<const void*, std::unique_ptr<FirstMatch>> dois_;
   mutable std::unordered_map<const void*, std::unique_ptr<std::unordered_map<std::string, NodeList>>> ln_names_;
 
   // Built content shared by all CCDs, by node and detail.
