@@ -265,6 +265,20 @@ TEST(CanonicalEquivalence, StreamingWriterEqualsLineByLineForAnyChunking) {
       ASSERT_EQ(streamed, expected) << "chunks of " << chunk << " over \"" << text << "\"";
     }
   }
+  // Texts longer than the writer's buffer, with runs of blanks longer than it
+  // that are kept (inside a value) or dropped (at a line's end).
+  std::string long_text = "<a x=\"" + std::string(150000, ' ') + "\" />\nt" + std::string(70000, '\t') + "\n";
+  for (int i = 0; i < 300000; ++i) long_text.push_back(alphabet[next() % alphabet.size()]);
+  long_text += std::string(100000, ' ');
+  for (std::size_t chunk : {std::size_t{1000}, std::size_t{65536}, long_text.size()}) {
+    std::string streamed;
+    CanonicalWriter writer([&streamed](std::string_view piece) { streamed.append(piece); });
+    for (std::size_t at = 0; at < long_text.size(); at += chunk) {
+      writer.write(long_text.data() + at, std::min(chunk, long_text.size() - at));
+    }
+    writer.finish();
+    EXPECT_TRUE(streamed == canonical_of_text(long_text)) << "chunks of " << chunk;
+  }
 }
 
 // Nesting far deeper than any real CCD, mixed content, and text with line

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace ccdcrc {
@@ -9,11 +11,14 @@ namespace ccdcrc {
 namespace {
 
 constexpr std::string_view line_blanks = " \n\r\t";
-constexpr std::size_t flush_size = 64 * 1024;
+constexpr std::size_t buffer_size = 64 * 1024;
 
-constexpr bool is_special(char c) {
-  return c == '\n' || c == ' ' || c == '\r' || c == '\t' || c == '"' || c == '<' || c == '>';
+constexpr std::array<bool, 256> special_bytes() {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'\n', ' ', '\r', '\t', '"', '<', '>'}) table[c] = true;
+  return table;
 }
+constexpr std::array<bool, 256> is_special = special_bytes();
 
 }  // namespace
 
@@ -38,24 +43,24 @@ void append_canonical_line(std::string_view line, std::string& out) {
   }
 }
 
-CanonicalWriter::CanonicalWriter(Sink sink) : sink_(std::move(sink)) { out_.reserve(flush_size + 256); }
+CanonicalWriter::CanonicalWriter(Sink sink) : sink_(std::move(sink)), buffer_(buffer_size, '\0') {}
 
 void CanonicalWriter::write(const void* data, std::size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  const char* end = bytes + size;
-  while (bytes != end) {
+  const unsigned char* in = static_cast<const unsigned char*>(data);
+  const unsigned char* const end = in + size;
+  while (in != end) {
     // Most bytes neither end a line, nor are blanks, nor change the state.
-    const char* run = bytes;
-    while (run != end && !is_special(*run)) ++run;
-    if (run != bytes) {
-      keep(bytes, run);
-      bytes = run;
+    if (!is_special[*in]) {
+      const unsigned char* run = in + 1;
+      while (run != end && !is_special[*run]) ++run;
+      put_run(reinterpret_cast<const char*>(in), static_cast<std::size_t>(run - in));
+      in = run;
       continue;
     }
-    const char c = *bytes++;
+    const char c = static_cast<char>(*in++);
     switch (c) {
       case '\n':
-        blanks_.clear();
+        drop_trailing_blanks();
         line_start_ = true;
         in_quotes_ = false;
         in_tag_ = false;
@@ -63,40 +68,63 @@ void CanonicalWriter::write(const void* data, std::size_t size) {
       case ' ':
         // Inside a tag and outside a value a blank is dropped wherever it stands.
         if (line_start_ || (in_tag_ && !in_quotes_)) continue;
-        blanks_.push_back(c);
+        put_blank(c);
         continue;
       case '\r':
       case '\t':
-        if (!line_start_) blanks_.push_back(c);
+        if (!line_start_) put_blank(c);
         continue;
       case '"': in_quotes_ = !in_quotes_; break;
       case '<': in_tag_ = true; break;
       case '>': in_tag_ = false; break;
       default: break;
     }
-    keep(bytes - 1, bytes);
+    line_start_ = false;
+    blanks_from_ = no_blanks;  // the blanks before it are inside the line: kept
+    put(c);
   }
-}
-
-void CanonicalWriter::keep(const char* begin, const char* end) {
-  line_start_ = false;
-  if (!blanks_.empty()) {
-    out_.append(blanks_);
-    blanks_.clear();
-  }
-  out_.append(begin, end);
-  if (out_.size() >= flush_size) flush();
 }
 
 void CanonicalWriter::finish() {
-  blanks_.clear();
-  flush();
+  drop_trailing_blanks();
+  if (used_ > 0) sink_(std::string_view(buffer_.data(), used_));
+  used_ = 0;
 }
 
-void CanonicalWriter::flush() {
-  if (out_.empty()) return;
-  sink_(out_);
-  out_.clear();
+void CanonicalWriter::put_run(const char* bytes, std::size_t size) {
+  line_start_ = false;
+  blanks_from_ = no_blanks;
+  while (size > 0) {
+    if (used_ == buffer_.size()) make_room();
+    const std::size_t step = std::min(size, buffer_.size() - used_);
+    std::copy(bytes, bytes + step, buffer_.begin() + static_cast<std::ptrdiff_t>(used_));
+    used_ += step;
+    bytes += step;
+    size -= step;
+  }
+}
+
+void CanonicalWriter::put_blank(char c) {
+  if (blanks_from_ == no_blanks) blanks_from_ = used_;
+  put(c);
+}
+
+void CanonicalWriter::drop_trailing_blanks() {
+  if (blanks_from_ != no_blanks) used_ = blanks_from_;
+  blanks_from_ = no_blanks;
+}
+
+void CanonicalWriter::make_room() {
+  // Blanks at the end may still be dropped: they stay, everything before goes.
+  const std::size_t kept_from = blanks_from_ == no_blanks ? used_ : blanks_from_;
+  if (kept_from > 0) {
+    sink_(std::string_view(buffer_.data(), kept_from));
+    std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(kept_from),
+              buffer_.begin() + static_cast<std::ptrdiff_t>(used_), buffer_.begin());
+    used_ -= kept_from;
+    if (blanks_from_ != no_blanks) blanks_from_ = 0;
+  }
+  if (used_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
 }
 
 void save_ccd(const pugi::xml_document& ccd, pugi::xml_writer& writer) {

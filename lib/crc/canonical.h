@@ -30,12 +30,21 @@ class CanonicalWriter final : public pugi::xml_writer {
   void finish();
 
  private:
-  void keep(const char* begin, const char* end);
-  void flush();
+  static constexpr std::size_t no_blanks = static_cast<std::size_t>(-1);
+
+  void put(char c) {
+    if (used_ == buffer_.size()) make_room();
+    buffer_[used_++] = c;
+  }
+  void put_run(const char* bytes, std::size_t size);
+  void put_blank(char c);
+  void drop_trailing_blanks();
+  void make_room();
 
   Sink sink_;
-  std::string out_;
-  std::string blanks_;  // blanks after the last kept byte of the line, kept only if more follows
+  std::string buffer_;
+  std::size_t used_ = 0;
+  std::size_t blanks_from_ = no_blanks;  // where blanks that may end the line start
   bool line_start_ = true;
   bool in_quotes_ = false;
   bool in_tag_ = false;
