@@ -282,12 +282,17 @@ pugi::xml_node IndexedLookups::ied_by_name(const std::string& name) const {
   return find(ieds_by_name_, Key{global, {name}});
 }
 
-NodeList IndexedLookups::published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const {
-  NodeList blocks;
+ControlBlocksByKind IndexedLookups::published_control_blocks(pugi::xml_node access_point) const {
+  // Both kinds in one pass over the children of each LN0.
+  ControlBlocksByKind blocks;
   for_each_child(access_point, "Server", [&](pugi::xml_node server) {
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
       for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
-        for_each_child(ln0, control_tag(kind), [&](pugi::xml_node block) { blocks.push_back(block); });
+        for (pugi::xml_node child = ln0.first_child(); child; child = child.next_sibling()) {
+          for (ControlBlockKind kind : {goose, sampled_values}) {
+            if (is_element(child, control_tag(kind))) blocks[kind].push_back(child);
+          }
+        }
       });
     });
   });

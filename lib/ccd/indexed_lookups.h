@@ -22,7 +22,7 @@ class IndexedLookups final : public ScdLookups {
   pugi::xml_node root() const override { return reference_.root(); }
   pugi::xml_node data_type_templates() const override { return reference_.data_type_templates(); }
   pugi::xml_node ied_by_name(const std::string& name) const override;
-  NodeList published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const override;
+  ControlBlocksByKind published_control_blocks(pugi::xml_node access_point) const override;
   pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
                                    const std::string& cb_name, const std::string& ld_inst,
                                    ControlBlockKind kind) const override;

@@ -32,8 +32,8 @@ pugi::xml_node QueryLookups::ied_by_name(const std::string& name) const {
   return select_first(root_, format_query(query::ied_by_name, {name}));
 }
 
-NodeList QueryLookups::published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const {
-  return to_list(select(access_point, kind == goose ? query::gse_controls : query::smv_controls));
+ControlBlocksByKind QueryLookups::published_control_blocks(pugi::xml_node access_point) const {
+  return {to_list(select(access_point, query::gse_controls)), to_list(select(access_point, query::smv_controls))};
 }
 
 pugi::xml_node QueryLookups::published_address(const std::string& ied_name, const std::string& ap_name,

@@ -3,6 +3,7 @@
 // QueryLookups answers each one with the XPath query that defines it; a faster
 // implementation must return the very same nodes in the very same order.
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@ namespace ccdcrc {
 enum ControlBlockKind : int { goose = 0, sampled_values = 1 };
 
 using NodeList = std::vector<pugi::xml_node>;
+using ControlBlocksByKind = std::array<NodeList, 2>;
 
 // Built content that many CCDs share: nodes they append copies of, and texts
 // that go with them.
@@ -36,9 +38,9 @@ class ScdLookups {
   // "/SCL/IED[@name=...]": the first IED of that name under an SCL root.
   virtual pugi::xml_node ied_by_name(const std::string& name) const = 0;
 
-  // GSEControl or SampledValueControl elements directly under LN0 of the
-  // access point's logical devices, in document order.
-  virtual NodeList published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const = 0;
+  // The GSEControl and the SampledValueControl elements directly under LN0 of
+  // the access point's logical devices, each in document order, by kind.
+  virtual ControlBlocksByKind published_control_blocks(pugi::xml_node access_point) const = 0;
 
   // The first GSE/SMV entry of a control block under the ConnectedAP of this
   // IED and access point.
@@ -125,7 +127,7 @@ class QueryLookups final : public ScdLookups {
   pugi::xml_node root() const override { return root_; }
   pugi::xml_node data_type_templates() const override { return templates_; }
   pugi::xml_node ied_by_name(const std::string& name) const override;
-  NodeList published_control_blocks(pugi::xml_node access_point, ControlBlockKind kind) const override;
+  ControlBlocksByKind published_control_blocks(pugi::xml_node access_point) const override;
   pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
                                    const std::string& cb_name, const std::string& ld_inst,
                                    ControlBlockKind kind) const override;
