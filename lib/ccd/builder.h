@@ -37,7 +37,8 @@ bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ie
                CcdPurpose purpose = CcdPurpose::exported);
 
 // Publication pass; true when no access point has a control block.
-bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd, pugi::xml_node ied);
+bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd,
+                      const CircuitSources& sources);
 void add_control_block_refs(pugi::xml_node section, const NodeList& control_blocks, ControlBlockKind kind,
                             const ScdLookups& scd);
 void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std::string& ied_name,
@@ -58,7 +59,7 @@ std::string resolve_btype(const std::string& da_name, const std::string& do_name
 
 // Subscription pass; true when the IED has no input at all.
 bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied,
-                       CcdPurpose purpose);
+                       const NodeList& inputs, CcdPurpose purpose);
 void add_subscribed_control_blocks(const NodeList& members, pugi::xml_node section, pugi::xml_node subscriber_ied,
                                    ControlBlockKind kind, pugi::xml_node publisher_ldevice, SeenList& seen,
                                    const ExtRefIndex& inputs, const ScdLookups& scd, CcdPurpose purpose);

@@ -389,25 +389,43 @@ pugi::xml_node IndexedLookups::type_child(TypeStep step, const std::string& type
   return find(type_children_[static_cast<int>(step)], Key{global, {type_id, name}});
 }
 
-NodeList IndexedLookups::inputs(pugi::xml_node ied) const {
-  NodeList found;
+NodeList IndexedLookups::inputs(pugi::xml_node ied) const { return circuit_sources(ied).inputs; }
+
+CircuitSources IndexedLookups::circuit_sources(pugi::xml_node ied) const {
+  // One pass over the children of every logical node: the control blocks
+  // under LN0, the inputs under LN0 and LN.
+  CircuitSources sources;
+  auto add_inputs = [&](pugi::xml_node inputs) {
+    for_each_child(inputs, "ExtRef", [&](pugi::xml_node ext_ref) {
+      // @intAddr!='': the (first) intAddr attribute is there and not empty.
+      if (*ext_ref.attribute("intAddr").value() != '\0') sources.inputs.push_back(ext_ref);
+    });
+  };
   for_each_child(ied, "AccessPoint", [&](pugi::xml_node access_point) {
+    ControlBlocksByKind& blocks = sources.access_points.emplace_back(access_point, ControlBlocksByKind{}).second;
     for_each_child(access_point, "Server", [&](pugi::xml_node server) {
       for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
         for (pugi::xml_node ln = ldevice.first_child(); ln; ln = ln.next_sibling()) {
-          const char* name = ln.name();
-          if ((std::strcmp(name, "LN") != 0 && std::strcmp(name, "LN0") != 0) || ln.type() != pugi::node_element) continue;
-          for_each_child(ln, "Inputs", [&](pugi::xml_node inputs) {
-            for_each_child(inputs, "ExtRef", [&](pugi::xml_node ext_ref) {
-              // @intAddr!='': the (first) intAddr attribute is there and not empty.
-              if (*ext_ref.attribute("intAddr").value() != '\0') found.push_back(ext_ref);
-            });
-          });
+          if (ln.type() != pugi::node_element) continue;
+          const char* ln_name = ln.name();
+          const bool ln0 = std::strcmp(ln_name, "LN0") == 0;
+          if (!ln0 && std::strcmp(ln_name, "LN") != 0) continue;
+          for (pugi::xml_node child = ln.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element) continue;
+            const char* name = child.name();
+            if (std::strcmp(name, "Inputs") == 0) {
+              add_inputs(child);
+            } else if (ln0 && std::strcmp(name, "GSEControl") == 0) {
+              blocks[goose].push_back(child);
+            } else if (ln0 && std::strcmp(name, "SampledValueControl") == 0) {
+              blocks[sampled_values].push_back(child);
+            }
+          }
         }
       });
     });
   });
-  return found;
+  return sources;
 }
 
 pugi::xml_node IndexedLookups::publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const {

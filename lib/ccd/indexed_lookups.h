@@ -36,6 +36,7 @@ class IndexedLookups final : public ScdLookups {
                               const std::string& ln_class) const override;
   pugi::xml_node type_child(TypeStep step, const std::string& type_id, const std::string& name) const override;
   NodeList inputs(pugi::xml_node ied) const override;
+  CircuitSources circuit_sources(pugi::xml_node ied) const override;
   pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const override;
   NodeList input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
                          const std::string& ln_class, const std::string& ln_inst, const std::string& do_name,

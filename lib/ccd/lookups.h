@@ -19,6 +19,13 @@ enum ControlBlockKind : int { goose = 0, sampled_values = 1 };
 using NodeList = std::vector<pugi::xml_node>;
 using ControlBlocksByKind = std::array<NodeList, 2>;
 
+// Where an IED's circuits start: the control blocks each of its access points
+// publishes, and its inputs.
+struct CircuitSources {
+  std::vector<std::pair<pugi::xml_node, ControlBlocksByKind>> access_points;  // in document order
+  NodeList inputs;
+};
+
 // Built content that many CCDs share: nodes they append copies of, and texts
 // that go with them.
 struct SharedContent {
@@ -76,6 +83,19 @@ class ScdLookups {
 
   // The IED's ExtRef elements with a non-empty intAddr, in document order.
   virtual NodeList inputs(pugi::xml_node ied) const = 0;
+
+  // published_control_blocks of each AccessPoint element child of the IED,
+  // and its inputs: asked together, so that both may be found in one pass.
+  virtual CircuitSources circuit_sources(pugi::xml_node ied) const {
+    CircuitSources sources;
+    for (pugi::xml_node access_point : ied.children("AccessPoint")) {
+      if (access_point.type() == pugi::node_element) {
+        sources.access_points.emplace_back(access_point, published_control_blocks(access_point));
+      }
+    }
+    sources.inputs = inputs(ied);
+    return sources;
+  }
 
   // The first LDevice of that inst in the named IED's access points.
   virtual pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const = 0;

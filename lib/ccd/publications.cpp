@@ -8,15 +8,13 @@
 
 namespace ccdcrc {
 
-bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd, pugi::xml_node ied) {
+bool add_publications(pugi::xml_node goosepub, pugi::xml_node svpub, const ScdLookups& scd,
+                      const CircuitSources& sources) {
   bool publishes_nothing = true;
-  for (pugi::xml_node access_point : child_elements(ied, "AccessPoint")) {
-    const ControlBlocksByKind blocks = scd.published_control_blocks(access_point);
-    const NodeList& gse_controls = blocks[goose];
-    const NodeList& smv_controls = blocks[sampled_values];
-    if (!gse_controls.empty() || !smv_controls.empty()) publishes_nothing = false;
-    add_control_block_refs(goosepub, gse_controls, goose, scd);
-    add_control_block_refs(svpub, smv_controls, sampled_values, scd);
+  for (const auto& [access_point, blocks] : sources.access_points) {
+    if (!blocks[goose].empty() || !blocks[sampled_values].empty()) publishes_nothing = false;
+    add_control_block_refs(goosepub, blocks[goose], goose, scd);
+    add_control_block_refs(svpub, blocks[sampled_values], sampled_values, scd);
   }
   return publishes_nothing;
 }

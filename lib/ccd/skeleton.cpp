@@ -18,8 +18,9 @@ bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ie
   pugi::xml_node goosesub = ccd_root.append_child("GOOSESUB");
   pugi::xml_node svpub = ccd_root.append_child("SVPUB");
   pugi::xml_node svsub = ccd_root.append_child("SVSUB");
-  const bool publishes_nothing = add_publications(goosepub, svpub, scd, ied);
-  const bool has_no_input = add_subscriptions(goosesub, svsub, scd, ied, purpose);
+  const CircuitSources sources = scd.circuit_sources(ied);
+  const bool publishes_nothing = add_publications(goosepub, svpub, scd, sources);
+  const bool has_no_input = add_subscriptions(goosesub, svsub, scd, ied, sources.inputs, purpose);
   for (pugi::xml_node section : {goosepub, svpub, goosesub, svsub}) {
     if (!section.first_child()) ccd_root.remove_child(section);
   }

@@ -8,8 +8,7 @@
 namespace ccdcrc {
 
 bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdLookups& scd, pugi::xml_node ied,
-                       CcdPurpose purpose) {
-  const NodeList inputs = scd.inputs(ied);
+                       const NodeList& inputs, CcdPurpose purpose) {
   if (inputs.empty()) return true;
 
   // Complete before the first lookup: a data set maps every member to all inputs.
