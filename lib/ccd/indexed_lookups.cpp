@@ -223,39 +223,38 @@ const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_no
     // logs) are left out. A name with an apostrophe changes the query that looks
     // for the control block, so such data sets stay in.
     std::unordered_set<std::string_view> sent;
+    NodeList data_sets;
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
       for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
-        for (ControlBlockKind kind : {goose, sampled_values}) {
-          for_each_child(ln0, control_tag(kind), [&](pugi::xml_node block) {
-            for (pugi::xml_attribute a = block.first_attribute(); a; a = a.next_attribute()) {
+        for (pugi::xml_node child = ln0.first_child(); child; child = child.next_sibling()) {
+          if (is_element(child, "DataSet")) {
+            data_sets.push_back(child);
+          } else if (is_element(child, "GSEControl") || is_element(child, "SampledValueControl")) {
+            for (pugi::xml_attribute a = child.first_attribute(); a; a = a.next_attribute()) {
               if (std::strcmp(a.name(), "datSet") == 0) sent.insert(a.value());
             }
-          });
+          }
         }
       });
     });
-    for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
-      for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
-        for_each_child(ln0, "DataSet", [&](pugi::xml_node data_set) {
-          const std::string_view name = data_set.attribute("name").value();
-          if (!sent.count(name) && name.find('\'') == std::string_view::npos) return;
-          for_each_child(data_set, "FCDA", [&](pugi::xml_node member) {
-            // One pass over the member's attributes; a repeated one defeats the index.
-            static constexpr const char* tested[6] = {"ldInst", "lnClass", "doName", "prefix", "lnInst", "daName"};
-            const char* values[6] = {};
-            for (pugi::xml_attribute a = member.first_attribute(); a; a = a.next_attribute()) {
-              for (int slot = 0; slot < 6; ++slot) {
-                if (std::strcmp(a.name(), tested[slot]) != 0) continue;
-                if (values[slot]) exact = false;
-                values[slot] = a.value();
-                break;
-              }
-            }
-            if (values[0] && values[1] && values[2]) index[Key{global, {values[0], values[1], values[2]}}].push_back(member);
-          });
-        });
+    for (pugi::xml_node data_set : data_sets) {
+      const std::string_view name = data_set.attribute("name").value();
+      if (!sent.count(name) && name.find('\'') == std::string_view::npos) continue;
+      for_each_child(data_set, "FCDA", [&](pugi::xml_node member) {
+        // One pass over the member's attributes; a repeated one defeats the index.
+        static constexpr const char* tested[6] = {"ldInst", "lnClass", "doName", "prefix", "lnInst", "daName"};
+        const char* values[6] = {};
+        for (pugi::xml_attribute a = member.first_attribute(); a; a = a.next_attribute()) {
+          for (int slot = 0; slot < 6; ++slot) {
+            if (std::strcmp(a.name(), tested[slot]) != 0) continue;
+            if (values[slot]) exact = false;
+            values[slot] = a.value();
+            break;
+          }
+        }
+        if (values[0] && values[1] && values[2]) index[Key{global, {values[0], values[1], values[2]}}].push_back(member);
       });
-    });
+    }
   });
 }
 

@@ -12,16 +12,22 @@ bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdL
   if (inputs.empty()) return true;
 
   // Complete before the first lookup: a data set maps every member to all inputs.
+  std::vector<DataReference> references;
+  std::vector<std::string> publisher_names;
+  references.reserve(inputs.size());
+  publisher_names.reserve(inputs.size());
   ExtRefIndex index;
   for (pugi::xml_node ext_ref : inputs) {
-    index.emplace(DataReference(ext_ref).key(attr(ext_ref, "iedName")), ext_ref);  // goes after equal keys
+    const DataReference& reference = references.emplace_back(ext_ref);
+    const std::string& publisher_name = publisher_names.emplace_back(attr(ext_ref, "iedName"));
+    index.emplace(reference.key(publisher_name), ext_ref);  // goes after equal keys
   }
 
   SeenList goose_seen;
   SeenList sv_seen;
-  for (pugi::xml_node ext_ref : inputs) {
-    const DataReference reference(ext_ref);
-    pugi::xml_node publisher = scd.publisher_ldevice(attr(ext_ref, "iedName"), reference.ld_inst);
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const DataReference& reference = references[i];
+    pugi::xml_node publisher = scd.publisher_ldevice(publisher_names[i], reference.ld_inst);
     if (!publisher) continue;
     const NodeList members = scd.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class,
                                                reference.ln_inst, reference.do_name, reference.da_name);
