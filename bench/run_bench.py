@@ -6,7 +6,7 @@ measures, side by side on this machine: a process that only loads the file
 with pugixml (bench_load: load_file with parse_full), then
 `ccdcrc all` (one thread and all cores), `ccdcrc ied` for one IED and
 `ccdcrc export --all`, each with its ratio to the load time and its peak memory.
-Every figure is the median of --runs runs.
+Every figure is the median of --runs runs, the commands taking turns.
 """
 
 import argparse
@@ -35,9 +35,18 @@ def run(command):
     return elapsed, usage.ru_maxrss / 1024.0, output.decode()
 
 
-def median_run(command, runs):
-    results = [run(command) for _ in range(runs)]
-    return (statistics.median(r[0] for r in results), max(r[1] for r in results), results[0][2])
+def median_runs(commands, runs):
+    """Runs the commands in turn, `runs` rounds, so that a slower or faster
+    spell of the machine falls on all of them alike; per command the median
+    seconds, the highest peak and the first output."""
+    results = {name: [] for name in commands}
+    for _ in range(runs):
+        for name, command in commands.items():
+            if callable(command):
+                command = command()
+            results[name].append(run(command))
+    return {name: (statistics.median(r[0] for r in rs), max(r[1] for r in rs), rs[0][2])
+            for name, rs in results.items()}
 
 
 def main():
@@ -65,13 +74,25 @@ def main():
                             "--odd", str(scd)], check=True, stdout=subprocess.DEVNULL)
         megabytes = scd.stat().st_size / 1e6
         # The whole process, like the ccdcrc runs it is compared with: start, load, free, exit.
-        load, load_peak, _ = median_run([loader, scd], args.runs)
-        all1, all1_peak, listing = median_run([program, "all", "--jobs", "1", "--quiet", scd], args.runs)
-        alln, _, _ = median_run([program, "all", "--quiet", scd], args.runs)
+        listing = run([program, "all", "--jobs", "1", "--quiet", scd])[2]
         first_ied = listing.split()[0]
-        ied, _, _ = median_run([program, "ied", scd, first_ied], args.runs)
         with tempfile.TemporaryDirectory() as out:
-            export, _, _ = median_run([program, "export", "--jobs", "1", "--quiet", scd, "--all", "-o", out], args.runs)
+            def export_command():
+                # Every export writes into an empty directory.
+                target = tempfile.mkdtemp(dir=out)
+                return [program, "export", "--jobs", "1", "--quiet", scd, "--all", "-o", target]
+            measured = median_runs({
+                "load": [loader, scd],
+                "all1": [program, "all", "--jobs", "1", "--quiet", scd],
+                "alln": [program, "all", "--quiet", scd],
+                "ied": [program, "ied", scd, first_ied],
+                "export": export_command,
+            }, args.runs)
+        load, load_peak, _ = measured["load"]
+        all1, all1_peak, _ = measured["all1"]
+        alln = measured["alln"][0]
+        ied = measured["ied"][0]
+        export = measured["export"][0]
         print(f"| {ieds} | {megabytes:.0f} | {load:.2f} | {all1:.2f} ({all1 / load:.2f}) | {alln:.2f} ({alln / load:.2f}) "
               f"| {ied:.2f} ({ied / load:.2f}) | {export:.2f} ({export / load:.2f}) | {megabytes / all1:.0f} "
               f"| {load_peak:.0f} | {all1_peak:.0f} ({all1_peak / load_peak:.2f}) |", flush=True)
