@@ -6,7 +6,7 @@
 // its value and its place in the order are part of the CRC, so the order in
 // which these operations create nodes is binding.
 
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -17,8 +17,8 @@
 namespace ccdcrc {
 
 // ExtRef key (prefix+ldInst+iedName+lnClass+lnInst+doName+daName, no separators)
-// -> ExtRef; equal keys keep document order.
-using ExtRefIndex = std::multimap<std::string, pugi::xml_node>;
+// -> ExtRefs in document order.
+using ExtRefIndex = std::unordered_map<std::string, NodeList>;
 
 // Control block reference texts already added to one subscription section.
 using SeenList = std::vector<std::string>;

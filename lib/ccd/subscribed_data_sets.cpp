@@ -124,9 +124,12 @@ void bind_subscriber_inputs(const ScdLookups& scd, pugi::xml_node subscriber_ied
   // The data set is the reference's last child, its FCDA elements in member order.
   pugi::xml_node fcda = reference.last_child().child("FCDA");
   for (const std::string& key : member_keys) {
-    const auto [first, last] = inputs.equal_range(key);
-    for (auto input = first; input != last; ++input) map_input(scd, fcda, subscriber_ied, input->second);
-    if (first == last) set_address(fcda.append_child("intAddr"), "", "NULL");
+    const auto bound = inputs.find(key);
+    if (bound == inputs.end()) {
+      set_address(fcda.append_child("intAddr"), "", "NULL");
+    } else {
+      for (pugi::xml_node input : bound->second) map_input(scd, fcda, subscriber_ied, input);
+    }
     fcda = fcda.next_sibling("FCDA");
   }
 }

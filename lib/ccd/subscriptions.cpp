@@ -20,7 +20,7 @@ bool add_subscriptions(pugi::xml_node goosesub, pugi::xml_node svsub, const ScdL
   for (pugi::xml_node ext_ref : inputs) {
     const DataReference& reference = references.emplace_back(ext_ref);
     const std::string& publisher_name = publisher_names.emplace_back(attr(ext_ref, "iedName"));
-    index.emplace(reference.key(publisher_name), ext_ref);  // goes after equal keys
+    index[reference.key(publisher_name)].push_back(ext_ref);
   }
 
   SeenList goose_seen;
