@@ -246,6 +246,14 @@ TEST(CanonicalEquivalence, LinesAcrossSerialiserChunks) {
 // the bytes that matter (line ends, blanks, quotes, angle brackets) cut into
 // chunks of every size from one byte up: no state may leak between lines or
 // get lost between chunks.
+std::string streamed_in_chunks(const std::string& text, std::size_t chunk) {
+  std::string streamed;
+  CanonicalWriter writer([&streamed](std::string_view piece) { streamed.append(piece); });
+  for (std::size_t at = 0; at < text.size(); at += chunk) writer.write(text.data() + at, std::min(chunk, text.size() - at));
+  writer.finish();
+  return streamed;
+}
+
 TEST(CanonicalEquivalence, StreamingWriterEqualsLineByLineForAnyChunking) {
   const std::string alphabet = "\n \t\r\"<>a=/";
   std::uint32_t seed = 12345;
@@ -256,13 +264,7 @@ TEST(CanonicalEquivalence, StreamingWriterEqualsLineByLineForAnyChunking) {
     for (std::size_t i = 0; i < length; ++i) text.push_back(alphabet[next() % alphabet.size()]);
     const std::string expected = canonical_of_text(text);
     for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{64}}) {
-      std::string streamed;
-      CanonicalWriter writer([&streamed](std::string_view piece) { streamed.append(piece); });
-      for (std::size_t at = 0; at < text.size(); at += chunk) {
-        writer.write(text.data() + at, std::min(chunk, text.size() - at));
-      }
-      writer.finish();
-      ASSERT_EQ(streamed, expected) << "chunks of " << chunk << " over \"" << text << "\"";
+      ASSERT_EQ(streamed_in_chunks(text, chunk), expected) << "chunks of " << chunk << " over \"" << text << "\"";
     }
   }
   // Texts longer than the writer's buffer, with runs of blanks longer than it
@@ -271,13 +273,7 @@ TEST(CanonicalEquivalence, StreamingWriterEqualsLineByLineForAnyChunking) {
   for (int i = 0; i < 300000; ++i) long_text.push_back(alphabet[next() % alphabet.size()]);
   long_text += std::string(100000, ' ');
   for (std::size_t chunk : {std::size_t{1000}, std::size_t{65536}, long_text.size()}) {
-    std::string streamed;
-    CanonicalWriter writer([&streamed](std::string_view piece) { streamed.append(piece); });
-    for (std::size_t at = 0; at < long_text.size(); at += chunk) {
-      writer.write(long_text.data() + at, std::min(chunk, long_text.size() - at));
-    }
-    writer.finish();
-    EXPECT_TRUE(streamed == canonical_of_text(long_text)) << "chunks of " << chunk;
+    EXPECT_TRUE(streamed_in_chunks(long_text, chunk) == canonical_of_text(long_text)) << "chunks of " << chunk;
   }
 }
 
