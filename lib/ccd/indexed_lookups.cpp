@@ -281,23 +281,6 @@ pugi::xml_node IndexedLookups::ied_by_name(const std::string& name) const {
   return find(ieds_by_name_, Key{global, {name}});
 }
 
-ControlBlocksByKind IndexedLookups::published_control_blocks(pugi::xml_node access_point) const {
-  // Both kinds in one pass over the children of each LN0.
-  ControlBlocksByKind blocks;
-  for_each_child(access_point, "Server", [&](pugi::xml_node server) {
-    for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
-      for_each_child(ldevice, "LN0", [&](pugi::xml_node ln0) {
-        for (pugi::xml_node child = ln0.first_child(); child; child = child.next_sibling()) {
-          for (ControlBlockKind kind : {goose, sampled_values}) {
-            if (is_element(child, control_tag(kind))) blocks[kind].push_back(child);
-          }
-        }
-      });
-    });
-  });
-  return blocks;
-}
-
 pugi::xml_node IndexedLookups::published_address(const std::string& ied_name, const std::string& ap_name,
                                                  const std::string& cb_name, const std::string& ld_inst,
                                                  ControlBlockKind kind) const {
@@ -387,8 +370,6 @@ pugi::xml_node IndexedLookups::type_child(TypeStep step, const std::string& type
   if (!exact_ || needs_query({type_id, name})) return reference_.type_child(step, type_id, name);
   return find(type_children_[static_cast<int>(step)], Key{global, {type_id, name}});
 }
-
-NodeList IndexedLookups::inputs(pugi::xml_node ied) const { return circuit_sources(ied).inputs; }
 
 CircuitSources IndexedLookups::circuit_sources(pugi::xml_node ied) const {
   // One pass over the children of every logical node: the control blocks

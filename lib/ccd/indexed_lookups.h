@@ -22,7 +22,6 @@ class IndexedLookups final : public ScdLookups {
   pugi::xml_node root() const override { return reference_.root(); }
   pugi::xml_node data_type_templates() const override { return reference_.data_type_templates(); }
   pugi::xml_node ied_by_name(const std::string& name) const override;
-  ControlBlocksByKind published_control_blocks(pugi::xml_node access_point) const override;
   pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
                                    const std::string& cb_name, const std::string& ld_inst,
                                    ControlBlockKind kind) const override;
@@ -35,7 +34,6 @@ class IndexedLookups final : public ScdLookups {
   pugi::xml_node logical_node(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
                               const std::string& ln_class) const override;
   pugi::xml_node type_child(TypeStep step, const std::string& type_id, const std::string& name) const override;
-  NodeList inputs(pugi::xml_node ied) const override;
   CircuitSources circuit_sources(pugi::xml_node ied) const override;
   pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const override;
   NodeList input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,

@@ -32,8 +32,16 @@ pugi::xml_node QueryLookups::ied_by_name(const std::string& name) const {
   return select_first(root_, format_query(query::ied_by_name, {name}));
 }
 
-ControlBlocksByKind QueryLookups::published_control_blocks(pugi::xml_node access_point) const {
-  return {to_list(select(access_point, query::gse_controls)), to_list(select(access_point, query::smv_controls))};
+CircuitSources QueryLookups::circuit_sources(pugi::xml_node ied) const {
+  CircuitSources sources;
+  for (pugi::xml_node access_point : child_elements(ied, "AccessPoint")) {
+    sources.access_points.emplace_back(
+        access_point,
+        ControlBlocksByKind{to_list(select(access_point, query::gse_controls)),
+                            to_list(select(access_point, query::smv_controls))});
+  }
+  sources.inputs = to_list(select(ied, query::inputs));
+  return sources;
 }
 
 pugi::xml_node QueryLookups::published_address(const std::string& ied_name, const std::string& ap_name,
@@ -82,8 +90,6 @@ pugi::xml_node QueryLookups::type_child(TypeStep step, const std::string& type_i
   }
   return select_first(templates_, format_query(query_template, {type_id, name}));
 }
-
-NodeList QueryLookups::inputs(pugi::xml_node ied) const { return to_list(select(ied, query::inputs)); }
 
 pugi::xml_node QueryLookups::publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const {
   return select_first(root_, format_query(query::publisher_ldevice, {ied_name, ld_inst}));

@@ -45,10 +45,6 @@ class ScdLookups {
   // "/SCL/IED[@name=...]": the first IED of that name under an SCL root.
   virtual pugi::xml_node ied_by_name(const std::string& name) const = 0;
 
-  // The GSEControl and the SampledValueControl elements directly under LN0 of
-  // the access point's logical devices, each in document order, by kind.
-  virtual ControlBlocksByKind published_control_blocks(pugi::xml_node access_point) const = 0;
-
   // The first GSE/SMV entry of a control block under the ConnectedAP of this
   // IED and access point.
   virtual pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
@@ -81,21 +77,12 @@ class ScdLookups {
   enum class TypeStep { do_of_lnode_type, sdo_of_do_type, da_of_do_type, bda_of_da_type };
   virtual pugi::xml_node type_child(TypeStep step, const std::string& type_id, const std::string& name) const = 0;
 
-  // The IED's ExtRef elements with a non-empty intAddr, in document order.
-  virtual NodeList inputs(pugi::xml_node ied) const = 0;
-
-  // published_control_blocks of each AccessPoint element child of the IED,
-  // and its inputs: asked together, so that both may be found in one pass.
-  virtual CircuitSources circuit_sources(pugi::xml_node ied) const {
-    CircuitSources sources;
-    for (pugi::xml_node access_point : ied.children("AccessPoint")) {
-      if (access_point.type() == pugi::node_element) {
-        sources.access_points.emplace_back(access_point, published_control_blocks(access_point));
-      }
-    }
-    sources.inputs = inputs(ied);
-    return sources;
-  }
+  // Where the IED's circuits start. Per AccessPoint element child, in document
+  // order, the GSEControl and the SampledValueControl elements directly under
+  // LN0 of its logical devices, each in document order; and the IED's ExtRef
+  // elements with a non-empty intAddr, in document order. Asked together, so
+  // that both may be found in one pass.
+  virtual CircuitSources circuit_sources(pugi::xml_node ied) const = 0;
 
   // The first LDevice of that inst in the named IED's access points.
   virtual pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const = 0;
@@ -147,7 +134,6 @@ class QueryLookups final : public ScdLookups {
   pugi::xml_node root() const override { return root_; }
   pugi::xml_node data_type_templates() const override { return templates_; }
   pugi::xml_node ied_by_name(const std::string& name) const override;
-  ControlBlocksByKind published_control_blocks(pugi::xml_node access_point) const override;
   pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
                                    const std::string& cb_name, const std::string& ld_inst,
                                    ControlBlockKind kind) const override;
@@ -160,7 +146,7 @@ class QueryLookups final : public ScdLookups {
   pugi::xml_node logical_node(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
                               const std::string& ln_class) const override;
   pugi::xml_node type_child(TypeStep step, const std::string& type_id, const std::string& name) const override;
-  NodeList inputs(pugi::xml_node ied) const override;
+  CircuitSources circuit_sources(pugi::xml_node ied) const override;
   pugi::xml_node publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const override;
   NodeList input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
                          const std::string& ln_class, const std::string& ln_inst, const std::string& do_name,

@@ -46,10 +46,9 @@ class Descriptor {
   int fd_;
 };
 
-// Below this size a file is left to pugixml to read: the in-place parse is
-// only worth it for large files, and tells the encoding apart from a zero
-// byte after the file's end only when the file is longer than what pugixml
-// looks at to tell the encoding.
+// Smaller files are left to pugixml: for them reading in place gains
+// nothing, and only past the bytes pugixml looks at to tell the encoding can
+// the zero byte appended to the file not change what it tells.
 constexpr std::size_t smallest_parsed_in_place = 64 * 1024;
 
 // Line and column (1-based, bytes) of a byte offset into an open file.
