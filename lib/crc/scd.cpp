@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
 #include <istream>
 
 #include <ext/stdio_filebuf.h>
@@ -92,7 +91,12 @@ bool FileText::read(int fd, std::size_t size) {
   while (size_ < size) {
     const ssize_t got = ::read(fd, data_ + size_, size - size_);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
+    if (got < 0) {
+      const int error = errno;
+      release();
+      errno = error;
+      return false;
+    }
     if (got == 0) break;
     size_ += static_cast<std::size_t>(got);
   }
