@@ -20,7 +20,7 @@ void append_canonical_line(std::string_view line, std::string& out);
 
 // Serialised text in, canonical text out: takes pugixml's output in chunks cut
 // anywhere and gives the bytes append_canonical_line gives line by line, in
-// pieces of up to 64 KiB, so that lines are never held or measured one by one.
+// pieces of about 64 KiB, so that lines are never held or measured one by one.
 class CanonicalWriter final : public pugi::xml_writer {
  public:
   using Sink = std::function<void(std::string_view)>;
