@@ -44,10 +44,11 @@ void add_control_block_refs(pugi::xml_node section, const NodeList& control_bloc
 void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std::string& ied_name,
                       const std::string& ap_name, const std::string& cb_name, const std::string& ld_inst,
                       ControlBlockKind kind);
-// Leaves in a copied ConnectedAP only the entry of this control block and the
-// entries of the other kind: other entries of this kind and Address go.
-void remove_other_entries(pugi::xml_node connected_ap, ControlBlockKind kind, const std::string& cb_name,
-                          const std::string& ld_inst);
+// Appends a copy of the ConnectedAP with only the entry of this control block
+// and the entries of the other kind: other entries of this kind and Address
+// are left out.
+void copy_connected_ap(pugi::xml_node reference, pugi::xml_node connected_ap, ControlBlockKind kind,
+                       const std::string& cb_name, const std::string& ld_inst);
 void add_published_data_set(const ScdLookups& scd, pugi::xml_node ln0, pugi::xml_node reference,
                             const std::string& data_set_name);
 

@@ -44,30 +44,31 @@ void add_connected_ap(const ScdLookups& scd, pugi::xml_node reference, const std
                       const std::string& ap_name, const std::string& cb_name, const std::string& ld_inst,
                       ControlBlockKind kind) {
   pugi::xml_node address = scd.published_address(ied_name, ap_name, cb_name, ld_inst, kind);
-  if (!address) return;
-  copy_element_tree(reference, address.parent());
-  remove_other_entries(reference.child("ConnectedAP"), kind, cb_name, ld_inst);
+  if (address) copy_connected_ap(reference, address.parent(), kind, cb_name, ld_inst);
 }
 
-void remove_other_entries(pugi::xml_node connected_ap, ControlBlockKind kind, const std::string& cb_name,
-                          const std::string& ld_inst) {
-  // What query::other_gse / query::other_smv and query::own_address select:
-  // element children by name; "@a!='v'" holds when a is there and differs
-  // from v (the first a, where an element repeats it, as pugixml tests it).
+void copy_connected_ap(pugi::xml_node reference, pugi::xml_node connected_ap, ControlBlockKind kind,
+                       const std::string& cb_name, const std::string& ld_inst) {
+  pugi::xml_node copy = copy_element(reference, connected_ap);
+  if (!copy) return;
+  // Left out: what query::other_gse / query::other_smv and query::own_address
+  // would select in a whole copy. There an entry holds a repeated attribute
+  // once, with its last value, and "@a!='v'" holds when a is there and differs.
   const char* entry_tag = kind == goose ? "GSE" : "SMV";
-  auto differs = [](pugi::xml_node element, const char* name, const std::string& value) {
-    const pugi::xml_attribute attribute = element.attribute(name);
-    return attribute && value != attribute.value();
-  };
-  pugi::xml_node child = connected_ap.first_child();
-  while (child) {
-    pugi::xml_node next = child.next_sibling();
-    if (child.type() == pugi::node_element) {
-      const bool other_entry = std::strcmp(child.name(), entry_tag) == 0 &&
-                               (differs(child, "cbName", cb_name) || differs(child, "ldInst", ld_inst));
-      if (other_entry || std::strcmp(child.name(), "Address") == 0) remove_tree(child);
+  auto differs = [](pugi::xml_node entry, const char* name, const std::string& value) {
+    const char* last = nullptr;
+    for (pugi::xml_attribute a = entry.first_attribute(); a; a = a.next_attribute()) {
+      if (std::strcmp(a.name(), name) == 0) last = a.value();
     }
-    child = next;
+    return last && value != last;
+  };
+  for (pugi::xml_node child = connected_ap.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element || std::strcmp(child.name(), "Address") == 0) continue;
+    if (std::strcmp(child.name(), entry_tag) == 0 &&
+        (differs(child, "cbName", cb_name) || differs(child, "ldInst", ld_inst))) {
+      continue;
+    }
+    copy_element_tree(copy, child);
   }
 }
 

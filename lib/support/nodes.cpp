@@ -68,10 +68,7 @@ void append_attributes(pugi::xml_node target, const AttributeMap& attributes) {
   for (const auto& [name, value] : attributes) target.append_attribute(name.c_str()).set_value(value.c_str());
 }
 
-namespace {
-
-// Copies one element without its children; null when the element is left out.
-pugi::xml_node copy_shallow(pugi::xml_node target_parent, pugi::xml_node source) {
+pugi::xml_node copy_element(pugi::xml_node target_parent, pugi::xml_node source) {
   if (std::strcmp(source.attribute("name").as_string(""), "dU") == 0) return {};
   pugi::xml_node copy = target_parent.append_child(source.name());
   copy_attributes(source, copy);
@@ -80,11 +77,9 @@ pugi::xml_node copy_shallow(pugi::xml_node target_parent, pugi::xml_node source)
   return copy;
 }
 
-}  // namespace
-
 void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source) {
   if (!target_parent || source.type() != pugi::node_element) return;
-  pugi::xml_node top = copy_shallow(target_parent, source);
+  pugi::xml_node top = copy_element(target_parent, source);
   if (!top) return;
   // Each frame: the next source child to look at, and the copy it goes under.
   std::vector<std::pair<pugi::xml_node, pugi::xml_node>> stack{{source.first_child(), top}};
@@ -97,7 +92,7 @@ void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source) {
     }
     frame.first = child.next_sibling();
     if (child.type() != pugi::node_element) continue;
-    pugi::xml_node copy = copy_shallow(frame.second, child);
+    pugi::xml_node copy = copy_element(frame.second, child);
     if (copy) stack.emplace_back(child.first_child(), copy);
   }
 }

@@ -48,6 +48,11 @@ void copy_attributes(pugi::xml_node source, pugi::xml_node target);
 // Appends every entry of the map as an attribute, in map order, without filter.
 void append_attributes(pugi::xml_node target, const AttributeMap& attributes);
 
+// Appends a copy of one element without its children: attributes as
+// copy_attributes and the first text chunk. Returns the copy, or null when the
+// element is left out (its name attribute is "dU").
+pugi::xml_node copy_element(pugi::xml_node target_parent, pugi::xml_node source);
+
 // Appends a filtered deep copy of `source` to `target_parent`: attributes as
 // copy_attributes, the first text chunk only, element children only, and no
 // element whose name attribute is "dU". Walks the tree without recursion.
