@@ -1,6 +1,7 @@
 // Text and node helpers: splitting, replacing, element lists, attribute maps and
 // the filtered copies that decide how SCD content looks in a CCD.
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -129,6 +130,32 @@ TEST(AttributeMap, OrdersNamesByteWiseAndKeepsTheLastOfARepeatedName) {
                                              "\xC3\xA9t\xC3\xA9"}));
   EXPECT_EQ(map.at("doName"), "second");
   EXPECT_TRUE(attribute_map(pugi::xml_node()).empty());
+}
+
+// Few and many attributes are sorted in different ways; both give the order
+// and the values of a map filled attribute by attribute.
+TEST(AttributeMap, ManyAttributesWithRepeatsAsAMapFilledInOrder) {
+  for (int count : {3, 16, 17, 300}) {
+    pugi::xml_document document;
+    pugi::xml_node element = document.append_child("E");
+    std::map<std::string, std::string> expected;
+    for (int i = 0; i < count; ++i) {
+      std::string name = "a";
+      name += std::to_string((i * 7919) % (count / 2 + 1));  // every name about twice
+      const std::string value = std::to_string(i);
+      element.append_attribute(name.c_str()).set_value(value.c_str());
+      expected[name] = value;
+    }
+    const AttributeMap map = attribute_map(element);
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(Entries(map.begin(), map.end()), Entries(expected.begin(), expected.end())) << count;
+    pugi::xml_node copy = document.append_child("C");
+    copy_attributes(element, copy);
+    std::map<std::string, std::string> copied;
+    for (pugi::xml_attribute attribute : copy.attributes()) copied[attribute.name()] = attribute.value();
+    EXPECT_EQ(copied, expected) << count << " attributes";
+    EXPECT_EQ(attribute_names(copy).size(), expected.size());
+  }
 }
 
 TEST(CopyAttributes, FiltersExactlyDescAndDuAndAppendsInByteOrder) {

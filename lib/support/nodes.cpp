@@ -29,11 +29,60 @@ std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string na
   return elements;
 }
 
+namespace {
+
+// Calls `visit(name, value)` for each attribute of the element in byte-wise
+// name order, a repeated name once with its last value (as a map filled in
+// document order keeps it). Names and values stay in the document while they
+// are sorted; a handful of them is sorted on the stack.
+template <typename Visit>
+void for_each_sorted_attribute(pugi::xml_node element, Visit visit) {
+  struct Entry {
+    const char* name;
+    const char* value;
+  };
+  constexpr std::size_t inline_capacity = 16;
+  Entry inline_entries[inline_capacity];
+  std::vector<Entry> spilled;
+  std::size_t count = 0;
+  for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
+    const Entry entry{attribute.name(), attribute.value()};
+    if (count < inline_capacity) {
+      inline_entries[count] = entry;
+    } else {
+      if (spilled.empty()) spilled.assign(inline_entries, inline_entries + inline_capacity);
+      spilled.push_back(entry);
+    }
+    ++count;
+  }
+  Entry* entries = spilled.empty() ? inline_entries : spilled.data();
+  auto before = [](const Entry& a, const Entry& b) { return std::strcmp(a.name, b.name) < 0; };
+  if (spilled.empty()) {
+    // Stable insertion sort: equal names keep their document order.
+    for (std::size_t i = 1; i < count; ++i) {
+      const Entry entry = entries[i];
+      std::size_t j = i;
+      for (; j > 0 && before(entry, entries[j - 1]); --j) entries[j] = entries[j - 1];
+      entries[j] = entry;
+    }
+  } else {
+    std::stable_sort(spilled.begin(), spilled.end(), before);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + 1 < count && std::strcmp(entries[i].name, entries[i + 1].name) == 0) continue;
+    visit(entries[i].name, entries[i].value);
+  }
+}
+
+}  // namespace
+
+void AttributeMap::append_in_order(std::string_view name, std::string_view value) {
+  entries_.emplace_back(std::string(name), std::string(value));
+}
+
 AttributeMap attribute_map(pugi::xml_node element) {
   AttributeMap map;
-  for (pugi::xml_attribute attribute : element.attributes()) {
-    map[attribute.name()] = attribute.value();
-  }
+  for_each_sorted_attribute(element, [&map](const char* name, const char* value) { map.append_in_order(name, value); });
   return map;
 }
 
@@ -46,22 +95,10 @@ std::string last_value(pugi::xml_node element, const char* name) {
 }
 
 void copy_attributes(pugi::xml_node source, pugi::xml_node target) {
-  // The attribute map's order and "last one wins", without copying any text:
-  // the names and values stay in the source document while they are sorted.
-  struct Entry {
-    const char* name;
-    const char* value;
-  };
-  std::vector<Entry> entries;
-  for (pugi::xml_attribute attribute : source.attributes()) entries.push_back({attribute.name(), attribute.value()});
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const Entry& a, const Entry& b) { return std::strcmp(a.name, b.name) < 0; });
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const Entry& entry = entries[i];
-    if (i + 1 < entries.size() && std::strcmp(entry.name, entries[i + 1].name) == 0) continue;
-    if (std::strcmp(entry.name, "desc") == 0 || std::strcmp(entry.name, "dU") == 0) continue;
-    target.append_attribute(entry.name).set_value(entry.value);
-  }
+  for_each_sorted_attribute(source, [&target](const char* name, const char* value) {
+    if (std::strcmp(name, "desc") == 0 || std::strcmp(name, "dU") == 0) return;
+    target.append_attribute(name).set_value(value);
+  });
 }
 
 void append_attributes(pugi::xml_node target, const AttributeMap& attributes) {

@@ -25,6 +25,8 @@ class AttributeMap {
   std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
   std::vector<Entry>::const_iterator end() const { return entries_.end(); }
   bool empty() const { return entries_.empty(); }
+  // Appends an entry whose name comes after every name already held.
+  void append_in_order(std::string_view name, std::string_view value);
   std::size_t size() const { return entries_.size(); }
 
  private:
