@@ -23,16 +23,6 @@ const std::string base = data_path("cmp_base.scd");
 
 std::string fixture(const std::string& aspect) { return data_path("cmp_" + aspect + ".scd"); }
 
-std::string write_file(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-  return path.string();
-}
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The table line of `diff`: name, old and new CRC ("-" for none), status.
 std::string row(const std::string& name, const std::string& old_crc, const std::string& new_crc,
                 const std::string& status) {

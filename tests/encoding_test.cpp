@@ -15,27 +15,13 @@
 
 #include "api/ccdcrc.h"
 #include "process.h"
+#include "support/text.h"
 #include "test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-void replace_all(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
 
 // The station fixture with a declaration of that encoding, its data set named
 // and its protection described in these (already encoded) bytes.

@@ -26,13 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 std::vector<std::string> entries(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());

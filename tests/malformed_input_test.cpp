@@ -28,13 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 // The C entry points give their empty results for the path, and export nothing.
 void expect_empty_results(const std::string& path, const fs::path& exports, const std::string& what) {
   CrcPair** pairs = nullptr;

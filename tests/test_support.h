@@ -30,6 +30,12 @@ inline std::string read_file(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Writes the bytes to a file, replacing it; returns its path.
+inline std::string write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path.string();
+}
+
 // The serialised form every CRC is measured on.
 inline std::string serialise(const pugi::xml_document& document) {
   std::ostringstream out;
