@@ -30,10 +30,7 @@ using testing::data_path;
 using testing::load_fixture;
 using testing::ScratchDir;
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::read_file;
 
 // cmp_base.scd with each `old` text (which must occur once) replaced, loaded from a scratch file.
 std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::string& name,

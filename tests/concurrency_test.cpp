@@ -30,11 +30,6 @@ namespace fs = std::filesystem;
 constexpr int thread_count = 8;
 constexpr int calls_per_thread = 100;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string without_timestamp(const std::string& exported) {
   static const std::regex timestamp(R"re(timestamp="[^"]*")re");
   return std::regex_replace(exported, timestamp, R"(timestamp="")");

@@ -34,10 +34,7 @@ using testing::load_fixture;
 using testing::read_file;
 using testing::ScratchDir;
 
-void write_file(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
+using testing::write_file;
 
 // Every entry below a directory, relative to it, sorted.
 std::vector<std::string> tree(const fs::path& dir) {

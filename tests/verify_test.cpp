@@ -22,9 +22,7 @@ using testing::data_path;
 using testing::ScratchDir;
 
 std::string write_file(const ScratchDir& dir, const std::string& name, const std::string& text) {
-  const std::string path = (dir.path() / name).string();
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
+  return testing::write_file(dir.path() / name, text);
 }
 
 // The SCDs of the test data and the example.
