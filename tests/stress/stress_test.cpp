@@ -43,9 +43,14 @@ class Scratch {
   fs::path path_;
 };
 
-// Runs the program and prints its figures.
-ProcessResult run_measured(const std::string& what, const std::vector<std::string>& arguments) {
-  ProcessResult result = run_ccdcrc(arguments);
+// Runs the program and prints its figures. A run that takes longer than
+// `limit_seconds` is taken to be stuck (say, in work that grows with the
+// square of the input): it is killed and so fails on its exit status.
+ProcessResult run_measured(const std::string& what, const std::vector<std::string>& arguments,
+                           int limit_seconds = 300) {
+  ProcessOptions options;
+  options.timeout_seconds = limit_seconds;
+  ProcessResult result = run_ccdcrc(arguments, options);
   std::printf("[figures] %-44s %7.2f s  %6ld MiB peak  exit %d\n", what.c_str(), result.seconds,
               result.max_rss_kb / 1024, result.status);
   std::fflush(stdout);
@@ -116,14 +121,13 @@ TEST(Stress, NestingOneHundredThousandLevelsDeep) {
   shape.other_gse_levels = 100000;
   write_station(scd, shape);
 
-  const ProcessResult all = run_measured("all, nesting 100,000 deep", {"all", scd});
+  const ProcessResult all = run_measured("all, nesting 100,000 deep", {"all", scd}, 30);
   ASSERT_EQ(all.status, 0) << all.err;
   const std::map<std::string, std::string> crcs = crc_lines(all.out);
   ASSERT_EQ(crcs.size(), 3u) << all.out;  // P1, S1, SCD
   // Pinned: any change in how deep content is copied or measured shows here.
   EXPECT_EQ(crcs.at("P1"), "21F01565");
   EXPECT_EQ(crcs.at("S1"), "361E7628");
-  EXPECT_LT(all.seconds, 30);
   EXPECT_LT(all.max_rss_kb, 1024 * 1024);
 
   const ProcessResult ied = run_measured("ied P1 S1, nesting 100,000 deep", {"ied", scd, "P1", "S1"});
@@ -161,10 +165,9 @@ TEST(Stress, DataSetOfOneMillionMembers) {
   std::printf("[figures] data set of 1,000,000 members: SCD of %ju MB\n",
               static_cast<std::uintmax_t>(fs::file_size(scd) / 1000000));
 
-  const ProcessResult all = run_measured("all, 1,000,000 members", {"all", scd});
+  const ProcessResult all = run_measured("all, 1,000,000 members", {"all", scd}, 120);
   ASSERT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(crc_lines(all.out).at("P1"), expected_p1);
-  EXPECT_LT(all.seconds, 120);
   EXPECT_LT(all.max_rss_kb, 4 * 1024 * 1024);
 
   const fs::path out = scratch.path() / "out";
@@ -188,10 +191,9 @@ TEST(Stress, AttributeValueOfFiftyMegabytes) {
   const std::string scd = (scratch.path() / "long.scd").string();
   write_station(scd, shape_of(length));
 
-  const ProcessResult all = run_measured("all, 50 MB attribute value", {"all", scd});
+  const ProcessResult all = run_measured("all, 50 MB attribute value", {"all", scd}, 60);
   ASSERT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(crc_lines(all.out).at("P1"), expected_p1);
-  EXPECT_LT(all.seconds, 60);
   EXPECT_LT(all.max_rss_kb, 2 * 1024 * 1024);
 
   const fs::path out = scratch.path() / "out";
@@ -215,16 +217,14 @@ TEST(Stress, OneHundredThousandIedsWithoutCircuits) {
   write_station(scd, shape);
 
   // The silent IEDs change no CRC.
-  const ProcessResult all = run_measured("all, 100,000 IEDs without circuits", {"all", scd});
+  const ProcessResult all = run_measured("all, 100,000 IEDs without circuits", {"all", scd}, 60);
   ASSERT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(all.out, reference.out);
-  EXPECT_LT(all.seconds, 60);
 
   // A mistyped name is compared with every IED name for suggestions.
-  const ProcessResult missing = run_measured("ied (missing name), 100,000 IEDs", {"ied", scd, "Silent12345x"});
+  const ProcessResult missing = run_measured("ied (missing name), 100,000 IEDs", {"ied", scd, "Silent12345x"}, 60);
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("did you mean 'Silent12345'"), std::string::npos) << missing.err;
-  EXPECT_LT(missing.seconds, 60);
 
   const fs::path out = scratch.path() / "out";
   fs::create_directory(out);
