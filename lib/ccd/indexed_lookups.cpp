@@ -390,20 +390,21 @@ CircuitSources IndexedLookups::circuit_sources(pugi::xml_node ied) const {
           const char* ln_name = ln.name();
           const bool ln0 = std::strcmp(ln_name, "LN0") == 0;
           if (!ln0 && std::strcmp(ln_name, "LN") != 0) continue;
-          // Most children are DOIs: their names are told apart by the first
-          // letter, and only a matching name is checked to be an element's.
+          // Most children are DOIs: they are told apart by the first letter
+          // of their name, and only a name that may match is compared.
           for (pugi::xml_node child = ln.first_child(); child; child = child.next_sibling()) {
-            const char* name = child.name();
-            if (name[0] == 'I') {
-              if (std::strcmp(name, "Inputs") == 0 && child.type() == pugi::node_element) add_inputs(child);
-            } else if (ln0 && name[0] == 'G') {
-              if (std::strcmp(name, "GSEControl") == 0 && child.type() == pugi::node_element) {
-                blocks[goose].push_back(child);
-              }
-            } else if (ln0 && name[0] == 'S') {
-              if (std::strcmp(name, "SampledValueControl") == 0 && child.type() == pugi::node_element) {
-                blocks[sampled_values].push_back(child);
-              }
+            switch (child.name()[0]) {
+              case 'I':
+                if (is_element(child, "Inputs")) add_inputs(child);
+                break;
+              case 'G':
+                if (ln0 && is_element(child, "GSEControl")) blocks[goose].push_back(child);
+                break;
+              case 'S':
+                if (ln0 && is_element(child, "SampledValueControl")) blocks[sampled_values].push_back(child);
+                break;
+              default:
+                break;
             }
           }
         }
