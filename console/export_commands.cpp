@@ -49,6 +49,10 @@ std::string without_trailing_slashes(std::string directory) {
   return directory;
 }
 
+// Files written before they are made durable together; each holds a
+// descriptor open until then.
+constexpr std::size_t files_per_batch = 64;
+
 struct ExportRun {
   const Scd& scd;
   const ExportDirectory& directory;
@@ -101,21 +105,30 @@ struct ExportRun {
       return list;
     }();
     // Each name is exported by one thread; results are recorded in name order.
+    // The files of a batch are written first and made durable together.
     std::vector<std::optional<ExportResult>> results(groups.size());
     Progress progress(diagnostics, groups.size());
-    parallel_for(
-        groups.size(), jobs,
-        [&](std::size_t i) {
-          const std::vector<pugi::xml_node>& nodes = groups[i]->second;
-          for (auto ied = nodes.rbegin(); ied != nodes.rend(); ++ied) {
-            ExportResult result = export_ied(scd, *ied, directory);
-            if (result.status == ExportStatus::no_circuits) continue;
-            if (result.status == ExportStatus::unsafe_name && !ied_crc(scd, *ied)) continue;
-            results[i] = std::move(result);
-            break;
-          }
-        },
-        [&](std::size_t, std::size_t) { progress.advance(); });
+    for (std::size_t begin = 0; begin < groups.size(); begin += files_per_batch) {
+      const std::size_t count = std::min(files_per_batch, groups.size() - begin);
+      std::vector<std::optional<StagedExport>> staged(count);
+      parallel_for(
+          count, jobs,
+          [&](std::size_t k) {
+            const std::vector<pugi::xml_node>& nodes = groups[begin + k]->second;
+            for (auto ied = nodes.rbegin(); ied != nodes.rend(); ++ied) {
+              StagedExport export_of_ied = stage_export(scd, *ied, directory);
+              const ExportStatus status = export_of_ied.result.status;
+              if (status == ExportStatus::no_circuits) continue;
+              if (status == ExportStatus::unsafe_name && !ied_crc(scd, *ied)) continue;
+              staged[k] = std::move(export_of_ied);
+              break;
+            }
+          },
+          [&](std::size_t, std::size_t) { progress.advance(); });
+      for (std::size_t k = 0; k < count; ++k) {
+        if (staged[k]) results[begin + k] = commit_export(*staged[k]);
+      }
+    }
     for (std::size_t i = 0; i < groups.size(); ++i) {
       if (results[i]) record(groups[i]->first, std::move(*results[i]));
     }

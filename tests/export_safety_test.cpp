@@ -155,6 +155,32 @@ TEST(ExportSafety, FailedWriteLeavesNoPartialFile) {
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"SUB.ccd"});
 }
 
+// A staged file takes the target's place only at its commit, and one that is
+// never committed leaves nothing behind.
+TEST(ExportSafety, StagedFileAppearsOnlyWhenCommitted) {
+  ScratchDir dir;
+  auto scd = Scd::load(data_path("cli_station.scd"));
+  ASSERT_TRUE(scd);
+  const ExportDirectory exports(dir.path().string());
+  write_file(dir.path() / "P1.ccd", "the previous export");
+  {
+    StagedExport dropped = stage_export(*scd, scd->find_ied("P1"), exports);
+    EXPECT_EQ(dropped.result.status, ExportStatus::written);
+  }
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"P1.ccd"});
+  EXPECT_EQ(read_file(dir.path() / "P1.ccd"), "the previous export");
+
+  StagedExport staged = stage_export(*scd, scd->find_ied("P1"), exports);
+  EXPECT_EQ(read_file(dir.path() / "P1.ccd"), "the previous export");
+  const ExportResult result = commit_export(staged);
+  EXPECT_EQ(result.status, ExportStatus::written) << result.message;
+  EXPECT_EQ(result.path, (dir.path() / "P1.ccd").string());
+  EXPECT_TRUE(complete_ccd(dir.path() / "P1.ccd"));
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"P1.ccd"});
+  // A second commit has nothing left to do.
+  EXPECT_EQ(commit_export(staged).status, ExportStatus::write_failed);
+}
+
 TEST(ExportSafety, KilledRunLeavesOnlyCompleteFiles) {
   ScratchDir dir;
   StationShape shape;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,6 +62,8 @@ class FileWriter final : public pugi::xml_writer {
   int error_ = 0;
   std::string pending_;
 };
+
+}  // namespace
 
 // A new file in the directory. Where the system allows it, the file has no
 // name while it is written (O_TMPFILE), so that not even a process killed
@@ -134,21 +137,17 @@ class TemporaryFile {
   bool kept_ = false;
 };
 
-// Saves the document to `target` in the directory through a temporary file
-// and a rename. Returns 0 or the errno of the first failure.
-int save_atomically(const pugi::xml_document& document, int directory, const std::string& target) {
-  TemporaryFile temporary(directory);
+namespace {
+
+// Writes the document to a new temporary file in the directory and starts
+// its way to the disk. Returns 0 or the errno of the first failure.
+int write_temporary(const pugi::xml_document& document, TemporaryFile& temporary) {
   if (temporary.descriptor() < 0) return temporary.error();
   FileWriter writer(temporary.descriptor());
   save_ccd(document, writer);
-  int error = writer.flush();
-  if (error == 0 && ::fsync(temporary.descriptor()) != 0) error = errno;
-  if (error != 0) return error;
-  if ((error = temporary.finish()) != 0) return error;
-  // The rename replaces whatever has the target name, a symbolic link too,
-  // without following it.
-  if (::renameat(directory, temporary.name().c_str(), directory, target.c_str()) != 0) return errno;
-  temporary.keep();
+  if (int error = writer.flush()) return error;
+  // Only a head start for the fsync at commit, which reports any failure.
+  ::sync_file_range(temporary.descriptor(), 0, 0, SYNC_FILE_RANGE_WRITE);
   return 0;
 }
 
@@ -214,40 +213,78 @@ ExportDirectory::~ExportDirectory() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory) {
-  ExportResult result;
+StagedExport::StagedExport() = default;
+StagedExport::StagedExport(StagedExport&&) noexcept = default;
+StagedExport& StagedExport::operator=(StagedExport&&) noexcept = default;
+StagedExport::~StagedExport() = default;
+
+StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory) {
+  StagedExport staged;
+  ExportResult& result = staged.result;
   const std::string name = attr(ied, "name");
   const std::string file_name = name + ".ccd";
   result.path = directory.path() + "/" + file_name;
   if (!is_safe_file_name(name)) {
     result.status = ExportStatus::unsafe_name;
     result.message = "the IED name cannot be used as a file name";
-    return result;
+    return staged;
   }
   std::unique_ptr<Ccd> ccd = export_document(scd, ied, &result.crc);
   if (!ccd) {
     result.status = ExportStatus::no_circuits;
     result.message = "the IED has no GOOSE or sampled-value circuits";
-    return result;
+    return staged;
   }
   if (const std::size_t depth = nesting_depth(ccd->root); depth > max_written_depth) {
     result.status = ExportStatus::too_deep;
     result.message = "its CCD nests elements " + std::to_string(depth) + " levels deep; files of at most " +
                      std::to_string(max_written_depth) + " levels are written";
-    return result;
+    return staged;
   }
   if (directory.error() != 0) {
     result.status = ExportStatus::write_failed;
     result.message = std::strerror(directory.error());
-    return result;
+    return staged;
   }
-  if (int error = save_atomically(ccd->document, directory.descriptor(), file_name)) {
+  auto temporary = std::make_unique<TemporaryFile>(directory.descriptor());
+  if (int error = write_temporary(ccd->document, *temporary)) {
     result.status = ExportStatus::write_failed;
     result.message = std::strerror(error);
-    return result;
+    return staged;
   }
   result.status = ExportStatus::written;
+  staged.file_ = std::move(temporary);
+  staged.directory_ = directory.descriptor();
+  staged.file_name_ = file_name;
+  return staged;
+}
+
+ExportResult commit_export(StagedExport& staged) {
+  ExportResult result = std::exchange(staged.result, {ExportStatus::write_failed, {}, {}, "committed already"});
+  std::unique_ptr<TemporaryFile> temporary = std::move(staged.file_);
+  if (result.status != ExportStatus::written) return result;
+  int error = 0;
+  if (::fsync(temporary->descriptor()) != 0) {
+    error = errno;
+  } else if ((error = temporary->finish()) == 0) {
+    // The rename replaces whatever has the target name, a symbolic link too,
+    // without following it.
+    if (::renameat(staged.directory_, temporary->name().c_str(), staged.directory_, staged.file_name_.c_str()) != 0) {
+      error = errno;
+    } else {
+      temporary->keep();
+    }
+  }
+  if (error != 0) {
+    result.status = ExportStatus::write_failed;
+    result.message = std::strerror(error);
+  }
   return result;
+}
+
+ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory) {
+  StagedExport staged = stage_export(scd, ied, directory);
+  return commit_export(staged);
 }
 
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const std::string& directory) {

@@ -63,9 +63,38 @@ class ExportDirectory {
   int error_ = 0;
 };
 
-// Writes directory + "/" + IED name + ".ccd". The file is written next to its
-// target under a temporary name and renamed over it only when complete; a
-// failed write removes the temporary file.
+class TemporaryFile;
+
+// An export whose file is written under a temporary name in the directory, its
+// way to the disk started, but not yet durable and not yet in place. Files
+// staged one after another reach the disk together, instead of one by one.
+class StagedExport {
+ public:
+  StagedExport();
+  StagedExport(StagedExport&&) noexcept;
+  StagedExport& operator=(StagedExport&&) noexcept;
+  ~StagedExport();  // an uncommitted file is removed
+
+  // Status `written` while the file waits for commit_export; otherwise final.
+  ExportResult result;
+
+ private:
+  friend StagedExport stage_export(const Scd&, pugi::xml_node, const ExportDirectory&);
+  friend ExportResult commit_export(StagedExport&);
+  std::unique_ptr<TemporaryFile> file_;
+  int directory_ = -1;
+  std::string file_name_;
+};
+
+// Builds the IED's export document and writes it for directory + "/" + IED
+// name + ".ccd" under a temporary name.
+StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory);
+
+// Waits until the staged file is on disk, then renames it over its target: the
+// target is replaced only by a complete file. A failure removes the file.
+ExportResult commit_export(StagedExport& staged);
+
+// Stages and commits one export.
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const ExportDirectory& directory);
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const std::string& directory);
 
