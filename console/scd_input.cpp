@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "console/formats.h"
+#include "console/memory.h"
 
 namespace ccdcrc {
 
@@ -54,6 +55,7 @@ std::string quoted(const std::string& name) {
 std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics) {
   diagnostics.show_status("loading " + path + " ...");
   LoadProblem problem;
+  provide_memory_for_load(path);
   std::unique_ptr<Scd> scd = Scd::load(path, &problem);
   diagnostics.clear_status();
   if (scd) return scd;
