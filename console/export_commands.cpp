@@ -1,8 +1,10 @@
 // `export` and `ccd`: the CCD documents of a loaded SCD, as files or on standard output.
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -49,9 +51,14 @@ std::string without_trailing_slashes(std::string directory) {
   return directory;
 }
 
-// Files written before they are made durable together; each holds a
-// descriptor open until then.
-constexpr std::size_t files_per_batch = 64;
+// Files written before they are made durable together. Each holds a
+// descriptor open until then: a quarter of the process's limit at most.
+std::size_t files_per_batch() {
+  constexpr std::size_t most = 64;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+  return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
+}
 
 struct ExportRun {
   const Scd& scd;
@@ -108,8 +115,9 @@ struct ExportRun {
     // The files of a batch are written first and made durable together.
     std::vector<std::optional<ExportResult>> results(groups.size());
     Progress progress(diagnostics, groups.size());
-    for (std::size_t begin = 0; begin < groups.size(); begin += files_per_batch) {
-      const std::size_t count = std::min(files_per_batch, groups.size() - begin);
+    const std::size_t batch = files_per_batch();
+    for (std::size_t begin = 0; begin < groups.size(); begin += batch) {
+      const std::size_t count = std::min(batch, groups.size() - begin);
       std::vector<std::optional<StagedExport>> staged(count);
       parallel_for(
           count, jobs,

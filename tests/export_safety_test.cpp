@@ -181,6 +181,25 @@ TEST(ExportSafety, StagedFileAppearsOnlyWhenCommitted) {
   EXPECT_EQ(commit_export(staged).status, ExportStatus::write_failed);
 }
 
+// Files wait for their sync with a descriptor open each: a process allowed few
+// descriptors writes them in smaller batches, not fewer of them.
+TEST(ExportSafety, FewDescriptorsStillExportEveryIed) {
+  ScratchDir dir;
+  StationShape shape;
+  shape.publishers = 40;
+  const std::string scd = (dir.path() / "station.scd").string();
+  write_station(scd, shape);
+  const fs::path exports = dir.path() / "exports";
+  fs::create_directories(exports);
+  ProcessOptions options;
+  options.open_files_limit = 16;
+  const ProcessResult run = run_ccdcrc({"export", scd, "--all", "-o", exports.string(), "-j", "2"}, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> files = entries(exports);
+  EXPECT_EQ(files.size(), 42u);  // the publishers, P1 and S1
+  for (const std::string& name : files) EXPECT_TRUE(complete_ccd(exports / name)) << name;
+}
+
 TEST(ExportSafety, KilledRunLeavesOnlyCompleteFiles) {
   ScratchDir dir;
   StationShape shape;

@@ -30,6 +30,7 @@ struct ProcessOptions {
   int timeout_seconds = 300;        // the child is killed after that
   long long file_size_limit = -1;   // when not negative, the child may write files up to this size
   int kill_after_ms = -1;           // when not negative, the child is killed after that many milliseconds
+  int open_files_limit = -1;        // when not negative, the child may hold that many descriptors
 };
 
 struct ProcessResult {
@@ -50,7 +51,8 @@ inline void close_if_open(int& fd) {
 
 // Child side, after fork: only async-signal-safe calls until exec.
 [[noreturn]] inline void exec_child(const std::vector<char*>& argv, int in_fd, int out_fd, int err_fd,
-                                    bool unprivileged, long long file_size_limit, int report_fd) {
+                                    bool unprivileged, long long file_size_limit, int open_files_limit,
+                                    int report_fd) {
   ::dup2(in_fd, STDIN_FILENO);
   ::dup2(out_fd, STDOUT_FILENO);
   ::dup2(err_fd, STDERR_FILENO);
@@ -60,6 +62,10 @@ inline void close_if_open(int& fd) {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (open_files_limit >= 0) {
+    const rlimit limit{static_cast<rlim_t>(open_files_limit), static_cast<rlim_t>(open_files_limit)};
+    ::setrlimit(RLIMIT_NOFILE, &limit);
   }
   if (unprivileged && ::geteuid() == 0) {
     const gid_t nobody_group = 65534;
@@ -110,7 +116,7 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
   const pid_t child = ::fork();
   if (child == 0) {
     process_detail::exec_child(argv, in_pipe[0], out_child, err_child, options.unprivileged,
-                               options.file_size_limit, report_pipe[1]);
+                               options.file_size_limit, options.open_files_limit, report_pipe[1]);
   }
   close_if_open(in_pipe[0]);
   close_if_open(report_pipe[1]);
