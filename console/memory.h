@@ -1,6 +1,6 @@
 #pragma once
 // How the program takes its memory. Loading an SCD builds its document from
-// millions of small pieces, about twice the file's size in all; the system
+// millions of small pieces, two to three times the file's size in all; the system
 // would provide their pages one fault at a time as the parser first touches
 // them, which costs more than handing them over in one go beforehand.
 
