@@ -100,8 +100,19 @@ struct ExportRun {
     written.push_back(std::move(result));
   }
 
-  // The IEDs that all-IED runs list: per name, the last IED with circuits.
-  // An unsafe name counts as a failure only when that IED has a CRC.
+  // Of the IEDs sharing a name, the one that all-IED runs list: the last with
+  // circuits. An unsafe name counts as a failure only when that IED has a CRC.
+  std::optional<StagedExport> stage_listed_ied(const std::vector<pugi::xml_node>& same_name) const {
+    for (auto ied = same_name.rbegin(); ied != same_name.rend(); ++ied) {
+      StagedExport staged = stage_export(scd, *ied, directory);
+      const ExportStatus status = staged.result.status;
+      if (status == ExportStatus::no_circuits) continue;
+      if (status == ExportStatus::unsafe_name && !ied_crc(scd, *ied)) continue;
+      return staged;
+    }
+    return std::nullopt;
+  }
+
   void export_every_ied() {
     std::map<std::string, std::vector<pugi::xml_node>> by_name;
     const std::vector<pugi::xml_node> ieds = scd.ieds();
@@ -120,18 +131,7 @@ struct ExportRun {
       const std::size_t count = std::min(batch, groups.size() - begin);
       std::vector<std::optional<StagedExport>> staged(count);
       parallel_for(
-          count, jobs,
-          [&](std::size_t k) {
-            const std::vector<pugi::xml_node>& nodes = groups[begin + k]->second;
-            for (auto ied = nodes.rbegin(); ied != nodes.rend(); ++ied) {
-              StagedExport export_of_ied = stage_export(scd, *ied, directory);
-              const ExportStatus status = export_of_ied.result.status;
-              if (status == ExportStatus::no_circuits) continue;
-              if (status == ExportStatus::unsafe_name && !ied_crc(scd, *ied)) continue;
-              staged[k] = std::move(export_of_ied);
-              break;
-            }
-          },
+          count, jobs, [&](std::size_t k) { staged[k] = stage_listed_ied(groups[begin + k]->second); },
           [&](std::size_t, std::size_t) { progress.advance(); });
       for (std::size_t k = 0; k < count; ++k) {
         if (staged[k]) results[begin + k] = commit_export(*staged[k]);
