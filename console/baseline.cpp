@@ -11,9 +11,9 @@
 #include <sstream>
 #include <vector>
 
-#include "console/formats.h"
+#include "console/output.h"
 #include "console/scd_input.h"
-#include "crc/verify.h"
+#include "operations/verification.h"
 
 namespace ccdcrc {
 

@@ -1,8 +1,20 @@
 #include "console/diagnostics.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "console/output.h"
+
 namespace ccdcrc {
+
+std::string location(const std::string& path, const TextPosition& position) {
+  if (position.line == 0) return path;
+  return path + ":" + std::to_string(position.line) + ":" + std::to_string(position.column);
+}
+
+std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence) {
+  return std::to_string(count) + " IEDs are named " + quoted(name) + "; " + std::string(consequence);
+}
 
 void Diagnostics::error(std::string_view where, std::string_view reason) {
   clear_status();
@@ -46,6 +58,11 @@ void Progress::advance(std::size_t count) {
   if (now - last_draw_ < std::chrono::milliseconds(100) && done_ < total_) return;
   last_draw_ = now;
   draw();
+}
+
+void Progress::update(std::size_t done, std::size_t total) {
+  total_ = total;
+  advance(done - std::min(done, done_));
 }
 
 void Progress::draw() {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "xml/source_text.h"
+
 namespace ccdcrc {
 
 // Exit statuses of the command line.
@@ -17,6 +19,13 @@ enum ExitStatus : int {
   exit_differences = 1,  // diff, check, verify: something changed, does not match, or does not verify
   exit_usage = 2,        // usage error or unreadable input
 };
+
+// "PATH", or "PATH:LINE:COLUMN" when the position is known: where a message points.
+std::string location(const std::string& path, const TextPosition& position);
+
+// The warning for a name that `count` IEDs share, and what was done about it:
+// "COUNT IEDs are named 'NAME'; CONSEQUENCE".
+std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence);
 
 class Diagnostics {
  public:
@@ -53,6 +62,8 @@ class Progress {
   Progress& operator=(const Progress&) = delete;
 
   void advance(std::size_t count = 1);
+  // Sets what is done of a total that may have changed.
+  void update(std::size_t done, std::size_t total);
 
  private:
   void draw();

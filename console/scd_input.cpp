@@ -4,8 +4,8 @@
 #include <string_view>
 #include <tuple>
 
-#include "console/formats.h"
 #include "console/memory.h"
+#include "console/output.h"
 
 namespace ccdcrc {
 
@@ -45,27 +45,14 @@ std::size_t edit_distance(std::string_view a, std::string_view b, std::size_t li
 
 }  // namespace
 
-std::string quoted(const std::string& name) {
-  std::string text(1, '\'');
-  text += printable(name);
-  text += '\'';
-  return text;
-}
-
 std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics) {
   diagnostics.show_status("loading " + path + " ...");
   LoadProblem problem;
   provide_memory_for_load(path);
   std::unique_ptr<Scd> scd = Scd::load(path, &problem);
   diagnostics.clear_status();
-  if (scd) return scd;
-  if (problem.line > 0) {
-    diagnostics.error(path + ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column),
-                      problem.message);
-  } else {
-    diagnostics.error(path, problem.message);
-  }
-  return nullptr;
+  if (!scd) diagnostics.error(location(path, problem.position), problem.message);
+  return scd;
 }
 
 void warn_about_root(const Scd& scd, Diagnostics& diagnostics) {
@@ -76,42 +63,52 @@ void warn_about_root(const Scd& scd, Diagnostics& diagnostics) {
   }
 }
 
-std::vector<NamedIed> list_named_ieds(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
-  std::vector<NamedIed> ieds;
+std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+  std::vector<ListedCrc> listed;
   {
     Progress progress(diagnostics, scd.ieds().size());
-    ieds = named_ieds(scd, jobs, [&](std::size_t, std::size_t) { progress.advance(); });
+    listed = listed_crcs(scd, jobs, [&](std::size_t done, std::size_t total) { progress.update(done, total); });
   }
-  for (const NamedIed& ied : ieds) {
-    if (ied.with_circuits > 1) {
-      diagnostics.warning(scd.path(), std::to_string(ied.with_circuits) + " IEDs named " + quoted(ied.name) +
-                                          " have circuits; the CRC of the last one is listed");
+  for (const ListedCrc& entry : listed) {
+    if (entry.listed.with_circuits > 1) {
+      diagnostics.warning(scd.path(), std::to_string(entry.listed.with_circuits) + " IEDs named " +
+                                          quoted(entry.name()) + " have circuits; the CRC of the last one is listed");
     }
   }
-  return ieds;
+  return listed;
 }
 
-IedIndex::IedIndex(const Scd& scd) : path_(scd.path()), root_name_(scd.root().name()) {
-  for (pugi::xml_node ied : scd.ieds()) by_name_[ied.attribute("name").as_string("")].push_back(ied);
+pugi::xml_node NamedIeds::find(const std::string& name, const std::string& consequence,
+                               Diagnostics& diagnostics) const {
+  if (pugi::xml_node ied = lookup_.find(name)) {
+    if (const std::size_t count = lookup_.count(name); count > 1) {
+      diagnostics.warning(scd_.path(), shared_name_warning(count, name, consequence));
+    }
+    return ied;
+  }
+  if (!lookup_.root_is_scl()) {
+    diagnostics.error(scd_.path(), "no IED " + quoted(name) + ": the root element is " + quoted(scd_.root().name()) +
+                                       ", not 'SCL', so no IED can be looked up by name");
+    return {};
+  }
+  std::string reason = "no IED named " + quoted(name);
+  if (lookup_.empty()) {
+    reason += " (the file has no IED at all)";
+  } else if (const std::vector<std::string> close = close_names(name); !close.empty()) {
+    reason += "; did you mean ";
+    for (std::size_t i = 0; i < close.size(); ++i) reason += (i ? ", " : "") + quoted(close[i]);
+    reason += "?";
+  }
+  diagnostics.error(scd_.path(), reason);
+  return {};
 }
 
-pugi::xml_node IedIndex::find(const std::string& name) const {
-  if (root_name_ != "SCL") return {};
-  auto found = by_name_.find(name);
-  return found == by_name_.end() ? pugi::xml_node() : found->second.front();
-}
-
-std::size_t IedIndex::count(const std::string& name) const {
-  auto found = by_name_.find(name);
-  return found == by_name_.end() ? 0 : found->second.size();
-}
-
-std::vector<std::string> IedIndex::close_names(const std::string& name) const {
+std::vector<std::string> NamedIeds::close_names(const std::string& name) const {
   const std::string wanted = lower(name);
   // Short names get only case and prefix matches: one edit turns any into another.
   const std::size_t limit = wanted.size() < 3 ? 0 : std::max<std::size_t>(1, wanted.size() / 3);
   std::vector<std::tuple<std::size_t, std::string>> scored;  // (score, name)
-  for (const auto& [candidate, nodes] : by_name_) {
+  for (const std::string& candidate : lookup_.names()) {
     if (candidate == name) continue;
     const std::string folded = lower(candidate);
     // The edit distance costs the product of the lengths: long names get only
@@ -129,25 +126,6 @@ std::vector<std::string> IedIndex::close_names(const std::string& name) const {
     names.push_back(candidate);
   }
   return names;
-}
-
-pugi::xml_node IedIndex::find_or_report(const std::string& name, Diagnostics& diagnostics) const {
-  if (pugi::xml_node ied = find(name)) return ied;
-  if (root_name_ != "SCL") {
-    diagnostics.error(path_, "no IED " + quoted(name) + ": the root element is " + quoted(root_name_) +
-                                 ", not 'SCL', so no IED can be looked up by name");
-    return {};
-  }
-  std::string reason = "no IED named " + quoted(name);
-  if (by_name_.empty()) {
-    reason += " (the file has no IED at all)";
-  } else if (std::vector<std::string> close = close_names(name); !close.empty()) {
-    reason += "; did you mean ";
-    for (std::size_t i = 0; i < close.size(); ++i) reason += (i ? ", " : "") + quoted(close[i]);
-    reason += "?";
-  }
-  diagnostics.error(path_, reason);
-  return {};
 }
 
 }  // namespace ccdcrc

@@ -1,17 +1,17 @@
 #pragma once
-// Loading the SCD for a command and finding the IEDs it names, with the
+// Loading the SCD of a command and finding the IEDs it names, with the
 // messages that tell the user what went wrong and where.
 
-#include <cstddef>
-#include <map>
 #include <memory>
-#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
+#include <pugixml.hpp>
+
 #include "console/diagnostics.h"
-#include "crc/compare.h"
-#include "crc/scd.h"
+#include "operations/crc_runs.h"
+#include "scd/ied_selection.h"
+#include "scd/scd.h"
 
 namespace ccdcrc {
 
@@ -22,40 +22,31 @@ std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics)
 // Warns when the root element is not SCL (the IEDs are still taken from under it).
 void warn_about_root(const Scd& scd, Diagnostics& diagnostics);
 
-// Every IED name of the SCD with the CRC that the all-IED runs list for it
-// (jobs: threads, 0 one per core), showing progress; warns about names that
+// Every IED name of the SCD with the CRC that the listing gives it (jobs:
+// threads, 0 one per core), showing progress; warns about names that
 // several IEDs with circuits share.
-std::vector<NamedIed> list_named_ieds(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
+std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
 
-// The IEDs of a loaded SCD by name, built once per command.
-class IedIndex {
+// The user-facing reason for an IED without circuits.
+inline constexpr const char* no_circuits_reason = "has no GOOSE or sampled-value circuits, so it has no CRC";
+
+// The lookup by name, with the messages of a command that names IEDs.
+class NamedIeds {
  public:
-  explicit IedIndex(const Scd& scd);
+  explicit NamedIeds(const Scd& scd) : scd_(scd), lookup_(scd) {}
 
-  // The IED a lookup by name finds: the first of that name under an SCL root.
-  pugi::xml_node find(const std::string& name) const;
-
-  // How many IED elements carry the name.
-  std::size_t count(const std::string& name) const;
+  // Finds a named IED or reports why there is none: the root is not SCL, or
+  // no IED has the name (with close names as suggestions). When several IEDs
+  // share the name, warns "...; CONSEQUENCE" of the one taken, the first.
+  pugi::xml_node find(const std::string& name, const std::string& consequence, Diagnostics& diagnostics) const;
 
   // Up to five names of the SCD that look like `name`: equal but for case,
   // starting with it, or a few edits away; the closest first.
   std::vector<std::string> close_names(const std::string& name) const;
 
-  // Finds a named IED or reports why there is none: the root is not SCL, or
-  // no IED has the name (with close names as suggestions).
-  pugi::xml_node find_or_report(const std::string& name, Diagnostics& diagnostics) const;
-
  private:
-  std::string path_;
-  std::string root_name_;
-  std::map<std::string, std::vector<pugi::xml_node>> by_name_;
+  const Scd& scd_;
+  IedLookup lookup_;
 };
-
-// 'NAME' for messages.
-std::string quoted(const std::string& name);
-
-// The user-facing reason for an IED without circuits.
-inline constexpr const char* no_circuits_reason = "has no GOOSE or sampled-value circuits, so it has no CRC";
 
 }  // namespace ccdcrc

@@ -19,11 +19,12 @@
 
 #include <pugixml.hpp>
 
-#include "api/ccdcrc.h"
-#include "crc/export.h"
-#include "crc/runs.h"
-#include "crc/scd.h"
-#include "support/nodes.h"
+#include "ccdcrc/ccdcrc.h"
+#include "operations/export.h"
+#include "operations/crc_runs.h"
+#include "scd/ied_selection.h"
+#include "scd/scd.h"
+#include "util/nodes.h"
 
 namespace {
 
@@ -63,6 +64,12 @@ class Scratch {
   fs::path exports_;
 };
 
+// An export into a directory opened for this one file.
+ExportResult export_into(const Scd& scd, pugi::xml_node ied, const fs::path& directory) {
+  const Directory opened(directory.string());
+  return export_ied(scd, ied, opened);
+}
+
 std::vector<std::string> entries(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
@@ -89,7 +96,7 @@ void check_entry_points(const std::string& path, const IedCrcMap& expected) {
 void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
   const std::string name = attr(ied, "name");
   const std::optional<std::string> crc = ied_crc(scd, ied);
-  const ExportResult result = export_ied(scd, ied, exports.string());
+  const ExportResult result = export_into(scd, ied, exports);
   switch (result.status) {
     case ExportStatus::unsafe_name: require(!is_safe_file_name(name), "a safe name was refused"); break;
     case ExportStatus::no_circuits: require(!crc, "an IED with a CRC was not exported"); break;
@@ -141,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  const IedCrcMap crcs = all_ied_crcs(*scd);
+  const IedCrcMap crcs = crc_map(listed_crcs(*scd));
   check_entry_points(path, crcs);
 
   // The indexes must answer exactly as the queries that define the lookups.
@@ -149,14 +156,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // so a member whose name leads down more than about 1024 SDI levels that
   // really exist is found only by the indexes. Mutations are most unlikely to
   // build such a chain; should one, this check reports it.
-  std::unique_ptr<Scd> reference = Scd::load(path, nullptr, LookupMode::queries);
+  std::unique_ptr<Scd> reference = Scd::load(path, nullptr, {LookupMode::queries});
   require(reference != nullptr, "the file loads only once");
-  require(all_ied_crcs(*reference) == crcs, "indexed lookups and queries give other CRCs");
+  require(crc_map(listed_crcs(*reference)) == crcs, "indexed lookups and queries give other CRCs");
 
   for (pugi::xml_node ied : scd->ieds()) {
     const std::string name = attr(ied, "name");
     // The one-IED entry point finds the first IED of the name.
-    if (pugi::xml_node found = scd->find_ied(name); found == ied) {
+    if (pugi::xml_node found = find_ied(*scd, name); found == ied) {
       char* crc = compute_ied_crc(path.c_str(), name.c_str());
       require(crc != nullptr && ied_crc(*scd, ied).value_or("") == crc, "compute_ied_crc differs");
       ccdcrc_free_text(crc);

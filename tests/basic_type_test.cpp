@@ -7,12 +7,23 @@
 #include <pugixml.hpp>
 
 #include "ccd/builder.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {
 
 using testing::load_fixture;
+
+DataReference reference(const std::string& da_name, const std::string& do_name, const std::string& prefix,
+                        const std::string& ln_inst, const std::string& ln_class) {
+  DataReference reference;
+  reference.da_name = da_name;
+  reference.do_name = do_name;
+  reference.prefix = prefix;
+  reference.ln_inst = ln_inst;
+  reference.ln_class = ln_class;
+  return reference;
+}
 
 class BasicType : public ::testing::Test {
  protected:
@@ -22,7 +33,7 @@ class BasicType : public ::testing::Test {
   }
 
   pugi::xml_node ldevice(const char* inst) const {
-    return scd_->find_ied("D1")
+    return find_ied(*scd_, "D1")
         .select_node(("AccessPoint/Server/LDevice[@inst='" + std::string(inst) + "']").c_str())
         .node();
   }
@@ -30,7 +41,7 @@ class BasicType : public ::testing::Test {
   // Resolved in LDevice LD0 unless another one is named.
   std::string btype(const std::string& da_name, const std::string& do_name, const std::string& prefix,
                     const std::string& ln_inst, const std::string& ln_class, const char* ld_inst = "LD0") const {
-    return resolve_btype(da_name, do_name, prefix, ln_inst, ln_class, ldevice(ld_inst), scd_->lookups());
+    return resolve_btype(scd_->lookups(), reference(da_name, do_name, prefix, ln_inst, ln_class), ldevice(ld_inst));
   }
 
   std::unique_ptr<Scd> scd_;
@@ -98,10 +109,10 @@ TEST_F(BasicType, EmptyDaNameLooksForADaWithAnEmptyName) {
 TEST(BasicTypeWithoutTemplates, EveryMemberIsBoolean) {
   auto scd = load_fixture("pub_no_templates.scd");
   ASSERT_TRUE(scd);
-  pugi::xml_node ld0 = scd->find_ied("N1").select_node("AccessPoint/Server/LDevice").node();
+  pugi::xml_node ld0 = find_ied(*scd, "N1").select_node("AccessPoint/Server/LDevice").node();
   ASSERT_TRUE(ld0);
-  EXPECT_EQ(resolve_btype("stVal", "Pos", "", "1", "XCBR", ld0, scd->lookups()), "BOOLEAN");
-  EXPECT_EQ(resolve_btype("stVal", "Beh", "", "", "LLN0", ld0, scd->lookups()), "BOOLEAN");
+  EXPECT_EQ(resolve_btype(scd->lookups(), reference("stVal", "Pos", "", "1", "XCBR"), ld0), "BOOLEAN");
+  EXPECT_EQ(resolve_btype(scd->lookups(), reference("stVal", "Beh", "", "", "LLN0"), ld0), "BOOLEAN");
 }
 
 }  // namespace

@@ -15,13 +15,15 @@
 
 #include "ccd/builder.h"
 #include "crc/canonical.h"
-#include "crc/runs.h"
-#include "test_support.h"
+#include "operations/crc_runs.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::append_canonical_line;
+using testing::canonical_ccd_text;
 using testing::ScratchDir;
 
 std::string canonical_line(std::string_view line) {
@@ -31,13 +33,7 @@ std::string canonical_line(std::string_view line) {
 }
 
 // Line processing over a serialised text, lines ending at a line feed.
-std::string canonical_of_text(const std::string& text) {
-  std::istringstream lines(text);
-  std::string line;
-  std::string canonical;
-  while (std::getline(lines, line)) append_canonical_line(line, canonical);
-  return canonical;
-}
+std::string canonical_of_text(const std::string& text) { return testing::canonical_lines(text); }
 
 std::string saved(const pugi::xml_document& document, const char* indent = "\t",
                   unsigned int flags = pugi::format_indent) {
@@ -71,22 +67,7 @@ bool same_as_through_file(const pugi::xml_document& ccd, const fs::path& file, c
   return in_memory == from_file && ccd_crc_text(ccd) == crc_text_of(from_file);
 }
 
-bool is_scl_file(const fs::path& path) {
-  const std::string extension = path.extension().string();
-  return extension == ".scd" || extension == ".cid" || extension == ".icd" || extension == ".iid" ||
-         extension == ".ssd" || extension == ".sed";
-}
-
-std::vector<fs::path> scl_files_in(const fs::path& directory) {
-  std::vector<fs::path> files;
-  std::error_code error;
-  if (!fs::is_directory(directory, error)) return files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-    if (entry.is_regular_file() && is_scl_file(entry.path())) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using testing::scl_files_in;
 
 // Every IED with circuits in these files, finished as measured; counts the IEDs.
 int check_equivalence_over(const std::vector<fs::path>& files, const fs::path& scratch) {
@@ -172,7 +153,7 @@ TEST(CanonicalText, OfADocumentIsItsLinesJoined) {
 TEST(CanonicalText, IndependentOfLayoutButNotOfContent) {
   auto scd = testing::load_fixture("pub_golden.scd");
   ASSERT_TRUE(scd);
-  std::unique_ptr<Ccd> ccd = build_ied_ccd(*scd, scd->find_ied("PROT1"));
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(*scd, find_ied(*scd, "PROT1"));
   finish_ccd(ccd->root);
   const std::string reference = canonical_of_text(saved(ccd->document));
   ASSERT_EQ(reference, canonical_ccd_text(ccd->document));

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "crc/runs.h"
-#include "process.h"
-#include "test_support.h"
+#include "operations/crc_runs.h"
+#include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -375,6 +375,24 @@ TEST(CliVerify, ExportedFilesAreOkUntilTheirContentOrTheScdChanges) {
   const ProcessResult quiet = run_ccdcrc({"verify", files[0], files[2], "--quiet"});
   EXPECT_EQ(quiet.out, files[2] + ": modified (the CRC element says " + old_crcs.at("P1") + ", the content gives " +
                            json["files"][0]["content_crc"].get<std::string>() + ")\n");
+}
+
+// `export --all` writes, of IEDs sharing a name, the one that `all` lists;
+// `verify --scd` compares with that one too.
+TEST(CliVerify, EveryFileOfAnExportOfAllVerifiesAgainstItsScdSharedNamesIncluded) {
+  ScratchDir dir;
+  const std::string hostile = data_path("cli_hostile.scd");
+  ASSERT_EQ(run_ccdcrc({"export", hostile, "--all", "-o", dir.path().string()}).status, 1);  // ../evil fails
+  std::vector<std::string> arguments{"verify", "--scd", hostile};
+  for (const std::string& name : directory_entries(dir.path())) arguments.push_back((dir.path() / name).string());
+  ASSERT_GT(arguments.size(), 4u);
+  const ProcessResult verified = run_ccdcrc(arguments);
+  EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+  EXPECT_NE(verified.out.find("DUP.ccd: ok\n"), std::string::npos) << verified.out;
+  EXPECT_NE(verified.err.find("2 IEDs are named 'DUP'; " + (dir.path() / "DUP.ccd").string() +
+                              " is compared with the one 'all' lists"),
+            std::string::npos)
+      << verified.err;
 }
 
 TEST(CliVerify, UnreadableFilesAreNamedWithTheLineAndTheOthersStillChecked) {

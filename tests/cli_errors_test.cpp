@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "crc/runs.h"
-#include "process.h"
-#include "test_support.h"
+#include "operations/crc_runs.h"
+#include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {

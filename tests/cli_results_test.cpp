@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "crc/canonical.h"
-#include "crc/runs.h"
-#include "crc/scd.h"
-#include "process.h"
-#include "test_support.h"
+#include "operations/crc_runs.h"
+#include "scd/scd.h"
+#include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -65,13 +65,7 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
   return records;
 }
 
-// The CRC of a CCD text as the library measures it.
-std::string crc_of_serialised(const std::string& text) {
-  std::string canonical;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) append_canonical_line(line, canonical);
-  return crc_text_of(canonical);
-}
+using testing::crc_of_serialised;
 
 // The CRC element's id in an exported CCD text.
 std::string exported_crc(const std::string& text) {

@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "crc/compare.h"
-#include "crc/export.h"
-#include "support/nodes.h"
-#include "test_support.h"
+#include "operations/comparison.h"
+#include "operations/export.h"
+#include "util/nodes.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 
@@ -51,8 +51,8 @@ std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::string& name,
 
 // What changed in one IED between two SCDs.
 CcdComparison compare_ied(const Scd& old_scd, const Scd& new_scd, const std::string& name) {
-  const std::unique_ptr<MeasuredCcd> old_ccd = MeasuredCcd::build(old_scd, old_scd.find_ied(name));
-  const std::unique_ptr<MeasuredCcd> new_ccd = MeasuredCcd::build(new_scd, new_scd.find_ied(name));
+  const std::unique_ptr<MeasuredCcd> old_ccd = MeasuredCcd::build(old_scd, find_ied(old_scd, name));
+  const std::unique_ptr<MeasuredCcd> new_ccd = MeasuredCcd::build(new_scd, find_ied(new_scd, name));
   EXPECT_TRUE(old_ccd && new_ccd) << name;
   return compare_ccds(*old_ccd, *new_ccd);
 }
@@ -74,36 +74,12 @@ std::vector<std::pair<std::string, CrcStatus>> statuses(const std::string& old_f
                                                         const std::string& new_fixture) {
   std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
   std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
-  const std::vector<NamedIed> old_ieds = named_ieds(*old_scd);
-  const std::vector<NamedIed> new_ieds = named_ieds(*new_scd);
+  const std::vector<ListedCrc> old_ieds = listed_crcs(*old_scd);
+  const std::vector<ListedCrc> new_ieds = listed_crcs(*new_scd);
   std::vector<std::pair<std::string, CrcStatus>> result;
   for (const IedCrcChange& change : compare_ied_crcs(old_ieds, new_ieds))
     result.emplace_back(change.name, change.status);
   return result;
-}
-
-TEST(NamedIeds, EveryNameWithTheCrcThatTheAllIedRunListsForIt) {
-  std::unique_ptr<Scd> scd = load_fixture("cmp_base.scd");
-  const std::vector<NamedIed> ieds = named_ieds(*scd);
-  std::vector<std::string> names;
-  for (const NamedIed& ied : ieds) names.push_back(ied.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"B2", "Gateway", "M1", "P1", "P2"}));
-  EXPECT_FALSE(ieds[1].crc) << "Gateway has no circuits";
-  EXPECT_EQ(ieds[1].ied, scd->find_ied("Gateway"));
-  EXPECT_EQ(crc_map(ieds), all_ied_crcs(*scd));
-
-  // Of IEDs sharing a name, the last one with circuits; the same on several threads.
-  std::unique_ptr<Scd> hostile = load_fixture("cli_hostile.scd");
-  const std::vector<NamedIed> shared = named_ieds(*hostile, 2);
-  EXPECT_EQ(crc_map(shared), all_ied_crcs(*hostile));
-  const auto dup = std::find_if(shared.begin(), shared.end(), [](const NamedIed& ied) { return ied.name == "DUP"; });
-  ASSERT_NE(dup, shared.end());
-  EXPECT_EQ(dup->with_circuits, 2u);
-  std::vector<pugi::xml_node> named_dup;
-  for (pugi::xml_node ied : hostile->ieds()) {
-    if (attr(ied, "name") == "DUP") named_dup.push_back(ied);
-  }
-  EXPECT_EQ(dup->ied, named_dup.back());
 }
 
 TEST(CompareIedCrcs, EveryNameOfEitherScdWithItsStatus) {
@@ -133,19 +109,17 @@ TEST(CompareIedCrcs, EveryNameOfEitherScdWithItsStatus) {
 TEST(MeasuredCcd, IsTheFinishedCcdAndKnowsTheBuiltElements) {
   std::unique_ptr<Scd> scd = load_fixture("cmp_base.scd");
   for (const char* name : {"P1", "B2", "M1"}) {
-    const std::unique_ptr<MeasuredCcd> ccd = MeasuredCcd::build(*scd, scd->find_ied(name));
+    const std::unique_ptr<MeasuredCcd> ccd = MeasuredCcd::build(*scd, find_ied(*scd, name));
     ASSERT_TRUE(ccd);
-    pugi::xml_document copy;
-    copy_ccd(copy, ccd->root());
-    EXPECT_EQ(testing::serialise(copy), testing::built_ccd(*scd, name, true)) << name;
-    EXPECT_EQ(ccd_crc_text(copy), ied_crc(*scd, scd->find_ied(name)).value()) << name;
+    EXPECT_EQ(testing::serialise(ccd->document()), testing::built_ccd(*scd, name, true)) << name;
+    EXPECT_EQ(ccd_crc_text(ccd->document()), ied_crc(*scd, find_ied(*scd, name)).value()) << name;
   }
   // A subscribed member keeps only its basic type; the built one still names the member.
-  const std::unique_ptr<MeasuredCcd> b2 = MeasuredCcd::build(*scd, scd->find_ied("B2"));
+  const std::unique_ptr<MeasuredCcd> b2 = MeasuredCcd::build(*scd, find_ied(*scd, "B2"));
   const pugi::xml_node member = b2->root().select_node("GOOSESUB/GOCBref/DataSet/FCDA").node();
   EXPECT_EQ(attr(member, "doName"), "");
   EXPECT_EQ(attr(b2->built(member), "doName"), "Tr");
-  EXPECT_FALSE(MeasuredCcd::build(*scd, scd->find_ied("Gateway"))) << "no circuits, nothing measured";
+  EXPECT_FALSE(MeasuredCcd::build(*scd, find_ied(*scd, "Gateway"))) << "no circuits, nothing measured";
 }
 
 TEST(CompareCcds, AttributesTextsAndMembersInTheCcdsOwnTerms) {

@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "api/ccdcrc.h"
-#include "crc/export.h"
-#include "crc/runs.h"
-#include "test_support.h"
+#include "ccdcrc/ccdcrc.h"
+#include "operations/export.h"
+#include "operations/crc_runs.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -170,7 +170,7 @@ TEST(Concurrency, ParallelRunsOnOneLoadedScdMatchTheSequentialRun) {
 
       std::unique_ptr<Scd> exporting = Scd::load(path);
       const std::vector<pugi::xml_node> ieds = exporting->ieds();
-      const ExportDirectory directory((scratch.path()).string());
+      const Directory directory((scratch.path()).string());
       std::vector<ExportResult> results(ieds.size());
       parallel_for(ieds.size(), thread_count, [&](std::size_t i) { results[i] = export_ied(*exporting, ieds[i], directory); });
       const std::vector<std::optional<std::string>> crcs = ied_crcs(*sequential, sequential->ieds(), 1);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "crc/canonical.h"
-#include "crc/runs.h"
+#include "operations/crc_runs.h"
 
 namespace ccdcrc {
 namespace {

@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "api/ccdcrc.h"
-#include "crc/export.h"
-#include "generated_station.h"
-#include "test_support.h"
+#include "ccdcrc/ccdcrc.h"
+#include "operations/export.h"
+#include "support/generated_station.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -80,7 +80,7 @@ TEST(DeepNesting, FilesAreWrittenUpToTheDepthLimit) {
     ASSERT_TRUE(scd);
     const bool fits = sdi_levels + 8 <= max_written_depth;
     for (const char* name : {"P1", "S1"}) {
-      pugi::xml_node ied = scd->find_ied(name);
+      pugi::xml_node ied = find_ied(*scd, name);
       EXPECT_EQ(nesting_depth(build_ied_ccd(*scd, ied)->root), sdi_levels + 8) << name;
       const ExportResult result = export_ied(*scd, ied, dir.path().string());
       const fs::path file = dir.path() / (std::string(name) + ".ccd");

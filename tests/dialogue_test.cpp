@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "crc/runs.h"
-#include "process.h"
-#include "test_support.h"
+#include "operations/crc_runs.h"
+#include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {

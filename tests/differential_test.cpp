@@ -7,27 +7,15 @@
 #include <optional>
 #include <vector>
 
-#include "support/nodes.h"
-#include "test_support.h"
+#include "util/nodes.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> scl_files_in(const fs::path& directory) {
-  std::vector<fs::path> files;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(directory, error)) {
-    const std::string extension = entry.path().extension().string();
-    if (extension == ".scd" || extension == ".xml" || extension == ".cid" || extension == ".icd" ||
-        extension == ".iid" || extension == ".ssd" || extension == ".sed") {
-      files.push_back(entry.path());
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using testing::scl_files_in;
 
 std::ptrdiff_t position(pugi::xml_node node, const std::vector<pugi::xml_node>& nodes) {
   return std::find(nodes.begin(), nodes.end(), node) - nodes.begin();
@@ -37,8 +25,8 @@ std::ptrdiff_t position(pugi::xml_node node, const std::vector<pugi::xml_node>& 
 // and the CRC of the CCDs built for measuring with the reference's.
 // Returns the number of IEDs compared.
 int expect_same_ccds(const fs::path& file) {
-  std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, LookupMode::indexed);
-  std::unique_ptr<Scd> reference = Scd::load(file.string(), nullptr, LookupMode::queries);
+  std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, {LookupMode::indexed});
+  std::unique_ptr<Scd> reference = Scd::load(file.string(), nullptr, {LookupMode::queries});
   EXPECT_EQ(!fast, !reference) << file;
   if (!fast || !reference) return 0;
   const std::vector<pugi::xml_node> fast_ieds = fast->ieds();
@@ -58,7 +46,7 @@ int expect_same_ccds(const fs::path& file) {
     EXPECT_EQ(ied_crc(*fast, fast_ieds[i]), crc) << file << " IED #" << i;
     EXPECT_EQ(ied_crc(*reference, reference_ieds[i]), crc) << file << " IED #" << i;
     const std::string name = attr(fast_ieds[i], "name");
-    EXPECT_EQ(position(fast->find_ied(name), fast_ieds), position(reference->find_ied(name), reference_ieds))
+    EXPECT_EQ(position(find_ied(*fast, name), fast_ieds), position(find_ied(*reference, name), reference_ieds))
         << file << " IED " << name;
   }
   return static_cast<int>(fast_ieds.size());

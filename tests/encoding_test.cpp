@@ -13,10 +13,10 @@
 #include <map>
 #include <string>
 
-#include "api/ccdcrc.h"
-#include "process.h"
-#include "support/text.h"
-#include "test_support.h"
+#include "ccdcrc/ccdcrc.h"
+#include "support/process.h"
+#include "util/text.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {

@@ -15,23 +15,18 @@
 
 #include <pugixml.hpp>
 
-#include "api/ccdcrc.h"
-#include "crc/export.h"
-#include "generated_station.h"
-#include "process.h"
-#include "test_support.h"
+#include "ccdcrc/ccdcrc.h"
+#include "operations/export.h"
+#include "support/generated_station.h"
+#include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> entries(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+const auto& entries = testing::directory_entries;
 
 // A complete CCD file: well-formed, its last element the CRC.
 bool complete_ccd(const fs::path& file) {
@@ -56,7 +51,7 @@ TEST(ExportSafety, TargetThatIsASymbolicLinkIsReplacedNotFollowed) {
   fs::create_symlink(outside, exports / "B2.ccd");                   // a directory
   auto loaded = Scd::load(scd);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(export_ied(*loaded, loaded->find_ied("P1"), exports.string()).status, ExportStatus::written);
+  EXPECT_EQ(export_ied(*loaded, find_ied(*loaded, "P1"), exports.string()).status, ExportStatus::written);
   export_ied_ccd(scd.c_str(), "M1", exports.c_str());
   const ProcessResult run = run_ccdcrc({"export", scd, "B2", "-o", exports.string()});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -135,7 +130,7 @@ TEST(ExportSafety, EmptyDirectoryTextWritesNothing) {
   export_ied_ccd(data_path("cli_station.scd").c_str(), "P1", "");
   auto scd = Scd::load(data_path("cli_station.scd"));
   ASSERT_TRUE(scd);
-  EXPECT_EQ(export_ied(*scd, scd->find_ied("P1"), std::string()).status, ExportStatus::write_failed);
+  EXPECT_EQ(export_ied(*scd, find_ied(*scd, "P1"), std::string()).status, ExportStatus::write_failed);
   EXPECT_FALSE(fs::exists(in_root));
   std::error_code ignored;
   fs::remove(in_root, ignored);
@@ -161,16 +156,16 @@ TEST(ExportSafety, StagedFileAppearsOnlyWhenCommitted) {
   ScratchDir dir;
   auto scd = Scd::load(data_path("cli_station.scd"));
   ASSERT_TRUE(scd);
-  const ExportDirectory exports(dir.path().string());
+  const Directory exports(dir.path().string());
   write_file(dir.path() / "P1.ccd", "the previous export");
   {
-    StagedExport dropped = stage_export(*scd, scd->find_ied("P1"), exports);
+    StagedExport dropped = stage_export(*scd, find_ied(*scd, "P1"), exports);
     EXPECT_EQ(dropped.result.status, ExportStatus::written);
   }
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"P1.ccd"});
   EXPECT_EQ(read_file(dir.path() / "P1.ccd"), "the previous export");
 
-  StagedExport staged = stage_export(*scd, scd->find_ied("P1"), exports);
+  StagedExport staged = stage_export(*scd, find_ied(*scd, "P1"), exports);
   EXPECT_EQ(read_file(dir.path() / "P1.ccd"), "the previous export");
   const ExportResult result = commit_export(staged);
   EXPECT_EQ(result.status, ExportStatus::written) << result.message;

@@ -21,9 +21,9 @@
 
 #include <gtest/gtest.h>
 
-#include "api/ccdcrc.h"
-#include "crc/export.h"
-#include "test_support.h"
+#include "ccdcrc/ccdcrc.h"
+#include "operations/export.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {
@@ -98,11 +98,11 @@ TEST(Export, FileIsTheBuiltCcdClosedByItsCrc) {
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);
   ScratchDir dir;
-  const std::string crc = ied_crc(*scd, scd->find_ied("SUB")).value_or("");
+  const std::string crc = ied_crc(*scd, find_ied(*scd, "SUB")).value_or("");
   ASSERT_EQ(crc.size(), 8u);
 
   const auto before = std::chrono::system_clock::now();
-  ExportResult result = export_ied(*scd, scd->find_ied("SUB"), dir.path().string());
+  ExportResult result = export_ied(*scd, find_ied(*scd, "SUB"), dir.path().string());
   const auto after = std::chrono::system_clock::now();
   EXPECT_EQ(result.status, ExportStatus::written) << result.message;
   EXPECT_EQ(result.crc, crc);
@@ -138,7 +138,7 @@ TEST(Export, CrcElementMatchesEveryWayOfComputingTheCrc) {
     char* crc = compute_ied_crc(scd_path.c_str(), name);
     ASSERT_EQ(std::string(crc).size(), 8u);
     EXPECT_NE(exported.find("\t<CRC id=\"" + std::string(crc) + "\" timestamp=\""), std::string::npos) << name;
-    EXPECT_EQ(ied_crc(*scd, scd->find_ied(name)), std::string(crc));
+    EXPECT_EQ(ied_crc(*scd, find_ied(*scd, name)), std::string(crc));
     // The CRC element is the last child of IED.
     pugi::xml_document document;
     ASSERT_TRUE(document.load_string(exported.c_str()));
@@ -159,7 +159,7 @@ TEST(Export, EntryPointWritesTheSameFileAndRepeatsDifferOnlyInTime) {
   const std::string first = read_file(dir.path() / "SUB.ccd");
 
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  ASSERT_EQ(export_ied(*scd, scd->find_ied("SUB"), other.path().string()).status, ExportStatus::written);
+  ASSERT_EQ(export_ied(*scd, find_ied(*scd, "SUB"), other.path().string()).status, ExportStatus::written);
   const std::string second = read_file(other.path() / "SUB.ccd");
 
   EXPECT_NE(timestamp_of(first), timestamp_of(second));
@@ -175,7 +175,7 @@ TEST(Export, IedWithInputsThatLeadNowhereIsHeaderAndCrcOnly) {
   auto scd = load_fixture("sub_unresolved.scd");
   ASSERT_TRUE(scd);
   ScratchDir dir;
-  ASSERT_EQ(export_ied(*scd, scd->find_ied("SUB6"), dir.path().string()).status, ExportStatus::written);
+  ASSERT_EQ(export_ied(*scd, find_ied(*scd, "SUB6"), dir.path().string()).status, ExportStatus::written);
   const std::string crc = crc_text_of(R"(<?xmlversion="1.0"encoding="UTF-8"?><IEDname="SUB6"/>)");
   EXPECT_EQ(without_timestamp(read_file(dir.path() / "SUB6.ccd")),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -202,7 +202,7 @@ TEST(Export, NothingIsWrittenForMissingIedsOrIedsWithoutCircuits) {
 
   auto scd = load_fixture("sub_unresolved.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(export_ied(*scd, scd->find_ied("SUB7"), out.string()).status, ExportStatus::no_circuits);
+  EXPECT_EQ(export_ied(*scd, find_ied(*scd, "SUB7"), out.string()).status, ExportStatus::no_circuits);
   EXPECT_TRUE(fs::is_empty(out));
 }
 
@@ -215,7 +215,7 @@ TEST(Export, UnsafeIedNamesWriteNothingAnywhere) {
   fs::create_directories(out / "a");  // so that "a/b" would have somewhere to go
   for (const std::string name : {"../x", "a/b", "a\\b", "", ".", ".."}) {
     SCOPED_TRACE("IED name \"" + name + "\"");
-    pugi::xml_node ied = scd->find_ied(name);
+    pugi::xml_node ied = find_ied(*scd, name);
     ASSERT_TRUE(ied);
     // The IED has a circuit: only its name keeps it from being exported.
     EXPECT_TRUE(ied_crc(*scd, ied).has_value());
@@ -231,7 +231,7 @@ TEST(Export, UnsafeIedNamesWriteNothingAnywhere) {
 TEST(Export, FailedWriteLeavesTargetAndDirectoryAsTheyWere) {
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);
-  pugi::xml_node ied = scd->find_ied("SUB");
+  pugi::xml_node ied = find_ied(*scd, "SUB");
   ScratchDir dir;
 
   // A directory path that runs through a regular file cannot be created,
@@ -306,7 +306,7 @@ TEST(Export, ReadOnlyDirectoryKeepsItsExistingFile) {
 
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);
-  EXPECT_EQ(export_ied(*scd, scd->find_ied("SUB"), locked.string()).status, ExportStatus::write_failed);
+  EXPECT_EQ(export_ied(*scd, find_ied(*scd, "SUB"), locked.string()).status, ExportStatus::write_failed);
   export_ied_ccd(data_path("sub_golden.scd").c_str(), "SUB", locked.c_str());
   EXPECT_EQ(read_file(locked / "SUB.ccd"), "old export");
   EXPECT_EQ(tree(locked), std::vector<std::string>{"SUB.ccd"});

@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
-#include "api/ccdcrc.h"
-#include "process.h"
-#include "test_support.h"
+#include "ccdcrc/ccdcrc.h"
+#include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {

@@ -10,11 +10,11 @@
 #include <pugixml.hpp>
 
 #include "ccd/builder.h"
-#include "ccd/queries.h"
+#include "scd/queries.h"
 #include "crc/canonical.h"
-#include "crc/runs.h"
-#include "support/nodes.h"
-#include "test_support.h"
+#include "operations/crc_runs.h"
+#include "util/nodes.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {
@@ -62,7 +62,7 @@ std::string built_ccd_at(const Scd& scd, std::size_t index, bool* nothing_found 
 }
 
 bool nothing_found(const Scd& scd, const std::string& ied_name) {
-  return build_ied_ccd(scd, scd.find_ied(ied_name))->nothing_found;
+  return build_ied_ccd(scd, find_ied(scd, ied_name))->nothing_found;
 }
 
 // ---------------------------------------------------------------------------
@@ -130,19 +130,19 @@ TEST(PublishedControlBlocks, ConnectedApCopiedAsTheQueriesTrimIt) {
     <Address />
     <PhysConn type="Plug" />
   </ConnectedAP>)", pugi::parse_full));
-  for (ControlBlockKind kind : {goose, sampled_values}) {
+  for (ControlBlockKind kind : control_block_kinds) {
     pugi::xml_document direct;
     pugi::xml_document queried;
     copy_connected_ap(direct, source.first_child(), kind, "g", "LD");
     copy_element_tree(queried, source.first_child());
     pugi::xml_node copy = queried.first_child();
-    const char* others = kind == goose ? query::other_gse : query::other_smv;
-    for (const pugi::xpath_node& other : select(copy, format_query(others, {"g", "LD"}))) remove_tree(other.node());
-    for (const pugi::xpath_node& own : select(copy, query::own_address)) remove_tree(own.node());
+    const std::string others = format_query(query::other_addresses, {"g", "LD", names_of(kind).address});
+    for (const pugi::xpath_node& other : select(copy, others)) copy.remove_child(other.node());
+    for (const pugi::xpath_node& own : select(copy, query::own_address)) copy.remove_child(own.node());
     EXPECT_EQ(serialise(direct), serialise(queried));
   }
   pugi::xml_document direct;
-  copy_connected_ap(direct, source.first_child(), goose, "g", "LD");
+  copy_connected_ap(direct, source.first_child(), ControlBlockKind::goose, "g", "LD");
   // Of the entries that repeat cbName, the one whose last cbName is "g" stays.
   EXPECT_NE(serialise(direct).find("<GSE cbName=\"g\" ldInst=\"LD\" />"), std::string::npos) << serialise(direct);
   EXPECT_EQ(serialise(direct).find("<GSE cbName=\"g\" ldInst=\"LD2\" />"), std::string::npos) << serialise(direct);
@@ -283,11 +283,7 @@ TEST(PublishedGolden, BuiltAndMeasuredCcdMatchTheGoldenFiles) {
   EXPECT_EQ(built_ccd(*scd, "PROT1", true), measured);
 
   // The CRC of the IED is the CRC of the measured golden text, line by line.
-  std::istringstream lines(measured);
-  std::string line;
-  std::string canonical;
-  while (std::getline(lines, line)) append_canonical_line(line, canonical);
-  const std::string crc = crc_text_of(canonical);
+  const std::string crc = testing::crc_of_serialised(measured);
   EXPECT_EQ(run_ied_crc(data_path("pub_golden.scd"), "PROT1"), crc);
   EXPECT_EQ(run_all_ied_crcs(data_path("pub_golden.scd")), (IedCrcMap{{"PROT1", crc}}));
 }

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {
@@ -25,13 +25,7 @@ using testing::load_fixture;
 using testing::read_file;
 using testing::serialise;
 
-// The CRC text of a serialised CCD, taken line by line as the measurement does.
-std::string crc_of_serialised(const std::string& text) {
-  std::string canonical;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) append_canonical_line(line, canonical);
-  return crc_text_of(canonical);
-}
+using testing::crc_of_serialised;
 
 // ---------------------------------------------------------------------------
 // A complete subscriber: it publishes one GOOSE control block and subscribes
@@ -49,7 +43,7 @@ TEST(SubscribedCcd, GoldenSubscriberAsBuiltAndMeasured) {
   EXPECT_EQ(built_ccd(*scd, "SUB", false), built);
   EXPECT_EQ(built_ccd(*scd, "SUB", true), measured);
 
-  std::optional<std::string> crc = ied_crc(*scd, scd->find_ied("SUB"));
+  std::optional<std::string> crc = ied_crc(*scd, find_ied(*scd, "SUB"));
   ASSERT_TRUE(crc);
   EXPECT_EQ(*crc, crc_of_serialised(measured));
   EXPECT_EQ(run_ied_crc(data_path("sub_golden.scd"), "SUB"), *crc);
@@ -141,11 +135,11 @@ TEST(SubscribedCcd, InputsThatResolveToNothing) {
 <IED name="SUB6" />
 )ccd");
   const std::string sub6_crc = crc_text_of(R"(<?xmlversion="1.0"encoding="UTF-8"?><IEDname="SUB6"/>)");
-  EXPECT_EQ(ied_crc(*scd, scd->find_ied("SUB6")), sub6_crc);
+  EXPECT_EQ(ied_crc(*scd, find_ied(*scd, "SUB6")), sub6_crc);
   EXPECT_EQ(run_ied_crc(data_path("sub_unresolved.scd"), "SUB6"), sub6_crc);
 
-  EXPECT_TRUE(build_ied_ccd(*scd, scd->find_ied("SUB7"))->nothing_found);
-  EXPECT_EQ(ied_crc(*scd, scd->find_ied("SUB7")), std::nullopt);
+  EXPECT_TRUE(build_ied_ccd(*scd, find_ied(*scd, "SUB7"))->nothing_found);
+  EXPECT_EQ(ied_crc(*scd, find_ied(*scd, "SUB7")), std::nullopt);
   EXPECT_EQ(run_ied_crc(data_path("sub_unresolved.scd"), "SUB7"), "");
 
   IedCrcMap all = run_all_ied_crcs(data_path("sub_unresolved.scd"));

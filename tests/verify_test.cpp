@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "crc/export.h"
-#include "crc/verify.h"
-#include "support/nodes.h"
-#include "test_support.h"
+#include "operations/export.h"
+#include "operations/verification.h"
+#include "util/nodes.h"
+#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {
@@ -25,20 +25,12 @@ std::string write_file(const ScratchDir& dir, const std::string& name, const std
   return testing::write_file(dir.path() / name, text);
 }
 
-// The SCDs of the test data and the example.
-std::vector<std::string> scd_files() {
-  std::vector<std::string> files{testing::example_path("substation.scd")};
-  for (const auto& entry : fs::directory_iterator(CCDCRC_TEST_DATA)) {
-    if (entry.path().extension() == ".scd") files.push_back(entry.path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using testing::shipped_scds;
 
 TEST(VerifyCcdFile, EveryExportedFileVerifies) {
   ScratchDir dir;
   std::size_t verified = 0;
-  for (const std::string& path : scd_files()) {
+  for (const std::string& path : shipped_scds()) {
     std::unique_ptr<Scd> scd = Scd::load(path);
     ASSERT_TRUE(scd) << path;
     for (pugi::xml_node ied : scd->ieds()) {
@@ -66,7 +58,7 @@ TEST(VerifyCcdFile, TextsKeepTheirCarriageReturnsAndBlanksAndLineEndsDoNotMatter
       "<Private type=\"lines\">one\ntwo</Private></GSEControl></LN0></LDevice></Server></AccessPoint></IED></SCL>");
   std::unique_ptr<Scd> scd = Scd::load(scd_path);
   std::string crc;
-  const std::unique_ptr<Ccd> exported = export_document(*scd, scd->find_ied("T"), &crc);
+  const std::unique_ptr<Ccd> exported = export_document(*scd, find_ied(*scd, "T"), &crc);
   ASSERT_TRUE(exported);
   const std::string text = testing::serialise(exported->document);
   ASSERT_NE(text.find("a\rb"), std::string::npos) << "the export writes the carriage return as it is";
@@ -100,15 +92,15 @@ TEST(VerifyCcdFile, AnyChangeOfMeasuredContentIsCaughtAndDescriptionsMayChange) 
   std::size_t caught = 0, allowed = 0;
   for (const char* name : {"P1", "B2", "M1"}) {
     std::string crc;
-    const std::unique_ptr<Ccd> exported = export_document(*scd, scd->find_ied(name), &crc);
+    const std::unique_ptr<Ccd> exported = export_document(*scd, find_ied(*scd, name), &crc);
     ASSERT_TRUE(exported);
-    EXPECT_EQ(ccd_content_crc(exported->root), crc);
+    EXPECT_EQ(finish_copy(exported->root)->crc, crc);
     for (pugi::xpath_node selected : exported->root.select_nodes("descendant-or-self::*[not(self::CRC)]")) {
       pugi::xml_node element = selected.node();
       for (pugi::xml_attribute attribute : element.attributes()) {
         const std::string before = attribute.value();
         attribute.set_value((before + "x").c_str());
-        const bool unchanged = ccd_content_crc(exported->root) == crc;
+        const bool unchanged = finish_copy(exported->root)->crc == crc;
         EXPECT_EQ(unchanged, !measured(element, attribute.name()))
             << name << " " << element.path() << " @" << attribute.name();
         (unchanged ? allowed : caught) += 1;
@@ -117,7 +109,7 @@ TEST(VerifyCcdFile, AnyChangeOfMeasuredContentIsCaughtAndDescriptionsMayChange) 
       if (pugi::xml_text text = element.text()) {
         const std::string before = text.get();
         text.set((before + "x").c_str());
-        EXPECT_NE(ccd_content_crc(exported->root), crc) << name << " " << element.path() << " text";
+        EXPECT_NE(finish_copy(exported->root)->crc, crc) << name << " " << element.path() << " text";
         text.set(before.c_str());
       }
     }

@@ -17,10 +17,11 @@
 
 #include "ccd/builder.h"
 #include "crc/canonical.h"
-#include "crc/export.h"
-#include "crc/runs.h"
-#include "generated_station.h"
-#include "process.h"
+#include "operations/export.h"
+#include "operations/crc_runs.h"
+#include "support/generated_station.h"
+#include "support/test_support.h"
+#include "support/process.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -69,20 +70,13 @@ std::map<std::string, std::string> crc_lines(const std::string& out) {
   return crcs;
 }
 
-std::vector<std::string> entries(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::string canonical_text_of(const std::string& path, const std::string& ied_name) {
   std::unique_ptr<Scd> scd = Scd::load(path);
   EXPECT_TRUE(scd) << path;
   if (!scd) return {};
-  std::unique_ptr<Ccd> ccd = build_ied_ccd(*scd, scd->find_ied(ied_name));
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(*scd, find_ied(*scd, ied_name));
   finish_ccd(ccd->root);
-  return canonical_ccd_text(ccd->document);
+  return testing::canonical_ccd_text(ccd->document);
 }
 
 // The CRC an IED must have when one dimension of the station is n, worked out
@@ -143,7 +137,7 @@ TEST(Stress, NestingOneHundredThousandLevelsDeep) {
   EXPECT_NE(exported.err.find("IED 'P1' cannot be exported: its CCD nests elements 100"), std::string::npos)
       << exported.err;
   EXPECT_NE(exported.err.find("files of at most 1000 levels are written"), std::string::npos) << exported.err;
-  EXPECT_EQ(entries(out), std::vector<std::string>{});
+  EXPECT_EQ(testing::directory_entries(out), std::vector<std::string>{});
 
   const ProcessResult printed = run_measured("ccd --measured, nesting 100,000 deep", {"ccd", scd, "P1", "--measured"});
   EXPECT_EQ(printed.status, 1);
@@ -175,7 +169,7 @@ TEST(Stress, DataSetOfOneMillionMembers) {
   const ProcessResult exported = run_measured("export P1, 1,000,000 members", {"export", scd, "P1", "-o", out});
   ASSERT_EQ(exported.status, 0) << exported.err;
   EXPECT_NE(exported.out.find(expected_p1), std::string::npos) << exported.out;
-  EXPECT_EQ(entries(out), std::vector<std::string>{"P1.ccd"});
+  EXPECT_EQ(testing::directory_entries(out), std::vector<std::string>{"P1.ccd"});
   EXPECT_LT(exported.max_rss_kb, 4 * 1024 * 1024);
 }
 
@@ -230,7 +224,7 @@ TEST(Stress, OneHundredThousandIedsWithoutCircuits) {
   fs::create_directory(out);
   const ProcessResult exported = run_measured("export --all, 100,000 IEDs", {"export", scd, "--all", "-o", out});
   EXPECT_EQ(exported.status, 0) << exported.err;
-  EXPECT_EQ(entries(out), (std::vector<std::string>{"P1.ccd", "S1.ccd"}));
+  EXPECT_EQ(testing::directory_entries(out), (std::vector<std::string>{"P1.ccd", "S1.ccd"}));
 }
 
 }  // namespace

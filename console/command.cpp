@@ -1,0 +1,56 @@
+#include "console/command.h"
+
+#include <iostream>
+#include <set>
+
+namespace ccdcrc {
+
+void add_format_option(CLI::App& command, Format& format) {
+  command
+      .add_option_function<std::string>(
+          "-f,--format",
+          [&format](const std::string& name) {
+            format = name == "json" ? Format::json : name == "csv" ? Format::csv : Format::text;
+          },
+          "output format: text (default), json or csv")
+      ->check(CLI::IsMember({"text", "json", "csv"}))
+      ->option_text("text|json|csv");
+}
+
+void add_jobs_option(CLI::App& command, unsigned& jobs) {
+  command.add_option("-j,--jobs", jobs, "IEDs built in parallel (default: one per core)")
+      ->check(CLI::Range(1u, 1024u))
+      ->option_text("N");
+}
+
+void add_quiet_option(CLI::App& command, bool& quiet, const std::string& meaning) {
+  command.add_flag("-q,--quiet", quiet, meaning);
+}
+
+CLI::Option* add_file_argument(CLI::App& command, const std::string& name, std::string& path,
+                               const std::string& description) {
+  return command.add_option(name, path, description)->required()->option_text(" ");
+}
+
+CLI::Option* add_scd_argument(CLI::App& command, std::string& path) {
+  return add_file_argument(command, "SCD", path, "the SCD file");
+}
+
+void add_examples(CLI::App& command, const std::string& examples) { command.footer("Examples:\n" + examples); }
+
+int usage_error(const std::string& command, const std::string& message) {
+  std::cerr << "ccdcrc: " << (command.empty() ? "" : command + ": ") << message << '\n'
+            << "Run 'ccdcrc " << (command.empty() ? "" : command + " ") << "--help' for usage.\n";
+  return exit_usage;
+}
+
+std::vector<std::string> distinct_names(const std::vector<std::string>& names) {
+  std::vector<std::string> result;
+  std::set<std::string> seen;
+  for (const std::string& name : names) {
+    if (seen.insert(name).second) result.push_back(name);
+  }
+  return result;
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,216 @@
+// `ccdcrc export SCD (NAME... | --all) -o DIR`: CCD files of a loaded SCD.
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "console/command.h"
+#include "console/scd_input.h"
+#include "operations/export.h"
+#include "util/parallel.h"
+
+namespace ccdcrc {
+
+namespace {
+
+struct ExportOptions {
+  std::string scd;
+  std::vector<std::string> names;  // empty with `every_ied`
+  bool every_ied = false;
+  std::string directory;
+  bool quiet = false;
+  unsigned jobs = 0;  // 0: one per core
+};
+
+// The export directory must exist and take new files; checked before the SCD
+// is loaded, so that a mistyped directory costs no time on a large SCD.
+bool check_export_directory(const std::string& directory, Diagnostics& diagnostics) {
+  struct stat info {};
+  if (::stat(directory.c_str(), &info) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      diagnostics.error(directory, "the export directory does not exist");
+    } else {
+      diagnostics.error(directory, std::string("cannot use the export directory: ") + std::strerror(error));
+    }
+    return false;
+  }
+  if (!S_ISDIR(info.st_mode)) {
+    diagnostics.error(directory, "the export directory is not a directory");
+    return false;
+  }
+  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
+    diagnostics.error(directory, std::string("the export directory is not writable: ") + std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+std::string without_trailing_slashes(std::string directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  return directory;
+}
+
+// Files written before they are made durable together. Each holds a
+// descriptor open until then: a quarter of the process's limit at most.
+std::size_t files_per_batch() {
+  constexpr std::size_t most = 64;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+  return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
+}
+
+struct ExportRun {
+  const Scd& scd;
+  const Directory& directory;
+  unsigned jobs;
+  Diagnostics& diagnostics;
+  std::vector<std::pair<std::string, ExportResult>> written;  // by IED name
+  std::vector<std::string> failed_names;
+
+  void report_failure(const std::string& name, const ExportResult& result) {
+    switch (result.status) {
+      case ExportStatus::unsafe_name:
+        diagnostics.error(scd.path(), "IED " + quoted(name) +
+                                          " cannot be exported: its name is not a plain file name"
+                                          " (it is empty, '.' or '..', or holds '/' or '\\')");
+        break;
+      case ExportStatus::no_circuits: diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason); break;
+      case ExportStatus::too_deep:
+        diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
+        break;
+      case ExportStatus::write_failed:
+        diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
+        break;
+      case ExportStatus::written: return;
+    }
+    failed_names.push_back(name);
+  }
+
+  void record(const std::string& name, ExportResult result) {
+    if (result.status != ExportStatus::written) {
+      report_failure(name, result);
+    } else {
+      written.emplace_back(name, std::move(result));
+    }
+  }
+
+  // The IED that the listing takes for a name; nothing when it has no
+  // circuits, which the listing leaves out, whatever its name.
+  std::optional<StagedExport> stage_listed(const ListedIed& listed) const {
+    if (!is_safe_file_name(listed.name) && !has_circuits(scd, listed.ied)) return std::nullopt;
+    StagedExport staged = stage_export(scd, listed.ied, directory);
+    if (staged.result.status == ExportStatus::no_circuits) return std::nullopt;
+    return staged;
+  }
+
+  // Each name is exported by one thread; results are recorded in name order.
+  // The files of a batch are written first and made durable together.
+  void export_every_ied() {
+    const std::vector<ListedIed> listed = listed_ieds(scd);
+    std::vector<std::optional<ExportResult>> results(listed.size());
+    Progress progress(diagnostics, listed.size());
+    const std::size_t batch = files_per_batch();
+    for (std::size_t begin = 0; begin < listed.size(); begin += batch) {
+      const std::size_t count = std::min(batch, listed.size() - begin);
+      std::vector<std::optional<StagedExport>> staged(count);
+      parallel_for(
+          count, jobs, [&](std::size_t k) { staged[k] = stage_listed(listed[begin + k]); },
+          [&](std::size_t, std::size_t) { progress.advance(); });
+      for (std::size_t k = 0; k < count; ++k) {
+        if (staged[k]) results[begin + k] = commit_export(*staged[k]);
+      }
+    }
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      if (results[i]) record(listed[i].name, std::move(*results[i]));
+    }
+  }
+
+  void export_named(const std::vector<std::string>& names) {
+    const NamedIeds named(scd);
+    for (const std::string& name : distinct_names(names)) {
+      const pugi::xml_node ied = named.find(name, "the first one is exported", diagnostics);
+      if (ied) {
+        record(name, export_ied(scd, ied, directory));
+      } else {
+        failed_names.push_back(name);
+      }
+    }
+  }
+
+  int report(std::ostream& out) const {
+    std::vector<std::string> names;
+    for (const auto& [name, result] : written) names.push_back(name);
+    const NameColumn column(names);
+    for (const auto& [name, result] : written) {
+      column.write(out, name);
+      out << result.crc << "  " << printable(result.path) << '\n';
+    }
+    if (failed_names.empty()) return exit_ok;
+    const std::size_t attempted = written.size() + failed_names.size();
+    std::string summary =
+        std::to_string(failed_names.size()) + " of " + std::to_string(attempted) + " IEDs not exported:";
+    for (std::size_t i = 0; i < failed_names.size(); ++i) summary += (i ? ", " : " ") + quoted(failed_names[i]);
+    diagnostics.note(summary);
+    return exit_ied_problem;
+  }
+};
+
+int run_export(const ExportOptions& options, Console& console) {
+  if (options.every_ied == !options.names.empty()) {
+    return usage_error("export", "name the IEDs to export or give --all (one of the two)");
+  }
+  Diagnostics& diagnostics = console.diagnostics;
+  diagnostics.allow_progress(!options.quiet);
+  const std::string path = without_trailing_slashes(options.directory);
+  if (!check_export_directory(path, diagnostics)) return exit_usage;
+  // Opened before the SCD is loaded: every file goes into this directory, even
+  // if its path is renamed or replaced while the run goes on.
+  const Directory directory(path);
+  if (directory.error() != 0) {
+    diagnostics.error(path, std::string("cannot use the export directory: ") + std::strerror(directory.error()));
+    return exit_usage;
+  }
+  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
+  if (!scd) return exit_usage;
+
+  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}};
+  if (options.every_ied) {
+    warn_about_root(*scd, diagnostics);
+    run.export_every_ied();
+    if (run.written.empty() && run.failed_names.empty()) {
+      diagnostics.warning(scd->path(), "no IED has GOOSE or sampled-value circuits; no file was written");
+    }
+  } else {
+    run.export_named(options.names);
+  }
+  return run.report(console.out);
+}
+
+}  // namespace
+
+void add_export_command(CLI::App& app, Console& console) {
+  auto options = std::make_shared<ExportOptions>();
+  CLI::App* command =
+      app.add_subcommand("export", "Write DIR/NAME.ccd for the named IEDs or for every IED with a CRC");
+  add_scd_argument(*command, options->scd);
+  command->add_option("NAME", options->names, "IED names (or --all)")->option_text(" ");
+  command->add_flag("--all", options->every_ied, "export every IED that has a CRC");
+  command->add_option("-o,--output", options->directory, "the export directory (it must exist)")
+      ->required()
+      ->option_text("DIR");
+  add_quiet_option(*command, options->quiet, "show no progress on a terminal");
+  add_jobs_option(*command, options->jobs);
+  add_examples(*command,
+               "  ccdcrc export station.scd P1 P2 -o ccd\n"
+               "  ccdcrc export station.scd --all -o ccd");
+  command->callback([options, &console] { console.status = run_export(*options, console); });
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,44 @@
+#include "operations/ccd_pipeline.h"
+
+#include <cstring>
+
+#include "crc/canonical.h"
+
+namespace ccdcrc {
+
+std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose) {
+  auto ccd = std::make_unique<Ccd>();
+  ccd->root = start_ccd_document(ccd->document, ied);
+  ccd->nothing_found = build_ccd(ccd->root, scd.lookups(), ied, purpose);
+  return ccd;
+}
+
+std::unique_ptr<FinishedCcd> finish_copy(pugi::xml_node ccd_root) {
+  auto finished = std::make_unique<FinishedCcd>();
+  pugi::xml_document& document = finished->document;
+  pugi::xml_node declaration = document.prepend_child(pugi::node_declaration);
+  declaration.append_attribute("version").set_value("1.0");
+  declaration.append_attribute("encoding").set_value("UTF-8");
+  // The root's own content, child by child: a CRC element is never copied, so
+  // that it need not be removed (which pugixml does level by level on the
+  // stack, whatever its depth).
+  pugi::xml_node root = document.append_child(ccd_root.name());
+  for (pugi::xml_attribute attribute : ccd_root.attributes()) root.append_copy(attribute);
+  for (pugi::xml_node child : ccd_root.children()) {
+    if (child.type() == pugi::node_element && std::strcmp(child.name(), "CRC") == 0) continue;
+    root.append_copy(child);
+  }
+  finish_ccd(root);
+  finished->root = root;
+  finished->crc = ccd_crc_text(document);
+  return finished;
+}
+
+std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied) {
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured);
+  if (ccd->nothing_found) return std::nullopt;
+  finish_ccd(ccd->root);
+  return ccd_crc_text(ccd->document);
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,128 @@
+#include "operations/export.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "crc/canonical.h"
+#include "util/nodes.h"
+
+namespace ccdcrc {
+
+std::size_t nesting_depth(pugi::xml_node node) {
+  if (node.type() != pugi::node_element) return 0;
+  std::size_t deepest = 1;
+  std::size_t depth = 1;
+  pugi::xml_node current = node;
+  // Walks the tree in document order through the parent links, without a stack.
+  while (true) {
+    if (pugi::xml_node child = current.first_child()) {
+      current = child;
+      ++depth;
+    } else {
+      while (current != node && !current.next_sibling()) {
+        current = current.parent();
+        --depth;
+      }
+      if (current == node) return deepest;
+      current = current.next_sibling();
+    }
+    if (current.type() == pugi::node_element) deepest = std::max(deepest, depth);
+  }
+}
+
+std::string export_timestamp() {
+  std::time_t when = std::time(nullptr);
+  bool universal = false;
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+    long long seconds = 0;
+    const char* end = epoch + std::strlen(epoch);
+    const auto [stop, error] = std::from_chars(epoch, end, seconds);
+    if (error == std::errc() && stop == end && seconds >= 0) {
+      when = static_cast<std::time_t>(seconds);
+      universal = true;
+    }
+  }
+  std::tm parts{};
+  if (universal) {
+    gmtime_r(&when, &parts);
+  } else {
+    localtime_r(&when, &parts);
+  }
+  char buffer[100];
+  const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts);
+  return std::string(buffer, length);
+}
+
+std::string add_crc_element(Ccd& built) {
+  // The CRC is measured on a finished copy; the exported document keeps everything.
+  std::string crc = finish_copy(built.root)->crc;
+  pugi::xml_node crc_element = built.root.append_child("CRC");
+  crc_element.append_attribute("id").set_value(crc.c_str());
+  crc_element.append_attribute("timestamp").set_value(export_timestamp().c_str());
+  return crc;
+}
+
+std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc) {
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied);
+  if (ccd->nothing_found) return nullptr;
+  std::string crc_text = add_crc_element(*ccd);
+  if (crc) *crc = std::move(crc_text);
+  return ccd;
+}
+
+bool is_safe_file_name(const std::string& ied_name) {
+  return !ied_name.empty() && ied_name != "." && ied_name != ".." &&
+         ied_name.find_first_of("/\\") == std::string::npos;
+}
+
+StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+  StagedExport staged;
+  ExportResult& result = staged.result;
+  const std::string name = attr(ied, "name");
+  staged.file_name = name + ".ccd";
+  result.path = directory.path() + "/" + staged.file_name;
+  const auto fail = [&](ExportStatus status, std::string message) {
+    result.status = status;
+    result.message = std::move(message);
+    return std::move(staged);
+  };
+  if (!is_safe_file_name(name)) return fail(ExportStatus::unsafe_name, "the IED name cannot be used as a file name");
+  std::unique_ptr<Ccd> ccd = export_document(scd, ied, &result.crc);
+  if (!ccd) return fail(ExportStatus::no_circuits, "the IED has no GOOSE or sampled-value circuits");
+  if (const std::size_t depth = nesting_depth(ccd->root); depth > max_written_depth) {
+    return fail(ExportStatus::too_deep, "its CCD nests elements " + std::to_string(depth) +
+                                            " levels deep; files of at most " + std::to_string(max_written_depth) +
+                                            " levels are written");
+  }
+  StagedFile& file = staged.file.emplace(directory);
+  if (file.error() == 0) save_ccd(ccd->document, file.writer());
+  if (const int error = file.finish_writing(); error != 0) {
+    staged.file.reset();
+    return fail(ExportStatus::write_failed, std::strerror(error));
+  }
+  result.status = ExportStatus::written;
+  return staged;
+}
+
+ExportResult commit_export(StagedExport& staged) {
+  ExportResult result = std::exchange(staged.result, {ExportStatus::write_failed, {}, {}, "committed already"});
+  std::optional<StagedFile> file = std::exchange(staged.file, std::nullopt);
+  if (result.status != ExportStatus::written) return result;
+  if (const int error = file->commit(staged.file_name); error != 0) {
+    result.status = ExportStatus::write_failed;
+    result.message = std::strerror(error);
+  }
+  return result;
+}
+
+ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+  StagedExport staged = stage_export(scd, ied, directory);
+  return commit_export(staged);
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,69 @@
+#pragma once
+// Export of an IED's CCD file: the CCD as built, with all descriptions, and a
+// last CRC element carrying the CRC of its finished copy and the time.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <pugixml.hpp>
+
+#include "files/staged_file.h"
+#include "operations/ccd_pipeline.h"
+#include "scd/scd.h"
+
+namespace ccdcrc {
+
+enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed };
+
+struct ExportResult {
+  ExportStatus status = ExportStatus::write_failed;
+  std::string path;     // the file written, or the one that could not be
+  std::string crc;      // the CRC text in the file
+  std::string message;  // why it failed
+};
+
+// CCD files carry one tab per nesting level on every line, so their size grows
+// with the square of the depth: CCDs nested deeper than this are not written
+// (their CRCs are computed all the same). Real CCDs nest about ten levels.
+inline constexpr std::size_t max_written_depth = 1000;
+
+// The deepest nesting of elements under a node (the node itself is level 1).
+std::size_t nesting_depth(pugi::xml_node node);
+
+// The time an export stamps into its CRC element: the instant that
+// SOURCE_DATE_EPOCH gives (seconds since 1970, shown in UTC), so that two
+// exports of one SCD are the same bytes, or else the local time now.
+std::string export_timestamp();
+
+// Closes a built CCD with its CRC element: the CRC of its finished copy, and
+// the time. Returns the CRC text.
+std::string add_crc_element(Ccd& built);
+
+// The exported document of an IED (with its CRC element); null when the IED has
+// no circuits. `crc` receives the CRC text.
+std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc = nullptr);
+
+// False for names that would leave the directory: empty, ".", "..", or with "/" or "\".
+bool is_safe_file_name(const std::string& ied_name);
+
+// An export whose file is written, but not yet durable and not yet in place.
+struct StagedExport {
+  ExportResult result;  // status `written` while the file waits for commit_export
+  std::optional<StagedFile> file;
+  std::string file_name;
+};
+
+// Builds the IED's export document and writes it for directory + "/" + IED
+// name + ".ccd", not yet in place.
+StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory);
+
+// Waits until the staged file is on disk, then renames it over its target: the
+// target is replaced only by a complete file. A failure removes the file.
+ExportResult commit_export(StagedExport& staged);
+
+// Stages and commits one export.
+ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory);
+
+}  // namespace ccdcrc

@@ -1,0 +1,158 @@
+#include "scd/scd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "scd/indexed_lookups.h"
+#include "scd/query_lookups.h"
+#include "util/nodes.h"
+
+namespace ccdcrc {
+
+namespace {
+
+LoadProblem problem_from_errno(int error) {
+  using Kind = LoadProblem::Kind;
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return {Kind::not_found, "no such file", {}};
+    case EACCES:
+    case EPERM: return {Kind::permission_denied, "permission denied", {}};
+    case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}};
+    case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}};
+    case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}};
+    default: return {Kind::read_error, std::strerror(error), {}};
+  }
+}
+
+// Owns a file descriptor.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Smaller texts are copied by pugixml: for them parsing in place gains
+// nothing, and only past the bytes pugixml looks at to tell the encoding can
+// the zero byte after the text not change what it tells.
+constexpr std::size_t smallest_parsed_in_place = 64 * 1024;
+
+// Opens and checks a file, and reads it whole; false with `problem` filled
+// when it cannot be read.
+bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& problem) {
+  using Kind = LoadProblem::Kind;
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // descriptor is checked before anything is read from it.
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
+    problem = problem_from_errno(errno);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    problem = {Kind::not_a_file, "is a directory, not a file", {}};
+    return false;
+  }
+  // FIFOs, sockets and devices could block or never end.
+  if (!S_ISREG(info.st_mode)) {
+    problem = {Kind::not_a_file, "is not a regular file", {}};
+    return false;
+  }
+  if (info.st_size == 0) {
+    problem = {Kind::empty, "the file is empty", {}};
+    return false;
+  }
+  const int flags = ::fcntl(file.get(), F_GETFL);
+  if (flags >= 0) ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
+  if (!text.read(file.get(), static_cast<std::size_t>(info.st_size))) {
+    problem = errno == ENOMEM ? problem_from_errno(ENOMEM) : LoadProblem{Kind::read_error, "the file could not be read", {}};
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Scd::~Scd() = default;
+
+std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, const LoadOptions& options) {
+  LoadProblem ignored;
+  LoadProblem& report = problem ? *problem : ignored;
+  SourceText text;
+  if (!read_regular_file(path, text, report)) return nullptr;
+  return parse(std::move(text), path, &report, options);
+}
+
+std::unique_ptr<Scd> Scd::parse(SourceText text, const std::string& name, LoadProblem* problem,
+                                const LoadOptions& options) {
+  using Kind = LoadProblem::Kind;
+  LoadProblem ignored;
+  LoadProblem& report = problem ? *problem : ignored;
+  if (text.size() == 0) {
+    report = {Kind::empty, "the file is empty", {}};
+    return nullptr;
+  }
+  std::unique_ptr<Scd> scd(new Scd());
+  scd->path_ = name;
+  scd->text_ = std::move(text);
+  const pugi::xml_parse_result result = scd->parse_text(options.parse_options);
+  if (result.status == pugi::status_out_of_memory) {
+    report = {Kind::out_of_memory, "not enough memory to load the file", {}};
+    return nullptr;
+  }
+  if (result.status != pugi::status_ok) {
+    report = {Kind::malformed, std::string("not well-formed XML: ") + result.description(), {}};
+    // The offset counts bytes after decoding to UTF-8: bytes of the text only when it is UTF-8.
+    if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
+    return nullptr;
+  }
+  if (options.lookups == LookupMode::indexed) {
+    scd->lookups_ = std::make_unique<IndexedLookups>(scd->root());
+  } else {
+    scd->lookups_ = std::make_unique<QueryLookups>(scd->root());
+  }
+  return scd;
+}
+
+pugi::xml_parse_result Scd::parse_text(unsigned parse_options) {
+  // Most SCDs are UTF-8: such a text is parsed where it lies, followed by a
+  // zero byte, exactly as pugixml parses a file it reads itself.
+  if (text_.size() >= smallest_parsed_in_place) {
+    pugi::xml_parse_result result =
+        document_.load_buffer_inplace(text_.data(), text_.size() + 1, parse_options, pugi::encoding_auto);
+    if (result.encoding == pugi::encoding_utf8) {
+      text_is_parsed_ = true;
+      return result;
+    }
+    document_.reset();
+  }
+  // Anything else pugixml copies, decoding other encodings to UTF-8 on the way.
+  pugi::xml_parse_result result = document_.load_buffer(text_.data(), text_.size(), parse_options, pugi::encoding_auto);
+  text_is_parsed_ = result.encoding == pugi::encoding_utf8;
+  // Offsets into decoded text tell nothing about the file's bytes.
+  if (!text_is_parsed_ && result.status == pugi::status_ok) text_.release();
+  return result;
+}
+
+TextPosition Scd::position(pugi::xml_node node) const {
+  if (!text_is_parsed_) return {};
+  std::ptrdiff_t offset = node.offset_debug();
+  if (offset > 0 && node.type() == pugi::node_element) --offset;  // the "<" before the name
+  return position_in(text_.view(), offset);
+}
+
+std::vector<pugi::xml_node> Scd::ieds() const { return child_elements(root(), "IED"); }
+
+}  // namespace ccdcrc

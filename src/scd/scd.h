@@ -1,0 +1,75 @@
+#pragma once
+// A loaded SCD: the parsed document and the lookups the CCD builder runs on it.
+// Loaded once, then shared by every run on that file.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "scd/lookups.h"
+#include "xml/source_text.h"
+
+namespace ccdcrc {
+
+// Why an SCD could not be loaded.
+struct LoadProblem {
+  enum class Kind { not_found, permission_denied, not_a_file, empty, malformed, read_error, out_of_memory };
+  Kind kind = Kind::read_error;
+  std::string message;     // in words for the user, without the path
+  TextPosition position;   // for malformed XML in UTF-8; unknown otherwise
+};
+
+// How the builder's lookups are answered: from indexes (the default), or by
+// running each defining query on the document (the slow reference).
+enum class LookupMode { indexed, queries };
+
+// Parse options and lookups of a load. Every CRC is defined on parse_full.
+struct LoadOptions {
+  LookupMode lookups = LookupMode::indexed;
+  unsigned parse_options = pugi::parse_full;
+};
+
+class Scd {
+ public:
+  // Loads a file. The file is opened once and checked and read through that
+  // one descriptor, so that a path renamed, removed or replaced meanwhile
+  // cannot slip in another file. Returns null and fills `problem` (when
+  // given) if the file cannot be loaded.
+  static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr,
+                                   const LoadOptions& options = {});
+
+  // Parses bytes that were read already; `name` stands for them in messages.
+  static std::unique_ptr<Scd> parse(SourceText text, const std::string& name, LoadProblem* problem = nullptr,
+                                    const LoadOptions& options = {});
+
+  Scd(const Scd&) = delete;
+  Scd& operator=(const Scd&) = delete;
+  ~Scd();
+
+  // The path, or the name given for the bytes.
+  const std::string& path() const { return path_; }
+  pugi::xml_node root() const { return document_.document_element(); }
+  const ScdLookups& lookups() const { return *lookups_; }
+
+  // The root's direct IED children, in document order.
+  std::vector<pugi::xml_node> ieds() const;
+
+  // Where a node starts in the loaded text (an element at its "<"); unknown
+  // when the text was not UTF-8.
+  TextPosition position(pugi::xml_node node) const;
+
+ private:
+  Scd() = default;
+  pugi::xml_parse_result parse_text(unsigned parse_options);
+
+  std::string path_;
+  SourceText text_;  // declared before the document, which may point into it
+  bool text_is_parsed_ = false;  // the document's offsets count bytes of `text_`
+  pugi::xml_document document_;
+  std::unique_ptr<ScdLookups> lookups_;
+};
+
+}  // namespace ccdcrc

@@ -1,0 +1,85 @@
+#include "xml/source_text.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace ccdcrc {
+
+TextPosition position_in(std::string_view text, std::ptrdiff_t offset) {
+  if (offset < 0) return {};
+  // pugixml places an error at the end of a text one byte past it.
+  const std::string_view before = text.substr(0, std::min(static_cast<std::size_t>(offset), text.size()));
+  const std::size_t line_start = before.rfind('\n');
+  const std::size_t lines = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+  const std::size_t column = line_start == std::string_view::npos ? before.size() : before.size() - line_start - 1;
+  return {lines + 1, column + 1};
+}
+
+SourceText::~SourceText() { release(); }
+
+SourceText::SourceText(SourceText&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      size_(std::exchange(other.size_, 0)) {}
+
+SourceText& SourceText::operator=(SourceText&& other) noexcept {
+  if (this != &other) {
+    release();
+    data_ = std::exchange(other.data_, nullptr);
+    capacity_ = std::exchange(other.capacity_, 0);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+bool SourceText::allocate(std::size_t size) {
+  release();
+  // Mapped with its pages in place: faulting in a large file's buffer page by
+  // page costs more than the kernel's filling them in one go.
+  void* memory = ::mmap(nullptr, size + 1, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (memory == MAP_FAILED) return false;
+  data_ = static_cast<char*>(memory);
+  capacity_ = size + 1;
+  data_[0] = '\0';
+  return true;
+}
+
+bool SourceText::read(int fd, std::size_t size) {
+  if (!allocate(size)) return false;
+  while (size_ < size) {
+    const ssize_t got = ::read(fd, data_ + size_, size - size_);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int error = errno;
+      release();
+      errno = error;
+      return false;
+    }
+    if (got == 0) break;
+    size_ += static_cast<std::size_t>(got);
+  }
+  data_[size_] = '\0';
+  return true;
+}
+
+bool SourceText::assign(std::string_view bytes) {
+  if (!allocate(bytes.size())) return false;
+  std::memcpy(data_, bytes.data(), bytes.size());
+  size_ = bytes.size();
+  data_[size_] = '\0';
+  return true;
+}
+
+void SourceText::release() {
+  if (data_) ::munmap(data_, capacity_);
+  data_ = nullptr;
+  capacity_ = 0;
+  size_ = 0;
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,48 @@
+#pragma once
+// The bytes of an input, read whole into memory of their own and followed by
+// a zero byte, so that an XML parser may work on them where they lie.
+
+#include <cstddef>
+#include <string_view>
+
+namespace ccdcrc {
+
+// A place in a text: 1-based line and column (in bytes); 0 when unknown.
+struct TextPosition {
+  std::size_t line = 0;
+  std::size_t column = 0;
+};
+
+// The line and column of a byte offset into a text (one past its end: at its
+// end); unknown for a negative offset.
+TextPosition position_in(std::string_view text, std::ptrdiff_t offset);
+
+class SourceText {
+ public:
+  SourceText() = default;
+  ~SourceText();
+  SourceText(SourceText&& other) noexcept;
+  SourceText& operator=(SourceText&& other) noexcept;
+  SourceText(const SourceText&) = delete;
+  SourceText& operator=(const SourceText&) = delete;
+
+  // Reads up to `size` bytes from an open file; a file that shrinks meanwhile
+  // is taken as far as it goes. False (errno set) when memory or reading fails.
+  bool read(int fd, std::size_t size);
+  // Copies bytes held elsewhere. False when there is not enough memory.
+  bool assign(std::string_view bytes);
+  void release();
+
+  char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  std::string_view view() const { return {data_, size_}; }
+
+ private:
+  bool allocate(std::size_t size);
+
+  char* data_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+};
+
+}  // namespace ccdcrc
