@@ -40,7 +40,8 @@ int run_ccd(const CcdOptions& options, Console& console) {
   if (const std::size_t depth = nesting_depth(shown.document_element()); depth > max_written_depth) {
     diagnostics.error(scd->path(), "the CCD of IED " + quoted(options.name) + " nests elements " +
                                        std::to_string(depth) + " levels deep; it is printed only up to " +
-                                       std::to_string(max_written_depth) + " levels (its CRC is computed all the same)");
+                                       std::to_string(max_written_depth) +
+                                       " levels (its CRC is computed all the same)");
     return exit_ied_problem;
   }
   pugi::xml_writer_stream writer(console.out);

@@ -139,8 +139,7 @@ int run_check(const CheckOptions& options, Console& console) {
 
 void add_check_command(CLI::App& app, Console& console) {
   auto options = std::make_shared<CheckOptions>();
-  CLI::App* command =
-      app.add_subcommand("check", "Check the IED CRCs of an SCD against a list of approved CRCs");
+  CLI::App* command = app.add_subcommand("check", "Check the IED CRCs of an SCD against a list of approved CRCs");
   add_file_argument(*command, "BASELINE", options->baseline,
                     "the approved CRCs, as 'all --format csv' or 'json' writes them");
   add_scd_argument(*command, options->scd);

@@ -70,7 +70,7 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
   return by_name;
 }
 
-int run_diff(DiffOptions options, Console& console) {
+int run_diff(const DiffOptions& options, Console& console) {
   if (options.explain && options.format == Format::csv) {
     return usage_error("diff", "--explain is written as text or JSON, not as CSV");
   }
@@ -133,7 +133,7 @@ void add_diff_command(CLI::App& app, Console& console) {
     given.explain = explain->count() > 0;
     // Given without names, the option holds one empty text.
     if (given.explain_names == std::vector<std::string>{""}) given.explain_names.clear();
-    console.status = run_diff(std::move(given), console);
+    console.status = run_diff(given, console);
   });
 }
 

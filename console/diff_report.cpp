@@ -47,7 +47,7 @@ bool shown(const DiffReport& report, const IedCrcChange& ied) {
 // "GSEControl confRev: "1" -> "2"", "DataSet/FCDA[3] (LD0/PTRC1.Tr.q [ST]) added: <FCDA .../>".
 // `element` names the element that an empty path stands for.
 std::string explained(const CcdChange& change, const std::string& element) {
-  const std::string path = printable(change.path.empty() ? element : change.path);
+  std::string path = printable(change.path.empty() ? element : change.path);
   switch (change.kind) {
     case CcdChange::Kind::attribute:
       return path + " " + printable(change.subject) + ": " + shown_value(change.old_value) + " -> " +

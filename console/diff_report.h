@@ -19,7 +19,7 @@ struct DiffReport {
   std::string old_scd_crc;
   std::string new_scd_crc;
   std::map<std::string, CcdComparison> explanations;  // by IED name
-  bool changes_only = false;                           // leave out the unchanged IEDs
+  bool changes_only = false;                          // leave out the unchanged IEDs
 };
 
 void write_diff_report(std::ostream& out, Format format, const DiffReport& report);

@@ -81,7 +81,9 @@ struct ExportRun {
                                           " cannot be exported: its name is not a plain file name"
                                           " (it is empty, '.' or '..', or holds '/' or '\\')");
         break;
-      case ExportStatus::no_circuits: diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason); break;
+      case ExportStatus::no_circuits:
+        diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason);
+        break;
       case ExportStatus::too_deep:
         diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
         break;
@@ -197,8 +199,7 @@ int run_export(const ExportOptions& options, Console& console) {
 
 void add_export_command(CLI::App& app, Console& console) {
   auto options = std::make_shared<ExportOptions>();
-  CLI::App* command =
-      app.add_subcommand("export", "Write DIR/NAME.ccd for the named IEDs or for every IED with a CRC");
+  CLI::App* command = app.add_subcommand("export", "Write DIR/NAME.ccd for the named IEDs or for every IED with a CRC");
   add_scd_argument(*command, options->scd);
   command->add_option("NAME", options->names, "IED names (or --all)")->option_text(" ");
   command->add_flag("--all", options->every_ied, "export every IED that has a CRC");

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -79,7 +81,14 @@ int run_command_line(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ccdcrc::keep_freed_memory();
-  if (argc <= 1) return ccdcrc::run_menu(std::cin, std::cout);
-  return run_command_line(argc, argv);
+  try {
+    ccdcrc::keep_freed_memory();
+    if (argc <= 1) return ccdcrc::run_menu(std::cin, std::cout);
+    return run_command_line(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "ccdcrc: not enough memory\n";
+  } catch (const std::exception& error) {
+    std::cerr << "ccdcrc: " << error.what() << '\n';
+  }
+  return ccdcrc::exit_usage;
 }

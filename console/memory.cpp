@@ -40,9 +40,12 @@ void provide_memory_for_load(const std::string& path) {
   // parser's allocations are carved from it.
   void* block = std::malloc(size);
   if (!block) return;
-  const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + page_size - 1) & ~(page_size - 1);
-  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(page_size - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+  // The whole pages inside the block.
+  char* const bytes = static_cast<char*>(block);
+  const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(block);
+  char* const start = bytes + ((page_size - address % page_size) % page_size);
+  char* const end = bytes + size - (address + size) % page_size;
+  if (end > start) ::madvise(start, static_cast<std::size_t>(end - start), MADV_POPULATE_WRITE);
   std::free(block);
 #else
   (void)path;

@@ -31,7 +31,12 @@ void all_ied_crcs(std::istream& in, std::ostream& out) {
   say(out, "SCD CRC:" + scd_crc_text);
   std::map<std::string, std::string> crcs;
   for (int i = 0; i < count; ++i) crcs[pairs[i]->name] = pairs[i]->crc;
-  for (const auto& [name, crc] : crcs) say(out, name + ":" + crc);
+  for (const auto& [name, crc] : crcs) {
+    std::string line = name;
+    line += ':';
+    line += crc;
+    say(out, line);
+  }
   say(out, "The CRC of SCD is:" + scd_crc_text);
   ccdcrc_free_pairs(pairs, count);
   ccdcrc_free_text(scd_crc);

@@ -20,8 +20,8 @@
 #include <pugixml.hpp>
 
 #include "ccdcrc/ccdcrc.h"
-#include "operations/export.h"
 #include "operations/crc_runs.h"
+#include "operations/export.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "util/nodes.h"
@@ -45,7 +45,8 @@ class Scratch {
  public:
   Scratch() {
     const char* base = std::getenv("CCDCRC_FUZZ_SCRATCH");
-    std::string pattern = base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
+    std::string pattern =
+        base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
     pattern += "/ccdcrc-fuzz-XXXXXX";
     if (!::mkdtemp(pattern.data())) broken("cannot create a scratch directory");
     dir_ = pattern;
@@ -83,9 +84,10 @@ void check_entry_points(const std::string& path, const IedCrcMap& expected) {
   char* scd = compute_all_ied_crcs(&pairs, path.c_str(), &count);
   require(scd != nullptr && pairs != nullptr, "compute_all_ied_crcs returned null");
   require(count == static_cast<int>(expected.size()), "compute_all_ied_crcs: another number of IEDs");
-  auto entry = expected.begin();
-  for (int i = 0; i < count; ++i, ++entry) {
-    require(entry->first == pairs[i]->name && entry->second == pairs[i]->crc, "compute_all_ied_crcs: another pair");
+  int i = 0;
+  for (const auto& [name, crc] : expected) {
+    require(name == pairs[i]->name && crc == pairs[i]->crc, "compute_all_ied_crcs: another pair");
+    ++i;
   }
   require(scd_crc(expected) == scd, "compute_all_ied_crcs: another SCD CRC");
   ccdcrc_free_pairs(pairs, count);

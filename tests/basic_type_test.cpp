@@ -51,24 +51,24 @@ TEST_F(BasicType, CompleteChainsGiveTheTypeOfTheLastLevel) {
   EXPECT_EQ(btype("stVal", "Pos", "", "1", "XCBR"), "Dbpos");
   EXPECT_EQ(btype("origin.orCat", "Pos", "", "1", "XCBR"), "Enum");
   EXPECT_EQ(btype("origin", "Pos", "", "1", "XCBR"), "Struct");  // a structured DA named without its levels
-  EXPECT_EQ(btype("q.r.s", "A.B", "", "1", "GGIO"), "FLOAT32");   // SDO, then two BDA levels
+  EXPECT_EQ(btype("q.r.s", "A.B", "", "1", "GGIO"), "FLOAT32");  // SDO, then two BDA levels
   EXPECT_EQ(btype("q", "A.B", "", "1", "GGIO"), "Struct");
-  EXPECT_EQ(btype("stVal", "Beh", "", "", "LLN0"), "Enum");       // LN0 with inst=""
-  EXPECT_EQ(btype("t", "Pos", "", "1", "XCBR"), "");              // final DA without bType
+  EXPECT_EQ(btype("stVal", "Beh", "", "", "LLN0"), "Enum");  // LN0 with inst=""
+  EXPECT_EQ(btype("t", "Pos", "", "1", "XCBR"), "");         // final DA without bType
 }
 
 TEST_F(BasicType, BrokenChainsGiveBoolean) {
-  EXPECT_EQ(btype("stVal", "", "", "1", "XCBR"), "BOOLEAN");              // no doName
-  EXPECT_EQ(btype("stVal", "Pos", "", "7", "XCBR"), "BOOLEAN");           // no such logical node
-  EXPECT_EQ(btype("stVal", "Nope", "", "1", "GGIO"), "BOOLEAN");          // no such DO
-  EXPECT_EQ(btype("stVal", "Nope.B", "", "1", "GGIO"), "BOOLEAN");        // no such DO, dotted
-  EXPECT_EQ(btype("nope", "Pos", "", "1", "XCBR"), "BOOLEAN");            // no such DA
-  EXPECT_EQ(btype("q", "A", "", "1", "GGIO"), "BOOLEAN");                 // DA sought in the DO's own type
-  EXPECT_EQ(btype("origin.zz.orCat", "Pos", "", "1", "XCBR"), "BOOLEAN"); // middle level missing
-  EXPECT_EQ(btype("origin.zz", "Pos", "", "1", "XCBR"), "BOOLEAN");       // last level missing
-  EXPECT_EQ(btype("zz.orCat", "Pos", "", "1", "XCBR"), "BOOLEAN");        // first level missing
-  EXPECT_EQ(btype("stVal", "Beh", "", "", "LLN0", "LD1"), "BOOLEAN");     // LN0 without inst
-  EXPECT_EQ(btype("stVal", "Pos", "", "1", "XCBR", "NOSUCH"), "BOOLEAN"); // no LDevice at all
+  EXPECT_EQ(btype("stVal", "", "", "1", "XCBR"), "BOOLEAN");               // no doName
+  EXPECT_EQ(btype("stVal", "Pos", "", "7", "XCBR"), "BOOLEAN");            // no such logical node
+  EXPECT_EQ(btype("stVal", "Nope", "", "1", "GGIO"), "BOOLEAN");           // no such DO
+  EXPECT_EQ(btype("stVal", "Nope.B", "", "1", "GGIO"), "BOOLEAN");         // no such DO, dotted
+  EXPECT_EQ(btype("nope", "Pos", "", "1", "XCBR"), "BOOLEAN");             // no such DA
+  EXPECT_EQ(btype("q", "A", "", "1", "GGIO"), "BOOLEAN");                  // DA sought in the DO's own type
+  EXPECT_EQ(btype("origin.zz.orCat", "Pos", "", "1", "XCBR"), "BOOLEAN");  // middle level missing
+  EXPECT_EQ(btype("origin.zz", "Pos", "", "1", "XCBR"), "BOOLEAN");        // last level missing
+  EXPECT_EQ(btype("zz.orCat", "Pos", "", "1", "XCBR"), "BOOLEAN");         // first level missing
+  EXPECT_EQ(btype("stVal", "Beh", "", "", "LLN0", "LD1"), "BOOLEAN");      // LN0 without inst
+  EXPECT_EQ(btype("stVal", "Pos", "", "1", "XCBR", "NOSUCH"), "BOOLEAN");  // no LDevice at all
 }
 
 TEST_F(BasicType, DottedPathsFollowSplitting) {

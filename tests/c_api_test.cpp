@@ -87,7 +87,7 @@ TEST(CEntryPoints, UnloadableFilesGiveNoPairsAndTheEmptyScdCrc) {
   const std::filesystem::path empty = dir.path() / "empty.scd";
   const std::filesystem::path malformed = dir.path() / "malformed.scd";
   const std::filesystem::path binary = dir.path() / "binary.scd";
-  std::ofstream{empty};
+  write_file(empty, "");
   std::ofstream(malformed) << "<SCL><IED name=\"P1\"></SCL>";
   std::ofstream(binary) << "\x80\x81\xfe\xff\xc3\x28 not XML and not UTF-8";
 

@@ -230,7 +230,8 @@ TEST(CanonicalEquivalence, LinesAcrossSerialiserChunks) {
 std::string streamed_in_chunks(const std::string& text, std::size_t chunk) {
   std::string streamed;
   CanonicalWriter writer([&streamed](std::string_view piece) { streamed.append(piece); });
-  for (std::size_t at = 0; at < text.size(); at += chunk) writer.write(text.data() + at, std::min(chunk, text.size() - at));
+  for (std::size_t at = 0; at < text.size(); at += chunk)
+    writer.write(text.data() + at, std::min(chunk, text.size() - at));
   writer.finish();
   return streamed;
 }

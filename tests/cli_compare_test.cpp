@@ -196,7 +196,7 @@ TEST(CliDiff, EveryScdThatCannotBeReadIsReported) {
 
 // A list of approved CRCs as `all` writes it.
 std::string baseline(const ScratchDir& dir, const std::string& scd, const std::string& format) {
-  const std::string path = (dir.path() / ("approved." + format)).string();
+  std::string path = (dir.path() / ("approved." + format)).string();
   ProcessOptions options;
   options.stdout_file = path;
   EXPECT_EQ(run_ccdcrc({"all", scd, "--format", format}, options).status, 0);
@@ -400,8 +400,9 @@ TEST(CliVerify, UnreadableFilesAreNamedWithTheLineAndTheOthersStillChecked) {
   ASSERT_EQ(run_ccdcrc({"export", base, "P1", "-o", dir.path().string()}).status, 0);
   const std::string good = (dir.path() / "P1.ccd").string();
   std::string text = read_file(good);
-  const std::size_t crc_line =
-      static_cast<std::size_t>(std::count(text.begin(), text.begin() + text.find("<CRC"), '\n')) + 1;
+  const std::size_t crc_line = static_cast<std::size_t>(std::count(
+                                   text.begin(), text.begin() + static_cast<std::ptrdiff_t>(text.find("<CRC")), '\n')) +
+                               1;
   const std::string no_crc = write_file(dir.path() / "no-crc.ccd", text.substr(0, text.find("\t<CRC")) + "</IED>\n");
   std::string bad_id_text = text;
   bad_id_text.replace(bad_id_text.find("id=\"") + 4, 8, "12345");

@@ -42,14 +42,14 @@ TEST(CliErrors, AnScdThatCannotBeLoadedIsNamedWithTheReasonAndStatusTwo) {
   const std::string empty = (dir.path() / "empty.scd").string();
   const std::string malformed = (dir.path() / "malformed.scd").string();
   const std::string binary = (dir.path() / "binary.scd").string();
-  std::ofstream{empty};
+  write_file(empty, "");
   std::ofstream(malformed) << "<?xml version=\"1.0\"?>\n<SCL>\n\t<IED name=\"P1\">\n\t</IDE>\n</SCL>\n";
   std::ofstream(binary) << "\x80\x81\xfe\xc3\x28";
   // Large files are read differently from small ones; the reports are the same.
   const std::string large_malformed = (dir.path() / "large-malformed.scd").string();
   const std::string large_binary = (dir.path() / "large-binary.scd").string();
-  std::ofstream(large_malformed) << "<?xml version=\"1.0\"?>\n<SCL>\n" << std::string(100000, '\n')
-                                 << "\t<IED name=\"P1\">\n\t</IDE>\n</SCL>\n";
+  std::ofstream(large_malformed) << "<?xml version=\"1.0\"?>\n<SCL>\n"
+                                 << std::string(100000, '\n') << "\t<IED name=\"P1\">\n\t</IDE>\n</SCL>\n";
   std::ofstream(large_binary) << std::string(100000, '\x80') << "\x81\xfe\xc3\x28";
   const std::string out = (dir.path() / "out").string();
   std::filesystem::create_directory(out);

@@ -13,8 +13,8 @@
 
 #include "operations/comparison.h"
 #include "operations/export.h"
-#include "util/nodes.h"
 #include "support/test_support.h"
+#include "util/nodes.h"
 
 namespace ccdcrc {
 

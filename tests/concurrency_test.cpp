@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "ccdcrc/ccdcrc.h"
-#include "operations/export.h"
 #include "operations/crc_runs.h"
+#include "operations/export.h"
 #include "support/test_support.h"
 
 namespace ccdcrc::testing {
@@ -172,7 +172,8 @@ TEST(Concurrency, ParallelRunsOnOneLoadedScdMatchTheSequentialRun) {
       const std::vector<pugi::xml_node> ieds = exporting->ieds();
       const Directory directory((scratch.path()).string());
       std::vector<ExportResult> results(ieds.size());
-      parallel_for(ieds.size(), thread_count, [&](std::size_t i) { results[i] = export_ied(*exporting, ieds[i], directory); });
+      parallel_for(ieds.size(), thread_count,
+                   [&](std::size_t i) { results[i] = export_ied(*exporting, ieds[i], directory); });
       const std::vector<std::optional<std::string>> crcs = ied_crcs(*sequential, sequential->ieds(), 1);
       for (std::size_t i = 0; i < ieds.size(); ++i) {
         if (results[i].status == ExportStatus::written) {

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 void on_small_stack(const std::function<void()>& work) {
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
-  pthread_attr_setstacksize(&attributes, 256 * 1024);
+  pthread_attr_setstacksize(&attributes, std::size_t{256} * 1024);
   pthread_t thread;
   auto call = [](void* argument) -> void* {
     (*static_cast<const std::function<void()>*>(argument))();

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "util/nodes.h"
 #include "support/test_support.h"
+#include "util/nodes.h"
 
 namespace ccdcrc::testing {
 namespace {

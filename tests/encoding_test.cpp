@@ -15,8 +15,8 @@
 
 #include "ccdcrc/ccdcrc.h"
 #include "support/process.h"
-#include "util/text.h"
 #include "support/test_support.h"
+#include "util/text.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -164,12 +164,15 @@ TEST(Encodings, ChineseLegacyEncodingsAreMeasuredAsTheirRawBytes) {
 TEST(Encodings, LatinOneIsDecodedLikeUnicode) {
   ScratchDir dir;
   write_file(dir.path() / "utf8.scd", station("UTF-8", "Auslösung", "Leitungsschutz Süd"));
-  write_file(dir.path() / "latin1.scd", station("ISO-8859-1", "Ausl\xF6sung", "Leitungsschutz S\xFC" "d"));
+  write_file(dir.path() / "latin1.scd", station("ISO-8859-1", "Ausl\xF6sung",
+                                                "Leitungsschutz S\xFC"
+                                                "d"));
   const AllCrcs utf8 = all_crcs(dir.path() / "utf8.scd");
   ASSERT_EQ(utf8.ieds.size(), 3u);
   EXPECT_EQ(all_crcs(dir.path() / "latin1.scd"), utf8);
-  write_file(dir.path() / "large-latin1.scd",
-             enlarged(station("ISO-8859-1", "Ausl\xF6sung", "Leitungsschutz S\xFC" "d")));
+  write_file(dir.path() / "large-latin1.scd", enlarged(station("ISO-8859-1", "Ausl\xF6sung",
+                                                               "Leitungsschutz S\xFC"
+                                                               "d")));
   EXPECT_EQ(all_crcs(dir.path() / "large-latin1.scd"), utf8);
 }
 

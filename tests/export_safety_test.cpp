@@ -48,7 +48,7 @@ TEST(ExportSafety, TargetThatIsASymbolicLinkIsReplacedNotFollowed) {
   // Through the library, the C entry point and the command line.
   fs::create_symlink(outside / "victim.txt", exports / "P1.ccd");
   fs::create_symlink(outside / "created.txt", exports / "M1.ccd");  // dangling
-  fs::create_symlink(outside, exports / "B2.ccd");                   // a directory
+  fs::create_symlink(outside, exports / "B2.ccd");                  // a directory
   auto loaded = Scd::load(scd);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(export_ied(*loaded, find_ied(*loaded, "P1"), exports.string()).status, ExportStatus::written);

@@ -84,7 +84,10 @@ class TimeZone {
     ::tzset();
   }
   ~TimeZone() {
-    if (had_) ::setenv("TZ", saved_.c_str(), 1); else ::unsetenv("TZ");
+    if (had_)
+      ::setenv("TZ", saved_.c_str(), 1);
+    else
+      ::unsetenv("TZ");
     ::tzset();
   }
 
@@ -180,8 +183,10 @@ TEST(Export, IedWithInputsThatLeadNowhereIsHeaderAndCrcOnly) {
   EXPECT_EQ(without_timestamp(read_file(dir.path() / "SUB6.ccd")),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<IED configVersion=\"\" desc=\"inputs that lead nowhere\" manufacturer=\"\" name=\"SUB6\" type=\"T\">\n"
-            "\t<CRC id=\"" + crc + "\" timestamp=\"\" />\n"
-            "</IED>\n");
+            "\t<CRC id=\"" +
+                crc +
+                "\" timestamp=\"\" />\n"
+                "</IED>\n");
 }
 
 // ---------------------------------------------------------------------------

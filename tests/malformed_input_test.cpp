@@ -4,8 +4,8 @@
 // The command line names the file and the reason and ends with status 2; the C
 // entry points give their empty results. Nothing crashes or waits forever.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,9 +50,10 @@ void expect_refused(const std::string& path, const std::string& message, const f
                     const std::string& what) {
   ProcessOptions options;
   options.timeout_seconds = 30;
-  for (const std::vector<std::string>& command :
-       {std::vector<std::string>{"all", path}, {"ied", path, "PL1101"}, {"export", path, "--all", "-o", exports},
-        {"ccd", path, "PL1101"}}) {
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"all", path},
+                                                  {"ied", path, "PL1101"},
+                                                  {"export", path, "--all", "-o", exports},
+                                                  {"ccd", path, "PL1101"}}) {
     const ProcessResult result = run_ccdcrc(command, options);
     EXPECT_EQ(result.status, 2) << what << ": " << command[0];
     EXPECT_EQ(result.out, "") << what << ": " << command[0];
@@ -188,14 +189,23 @@ TEST(MalformedInput, FileReplacedWhileItIsLoaded) {
         case 0: break;  // gone
         case 1: fs::create_directory(path, ignored); break;
         case 2: ::mkfifo(path.c_str(), 0644); break;
-        case 3: write_file(staging, ""); fs::rename(staging, path, ignored); break;
-        case 4: write_file(staging, station.substr(0, station.size() / 2)); fs::rename(staging, path, ignored); break;
+        case 3:
+          write_file(staging, "");
+          fs::rename(staging, path, ignored);
+          break;
+        case 4:
+          write_file(staging, station.substr(0, station.size() / 2));
+          fs::rename(staging, path, ignored);
+          break;
         case 5:
           write_file(staging, station);
           fs::permissions(staging, fs::perms::none, ignored);
           fs::rename(staging, path, ignored);
           break;
-        default: write_file(staging, station); fs::rename(staging, path, ignored); break;
+        default:
+          write_file(staging, station);
+          fs::rename(staging, path, ignored);
+          break;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(300));
       write_file(staging, station);

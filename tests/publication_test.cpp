@@ -10,11 +10,11 @@
 #include <pugixml.hpp>
 
 #include "ccd/builder.h"
-#include "scd/queries.h"
 #include "crc/canonical.h"
 #include "operations/crc_runs.h"
-#include "util/nodes.h"
+#include "scd/queries.h"
 #include "support/test_support.h"
+#include "util/nodes.h"
 
 namespace ccdcrc {
 namespace {
@@ -129,7 +129,8 @@ TEST(PublishedControlBlocks, ConnectedApCopiedAsTheQueriesTrimIt) {
     <GSE name="dU" cbName="g" ldInst="LD" />
     <Address />
     <PhysConn type="Plug" />
-  </ConnectedAP>)", pugi::parse_full));
+  </ConnectedAP>)",
+                                 pugi::parse_full));
   for (ControlBlockKind kind : control_block_kinds) {
     pugi::xml_document direct;
     pugi::xml_document queried;
@@ -225,7 +226,8 @@ TEST(PublishedDataSets, CopiedTextAsSerialised) {
   ASSERT_TRUE(scd);
   const std::string expected =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<IED configVersion=\"\" desc=\"\xC3\x9Cn\xC3\xAF" "code &lt;tag> a > b\" manufacturer=\"\" name=\"T1\" type=\"\">\n"
+      "<IED configVersion=\"\" desc=\"\xC3\x9Cn\xC3\xAF"
+      "code &lt;tag> a > b\" manufacturer=\"\" name=\"T1\" type=\"\">\n"
       "\t<GOOSEPUB>\n"
       "\t\t<GOCBref name=\"T1LD0/LLN0$GO$gcb\">\n"
       "\t\t\t<GSEControl appID=\"a&#09;tab &#10;newline\" confRev=\"1\" datSet=\"DS\" name=\"gcb\">\n"

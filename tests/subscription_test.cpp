@@ -115,9 +115,7 @@ TEST(SubscribedCcd, DataSetNameIsSoughtInTheInputLDeviceFirst) {
 // A8: an LN that is also named LLN0 (placed after the LN0) is a candidate
 //     before the LN0: both fill the intAddr, the LN first.
 
-TEST(SubscribedCcd, InternalAddresses) {
-  EXPECT_EQ(fixture_ccd("sub_addr.scd", "SUB3"), expected_ccd("sub_SUB3.ccd"));
-}
+TEST(SubscribedCcd, InternalAddresses) { EXPECT_EQ(fixture_ccd("sub_addr.scd", "SUB3"), expected_ccd("sub_SUB3.ccd")); }
 
 // ---------------------------------------------------------------------------
 // Inputs that exist but lead nowhere (unknown IED, no member, a data set

@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include "support/test_support.h"
 #include "util/nodes.h"
 #include "util/text.h"
-#include "support/test_support.h"
 
 namespace ccdcrc {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "operations/export.h"
 #include "operations/verification.h"
-#include "util/nodes.h"
 #include "support/test_support.h"
+#include "util/nodes.h"
 
 namespace ccdcrc {
 namespace {

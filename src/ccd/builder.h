@@ -33,9 +33,9 @@ enum class CcdPurpose { exported, measured };
 struct BuildContext {
   const ScdLookups& scd;
   CcdPurpose purpose;
-  pugi::xml_node ied;         // the IED whose CCD is built: the subscriber of its inputs
-  ExtRefIndex inputs;         // its inputs by key
-  PerKind<SeenList> seen;     // per subscription section
+  pugi::xml_node ied;      // the IED whose CCD is built: the subscriber of its inputs
+  ExtRefIndex inputs;      // its inputs by key
+  PerKind<SeenList> seen;  // per subscription section
 };
 
 // A control block of the SCD and the names that place it.

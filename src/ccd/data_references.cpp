@@ -14,7 +14,7 @@ DataReference::DataReference(pugi::xml_node element) {
     std::string* value;
     bool seen;
   };
-  Field fields[] = {{"prefix", &prefix, false}, {"ldInst", &ld_inst, false}, {"lnClass", &ln_class, false},
+  Field fields[] = {{"prefix", &prefix, false},  {"ldInst", &ld_inst, false}, {"lnClass", &ln_class, false},
                     {"lnInst", &ln_inst, false}, {"doName", &do_name, false}, {"daName", &da_name, false}};
   for (pugi::xml_attribute attribute = element.first_attribute(); attribute; attribute = attribute.next_attribute()) {
     const char* name = attribute.name();

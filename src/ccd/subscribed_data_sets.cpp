@@ -93,8 +93,8 @@ std::vector<std::string> add_publisher_data_set(const ScdLookups& scd, pugi::xml
     pugi::xml_node fcda = data_set.append_child("FCDA");
     if (purpose == CcdPurpose::measured) {
       // The finishing pass keeps a subscribed member's basic type alone.
-      const std::string btype = reference.da_name.empty() ? last_value(member, "bType")
-                                                          : resolve_btype(scd, reference, publisher_ldevice);
+      const std::string btype =
+          reference.da_name.empty() ? last_value(member, "bType") : resolve_btype(scd, reference, publisher_ldevice);
       if (!btype.empty()) fcda.append_attribute("bType").set_value(btype.c_str());
       continue;
     }

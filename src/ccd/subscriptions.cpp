@@ -26,8 +26,8 @@ void add_subscriptions(const PerKind<pugi::xml_node>& sections, BuildContext& co
     pugi::xml_node publisher = context.scd.publisher_ldevice(publisher_names[i], reference.ld_inst);
     if (!publisher) continue;
     const NodeList members =
-        context.scd.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class,
-                                  reference.ln_inst, reference.do_name, reference.da_name);
+        context.scd.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class, reference.ln_inst,
+                                  reference.do_name, reference.da_name);
     for (ControlBlockKind kind : control_block_kinds) {
       add_subscribed_control_blocks(sections[kind], kind, members, publisher, context);
     }

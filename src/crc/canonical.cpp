@@ -10,7 +10,7 @@ namespace ccdcrc {
 
 namespace {
 
-constexpr std::size_t buffer_size = 64 * 1024;
+constexpr std::size_t buffer_size = std::size_t{64} * 1024;
 
 constexpr std::array<bool, 256> special_bytes() {
   std::array<bool, 256> table{};

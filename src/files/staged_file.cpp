@@ -117,7 +117,7 @@ class StagedFile::Writer final : public pugi::xml_writer {
   }
 
  private:
-  static constexpr std::size_t capacity = 64 * 1024;
+  static constexpr std::size_t capacity = std::size_t{64} * 1024;
   int fd_;
   int error_;
   std::string pending_;

@@ -169,7 +169,7 @@ std::pair<Keyed, Keyed> keyed_children(pugi::xml_node old_parent, pugi::xml_node
   const auto keys_of = [&counts](const std::vector<pugi::xml_node>& elements) {
     std::map<std::string, std::size_t> positions;  // element name -> children so far
     return keyed(elements, [&](pugi::xml_node child) {
-      const std::string name = child.name();
+      std::string name = child.name();
       const std::string position = "[" + std::to_string(++positions[name]) + "]";
       if (identified_by_position(name)) return name + position;
       const auto [old_count, new_count] = counts[name];
@@ -313,14 +313,18 @@ class Comparer {
           frame.steps.push_back({old_child, new_child, path_step(path, step(key, old_child, new_child)), {}});
         },
         [&](const std::string& key, pugi::xml_node old_child) {
-          frame.steps.push_back({{}, {}, {},
-                                 CcdChange{CcdChange::Kind::removed, path, step(key, old_child, {}),
-                                           summary(old_child), std::nullopt}});
+          frame.steps.push_back(
+              {{},
+               {},
+               {},
+               CcdChange{CcdChange::Kind::removed, path, step(key, old_child, {}), summary(old_child), std::nullopt}});
         },
         [&](const std::string& key, pugi::xml_node new_child) {
-          frame.steps.push_back({{}, {}, {},
-                                 CcdChange{CcdChange::Kind::added, path, step(key, {}, new_child), std::nullopt,
-                                           summary(new_child)}});
+          frame.steps.push_back(
+              {{},
+               {},
+               {},
+               CcdChange{CcdChange::Kind::added, path, step(key, {}, new_child), std::nullopt, summary(new_child)}});
         });
     if (order) frame.steps.push_back({{}, {}, {}, std::move(order)});
     return frame;

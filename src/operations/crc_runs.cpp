@@ -5,10 +5,11 @@
 
 namespace ccdcrc {
 
-std::vector<std::optional<std::string>> ied_crcs(const Scd& scd, const std::vector<pugi::xml_node>& ieds,
-                                                 unsigned jobs, const ProgressCallback& progress) {
+std::vector<std::optional<std::string>> ied_crcs(const Scd& scd, const std::vector<pugi::xml_node>& ieds, unsigned jobs,
+                                                 const ProgressCallback& progress) {
   std::vector<std::optional<std::string>> crcs(ieds.size());
-  parallel_for(ieds.size(), jobs, [&](std::size_t i) { crcs[i] = ied_crc(scd, ieds[i]); }, progress);
+  parallel_for(
+      ieds.size(), jobs, [&](std::size_t i) { crcs[i] = ied_crc(scd, ieds[i]); }, progress);
   return crcs;
 }
 

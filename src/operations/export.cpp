@@ -76,8 +76,7 @@ std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::st
 }
 
 bool is_safe_file_name(const std::string& ied_name) {
-  return !ied_name.empty() && ied_name != "." && ied_name != ".." &&
-         ied_name.find_first_of("/\\") == std::string::npos;
+  return !ied_name.empty() && ied_name != "." && ied_name != ".." && ied_name.find_first_of("/\\") == std::string::npos;
 }
 
 StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory) {

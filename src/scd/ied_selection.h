@@ -22,8 +22,8 @@ namespace ccdcrc {
 // One IED name of an SCD as the listing takes it.
 struct ListedIed {
   std::string name;
-  pugi::xml_node ied;           // the IED the listing takes for the name
-  std::size_t count = 0;        // how many IEDs carry the name
+  pugi::xml_node ied;     // the IED the listing takes for the name
+  std::size_t count = 0;  // how many IEDs carry the name
   // For a name that several IEDs share: how many of them have circuits. The
   // circuits of an IED whose name is its own are not looked at here.
   std::size_t with_circuits = 0;

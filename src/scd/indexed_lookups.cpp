@@ -251,7 +251,8 @@ const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_no
             break;
           }
         }
-        if (values[0] && values[1] && values[2]) index[Key{global, {values[0], values[1], values[2]}}].push_back(member);
+        if (values[0] && values[1] && values[2])
+          index[Key{global, {values[0], values[1], values[2]}}].push_back(member);
       });
     }
   });
@@ -330,8 +331,8 @@ pugi::xml_node IndexedLookups::logical_node(pugi::xml_node ldevice, const std::s
 pugi::xml_node IndexedLookups::instance_path(pugi::xml_node start, const std::vector<std::string>& sdi_names,
                                              const std::string* dai_name) const {
   if (!start) return {};
-  const bool quoted = std::any_of(sdi_names.begin(), sdi_names.end(),
-                                  [](const std::string& name) { return needs_query({name}); });
+  const bool quoted =
+      std::any_of(sdi_names.begin(), sdi_names.end(), [](const std::string& name) { return needs_query({name}); });
   if (quoted || (dai_name && needs_query({*dai_name}))) return reference_.instance_path(start, sdi_names, dai_name);
   const std::size_t steps = sdi_names.size() + (dai_name ? 1 : 0);
   if (steps == 0) return start;
@@ -395,10 +396,10 @@ CircuitSources IndexedLookups::circuit_sources(pugi::xml_node ied) const {
                 if (ln0 && is_element(child, "GSEControl")) blocks[ControlBlockKind::goose].push_back(child);
                 break;
               case 'S':
-                if (ln0 && is_element(child, "SampledValueControl")) blocks[ControlBlockKind::sampled_values].push_back(child);
+                if (ln0 && is_element(child, "SampledValueControl"))
+                  blocks[ControlBlockKind::sampled_values].push_back(child);
                 break;
-              default:
-                break;
+              default: break;
             }
           }
         }

@@ -21,9 +21,8 @@ class IndexedLookups final : public ScdLookups {
 
   pugi::xml_node root() const override { return reference_.root(); }
   pugi::xml_node data_type_templates() const override { return reference_.data_type_templates(); }
-  pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name,
-                                   const std::string& cb_name, const std::string& ld_inst,
-                                   ControlBlockKind kind) const override;
+  pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name, const std::string& cb_name,
+                                   const std::string& ld_inst, ControlBlockKind kind) const override;
   pugi::xml_node data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const override;
   pugi::xml_node data_set_in_ldevice(pugi::xml_node ldevice, const std::string& name) const override;
   pugi::xml_node instance_doi(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
@@ -40,8 +39,8 @@ class IndexedLookups final : public ScdLookups {
                          const std::string& da_name) const override;
   pugi::xml_node control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
                                             const std::string& data_set_name) const override;
-  pugi::xml_node subscribed_address(const std::string& ied_name, const std::string& cb_name,
-                                    const std::string& ld_inst, ControlBlockKind kind) const override;
+  pugi::xml_node subscribed_address(const std::string& ied_name, const std::string& cb_name, const std::string& ld_inst,
+                                    ControlBlockKind kind) const override;
   pugi::xml_node ied_ldevice(pugi::xml_node ied, const std::string& inst) const override;
   pugi::xml_node doi_by_name(pugi::xml_node logical_node, const std::string& name) const override;
   NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const override;

@@ -46,7 +46,8 @@ inline constexpr const char* any_prefix = "not(@prefix) or ";
 inline constexpr const char* sdi_step = "/SDI[@name='{0}']";
 inline constexpr const char* dai_step = "/DAI[@name='{0}']";
 inline constexpr const char* input_members =
-    "../LDevice/LN0/DataSet/FCDA[@ldInst='{0}'][@prefix='{1}'][@lnClass='{2}'][@lnInst='{3}'][@doName='{4}'][@daName='{5}']";
+    "../LDevice/LN0/DataSet/"
+    "FCDA[@ldInst='{0}'][@prefix='{1}'][@lnClass='{2}'][@lnInst='{3}'][@doName='{4}'][@daName='{5}']";
 inline constexpr const char* control_block_by_data_set = "./LN0/{0}[@datSet='{1}']";
 inline constexpr const char* control_block_in_server = "../LDevice/{0}";
 
@@ -63,7 +64,8 @@ inline constexpr const char* bda_of_da_type = "./DAType[@id='{0}']/BDA[@name='{1
 // Fixed queries.
 // {0}: the control element of the kind (GSEControl, SampledValueControl).
 inline constexpr const char* published_controls = "./Server/LDevice/LN0/{0}";
-inline constexpr const char* inputs = "./AccessPoint/Server/LDevice/*[self::LN0 or self::LN]/Inputs/ExtRef[@intAddr!='']";
+inline constexpr const char* inputs =
+    "./AccessPoint/Server/LDevice/*[self::LN0 or self::LN]/Inputs/ExtRef[@intAddr!='']";
 inline constexpr const char* own_address = "./Address";
 inline constexpr const char* published_members = "./GOOSEPUB/GOCBref/DataSet/FCDA|./SVPUB/SMVCBref/DataSet/FCDA";
 inline constexpr const char* subscribed_members = "./GOOSESUB/GOCBref/DataSet/FCDA|./SVSUB/SMVCBref/DataSet/FCDA";

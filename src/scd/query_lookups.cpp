@@ -41,8 +41,8 @@ CircuitSources QueryLookups::circuit_sources(pugi::xml_node ied) const {
 pugi::xml_node QueryLookups::published_address(const std::string& ied_name, const std::string& ap_name,
                                                const std::string& cb_name, const std::string& ld_inst,
                                                ControlBlockKind kind) const {
-  return select_first(root_,
-                      format_query(query::published_address, {ied_name, ap_name, cb_name, ld_inst, names_of(kind).address}));
+  return select_first(
+      root_, format_query(query::published_address, {ied_name, ap_name, cb_name, ld_inst, names_of(kind).address}));
 }
 
 pugi::xml_node QueryLookups::data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const {
@@ -53,9 +53,8 @@ pugi::xml_node QueryLookups::data_set_in_ldevice(pugi::xml_node ldevice, const s
   return select_first(ldevice, format_query(query::ln0_data_set_by_name, {name}));
 }
 
-pugi::xml_node QueryLookups::instance_doi(pugi::xml_node ldevice, const std::string& prefix,
-                                          const std::string& ln_inst, const std::string& ln_class,
-                                          const std::string& do_name) const {
+pugi::xml_node QueryLookups::instance_doi(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
+                                          const std::string& ln_class, const std::string& do_name) const {
   std::string text = format_query(query::instance_doi, {prefix, ln_inst, ln_class, do_name});
   return select_first(ldevice, with_prefix_rule(std::move(text), prefix));
 }
@@ -68,8 +67,8 @@ pugi::xml_node QueryLookups::instance_path(pugi::xml_node start, const std::vect
   return select_first(start, path);
 }
 
-pugi::xml_node QueryLookups::logical_node(pugi::xml_node ldevice, const std::string& prefix,
-                                          const std::string& ln_inst, const std::string& ln_class) const {
+pugi::xml_node QueryLookups::logical_node(pugi::xml_node ldevice, const std::string& prefix, const std::string& ln_inst,
+                                          const std::string& ln_class) const {
   std::string text = format_query(query::logical_node, {prefix, ln_inst, ln_class});
   return select_first(ldevice, with_prefix_rule(std::move(text), prefix));
 }

@@ -47,7 +47,7 @@ class Descriptor {
 // Smaller texts are copied by pugixml: for them parsing in place gains
 // nothing, and only past the bytes pugixml looks at to tell the encoding can
 // the zero byte after the text not change what it tells.
-constexpr std::size_t smallest_parsed_in_place = 64 * 1024;
+constexpr std::size_t smallest_parsed_in_place = std::size_t{64} * 1024;
 
 // Opens and checks a file, and reads it whole; false with `problem` filled
 // when it cannot be read.
@@ -77,7 +77,8 @@ bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& p
   const int flags = ::fcntl(file.get(), F_GETFL);
   if (flags >= 0) ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
   if (!text.read(file.get(), static_cast<std::size_t>(info.st_size))) {
-    problem = errno == ENOMEM ? problem_from_errno(ENOMEM) : LoadProblem{Kind::read_error, "the file could not be read", {}};
+    problem =
+        errno == ENOMEM ? problem_from_errno(ENOMEM) : LoadProblem{Kind::read_error, "the file could not be read", {}};
     return false;
   }
   return true;

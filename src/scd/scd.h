@@ -18,8 +18,8 @@ namespace ccdcrc {
 struct LoadProblem {
   enum class Kind { not_found, permission_denied, not_a_file, empty, malformed, read_error, out_of_memory };
   Kind kind = Kind::read_error;
-  std::string message;     // in words for the user, without the path
-  TextPosition position;   // for malformed XML in UTF-8; unknown otherwise
+  std::string message;    // in words for the user, without the path
+  TextPosition position;  // for malformed XML in UTF-8; unknown otherwise
 };
 
 // How the builder's lookups are answered: from indexes (the default), or by
@@ -66,7 +66,7 @@ class Scd {
   pugi::xml_parse_result parse_text(unsigned parse_options);
 
   std::string path_;
-  SourceText text_;  // declared before the document, which may point into it
+  SourceText text_;              // declared before the document, which may point into it
   bool text_is_parsed_ = false;  // the document's offsets count bytes of `text_`
   pugi::xml_document document_;
   std::unique_ptr<ScdLookups> lookups_;

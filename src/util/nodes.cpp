@@ -9,11 +9,12 @@ namespace ccdcrc {
 std::string& AttributeMap::operator[](std::string_view name) {
   auto place = std::lower_bound(entries_.begin(), entries_.end(), name,
                                 [](const Entry& entry, std::string_view key) { return entry.first < key; });
-  if (place == entries_.end() || place->first != name) place = entries_.emplace(place, std::string(name), std::string());
+  if (place == entries_.end() || place->first != name)
+    place = entries_.emplace(place, std::string(name), std::string());
   return place->second;
 }
 
-std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name) {
+std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, const std::string& name) {
   std::vector<pugi::xml_node> elements;
   for (pugi::xml_node child : parent.children(name.c_str())) {
     if (child.type() == pugi::node_element) elements.push_back(child);

@@ -33,7 +33,7 @@ class AttributeMap {
 };
 
 // Direct element children with exactly this name, in document order.
-std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, std::string name);
+std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, const std::string& name);
 
 // All attributes of an element; a repeated name keeps the last value.
 AttributeMap attribute_map(pugi::xml_node element);
@@ -60,8 +60,6 @@ pugi::xml_node copy_element(pugi::xml_node target_parent, pugi::xml_node source)
 void copy_element_tree(pugi::xml_node target_parent, pugi::xml_node source);
 
 // The attribute's value, or the empty text when it is missing.
-inline std::string attr(pugi::xml_node node, const char* name) {
-  return node.attribute(name).as_string("");
-}
+inline std::string attr(pugi::xml_node node, const char* name) { return node.attribute(name).as_string(""); }
 
 }  // namespace ccdcrc

@@ -2,7 +2,7 @@
 
 namespace ccdcrc {
 
-std::vector<std::string> split(std::string text, char delimiter) {
+std::vector<std::string> split(const std::string& text, char delimiter) {
   std::vector<std::string> pieces;
   std::size_t start = 0;
   while (start < text.size()) {

@@ -9,7 +9,7 @@ namespace ccdcrc {
 // Splits like a getline loop over a string stream with `delimiter` as line end:
 // inner and leading empty pieces are kept, a trailing delimiter gives no empty
 // last piece, and the empty text gives no piece at all.
-std::vector<std::string> split(std::string text, char delimiter);
+std::vector<std::string> split(const std::string& text, char delimiter);
 
 // Replaces every occurrence of `find` left to right; replaced text is not searched
 // again. An empty `find` leaves the subject unchanged.

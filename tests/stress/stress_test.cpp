@@ -17,11 +17,11 @@
 
 #include "ccd/builder.h"
 #include "crc/canonical.h"
-#include "operations/export.h"
 #include "operations/crc_runs.h"
+#include "operations/export.h"
 #include "support/generated_station.h"
-#include "support/test_support.h"
 #include "support/process.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -132,7 +132,8 @@ TEST(Stress, NestingOneHundredThousandLevelsDeep) {
   // A file with one tab per level on every line would take gigabytes: refused, with the reason.
   const fs::path out = scratch.path() / "out";
   fs::create_directory(out);
-  const ProcessResult exported = run_measured("export --all, nesting 100,000 deep", {"export", scd, "--all", "-o", out});
+  const ProcessResult exported =
+      run_measured("export --all, nesting 100,000 deep", {"export", scd, "--all", "-o", out});
   EXPECT_EQ(exported.status, 1);
   EXPECT_NE(exported.err.find("IED 'P1' cannot be exported: its CCD nests elements 100"), std::string::npos)
       << exported.err;
@@ -175,7 +176,7 @@ TEST(Stress, DataSetOfOneMillionMembers) {
 
 TEST(Stress, AttributeValueOfFiftyMegabytes) {
   Scratch scratch;
-  const std::size_t length = 50u * 1000 * 1000;
+  const std::size_t length = std::size_t{50} * 1000 * 1000;
   const auto shape_of = [](std::size_t n) {
     StationShape shape;
     shape.app_id_length = n;

@@ -10,12 +10,12 @@
 namespace ccdcrc::testing {
 
 struct StationShape {
-  std::size_t members = 1;            // FCDA members of TripSet
-  std::size_t sdi_levels = 0;         // SDI nesting under P1's DOI Tr and S1's DOI Ind
-  std::size_t other_gse_levels = 0;   // nesting under a second GSE entry of P1's access point
-  std::size_t app_id_length = 7;      // length of the appID of P1's GSEControl
-  std::size_t silent_ieds = 0;        // IEDs without circuits
-  std::size_t publishers = 0;         // more publishers Q0, Q1, ... like P1, without its nesting (no subscribers)
+  std::size_t members = 1;           // FCDA members of TripSet
+  std::size_t sdi_levels = 0;        // SDI nesting under P1's DOI Tr and S1's DOI Ind
+  std::size_t other_gse_levels = 0;  // nesting under a second GSE entry of P1's access point
+  std::size_t app_id_length = 7;     // length of the appID of P1's GSEControl
+  std::size_t silent_ieds = 0;       // IEDs without circuits
+  std::size_t publishers = 0;        // more publishers Q0, Q1, ... like P1, without its nesting (no subscribers)
 };
 
 namespace station_detail {
@@ -43,8 +43,8 @@ inline void publisher(std::ostream& out, const std::string& name, const StationS
     out << "\" daName=\"general\" fc=\"ST\"/>\n";
   }
   out << "\t\t\t\t</DataSet>\n"
-      << "\t\t\t\t<GSEControl name=\"Trip\" datSet=\"TripSet\" confRev=\"1\" appID=\"" << std::string(shape.app_id_length, 'A')
-      << "\"/>\n"
+      << "\t\t\t\t<GSEControl name=\"Trip\" datSet=\"TripSet\" confRev=\"1\" appID=\""
+      << std::string(shape.app_id_length, 'A') << "\"/>\n"
       << "\t\t\t</LN0>\n"
       << "\t\t\t<LN lnClass=\"PTRC\" inst=\"1\" lnType=\"PTRC_T\">";
   if (deep && shape.sdi_levels > 0) {

@@ -51,8 +51,7 @@ inline void close_if_open(int& fd) {
 
 // Child side, after fork: only async-signal-safe calls until exec.
 [[noreturn]] inline void exec_child(const std::vector<char*>& argv, int in_fd, int out_fd, int err_fd,
-                                    bool unprivileged, long long file_size_limit, int open_files_limit,
-                                    int report_fd) {
+                                    bool unprivileged, long long file_size_limit, int open_files_limit, int report_fd) {
   ::dup2(in_fd, STDIN_FILENO);
   ::dup2(out_fd, STDOUT_FILENO);
   ::dup2(err_fd, STDERR_FILENO);
@@ -77,67 +76,59 @@ inline void close_if_open(int& fd) {
   ::_exit(127);
 }
 
-}  // namespace process_detail
-
-inline ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
-                                 const ProcessOptions& options = {}) {
-  using process_detail::close_if_open;
-  ProcessResult result;
-
-  std::vector<std::string> words{program};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  // Writing to a child that has ended must give EPIPE here, not end the test program.
-  ::signal(SIGPIPE, SIG_IGN);
-
-  int in_pipe[2], out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1}, report_pipe[2];
-  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(report_pipe, O_CLOEXEC) != 0) return result;
+// The parent's ends of the child's standard streams, and the child's ends.
+struct ChildStreams {
+  int in[2] = {-1, -1};
+  int out[2] = {-1, -1};
+  int err[2] = {-1, -1};
+  int report[2] = {-1, -1};  // the child writes a byte here when exec fails
   int out_child = -1;
-  if (options.stdout_file.empty()) {
-    if (::pipe2(out_pipe, O_CLOEXEC) != 0) return result;
-    out_child = out_pipe[1];
-  } else {
-    out_child = ::open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  }
   int err_child = -1;
-  if (options.stderr_on_terminal) {
-    err_pipe[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (err_pipe[0] < 0 || ::grantpt(err_pipe[0]) != 0 || ::unlockpt(err_pipe[0]) != 0) return result;
-    err_child = ::open(::ptsname(err_pipe[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  } else {
-    if (::pipe2(err_pipe, O_CLOEXEC) != 0) return result;
-    err_child = err_pipe[1];
+
+  // False when a pipe or terminal cannot be made.
+  bool open(const ProcessOptions& options) {
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(report, O_CLOEXEC) != 0) return false;
+    if (options.stdout_file.empty()) {
+      if (::pipe2(out, O_CLOEXEC) != 0) return false;
+      out_child = out[1];
+    } else {
+      out_child = ::open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
+    if (options.stderr_on_terminal) {
+      err[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+      if (err[0] < 0 || ::grantpt(err[0]) != 0 || ::unlockpt(err[0]) != 0) return false;
+      err_child = ::open(::ptsname(err[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    } else {
+      if (::pipe2(err, O_CLOEXEC) != 0) return false;
+      err_child = err[1];
+    }
+    return true;
   }
 
-  const auto started = std::chrono::steady_clock::now();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    process_detail::exec_child(argv, in_pipe[0], out_child, err_child, options.unprivileged,
-                               options.file_size_limit, options.open_files_limit, report_pipe[1]);
+  // After the fork: the parent keeps only its own ends.
+  void close_child_ends() {
+    close_if_open(in[0]);
+    close_if_open(report[1]);
+    if (out_child != out[1]) close_if_open(out_child);
+    close_if_open(out[1]);
+    if (err_child != err[1]) close_if_open(err_child);
+    close_if_open(err[1]);
   }
-  close_if_open(in_pipe[0]);
-  close_if_open(report_pipe[1]);
-  if (out_child != out_pipe[1]) close_if_open(out_child);
-  close_if_open(out_pipe[1]);
-  if (err_child != err_pipe[1]) close_if_open(err_child);
-  close_if_open(err_pipe[1]);
-  if (child < 0) return result;
+};
 
-  int in_fd = in_pipe[1];
-  int out_fd = out_pipe[0];
-  int err_fd = err_pipe[0];
+// Feeds the input and collects both outputs until the child closes them;
+// kills the child once the deadline has passed.
+inline void exchange(pid_t child, ChildStreams& streams, const ProcessOptions& options,
+                     std::chrono::steady_clock::time_point deadline, ProcessResult& result) {
+  int in_fd = streams.in[1];
+  int out_fd = streams.out[0];
+  int err_fd = streams.err[0];
   std::size_t written = 0;
-  if (options.input.empty())
+  if (options.input.empty()) {
     close_if_open(in_fd);
-  else
+  } else {
     ::fcntl(in_fd, F_SETFL, O_NONBLOCK);
-
-  const auto deadline = options.kill_after_ms >= 0
-                            ? started + std::chrono::milliseconds(options.kill_after_ms)
-                            : started + std::chrono::seconds(options.timeout_seconds);
+  }
   bool killed = false;
   char buffer[65536];
   while (out_fd >= 0 || err_fd >= 0) {
@@ -164,28 +155,56 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
          {std::tuple{out_index, &out_fd, &result.out}, std::tuple{err_index, &err_fd, &result.err}}) {
       if (index < 0 || !fds[index].revents) continue;
       const ssize_t n = ::read(*fd, buffer, sizeof buffer);
-      if (n > 0)
+      if (n > 0) {
         text->append(buffer, static_cast<std::size_t>(n));
-      else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+      } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
         close_if_open(*fd);  // a terminal ends with EIO
+      }
     }
   }
   close_if_open(in_fd);
+}
+
+}  // namespace process_detail
+
+inline ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
+                                 const ProcessOptions& options = {}) {
+  using process_detail::close_if_open;
+  ProcessResult result;
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  // Writing to a child that has ended must give EPIPE here, not end the test program.
+  ::signal(SIGPIPE, SIG_IGN);
+  process_detail::ChildStreams streams;
+  if (!streams.open(options)) return result;
+
+  const auto started = std::chrono::steady_clock::now();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    process_detail::exec_child(argv, streams.in[0], streams.out_child, streams.err_child, options.unprivileged,
+                               options.file_size_limit, options.open_files_limit, streams.report[1]);
+  }
+  streams.close_child_ends();
+  if (child < 0) return result;
+  const auto deadline = options.kill_after_ms >= 0 ? started + std::chrono::milliseconds(options.kill_after_ms)
+                                                   : started + std::chrono::seconds(options.timeout_seconds);
+  process_detail::exchange(child, streams, options, deadline, result);
 
   char failed = 0;
-  result.exec_failed = ::read(report_pipe[0], &failed, 1) == 1;
-  close_if_open(report_pipe[0]);
-
+  result.exec_failed = ::read(streams.report[0], &failed, 1) == 1;
+  close_if_open(streams.report[0]);
   int wait_status = 0;
   rusage usage{};
   while (::wait4(child, &wait_status, 0, &usage) < 0 && errno == EINTR) {
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   result.max_rss_kb = usage.ru_maxrss;
-  if (WIFEXITED(wait_status))
-    result.status = WEXITSTATUS(wait_status);
-  else if (WIFSIGNALED(wait_status))
-    result.status = 128 + WTERMSIG(wait_status);
+  if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
+  if (WIFSIGNALED(wait_status)) result.status = 128 + WTERMSIG(wait_status);
   return result;
 }
 

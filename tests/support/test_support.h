@@ -158,9 +158,7 @@ inline std::string canonical_lines(const std::string& serialised) {
 }
 
 // The CRC of a serialised CCD, its lines taken one by one as the definition says.
-inline std::string crc_of_serialised(const std::string& serialised) {
-  return crc_text_of(canonical_lines(serialised));
-}
+inline std::string crc_of_serialised(const std::string& serialised) { return crc_text_of(canonical_lines(serialised)); }
 
 // The canonical text the library measures, made in memory.
 inline std::string canonical_ccd_text(const pugi::xml_document& ccd) {
