@@ -14,6 +14,7 @@
 
 #include "ccdcrc/ccdcrc.h"
 #include "operations/crc_runs.h"
+#include "support/failing_allocation.h"
 #include "support/test_support.h"
 
 namespace ccdcrc::testing {
@@ -80,6 +81,37 @@ TEST(CEntryPoints, ResultsBelongToTheCallerAndAreReleasedWithDeleteArray) {
   // The release functions take what the library hands out, also nothing at all.
   ccdcrc_free_pairs(nullptr, 0);
   ccdcrc_free_text(nullptr);
+}
+
+// Whichever allocation fails, the caller gets all the results or the empty
+// ones (no pairs, the SCD CRC of nothing), and the library keeps nothing
+// (which the sanitised build's leak check sees).
+TEST(CEntryPoints, AFailedAllocationHandsOutEverythingOrNothing) {
+  const std::string path = data_path("cli_station.scd");
+  const IedCrcMap expected = run_all_ied_crcs(path);
+  stop_failing_allocations();
+  ccdcrc_free_text(compute_all_ied_crcs(nullptr, path.c_str(), nullptr));
+  const std::size_t whole_call = allocations_counted();
+  ASSERT_GT(whole_call, 20u);
+  for (std::size_t failing = 0; failing < whole_call; ++failing) {
+    CrcPair** pairs = nullptr;
+    int count = -1;
+    char* scd = nullptr;
+    {
+      const AllocationFailure failure(failing);
+      scd = compute_all_ied_crcs(&pairs, path.c_str(), &count);
+    }
+    if (count > 0) {
+      ASSERT_EQ(count, static_cast<int>(expected.size())) << failing;
+      for (int i = 0; i < count; ++i) EXPECT_EQ(expected.at(pairs[i]->name), pairs[i]->crc) << failing;
+      EXPECT_EQ(std::string(scd), scd_crc(expected)) << failing;
+    } else {
+      EXPECT_EQ(count, 0) << failing;
+      EXPECT_TRUE(!scd || std::string(scd) == "00000000") << failing;
+    }
+    ccdcrc_free_pairs(pairs, count);
+    ccdcrc_free_text(scd);
+  }
 }
 
 TEST(CEntryPoints, UnloadableFilesGiveNoPairsAndTheEmptyScdCrc) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ccdcrc/ccdcrc.h"
+#include "operations/comparison.h"
 #include "operations/export.h"
 #include "support/generated_station.h"
 #include "support/test_support.h"
@@ -67,6 +68,30 @@ TEST(DeepNesting, HundredThousandLevelsOnASmallStack) {
     export_ied_ccd(path.c_str(), "S1", exports.c_str());
   });
   EXPECT_TRUE(fs::is_empty(exports));
+}
+
+TEST(DeepNesting, TwoRevisionsOfHundredThousandLevelsCompareOnASmallStack) {
+  ScratchDir dir;
+  std::unique_ptr<Scd> revisions[2];
+  for (std::size_t revision = 0; revision < 2; ++revision) {
+    StationShape shape;
+    shape.sdi_levels = 100000;
+    shape.app_id_length = 7 + revision;
+    const std::string path = (dir.path() / ("deep" + std::to_string(revision) + ".scd")).string();
+    write_station(path, shape);
+    revisions[revision] = Scd::load(path);
+    ASSERT_TRUE(revisions[revision]);
+  }
+  on_small_stack([&] {
+    const auto old_ccd = MeasuredCcd::build(*revisions[0], find_ied(*revisions[0], "P1"));
+    const auto new_ccd = MeasuredCcd::build(*revisions[1], find_ied(*revisions[1], "P1"));
+    ASSERT_TRUE(old_ccd && new_ccd);
+    const CcdComparison comparison = compare_ccds(*old_ccd, *new_ccd);
+    ASSERT_EQ(comparison.references.size(), 1u);
+    ASSERT_EQ(comparison.references[0].changes.size(), 1u);
+    EXPECT_EQ(comparison.references[0].changes[0].subject, "appID");
+    EXPECT_TRUE(comparison.other.empty());
+  });
 }
 
 TEST(DeepNesting, FilesAreWrittenUpToTheDepthLimit) {

@@ -29,12 +29,7 @@ namespace fs = std::filesystem;
 const auto& entries = testing::directory_entries;
 
 // A complete CCD file: well-formed, its last element the CRC.
-bool complete_ccd(const fs::path& file) {
-  pugi::xml_document document;
-  if (!document.load_file(file.c_str(), pugi::parse_full)) return false;
-  pugi::xml_node last = document.document_element().last_child();
-  return std::string(last.name()) == "CRC" && std::string(last.attribute("id").value()).size() == 8;
-}
+using testing::complete_ccd;
 
 TEST(ExportSafety, TargetThatIsASymbolicLinkIsReplacedNotFollowed) {
   ScratchDir dir;
@@ -193,35 +188,6 @@ TEST(ExportSafety, FewDescriptorsStillExportEveryIed) {
   const std::vector<std::string> files = entries(exports);
   EXPECT_EQ(files.size(), 42u);  // the publishers, P1 and S1
   for (const std::string& name : files) EXPECT_TRUE(complete_ccd(exports / name)) << name;
-}
-
-TEST(ExportSafety, KilledRunLeavesOnlyCompleteFiles) {
-  ScratchDir dir;
-  StationShape shape;
-  shape.publishers = 200;
-  shape.members = 1000;  // a run of about a second, files of 150 KB: the kill mostly comes mid-write
-  const std::string scd = (dir.path() / "station.scd").string();
-  write_station(scd, shape);
-  const fs::path exports = dir.path() / "exports";
-  fs::create_directories(exports);
-  std::size_t files = 0;
-  // Files are made durable a batch at a time: where the first batch takes
-  // longer (sanitised builds), later kills until some file is complete.
-  for (int kill_after_ms : {50, 150, 250, 350, 450, 550, 650, 1000, 2000, 4000, 8000, 16000}) {
-    if (kill_after_ms > 650 && files > 0) break;
-    ProcessOptions options;
-    options.kill_after_ms = kill_after_ms;
-    run_ccdcrc({"export", scd, "--all", "-o", exports.string(), "-j", "2"}, options);
-    for (const std::string& name : entries(exports)) {
-      // A file gets its hidden name only once it is complete, and is renamed
-      // right after; a kill in between leaves that complete file behind.
-      const bool hidden = name.starts_with(".ccdcrc-") && fs::path(name).extension() == ".tmp";
-      EXPECT_TRUE(hidden || fs::path(name).extension() == ".ccd") << "left behind: " << name;
-      EXPECT_TRUE(complete_ccd(exports / name)) << name;
-      ++files;
-    }
-  }
-  EXPECT_GT(files, 0u);
 }
 
 }  // namespace

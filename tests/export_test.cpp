@@ -16,7 +16,6 @@
 #include <iterator>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -30,6 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::data_path;
+using testing::EnvironmentVariable;
 using testing::load_fixture;
 using testing::read_file;
 using testing::ScratchDir;
@@ -74,30 +74,8 @@ std::string with_crc_element(std::string built, const std::string& crc) {
 
 // ---------------------------------------------------------------------------
 
-// Sets a time zone for the life of the object, so that local time and UTC differ.
-class TimeZone {
- public:
-  explicit TimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) saved_ = old;
-    had_ = std::getenv("TZ") != nullptr;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~TimeZone() {
-    if (had_)
-      ::setenv("TZ", saved_.c_str(), 1);
-    else
-      ::unsetenv("TZ");
-    ::tzset();
-  }
-
- private:
-  std::string saved_;
-  bool had_ = false;
-};
-
 TEST(Export, FileIsTheBuiltCcdClosedByItsCrc) {
-  TimeZone zone("XST-05:30");  // UTC+5:30
+  const EnvironmentVariable zone("TZ", "XST-05:30");  // UTC+5:30, so that local time and UTC differ
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);
   ScratchDir dir;
@@ -150,28 +128,39 @@ TEST(Export, CrcElementMatchesEveryWayOfComputingTheCrc) {
   }
 }
 
-TEST(Export, EntryPointWritesTheSameFileAndRepeatsDifferOnlyInTime) {
+// With SOURCE_DATE_EPOCH set, an export stamps that instant in UTC, whatever
+// the time zone: exports of one SCD differ only where their instants do.
+TEST(Export, EntryPointWritesTheSameFileAndSourceDateEpochFixesItsTime) {
   const std::string scd_path = data_path("sub_golden.scd");
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);
   ScratchDir dir;
   ScratchDir other;
-  // A trailing separator still gets "/" appended: the file lands in the directory.
-  export_ied_ccd(scd_path.c_str(), "SUB", (dir.path().string() + "/").c_str());
-  EXPECT_EQ(tree(dir.path()), std::vector<std::string>{"SUB.ccd"});
-  const std::string first = read_file(dir.path() / "SUB.ccd");
-
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-  ASSERT_EQ(export_ied(*scd, find_ied(*scd, "SUB"), other.path().string()).status, ExportStatus::written);
-  const std::string second = read_file(other.path() / "SUB.ccd");
-
-  EXPECT_NE(timestamp_of(first), timestamp_of(second));
-  EXPECT_EQ(without_timestamp(first), without_timestamp(second));
-  EXPECT_EQ(first.size(), second.size());
-
-  // An existing file is replaced.
-  export_ied_ccd(scd_path.c_str(), "SUB", dir.path().c_str());
-  EXPECT_EQ(timestamp_of(read_file(dir.path() / "SUB.ccd")), timestamp_of(second));
+  const EnvironmentVariable zone("TZ", "XST-05:30");
+  std::string first;
+  {
+    const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", "1000000000");
+    // A trailing separator still gets "/" appended: the file lands in the directory.
+    export_ied_ccd(scd_path.c_str(), "SUB", (dir.path().string() + "/").c_str());
+    EXPECT_EQ(tree(dir.path()), std::vector<std::string>{"SUB.ccd"});
+    first = read_file(dir.path() / "SUB.ccd");
+    EXPECT_EQ(timestamp_of(first), "2001-09-09 01:46:40");
+    ASSERT_EQ(export_ied(*scd, find_ied(*scd, "SUB"), other.path().string()).status, ExportStatus::written);
+    EXPECT_EQ(read_file(other.path() / "SUB.ccd"), first) << "the library and the entry point write the same bytes";
+  }
+  {
+    const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", "1000000061");
+    // An existing file is replaced.
+    export_ied_ccd(scd_path.c_str(), "SUB", dir.path().c_str());
+    const std::string second = read_file(dir.path() / "SUB.ccd");
+    EXPECT_EQ(timestamp_of(second), "2001-09-09 01:47:41");
+    EXPECT_EQ(without_timestamp(first), without_timestamp(second));
+  }
+  // A value that is no count of seconds is ignored: the local time is stamped.
+  for (const char* value : {"", "soon", "-1", "12x"}) {
+    const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", value);
+    EXPECT_NE(export_timestamp().substr(0, 4), "1970") << value;
+  }
 }
 
 TEST(Export, IedWithInputsThatLeadNowhereIsHeaderAndCrcOnly) {

@@ -109,10 +109,6 @@ std::string joined(const std::vector<std::string>& items) {
   return text;
 }
 
-std::string path_step(const std::string& path, const std::string& step) {
-  return path.empty() ? step : path + "/" + step;
-}
-
 std::vector<pugi::xml_node> element_children(pugi::xml_node parent) {
   std::vector<pugi::xml_node> children;
   for (pugi::xml_node child : parent.children()) {
@@ -240,9 +236,12 @@ class Comparer {
 
   // The differences of two elements that stand for each other, and of
   // everything below them, depth first in document order. Walked with a stack
-  // of its own, so that nesting of any depth takes no room on the call stack.
-  void compare(pugi::xml_node old_element, pugi::xml_node new_element, const std::string& path,
+  // of its own, and one path that grows and shrinks with the walk, so that
+  // nesting of any depth takes no room on the call stack and no more memory
+  // than the tree.
+  void compare(pugi::xml_node old_element, pugi::xml_node new_element, const std::string& start_path,
                std::vector<CcdChange>& out) const {
+    std::string path = start_path;
     std::vector<Frame> stack;
     stack.push_back(open(old_element, new_element, path, out));
     while (!stack.empty()) {
@@ -254,10 +253,13 @@ class Comparer {
       Step& step = frame.steps[frame.next++];
       if (step.change) {
         out.push_back(std::move(*step.change));
-      } else {
-        Frame child = open(step.old_child, step.new_child, step.path, out);
-        stack.push_back(std::move(child));
+        continue;
       }
+      path.resize(frame.path_length);
+      if (!path.empty()) path += '/';
+      path += step.segment;
+      Frame child = open(step.old_child, step.new_child, path, out);
+      stack.push_back(std::move(child));
     }
   }
 
@@ -294,23 +296,25 @@ class Comparer {
   // a paired child to compare, or a change to pass on, in this order.
   struct Step {
     pugi::xml_node old_child, new_child;
-    std::string path;
+    std::string segment;  // the child's step in the path
     std::optional<CcdChange> change;
   };
   struct Frame {
     std::vector<Step> steps;
     std::size_t next = 0;
+    std::size_t path_length = 0;  // of the element's own path
   };
 
   Frame open(pugi::xml_node old_element, pugi::xml_node new_element, const std::string& path,
              std::vector<CcdChange>& out) const {
     compare_own(old_element, new_element, path, out);
     Frame frame;
+    frame.path_length = path.size();
     const auto [old_children, new_children] = keyed_children(old_element, new_element);
     std::optional<CcdChange> order = match(
         old_children, new_children, path,
         [&](const std::string& key, pugi::xml_node old_child, pugi::xml_node new_child) {
-          frame.steps.push_back({old_child, new_child, path_step(path, step(key, old_child, new_child)), {}});
+          frame.steps.push_back({old_child, new_child, step(key, old_child, new_child), {}});
         },
         [&](const std::string& key, pugi::xml_node old_child) {
           frame.steps.push_back(

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -115,6 +117,31 @@ inline std::string fixture_ccd(const std::string& fixture, const std::string& ie
 }
 inline std::string expected_ccd(const std::string& name) { return read_file(data_path("expected/" + name)); }
 
+// Sets an environment variable for the life of the object (TZ takes effect at
+// once), then restores it.
+class EnvironmentVariable {
+ public:
+  EnvironmentVariable(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    ::setenv(name, value, 1);
+    ::tzset();
+  }
+  ~EnvironmentVariable() {
+    if (saved_) {
+      ::setenv(name_, saved_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+    ::tzset();
+  }
+  EnvironmentVariable(const EnvironmentVariable&) = delete;
+  EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
 // A scratch directory removed with the object.
 class ScratchDir {
  public:
@@ -131,6 +158,14 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
+
+// A CCD file as export writes it: well-formed and closed by its CRC element.
+inline bool complete_ccd(const std::filesystem::path& file) {
+  pugi::xml_document document;
+  if (!document.load_file(file.c_str(), pugi::parse_full)) return false;
+  pugi::xml_node last = document.document_element().last_child();
+  return std::string(last.name()) == "CRC" && std::string(last.attribute("id").value()).size() == 8;
+}
 
 // The canonical text as defined line by line: every serialised line trimmed
 // of " \n\r\t", blanks inside tags (outside attribute values) dropped.
