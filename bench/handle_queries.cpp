@@ -131,7 +131,9 @@ int main(int argc, char** argv) {
   std::printf("compute_all_ied_crcs (one run)       %8.2f s\n", all[0]);
   std::printf("%4zu x compute_ied_crc                %8.2f s (%.0f ms each", calls, seed[0],
               calls ? 1000 * seed[0] / static_cast<double>(calls) : 0.0);
-  if (calls && calls < count) std::printf("; %zu calls: about %.0f s", count, seed[0] / calls * count);
+  if (calls && calls < count) {
+    std::printf("; %zu calls: about %.0f s", count, seed[0] / static_cast<double>(calls) * static_cast<double>(count));
+  }
   std::printf(")\n");
   if (seed[1] > 0) std::printf("CRCs DIFFER for %.0f IEDs\n", seed[1]);
   return seed[1] > 0 ? 1 : 0;

@@ -47,7 +47,7 @@ TEST(ScdHandleConcurrency, EightThreadsGetTheAnswersOfSequentialCalls) {
     ASSERT_TRUE(sequential) << opened.message;
     const Answers expected = answers_of(sequential.get());
     // A fresh SCD for the threads, so that its lazy indexes are built under contention.
-    const auto [shared, shared_opened] = open_path(path);
+    const OpenScd shared = open_path(path).first;
     ASSERT_TRUE(shared);
     std::vector<Answers> answers(thread_count);
     // Odd threads also build on threads of their own.
@@ -60,7 +60,7 @@ TEST(ScdHandleConcurrency, EightThreadsExportFromOneOpenScd) {
   const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", "1700000000");
   const std::string path = example_path("substation.scd");
   ScratchDir scratch;
-  const auto [scd, opened] = open_path(path);
+  const OpenScd scd = open_path(path).first;
   ASSERT_TRUE(scd);
   const Answers expected = answers_of(scd.get());
   std::vector<Answer<std::vector<ExportEntry>>> every(thread_count);

@@ -191,8 +191,8 @@ TEST(ScdHandle, EachFailureHasItsOwnStatusAndAMessageNamingTheFile) {
 
 // Null pointers and values the calls do not take, one call at a time.
 TEST(ScdHandle, InvalidArgumentsAreReportedAndNothingIsHandedOut) {
-  const auto [scd, opened] = open_path(example_path("substation.scd"));
-  ASSERT_TRUE(scd) << opened.message;
+  const OpenScd scd = open_path(example_path("substation.scd")).first;
+  ASSERT_TRUE(scd);
   const ErrorObject error(ccdcrc_error_new());
   ccdcrc_scd* no_scd = reinterpret_cast<ccdcrc_scd*>(1);
   char* text = reinterpret_cast<char*>(1);
