@@ -214,10 +214,7 @@ TEST(ScdHandle, InvalidArgumentsAreReportedAndNothingIsHandedOut) {
        example_path("substation.scd") + ": there is nowhere to store the names"},
       {"null CRCs", [&] { return ccdcrc_scd_all_crcs(scd.get(), 1, nullptr, error.get()); },
        example_path("substation.scd") + ": there is nowhere to store the CRCs"},
-      {"unknown form",
-       [&] {
-         return ccdcrc_scd_ccd_text(scd.get(), "PL1101", static_cast<ccdcrc_ccd_form>(7), &text, nullptr, error.get());
-       },
+      {"unknown form", [&] { return ccdcrc_scd_ccd_text(scd.get(), "PL1101", 7, &text, nullptr, error.get()); },
        example_path("substation.scd") + ": the CCD form is neither exported nor measured"},
       {"null directory", [&] { return ccdcrc_scd_export(scd.get(), "PL1101", nullptr, crc, error.get()); },
        example_path("substation.scd") + ": the export directory is null"},

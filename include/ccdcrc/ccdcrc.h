@@ -89,8 +89,9 @@ typedef enum ccdcrc_status {
   CCDCRC_INTERNAL_ERROR = 12    /* anything else, e.g. no thread could be started */
 } ccdcrc_status;
 
-/* A short text for a status, e.g. "no such file". Static text, not freed. */
-CCDCRC_API const char* ccdcrc_status_text(ccdcrc_status status);
+/* A short text for a status (a ccdcrc_status), e.g. "no such file". Static
+ * text, not freed. */
+CCDCRC_API const char* ccdcrc_status_text(int status);
 
 /* What went wrong in the last call an error object was passed to. */
 typedef struct ccdcrc_error ccdcrc_error;
@@ -176,10 +177,11 @@ typedef enum ccdcrc_ccd_form {
 } ccdcrc_ccd_form;
 
 /* The CCD text of the IED of that name (of several, the first), UTF-8, as
- * `ccdcrc ccd` prints it. `*text` is released with ccdcrc_free_text; `size`
- * (may be null) receives its length in bytes, without the zero byte. */
-CCDCRC_API ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, ccdcrc_ccd_form form,
-                                             char** text, size_t* size, ccdcrc_error* error);
+ * `ccdcrc ccd` prints it; `form` is a ccdcrc_ccd_form. `*text` is released
+ * with ccdcrc_free_text; `size` (may be null) receives its length in bytes,
+ * without the zero byte. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, int form, char** text,
+                                             size_t* size, ccdcrc_error* error);
 
 /* Writes directory + "/" + IED name + ".ccd" for the IED of that name (of
  * several, the first), complete or not at all; its CRC goes to `crc` (may be

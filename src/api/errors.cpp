@@ -2,7 +2,8 @@
 
 #include "api/errors.h"
 
-extern "C" const char* ccdcrc_status_text(ccdcrc_status status) {
+// Takes an int: a caller in C or another language may pass any value.
+extern "C" const char* ccdcrc_status_text(int status) {
   switch (status) {
     case CCDCRC_OK: return "success";
     case CCDCRC_FILE_NOT_FOUND: return "no such file";

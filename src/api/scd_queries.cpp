@@ -185,8 +185,8 @@ extern "C" ccdcrc_status ccdcrc_scd_all_crcs(const ccdcrc_scd* scd, unsigned job
 
 extern "C" void ccdcrc_free_crcs(ccdcrc_crcs* crcs) { delete static_cast<ccdcrc::CrcList*>(crcs); }
 
-extern "C" ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, ccdcrc_ccd_form form,
-                                             char** text, size_t* size, ccdcrc_error* error) {
+extern "C" ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, int form, char** text,
+                                             size_t* size, ccdcrc_error* error) {
   if (text) *text = nullptr;
   if (size) *size = 0;
   return guarded_call(error, ccdcrc::subject_of(scd), [&] {
