@@ -73,6 +73,7 @@ struct ExportRun {
   Diagnostics& diagnostics;
   std::vector<std::pair<std::string, ExportResult>> written;  // by IED name
   std::vector<std::string> failed_names;
+  bool out_of_memory = false;  // then the run ends with trouble, not with a failed IED
 
   void report_failure(const std::string& name, const ExportResult& result) {
     switch (result.status) {
@@ -85,7 +86,9 @@ struct ExportRun {
         diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason);
         break;
       case ExportStatus::too_deep:
+      case ExportStatus::out_of_memory:
         diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
+        out_of_memory = out_of_memory || result.status == ExportStatus::out_of_memory;
         break;
       case ExportStatus::write_failed:
         diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
@@ -160,7 +163,7 @@ struct ExportRun {
         std::to_string(failed_names.size()) + " of " + std::to_string(attempted) + " IEDs not exported:";
     for (std::size_t i = 0; i < failed_names.size(); ++i) summary += (i ? ", " : " ") + quoted(failed_names[i]);
     diagnostics.note(summary);
-    return exit_ied_problem;
+    return out_of_memory ? exit_usage : exit_ied_problem;
   }
 };
 
@@ -182,7 +185,7 @@ int run_export(const ExportOptions& options, Console& console) {
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
   if (!scd) return exit_usage;
 
-  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}};
+  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}, false};
   if (options.every_ied) {
     warn_about_root(*scd, diagnostics);
     run.export_every_ied();

@@ -145,6 +145,24 @@ TEST(ExportSafety, FailedWriteLeavesNoPartialFile) {
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"SUB.ccd"});
 }
 
+// A file-size limit fails the files that pass it, not the process: the
+// others of the run are written.
+TEST(ExportSafety, FileSizeLimitFailsTheLargerFilesOnly) {
+  ScratchDir dir;
+  ProcessOptions options;
+  options.file_size_limit = 10000;  // the merging units' files are smaller, the others larger
+  const ProcessResult run =
+      run_ccdcrc({"export", example_path("substation.scd"), "--all", "-o", dir.path().string()}, options);
+  EXPECT_EQ(run.status, 1) << run.err;
+  for (const char* name : {"CL1101", "PL1101", "PT1001"}) {
+    EXPECT_NE(run.err.find(name + std::string(".ccd: cannot write the CCD file: File too large")), std::string::npos)
+        << run.err;
+  }
+  EXPECT_NE(run.err.find("3 of 5 IEDs not exported"), std::string::npos) << run.err;
+  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"MU1001.ccd", "MU1101.ccd"}));
+  for (const std::string& name : entries(dir.path())) EXPECT_TRUE(complete_ccd(dir.path() / name)) << name;
+}
+
 // A staged file takes the target's place only at its commit, and one that is
 // never committed leaves nothing behind.
 TEST(ExportSafety, StagedFileAppearsOnlyWhenCommitted) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <sstream>
 #include <utility>
 
 #include "util/nodes.h"
@@ -208,10 +207,27 @@ std::optional<CcdChange> match(const Keyed& old_elements, const Keyed& new_eleme
 
 // An element as it stands in the CCD, on one line; only its start tag, text
 // and "..." when the whole would be long.
+// Keeps what pugixml writes up to a limit, and how much it wrote in all.
+class ShortWriter final : public pugi::xml_writer {
+ public:
+  explicit ShortWriter(std::size_t limit) : limit_(limit) {}
+  void write(const void* data, std::size_t size) override {
+    written_ += size;
+    if (text_.size() < limit_) text_.append(static_cast<const char*>(data), std::min(size, limit_ - text_.size()));
+  }
+  // The whole text, when it stayed within the limit.
+  std::optional<std::string> whole() const { return written_ <= limit_ ? std::optional(text_) : std::nullopt; }
+
+ private:
+  std::size_t limit_;
+  std::size_t written_ = 0;
+  std::string text_;
+};
+
 std::string summary(pugi::xml_node element) {
-  std::ostringstream whole;
-  element.print(whole, "", pugi::format_raw);
-  if (whole.str().size() <= 160) return whole.str();
+  ShortWriter writer(160);
+  element.print(writer, "", pugi::format_raw);
+  if (std::optional<std::string> whole = writer.whole()) return *whole;
   std::string text = "<" + std::string(element.name());
   for (pugi::xml_attribute attribute : element.attributes()) {
     text += " " + std::string(attribute.name()) + "=\"" + attribute.value() + "\"";

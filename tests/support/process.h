@@ -57,8 +57,8 @@ inline void close_if_open(int& fd) {
   ::dup2(err_fd, STDERR_FILENO);
   ::signal(SIGPIPE, SIG_DFL);
   if (file_size_limit >= 0) {
-    // Writes past the limit then fail with EFBIG instead of raising SIGXFSZ.
-    ::signal(SIGXFSZ, SIG_IGN);
+    // Left to the program: by default a write past the limit ends it with SIGXFSZ.
+    ::signal(SIGXFSZ, SIG_DFL);
     const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
