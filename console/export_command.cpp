@@ -182,6 +182,7 @@ int run_export(const ExportOptions& options, Console& console) {
     diagnostics.error(path, std::string("cannot use the export directory: ") + std::strerror(directory.error()));
     return exit_usage;
   }
+  remove_stale_temporary_files(directory);
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
   if (!scd) return exit_usage;
 
