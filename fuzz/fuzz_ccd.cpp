@@ -31,7 +31,8 @@ void require(bool condition, const std::string& what) {
 // The file the bytes are written to, on a RAM disk when there is one.
 std::string input_path() {
   const char* base = std::getenv("CCDCRC_FUZZ_SCRATCH");
-  const std::string folder = base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
+  const std::string folder =
+      base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
   return folder + "/ccdcrc-fuzz-ccd-" + std::to_string(::getpid()) + ".ccd";
 }
 

@@ -228,8 +228,8 @@ TEST(ExportSafety, NamedTemporaryFilesExistOnlyWhileCommitted) {
     StagedFile file(directory, StagedFile::Naming::named);
     save_ccd(ccd->document, file.writer());
     EXPECT_EQ(file.finish_writing(), 0);
-    EXPECT_EQ(entries(dir.path()), target_is_a_directory ? std::vector<std::string>{"P1.ccd"}
-                                                         : std::vector<std::string>{});
+    EXPECT_EQ(entries(dir.path()),
+              target_is_a_directory ? std::vector<std::string>{"P1.ccd"} : std::vector<std::string>{});
     EXPECT_EQ(file.commit("P1.ccd") != 0, target_is_a_directory);
     EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"P1.ccd"});
   }

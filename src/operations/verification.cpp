@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "operations/ccd_pipeline.h"

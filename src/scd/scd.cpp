@@ -114,7 +114,6 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, co
   return parse(std::move(text), path, &report, options);
 }
 
-
 std::unique_ptr<Scd> Scd::parse(SourceText text, const std::string& name, LoadProblem* problem,
                                 const LoadOptions& options) {
   LoadProblem ignored;

@@ -23,14 +23,14 @@
 namespace ccdcrc::testing {
 
 struct ProcessOptions {
-  std::string input;                // written to standard input, which is then closed
-  bool stderr_on_terminal = false;  // standard error is a pseudo-terminal
-  bool unprivileged = false;        // when run as root, the child runs as user and group 65534
-  std::string stdout_file;          // when set, standard output goes to this file (not captured)
-  int timeout_seconds = 300;        // the child is killed after that
-  long long file_size_limit = -1;   // when not negative, the child may write files up to this size
-  int kill_after_ms = -1;           // when not negative, the child is killed after that many milliseconds
-  int open_files_limit = -1;        // when not negative, the child may hold that many descriptors
+  std::string input;                   // written to standard input, which is then closed
+  bool stderr_on_terminal = false;     // standard error is a pseudo-terminal
+  bool unprivileged = false;           // when run as root, the child runs as user and group 65534
+  std::string stdout_file;             // when set, standard output goes to this file (not captured)
+  int timeout_seconds = 300;           // the child is killed after that
+  long long file_size_limit = -1;      // when not negative, the child may write files up to this size
+  int kill_after_ms = -1;              // when not negative, the child is killed after that many milliseconds
+  int open_files_limit = -1;           // when not negative, the child may hold that many descriptors
   long long address_space_limit = -1;  // when not negative, the child's address space (bytes)
 };
 
