@@ -33,7 +33,8 @@ pugi::xml_node add_element(pugi::xml_node parent, const char* name) {
 void add_attribute(pugi::xml_node element, const char* name, const char* value) {
   if (!element) return;
   pugi::xml_attribute attribute = element.append_attribute(name);
-  if (!attribute || std::strcmp(attribute.name(), name) != 0 || !attribute.set_value(value)) out_of_memory();
+  // A name that could not be stored leaves the attribute's name empty.
+  if (!attribute || (*name != '\0' && *attribute.name() == '\0') || !attribute.set_value(value)) out_of_memory();
 }
 
 void set_text(pugi::xml_node element, const char* text) {
