@@ -62,6 +62,7 @@ struct ExportRun {
   Diagnostics& diagnostics;
   std::vector<std::pair<std::string, ExportResult>> written;  // by IED name
   std::vector<std::string> failed_names;
+  bool out_of_memory = false;  // then the run ends with trouble, not with a failed IED
 
   void report_failure(const std::string& name, const ExportResult& result) {
     switch (result.status) {
@@ -74,7 +75,9 @@ struct ExportRun {
         diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason);
         break;
       case ExportStatus::too_deep:
+      case ExportStatus::out_of_memory:
         diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
+        out_of_memory = out_of_memory || result.status == ExportStatus::out_of_memory;
         break;
       case ExportStatus::write_failed:
         diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
@@ -128,7 +131,7 @@ struct ExportRun {
         std::to_string(failed_names.size()) + " of " + std::to_string(attempted) + " IEDs not exported:";
     for (std::size_t i = 0; i < failed_names.size(); ++i) summary += (i ? ", " : " ") + quoted(failed_names[i]);
     diagnostics.note(summary);
-    return exit_ied_problem;
+    return out_of_memory ? exit_usage : exit_ied_problem;
   }
 };
 
@@ -147,10 +150,11 @@ int run_export(const ExportOptions& options, Console& console) {
     diagnostics.error(path, std::string("cannot use the export directory: ") + std::strerror(directory.error()));
     return exit_usage;
   }
+  remove_stale_temporary_files(directory);
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
   if (!scd) return exit_usage;
 
-  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}};
+  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}, false};
   if (options.every_ied) {
     warn_about_root(*scd, diagnostics);
     run.export_every_ied();

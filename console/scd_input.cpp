@@ -46,6 +46,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b, std::size_t li
 }  // namespace
 
 std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics) {
+  diagnostics.working_on(path);
   diagnostics.show_status("loading " + path + " ...");
   LoadProblem problem;
   provide_memory_for_load(path);
@@ -64,6 +65,7 @@ void warn_about_root(const Scd& scd, Diagnostics& diagnostics) {
 }
 
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+  diagnostics.working_on(scd.path());
   std::vector<ListedCrc> listed;
   {
     Progress progress(diagnostics, scd.ieds().size());

@@ -56,7 +56,10 @@ CCDCRC_API char* compute_ied_crc(const char* scd_path, const char* ied_name);
 
 /* Writes export_dir + "/" + IED name + ".ccd" with the IED's CCD, its CRC and
  * the local time. Writes nothing for an unknown IED, one without circuits, or
- * a name that is not a plain file name. */
+ * a name that is not a plain file name.
+ * Under a file-size limit (RLIMIT_FSIZE, `ulimit -f`) a write that passes it
+ * raises SIGXFSZ, which ends the process unless it is ignored: a host that
+ * wants such a file to fail alone ignores the signal (the program does). */
 CCDCRC_API void export_ied_ccd(const char* scd_path, const char* ied_name, const char* export_dir);
 
 /* Releases what compute_all_ied_crcs handed out: the records, their texts and the array. */

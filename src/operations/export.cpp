@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <utility>
 
 #include "crc/canonical.h"
@@ -63,9 +64,9 @@ std::string export_timestamp() {
 std::string add_crc_element(Ccd& built) {
   // The CRC is measured on a finished copy; the exported document keeps everything.
   std::string crc = finish_copy(built.root)->crc;
-  pugi::xml_node crc_element = built.root.append_child("CRC");
-  crc_element.append_attribute("id").set_value(crc.c_str());
-  crc_element.append_attribute("timestamp").set_value(export_timestamp().c_str());
+  pugi::xml_node crc_element = add_element(built.root, "CRC");
+  add_attribute(crc_element, "id", crc.c_str());
+  add_attribute(crc_element, "timestamp", export_timestamp().c_str());
   return crc;
 }
 
@@ -81,7 +82,9 @@ bool is_safe_file_name(const std::string& ied_name) {
   return !ied_name.empty() && ied_name != "." && ied_name != ".." && ied_name.find_first_of("/\\") == std::string::npos;
 }
 
-StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+namespace {
+
+StagedExport stage(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
   StagedExport staged;
   ExportResult& result = staged.result;
   const std::string name = attr(ied, "name");
@@ -110,13 +113,35 @@ StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& d
   return staged;
 }
 
+}  // namespace
+
+StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+  try {
+    return stage(scd, ied, directory);
+  } catch (const std::bad_alloc&) {
+    StagedExport failed;
+    failed.result.status = ExportStatus::out_of_memory;
+    failed.result.message = "not enough memory";
+    failed.result.path = directory.path() + "/" + attr(ied, "name") + ".ccd";
+    return failed;
+  }
+}
+
 ExportResult commit_export(StagedExport& staged) {
-  ExportResult result = std::exchange(staged.result, {ExportStatus::write_failed, {}, {}, "committed already"});
-  std::optional<StagedFile> file = std::exchange(staged.file, std::nullopt);
+  ExportResult result = std::move(staged.result);
+  staged.result.status = ExportStatus::write_failed;  // a second commit has nothing left to do
+  std::optional<StagedFile> file = std::move(staged.file);
+  staged.file.reset();
   if (result.status != ExportStatus::written) return result;
-  if (const int error = file->commit(staged.file_name); error != 0) {
-    result.status = ExportStatus::write_failed;
-    result.message = std::strerror(error);
+  try {
+    if (const int error = file->commit(staged.file_name); error != 0) {
+      result.status = ExportStatus::write_failed;
+      result.message = std::strerror(error);
+    }
+  } catch (const std::bad_alloc&) {
+    file.reset();  // removes what is not in place yet
+    result.status = ExportStatus::out_of_memory;
+    result.message = "not enough memory";
   }
   return result;
 }

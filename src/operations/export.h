@@ -18,7 +18,7 @@
 
 namespace ccdcrc {
 
-enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed };
+enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed, out_of_memory };
 
 struct ExportResult {
   ExportStatus status = ExportStatus::write_failed;
@@ -59,7 +59,8 @@ struct StagedExport {
 };
 
 // Builds the IED's export document and writes it for directory + "/" + IED
-// name + ".ccd", not yet in place.
+// name + ".ccd", not yet in place. Memory that runs out ends this IED's
+// export with status out_of_memory, and leaves no file.
 StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory);
 
 // Waits until the staged file is on disk, then renames it over its target: the

@@ -63,6 +63,8 @@ class Scd {
 
  private:
   Scd() = default;
+  static std::unique_ptr<Scd> parse_whole(SourceText text, const std::string& name, LoadProblem& report,
+                                          const LoadOptions& options);
   pugi::xml_parse_result parse_text(unsigned parse_options);
 
   std::string path_;
