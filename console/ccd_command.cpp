@@ -6,6 +6,7 @@
 #include "console/scd_input.h"
 #include "crc/canonical.h"
 #include "operations/export.h"
+#include "operations/messages.h"
 #include "operations/shown_ccd.h"
 
 namespace ccdcrc {
@@ -27,14 +28,11 @@ int run_ccd(const CcdOptions& options, Console& console) {
 
   const ShownCcd shown = show_ccd(*scd, ied, options.measured ? CcdForm::measured : CcdForm::exported);
   if (shown.status == ShownCcd::Status::no_circuits) {
-    diagnostics.error(scd->path(), "IED " + quoted(options.name) + " " + no_circuits_reason);
+    diagnostics.error(scd->path(), no_circuits_message(options.name));
     return exit_ied_problem;
   }
   if (shown.status == ShownCcd::Status::too_deep) {
-    diagnostics.error(scd->path(), "the CCD of IED " + quoted(options.name) + " nests elements " +
-                                       std::to_string(shown.depth) + " levels deep; it is printed only up to " +
-                                       std::to_string(max_written_depth) +
-                                       " levels (its CRC is computed all the same)");
+    diagnostics.error(scd->path(), too_deep_to_show_message(options.name, shown.depth));
     return exit_ied_problem;
   }
   pugi::xml_writer_stream writer(console.out);

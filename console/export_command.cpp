@@ -12,6 +12,7 @@
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "operations/export.h"
+#include "operations/messages.h"
 
 namespace ccdcrc {
 
@@ -65,25 +66,9 @@ struct ExportRun {
   bool out_of_memory = false;  // then the run ends with trouble, not with a failed IED
 
   void report_failure(const std::string& name, const ExportResult& result) {
-    switch (result.status) {
-      case ExportStatus::unsafe_name:
-        diagnostics.error(scd.path(), "IED " + quoted(name) +
-                                          " cannot be exported: its name is not a plain file name"
-                                          " (it is empty, '.' or '..', or holds '/' or '\\')");
-        break;
-      case ExportStatus::no_circuits:
-        diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason);
-        break;
-      case ExportStatus::too_deep:
-      case ExportStatus::out_of_memory:
-        diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
-        out_of_memory = out_of_memory || result.status == ExportStatus::out_of_memory;
-        break;
-      case ExportStatus::write_failed:
-        diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
-        break;
-      case ExportStatus::written: return;
-    }
+    const ExportFailure failure = export_failure(name, result);
+    diagnostics.error(failure.concerns_file ? printable(result.path) : scd.path(), failure.reason);
+    out_of_memory = out_of_memory || result.status == ExportStatus::out_of_memory;
     failed_names.push_back(name);
   }
 

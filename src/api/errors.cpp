@@ -78,11 +78,4 @@ ccdcrc_status fail(ccdcrc_error* error, ccdcrc_status status, std::string_view f
   return status;
 }
 
-std::string quoted(std::string_view text) {
-  std::string result = "'";
-  result += text;
-  result += '\'';
-  return result;
-}
-
 }  // namespace ccdcrc

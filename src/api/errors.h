@@ -50,6 +50,5 @@ ccdcrc_status guarded_call(ccdcrc_error* error, const char* file, Body&& body) n
 }
 
 // 'text', as messages quote names.
-std::string quoted(std::string_view text);
 
 }  // namespace ccdcrc

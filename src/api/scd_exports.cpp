@@ -7,35 +7,24 @@
 #include "api/scd_handle.h"
 #include "files/staged_file.h"
 #include "operations/export.h"
+#include "operations/messages.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 namespace {
 
 // A failed export as the interface reports it.
-struct ExportFailure {
-  ccdcrc_status status = CCDCRC_OK;
-  std::string file;
-  std::string reason;
-};
-
-ExportFailure describe(const ccdcrc_scd& scd, const std::string& name, const ExportResult& result) {
-  const std::string& path = scd.scd->path();
-  switch (result.status) {
-    case ExportStatus::written: return {};
-    case ExportStatus::no_circuits:
-      return {CCDCRC_NO_CIRCUITS, path,
-              "IED " + quoted(name) + " has no GOOSE or sampled-value circuits, so it has no CRC"};
-    case ExportStatus::unsafe_name:
-      return {CCDCRC_UNSAFE_NAME, path,
-              "IED " + quoted(name) +
-                  " cannot be exported: its name is not a plain file name (it is empty, '.' or '..', or holds '/' "
-                  "or '\\')"};
-    case ExportStatus::too_deep:
-      return {CCDCRC_TOO_DEEP, path, "IED " + quoted(name) + " cannot be exported: " + result.message};
-    case ExportStatus::write_failed:
-      return {CCDCRC_WRITE_FAILED, result.path, "cannot write the CCD file: " + result.message};
+// The status of a failed export in the C interface's terms.
+ccdcrc_status status_of(ExportStatus status) {
+  switch (status) {
+    case ExportStatus::written: return CCDCRC_OK;
+    case ExportStatus::no_circuits: return CCDCRC_NO_CIRCUITS;
+    case ExportStatus::unsafe_name: return CCDCRC_UNSAFE_NAME;
+    case ExportStatus::too_deep: return CCDCRC_TOO_DEEP;
+    case ExportStatus::write_failed: return CCDCRC_WRITE_FAILED;
+    case ExportStatus::out_of_memory: return CCDCRC_OUT_OF_MEMORY;
   }
-  return {CCDCRC_INTERNAL_ERROR, path, "unknown export status"};
+  return CCDCRC_INTERNAL_ERROR;
 }
 
 // The export directory, opened once; CCDCRC_WRITE_FAILED when it cannot be used.
@@ -60,16 +49,16 @@ struct ExportList : ccdcrc_exports {
 };
 
 // The results of the IEDs that were exported or failed, in name order.
-std::unique_ptr<ExportList> export_list(const ccdcrc_scd& scd, const std::vector<ListedExport>& exports) {
+std::unique_ptr<ExportList> export_list(const std::vector<ListedExport>& exports) {
   auto list = std::make_unique<ExportList>();
   for (const ListedExport& listed : exports) {
     if (!listed.result) continue;
-    const ExportFailure failure = describe(scd, listed.name, *listed.result);
-    list->texts.push_back({listed.name, listed.result->path, failure.reason});
+    const ccdcrc_status status = status_of(listed.result->status);
+    list->texts.push_back({listed.name, listed.result->path, export_failure(listed.name, *listed.result).reason});
     ccdcrc_export& entry = list->entries.emplace_back();
-    entry.status = failure.status;
-    copy_crc(failure.status == CCDCRC_OK ? listed.result->crc : std::string(), entry.crc);
-    if (failure.status != CCDCRC_OK) ++list->failed;
+    entry.status = status;
+    copy_crc(status == CCDCRC_OK ? listed.result->crc : std::string(), entry.crc);
+    if (status != CCDCRC_OK) ++list->failed;
   }
   for (std::size_t i = 0; i < list->entries.size(); ++i) {
     list->entries[i].name = list->texts[i].name.c_str();
@@ -114,8 +103,10 @@ extern "C" ccdcrc_status ccdcrc_scd_export(const ccdcrc_scd* scd, const char* ie
     const ccdcrc::Directory opened(directory);
     if (const ccdcrc_status status = ccdcrc::open_directory(opened, error); status != CCDCRC_OK) return status;
     const ccdcrc::ExportResult result = ccdcrc::export_ied(*scd->scd, ied, opened);
-    const ccdcrc::ExportFailure failure = ccdcrc::describe(*scd, ied_name, result);
-    if (failure.status != CCDCRC_OK) return fail(error, failure.status, failure.file, failure.reason);
+    if (const ccdcrc_status status = ccdcrc::status_of(result.status); status != CCDCRC_OK) {
+      const ccdcrc::ExportFailure failure = ccdcrc::export_failure(ied_name, result);
+      return fail(error, status, failure.concerns_file ? result.path : path, failure.reason);
+    }
     ccdcrc::copy_crc(result.crc, crc);
     return CCDCRC_OK;
   });
@@ -129,8 +120,7 @@ extern "C" ccdcrc_status ccdcrc_scd_export_all(const ccdcrc_scd* scd, const char
     if (!directory) return fail(error, CCDCRC_INVALID_ARGUMENT, scd->scd->path(), "the export directory is null");
     const ccdcrc::Directory opened(directory);
     if (const ccdcrc_status status = ccdcrc::open_directory(opened, error); status != CCDCRC_OK) return status;
-    std::unique_ptr<ccdcrc::ExportList> list =
-        ccdcrc::export_list(*scd, ccdcrc::export_listed_ieds(*scd->scd, opened, jobs));
+    std::unique_ptr<ccdcrc::ExportList> list = ccdcrc::export_list(ccdcrc::export_listed_ieds(*scd->scd, opened, jobs));
     const ccdcrc_status status = ccdcrc::summary(*list, directory, error);
     if (exports) *exports = list.release();
     return status;

@@ -9,7 +9,9 @@
 #include "crc/canonical.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
+#include "operations/messages.h"
 #include "operations/shown_ccd.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 namespace {
@@ -59,10 +61,7 @@ class StringWriter final : public pugi::xml_writer {
 ccdcrc_status shown_ccd_failure(const ccdcrc_scd& scd, const std::string& name, const ShownCcd& shown,
                                 ccdcrc_error* error) {
   if (shown.status == ShownCcd::Status::no_circuits) return no_circuits(scd, name, error);
-  return fail(error, CCDCRC_TOO_DEEP, scd.scd->path(),
-              "the CCD of IED " + quoted(name) + " nests elements " + std::to_string(shown.depth) +
-                  " levels deep; its text is made only up to " + std::to_string(max_written_depth) +
-                  " levels (its CRC is computed all the same)");
+  return fail(error, CCDCRC_TOO_DEEP, scd.scd->path(), too_deep_to_show_message(name, shown.depth));
 }
 
 }  // namespace
@@ -70,9 +69,7 @@ ccdcrc_status shown_ccd_failure(const ccdcrc_scd& scd, const std::string& name, 
 pugi::xml_node named_ied(const ccdcrc_scd& scd, const std::string& name, ccdcrc_error* error) {
   if (pugi::xml_node ied = scd.lookup.find(name)) return ied;
   if (!scd.lookup.root_is_scl()) {
-    fail(error, CCDCRC_UNKNOWN_IED, scd.scd->path(),
-         "no IED " + quoted(name) + ": the root element is " + quoted(scd.scd->root().name()) +
-             ", not 'SCL', so no IED can be looked up by name");
+    fail(error, CCDCRC_UNKNOWN_IED, scd.scd->path(), not_scl_root_message(name, scd.scd->root().name()));
   } else {
     fail(error, CCDCRC_UNKNOWN_IED, scd.scd->path(), "no IED named " + quoted(name));
   }
@@ -80,8 +77,7 @@ pugi::xml_node named_ied(const ccdcrc_scd& scd, const std::string& name, ccdcrc_
 }
 
 ccdcrc_status no_circuits(const ccdcrc_scd& scd, const std::string& name, ccdcrc_error* error) {
-  return fail(error, CCDCRC_NO_CIRCUITS, scd.scd->path(),
-              "IED " + quoted(name) + " has no GOOSE or sampled-value circuits, so it has no CRC");
+  return fail(error, CCDCRC_NO_CIRCUITS, scd.scd->path(), no_circuits_message(name));
 }
 
 void copy_crc(const std::string& crc, char* buffer) {
