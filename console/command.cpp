@@ -1,7 +1,6 @@
 #include "console/command.h"
 
 #include <iostream>
-#include <set>
 
 namespace ccdcrc {
 
@@ -42,15 +41,6 @@ int usage_error(const std::string& command, const std::string& message) {
   std::cerr << "ccdcrc: " << (command.empty() ? "" : command + ": ") << message << '\n'
             << "Run 'ccdcrc " << (command.empty() ? "" : command + " ") << "--help' for usage.\n";
   return exit_usage;
-}
-
-std::vector<std::string> distinct_names(const std::vector<std::string>& names) {
-  std::vector<std::string> result;
-  std::set<std::string> seen;
-  for (const std::string& name : names) {
-    if (seen.insert(name).second) result.push_back(name);
-  }
-  return result;
 }
 
 }  // namespace ccdcrc

@@ -44,7 +44,4 @@ void add_examples(CLI::App& command, const std::string& examples);
 // and returns exit_usage.
 int usage_error(const std::string& command, const std::string& message);
 
-// Names in the order given, each once.
-std::vector<std::string> distinct_names(const std::vector<std::string>& names);
-
 }  // namespace ccdcrc

@@ -51,11 +51,6 @@ bool check_export_directory(const std::string& directory, Diagnostics& diagnosti
   return true;
 }
 
-std::string without_trailing_slashes(std::string directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-  return directory;
-}
-
 struct ExportRun {
   const Scd& scd;
   const Directory& directory;

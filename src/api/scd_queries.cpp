@@ -6,12 +6,10 @@
 #include <vector>
 
 #include "api/scd_handle.h"
-#include "crc/canonical.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "operations/shown_ccd.h"
-#include "util/text.h"
 
 namespace ccdcrc {
 namespace {
@@ -48,16 +46,6 @@ struct CrcList : ccdcrc_crcs {
   std::vector<ccdcrc_ied_crc> entries;
 };
 
-// Collects what pugixml writes.
-class StringWriter final : public pugi::xml_writer {
- public:
-  explicit StringWriter(std::string& text) : text_(text) {}
-  void write(const void* data, std::size_t size) override { text_.append(static_cast<const char*>(data), size); }
-
- private:
-  std::string& text_;
-};
-
 ccdcrc_status shown_ccd_failure(const ccdcrc_scd& scd, const std::string& name, const ShownCcd& shown,
                                 ccdcrc_error* error) {
   if (shown.status == ShownCcd::Status::no_circuits) return no_circuits(scd, name, error);
@@ -68,11 +56,7 @@ ccdcrc_status shown_ccd_failure(const ccdcrc_scd& scd, const std::string& name, 
 
 pugi::xml_node named_ied(const ccdcrc_scd& scd, const std::string& name, ccdcrc_error* error) {
   if (pugi::xml_node ied = scd.lookup.find(name)) return ied;
-  if (!scd.lookup.root_is_scl()) {
-    fail(error, CCDCRC_UNKNOWN_IED, scd.scd->path(), not_scl_root_message(name, scd.scd->root().name()));
-  } else {
-    fail(error, CCDCRC_UNKNOWN_IED, scd.scd->path(), "no IED named " + quoted(name));
-  }
+  fail(error, CCDCRC_UNKNOWN_IED, scd.scd->path(), unknown_ied_message(*scd.scd, scd.lookup, name));
   return {};
 }
 
@@ -198,9 +182,7 @@ extern "C" ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* 
     const ccdcrc::ShownCcd shown = ccdcrc::show_ccd(
         *scd->scd, ied, form == CCDCRC_CCD_MEASURED ? ccdcrc::CcdForm::measured : ccdcrc::CcdForm::exported);
     if (shown.status != ccdcrc::ShownCcd::Status::shown) return ccdcrc::shown_ccd_failure(*scd, ied_name, shown, error);
-    std::string serialised;
-    ccdcrc::StringWriter writer(serialised);
-    ccdcrc::save_ccd(shown.document(), writer);
+    const std::string serialised = ccdcrc::shown_text(shown);
     *text = new char[serialised.size() + 1];
     std::memcpy(*text, serialised.c_str(), serialised.size() + 1);
     if (size) *size = serialised.size();

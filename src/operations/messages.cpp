@@ -13,6 +13,11 @@ std::string not_scl_root_message(const std::string& ied_name, const std::string&
          ", not 'SCL', so no IED can be looked up by name";
 }
 
+std::string unknown_ied_message(const Scd& scd, const IedLookup& lookup, const std::string& ied_name) {
+  if (!lookup.root_is_scl()) return not_scl_root_message(ied_name, scd.root().name());
+  return "no IED named " + quoted(ied_name);
+}
+
 std::string too_deep_to_show_message(const std::string& ied_name, std::size_t depth) {
   return "the CCD of IED " + quoted(ied_name) + " nests elements " + std::to_string(depth) +
          " levels deep; its text is made only up to " + std::to_string(max_written_depth) +

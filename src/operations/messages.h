@@ -6,6 +6,8 @@
 #include <string>
 
 #include "operations/export.h"
+#include "scd/ied_selection.h"
+#include "scd/scd.h"
 
 namespace ccdcrc {
 
@@ -14,6 +16,10 @@ std::string no_circuits_message(const std::string& ied_name);
 
 // Why an IED cannot be looked up by name under a root that is not SCL.
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name);
+
+// Why the lookup by name found no IED of that name: no IED has it, or the
+// root is not SCL (not_scl_root_message).
+std::string unknown_ied_message(const Scd& scd, const IedLookup& lookup, const std::string& ied_name);
 
 // Why an IED's CCD is not shown: it nests deeper than a file may.
 std::string too_deep_to_show_message(const std::string& ied_name, std::size_t depth);

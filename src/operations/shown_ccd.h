@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include <pugixml.hpp>
 
@@ -29,5 +30,8 @@ struct ShownCcd {
 // Builds the CCD of an IED in the form asked for. Like CCD files, a CCD that
 // nests more than max_written_depth levels is not shown.
 ShownCcd show_ccd(const Scd& scd, pugi::xml_node ied, CcdForm form);
+
+// The text of a shown CCD, the bytes that `ccd` prints.
+std::string shown_text(const ShownCcd& shown);
 
 }  // namespace ccdcrc

@@ -19,13 +19,13 @@ LoadProblem problem_from_errno(int error) {
   using Kind = LoadProblem::Kind;
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return {Kind::not_found, "no such file", {}};
+    case ENOTDIR: return {Kind::not_found, "no such file", {}, error};
     case EACCES:
-    case EPERM: return {Kind::permission_denied, "permission denied", {}};
-    case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}};
-    case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}};
-    case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}};
-    default: return {Kind::read_error, std::strerror(error), {}};
+    case EPERM: return {Kind::permission_denied, "permission denied", {}, error};
+    case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}, error};
+    case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}, error};
+    case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}, error};
+    default: return {Kind::read_error, std::strerror(error), {}, error};
   }
 }
 
@@ -62,7 +62,7 @@ bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& p
     return false;
   }
   if (S_ISDIR(info.st_mode)) {
-    problem = {Kind::not_a_file, "is a directory, not a file", {}};
+    problem = {Kind::not_a_file, "is a directory, not a file", {}, EISDIR};
     return false;
   }
   // FIFOs, sockets and devices could block or never end.
@@ -77,8 +77,9 @@ bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& p
   const int flags = ::fcntl(file.get(), F_GETFL);
   if (flags >= 0) ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
   if (!text.read(file.get(), static_cast<std::size_t>(info.st_size))) {
-    problem =
-        errno == ENOMEM ? problem_from_errno(ENOMEM) : LoadProblem{Kind::read_error, "the file could not be read", {}};
+    const int error = errno;
+    problem = error == ENOMEM ? problem_from_errno(ENOMEM)
+                              : LoadProblem{Kind::read_error, "the file could not be read", {}, error};
     return false;
   }
   return true;

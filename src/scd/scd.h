@@ -20,6 +20,7 @@ struct LoadProblem {
   Kind kind = Kind::read_error;
   std::string message;    // in words for the user, without the path
   TextPosition position;  // for malformed XML in UTF-8; unknown otherwise
+  int system_error = 0;   // the errno of a failed open or read (EISDIR for a directory); 0 for none
 };
 
 // How the builder's lookups are answered: from indexes (the default), or by

@@ -1,5 +1,7 @@
 #include "util/text.h"
 
+#include <set>
+
 namespace ccdcrc {
 
 std::vector<std::string> split(const std::string& text, char delimiter) {
@@ -54,6 +56,20 @@ std::string quoted(const std::string& name) {
   text += printable(name);
   text += '\'';
   return text;
+}
+
+std::vector<std::string> distinct_names(const std::vector<std::string>& names) {
+  std::vector<std::string> result;
+  std::set<std::string> seen;
+  for (const std::string& name : names) {
+    if (seen.insert(name).second) result.push_back(name);
+  }
+  return result;
+}
+
+std::string without_trailing_slashes(std::string directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  return directory;
 }
 
 }  // namespace ccdcrc

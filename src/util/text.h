@@ -22,4 +22,11 @@ std::string printable(const std::string& text);
 // 'NAME' for messages, printable.
 std::string quoted(const std::string& name);
 
+// Names in the order given, each once.
+std::vector<std::string> distinct_names(const std::vector<std::string>& names);
+
+// A directory path without the slashes that end it ("/" stays "/"), so that
+// the paths of files in it have one slash.
+std::string without_trailing_slashes(std::string directory);
+
 }  // namespace ccdcrc
