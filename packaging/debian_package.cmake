@@ -2,12 +2,15 @@
 # its manual page and completion, the shared library, its header and the
 # CMake and pkg-config files, under /usr. Its dependencies are the Debian
 # packages of the shared libraries that its programs and library load, as
-# dpkg-shlibdeps finds them.
+# dpkg-shlibdeps finds them. Where the Python module is built, the same run
+# makes python3-ccdcrc_VERSION_ARCH.deb with the Python package; it depends
+# on the Python version it was built for and on ccdcrc of the same version,
+# whose program `python3 -m ccdcrc` runs.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ccdcrc)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "circuit CRCs of the IEDs of IEC 61850 SCD files")
-set(CPACK_PACKAGE_DESCRIPTION
+set(CPACK_DEBIAN_CCDCRC_DESCRIPTION
   "ccdcrc extracts, for every IED of an IEC 61850 SCD file, the GOOSE and
 sampled-value circuits it publishes and subscribes to into a CCD document,
 and computes a CRC-32 over its canonical text, plus one CRC for the SCD.
@@ -27,8 +30,37 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The shared library: a shlibs file for packages that link it (any version
 # since this one will do); CPack adds the ldconfig calls.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/shlibs.in ${PROJECT_BINARY_DIR}/debian/shlibs @ONLY)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/shlibs)
+set(CPACK_DEBIAN_CCDCRC_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/shlibs)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+
+# One package per group of install components.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
+set(CPACK_DEBIAN_CCDCRC_PACKAGE_NAME ccdcrc)
+if(TARGET ccdcrc_python)
+  string(REPLACE "." ";" python_version "${CCDCRC_PYTHON_VERSION}")
+  list(GET python_version 0 python_major)
+  list(GET python_version 1 python_minor)
+  math(EXPR python_next_minor "${python_minor} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-ccdcrc)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "")
+  # The extension is built for one minor version of the interpreter.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= ${python_major}.${python_minor}~), \
+python3 (<< ${python_major}.${python_next_minor}), ccdcrc (= ${PROJECT_VERSION})")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+    "The Python 3 module of ccdcrc: `import ccdcrc` loads an SCD once and gives
+the CRCs of its IEDs and the SCD CRC, the CCD of an IED and its CCD files,
+on the library's code, with the GIL released while it works. `python3 -m
+ccdcrc` runs the ccdcrc program.")
+endif()
 include(CPack)
+cpack_add_component_group(ccdcrc)
+cpack_add_component(runtime GROUP ccdcrc)
+cpack_add_component(development GROUP ccdcrc)
+if(TARGET ccdcrc_python)
+  cpack_add_component_group(python)
+  cpack_add_component(python GROUP python)
+endif()

@@ -45,3 +45,22 @@ if(CCDCRC_PROGRAM)
 endif()
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+
+if(TARGET ccdcrc_python)
+  # The Python package. Debian's python3 finds it under the prefix /usr;
+  # under other prefixes set CCDCRC_PYTHON_INSTALL_DIR to a folder the
+  # interpreter searches (e.g. lib/python3.11/dist-packages for /usr/local),
+  # or put the folder on PYTHONPATH.
+  set(CCDCRC_PYTHON_INSTALL_DIR lib/python3/dist-packages CACHE STRING
+    "Where the Python package ccdcrc is installed, relative to the prefix")
+  set(python_package_dir ${CCDCRC_PYTHON_INSTALL_DIR}/ccdcrc)
+  install(TARGETS ccdcrc_python LIBRARY DESTINATION ${python_package_dir} COMPONENT python)
+  # `python3 -m ccdcrc` runs the program of the same prefix, found relative to the package.
+  file(RELATIVE_PATH CCDCRC_PYTHON_PROGRAM /${python_package_dir} /${CMAKE_INSTALL_BINDIR}/ccdcrc)
+  configure_file(${PROJECT_SOURCE_DIR}/python/ccdcrc/_program.py.in ${PROJECT_BINARY_DIR}/python/installed/_program.py
+    @ONLY)
+  install(FILES ${CCDCRC_PYTHON_SOURCES} ${PROJECT_BINARY_DIR}/python/installed/_program.py
+    DESTINATION ${python_package_dir} COMPONENT python)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/python3-ccdcrc
+    COMPONENT python)
+endif()

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ccdcrc/ccdcrc.h"
+#include "scd/scd.h"
 #include "support/process.h"
 #include "support/test_support.h"
 
@@ -131,6 +132,36 @@ TEST(MalformedInput, GarbageEmptyFilesDirectoriesAndSpecialFiles) {
   expect_refused(dangling.string(), "no such file", exports, "dangling symbolic link");
   for (const fs::path& path : {empty, dir.path(), fifo, fs::path("/dev/null"), loop, dangling}) {
     expect_empty_results(path.string(), exports, path.string());
+  }
+}
+
+// The errno behind a failed load, for interfaces that raise the system's own errors.
+TEST(MalformedInput, LoadProblemsKeepTheSystemError) {
+  using Kind = LoadProblem::Kind;
+  ScratchDir dir;
+  const fs::path empty = dir.path() / "empty.scd";
+  write_file(empty, "");
+  const fs::path fifo = dir.path() / "fifo.scd";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const fs::path loop = dir.path() / "loop.scd";
+  fs::create_symlink(loop, loop);
+  const struct {
+    fs::path path;
+    Kind kind;
+    int system_error;
+  } rows[] = {
+      {dir.path() / "missing.scd", Kind::not_found, ENOENT},
+      {empty / "below.scd", Kind::not_found, ENOTDIR},
+      {loop, Kind::not_found, ELOOP},
+      {dir.path(), Kind::not_a_file, EISDIR},
+      {fifo, Kind::not_a_file, 0},
+      {empty, Kind::empty, 0},
+  };
+  for (const auto& row : rows) {
+    LoadProblem problem;
+    EXPECT_EQ(Scd::load(row.path.string(), &problem), nullptr) << row.path;
+    EXPECT_EQ(problem.kind, row.kind) << row.path;
+    EXPECT_EQ(problem.system_error, row.system_error) << row.path;
   }
 }
 

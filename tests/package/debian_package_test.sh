@@ -2,20 +2,26 @@
 # Builds the Debian package, checks that its dependencies are the packages of
 # the shared libraries it loads, installs it into a scratch root with dpkg
 # (which checks the dependencies against the packages of this machine) and
-# runs the program, its manual page and its completion from there.
-#   debian_package_test.sh BUILD_DIR SOURCE_DIR
+# runs the program, its manual page and its completion from there. With
+# PYTHON, the same for python3-ccdcrc, which also depends on the interpreter's
+# version and on ccdcrc, and whose package must import and run the program.
+#   debian_package_test.sh BUILD_DIR SOURCE_DIR [PYTHON]
 set -euo pipefail
-build=$1 source=$2
+build=$1 source=$2 python=${3:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
 
 (cd "$build" && cpack -G DEB -B "$scratch/deb" >"$scratch/cpack.log") || { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
-deb=$(find "$scratch/deb" -maxdepth 1 -name 'ccdcrc_*.deb' -print -quit)
+package_file() { find "$scratch/deb" -maxdepth 1 -name "$1_*.deb" -print -quit; }
+deb=$(package_file ccdcrc)
 [ -n "$deb" ] || fail "no package was made"
-depends=$(dpkg-deb -f "$deb" Depends)
-echo "$(basename "$deb"): Depends: $depends"
-dependency_names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort -u)
+debs=("$deb")
+if [ -n "$python" ]; then
+  python_deb=$(package_file python3-ccdcrc)
+  [ -n "$python_deb" ] || fail "no Python package was made"
+  debs+=("$python_deb")
+fi
 
 # The package whose file a library is, whichever way the merged /usr names it.
 owner() {
@@ -25,24 +31,45 @@ owner() {
   done
   return 1
 }
-dpkg-deb -x "$deb" "$scratch/contents"
-owners=$(
-  find "$scratch/contents" -type f \( -path '*/bin/*' -o -name '*.so.*' \) | while read -r elf; do
+# The packages that own the libraries that the programs and libraries of a package load.
+library_owners() {
+  local contents=$scratch/contents/$(basename "$1")
+  mkdir -p "$scratch/contents"
+  dpkg-deb -x "$1" "$contents"
+  find "$contents" -type f \( -path '*/bin/*' -o -name '*.so.*' -o -name '*.so' \) | while read -r elf; do
     ldd "$elf" | awk '/=> \// { print $3 }' | grep -v '/libccdcrc\.so' | while read -r library; do
       owner "$library" || fail "no package owns $library, loaded by $elf"
     done
   done | sort -u
-)
-[ "$owners" = "$dependency_names" ] ||
-  fail "Depends names $(echo $dependency_names), the loaded libraries are of $(echo $owners)"
+}
+dependency_names() { dpkg-deb -f "$1" Depends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | sort -u; }
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "$(basename "$deb"): Depends: $depends"
+owners=$(library_owners "$deb")
+[ "$owners" = "$(dependency_names "$deb")" ] ||
+  fail "Depends names $(dependency_names "$deb" | xargs), the loaded libraries are of $(echo $owners)"
+if [ -n "$python" ]; then
+  echo "$(basename "$python_deb"): Depends: $(dpkg-deb -f "$python_deb" Depends)"
+  version=$("$python" -c 'import sys; print(*sys.version_info[:2], sep=".")')
+  next="${version%.*}.$((${version#*.} + 1))"
+  dpkg-deb -f "$python_deb" Depends | grep -qF "python3 (>= $version~), python3 (<< $next), ccdcrc (= $(dpkg-deb -f "$deb" Version))" ||
+    fail "python3-ccdcrc does not depend on python3 $version and ccdcrc of its version"
+  owners=$(printf '%s\n' $(library_owners "$python_deb") python3 ccdcrc | sort -u)
+  [ "$owners" = "$(dependency_names "$python_deb")" ] ||
+    fail "python3-ccdcrc: Depends names $(dependency_names "$python_deb" | xargs), expected $(echo $owners)"
+fi
 
 # A scratch root whose dpkg database holds the dependencies as this machine
-# has them, so that dpkg checks the package's dependencies against them.
+# has them, so that dpkg checks the packages' dependencies against them.
 root=$scratch/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-for package in $dependency_names; do dpkg-query -s "$package"; echo; done >"$root/var/lib/dpkg/status"
+for package in $(for d in "${debs[@]}"; do dependency_names "$d"; done | sort -u | grep -vx ccdcrc); do
+  dpkg-query -s "$package"
+  echo
+done >"$root/var/lib/dpkg/status"
 # The scratch root has no shell: the maintainer scripts (ldconfig) run outside it.
-dpkg --root="$root" --log=/dev/null --force-not-root --force-script-chrootless -i "$deb" >"$scratch/dpkg.log" 2>&1 ||
+dpkg --root="$root" --log=/dev/null --force-not-root --force-script-chrootless -i "${debs[@]}" >"$scratch/dpkg.log" 2>&1 ||
   { cat "$scratch/dpkg.log" >&2; fail "dpkg -i failed"; }
 
 program=$root/usr/bin/ccdcrc
@@ -69,4 +96,9 @@ complete_words ccdcrc export x --a | grep -qx -- --all || fail "completion of 'e
 complete_words ccdcrc all -f j | grep -qx json || fail "completion of '--format j'"
 complete_words ccdcrc all "$source/examples/sub" | grep -qx "$source/examples/substation.scd" ||
   fail "completion of an SCD file"
+if [ -n "$python" ]; then
+  # shellcheck source=python_package.sh
+  source "$(dirname "$0")/python_package.sh"
+  check_python_package "$python" "$root/usr/lib/python3/dist-packages" "$build" "$source" "$root/usr/bin/ccdcrc"
+fi
 echo "package installed into a scratch root: program, manual page and completion work"

@@ -3,9 +3,10 @@
 # against that prefix alone, once through find_package and once through
 # pkg-config. Both, and the installed program, must give what `ccdcrc all`
 # of the build tree gives. The README's C examples are the example files.
-#   install_test.sh BUILD_DIR SOURCE_DIR
+# With PYTHON, the Python package too.
+#   install_test.sh BUILD_DIR SOURCE_DIR [PYTHON]
 set -euo pipefail
-build=$1 source=$2
+build=$1 source=$2 python=${3:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
@@ -75,4 +76,9 @@ done
 [ "$(cat "$scratch/out")" = "PL1101 3B04FA6D" ] || fail "scd_queries PL1101: $(cat "$scratch/out")"
 grep -qF "$scd: IED 'GW01' has no GOOSE or sampled-value circuits" "$scratch/err" || fail "no message for GW01"
 grep -qF "$scd: no IED named 'NOBODY'" "$scratch/err" || fail "no message for NOBODY"
+if [ -n "$python" ]; then
+  # shellcheck source=python_package.sh
+  source "$(dirname "$0")/python_package.sh"
+  check_python_package "$python" "$prefix/lib/python3/dist-packages" "$build" "$source" "$prefix/bin/ccdcrc"
+fi
 echo "installed into a scratch prefix; find_package and pkg-config consumers agree with ccdcrc all"

@@ -1,0 +1,34 @@
+# Types of the native part of the package, for type checkers and editors.
+import os
+from collections.abc import Iterable
+from typing import TypedDict
+
+__version__: str
+
+class WrittenCcd(TypedDict):
+    name: str
+    crc: str
+    path: str
+
+class FailedCcd(TypedDict):
+    name: str
+    path: str | None  # None when the failure concerns the SCD, not a file
+    message: str
+
+class ExportReport(TypedDict):
+    written: list[WrittenCcd]
+    failed: list[FailedCcd]
+
+class Scd:
+    @property
+    def path(self) -> str: ...
+    @property
+    def ieds(self) -> list[str]: ...
+    def crcs(self) -> dict[str, str]: ...
+    @property
+    def scd_crc(self) -> str: ...
+    def crc(self, name: str) -> str | None: ...
+    def ccd(self, name: str, measured: bool = False) -> str | None: ...
+    def export(self, directory: str | os.PathLike[str], names: Iterable[str] | None = None) -> ExportReport: ...
+
+def load(source: str | os.PathLike[str] | bytes | bytearray | memoryview, jobs: int = 0) -> Scd: ...

@@ -1,0 +1,369 @@
+// The extension ccdcrc._ccdcrc: an SCD opened once, asked for its IED names,
+// CRCs and CCD texts and written out as CCD files, on the library's own
+// operations. The library works with the GIL released; Python objects are
+// made only before and after. Text that is not UTF-8 (IED names, paths)
+// crosses as surrogate escapes, so that a name read from an SCD finds its IED
+// again.
+
+#include <pybind11/pybind11.h>
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "ccdcrc/version.h"
+#include "files/staged_file.h"
+#include "operations/ccd_pipeline.h"
+#include "operations/crc_runs.h"
+#include "operations/export.h"
+#include "operations/messages.h"
+#include "operations/shown_ccd.h"
+#include "scd/ied_selection.h"
+#include "scd/scd.h"
+#include "util/text.h"
+
+namespace py = pybind11;
+
+namespace ccdcrc {
+namespace {
+
+// Library text as a Python str.
+py::str python_text(std::string_view text) {
+  PyObject* object = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
+  if (!object) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(object);
+}
+
+// A Python str as library text; `what` names it in the TypeError.
+std::string library_text(py::handle text, const char* what) {
+  if (!PyUnicode_Check(text.ptr())) {
+    throw py::type_error(std::string(what) + " must be str, not " + Py_TYPE(text.ptr())->tp_name);
+  }
+  const auto bytes =
+      py::reinterpret_steal<py::bytes>(PyUnicode_AsEncodedString(text.ptr(), "utf-8", "surrogateescape"));
+  if (!bytes) throw py::error_already_set();
+  return bytes;
+}
+
+// A path given as str, bytes or os.PathLike, in the file system's bytes.
+std::string file_system_path(py::handle path) {
+  const auto fspath = py::reinterpret_steal<py::object>(PyOS_FSPath(path.ptr()));
+  if (!fspath) throw py::error_already_set();
+  if (PyBytes_Check(fspath.ptr())) return fspath.cast<std::string>();
+  const auto bytes = py::reinterpret_steal<py::bytes>(PyUnicode_EncodeFSDefault(fspath.ptr()));
+  if (!bytes) throw py::error_already_set();
+  return bytes;
+}
+
+py::str python_path(const std::string& path) {
+  PyObject* object = PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size()));
+  if (!object) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(object);
+}
+
+// Raises a built-in exception with a message that may hold any bytes.
+[[noreturn]] void raise_builtin(PyObject* type, const std::string& message) {
+  PyErr_SetObject(type, python_text(message).ptr());
+  throw py::error_already_set();
+}
+
+py::object optional_number(std::size_t number) { return number == 0 ? py::object(py::none()) : py::int_(number); }
+
+// Raises an exception object of the package (the classes are Python code in
+// ccdcrc/__init__.py).
+[[noreturn]] void raise_package_error(const char* class_name, const py::args& arguments) {
+  const py::object error = py::module_::import("ccdcrc").attr(class_name)(*arguments);
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+  throw py::error_already_set();
+}
+
+const char* load_error_class(const LoadProblem& problem) {
+  using Kind = LoadProblem::Kind;
+  switch (problem.kind) {
+    case Kind::not_found: return "MissingFileError";
+    case Kind::permission_denied: return "FileAccessError";
+    case Kind::not_a_file: return problem.system_error == EISDIR ? "DirectoryError" : "NotAFileError";
+    case Kind::empty:
+    case Kind::malformed: return "MalformedXmlError";
+    case Kind::read_error:
+    case Kind::out_of_memory: break;
+  }
+  return "FileLoadError";
+}
+
+[[noreturn]] void raise_load_error(const LoadProblem& problem, const std::string& path) {
+  if (problem.kind == LoadProblem::Kind::out_of_memory) {
+    raise_builtin(PyExc_MemoryError, path + ": " + problem.message);
+  }
+  raise_package_error(load_error_class(problem),
+                      py::make_tuple(python_text(problem.message), python_path(path),
+                                     optional_number(problem.position.line), optional_number(problem.position.column),
+                                     optional_number(static_cast<std::size_t>(problem.system_error))));
+}
+
+// An SCD opened once. Every question only reads it; the listing's CRCs are
+// computed once, by the first question that needs them.
+class OpenScd {
+ public:
+  OpenScd(std::unique_ptr<Scd> scd, unsigned jobs) : scd_(std::move(scd)), lookup_(*scd_), jobs_(jobs) {}
+
+  const Scd& scd() const { return *scd_; }
+  const IedLookup& lookup() const { return lookup_; }
+  unsigned jobs() const { return jobs_; }
+
+  // The CRCs that `all` lists and the SCD CRC. Called without the GIL.
+  const std::pair<IedCrcMap, std::string>& listing() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!listing_) {
+      IedCrcMap crcs = crc_map(listed_crcs(*scd_, jobs_));
+      std::string total = scd_crc(crcs);
+      listing_.emplace(std::move(crcs), std::move(total));
+    }
+    return *listing_;
+  }
+
+  // The IED that the lookup by name takes, or a KeyError.
+  pugi::xml_node named(const std::string& name, py::handle python_name) const {
+    if (pugi::xml_node ied = lookup_.find(name)) return ied;
+    raise_package_error("UnknownIedError",
+                        py::make_tuple(python_name, python_text(unknown_ied_message(*scd_, lookup_, name))));
+  }
+
+ private:
+  std::unique_ptr<Scd> scd_;
+  IedLookup lookup_;
+  unsigned jobs_;
+  mutable std::mutex mutex_;
+  mutable std::optional<std::pair<IedCrcMap, std::string>> listing_;
+};
+
+std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
+  std::unique_ptr<Scd> scd;
+  LoadProblem problem;
+  std::string path;
+  if (PyObject_CheckBuffer(source.ptr())) {
+    path = "<memory>";
+    SourceText text;
+    {
+      // The bytes are copied while the GIL keeps them from changing.
+      Py_buffer view;
+      if (PyObject_GetBuffer(source.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+      const bool copied = text.assign(std::string_view(static_cast<const char*>(view.buf), view.len));
+      PyBuffer_Release(&view);
+      if (!copied) throw std::bad_alloc();
+    }
+    const py::gil_scoped_release unlocked;
+    scd = Scd::parse(std::move(text), path, &problem);
+  } else {
+    path = file_system_path(source);
+    const py::gil_scoped_release unlocked;
+    scd = Scd::load(path, &problem);
+  }
+  if (!scd) raise_load_error(problem, path);
+  return std::make_unique<OpenScd>(std::move(scd), jobs);
+}
+
+py::list ied_names(const OpenScd& open) {
+  py::list names;
+  for (const pugi::xml_node ied : open.scd().ieds()) names.append(python_text(ied.attribute("name").value()));
+  return names;
+}
+
+py::dict crcs(const OpenScd& open) {
+  const std::pair<IedCrcMap, std::string>* listing = nullptr;
+  {
+    const py::gil_scoped_release unlocked;
+    listing = &open.listing();
+  }
+  py::dict result;
+  for (const auto& [name, crc] : listing->first) result[python_text(name)] = python_text(crc);
+  return result;
+}
+
+py::str total_crc(const OpenScd& open) {
+  const std::pair<IedCrcMap, std::string>* listing = nullptr;
+  {
+    const py::gil_scoped_release unlocked;
+    listing = &open.listing();
+  }
+  return python_text(listing->second);
+}
+
+py::object crc(const OpenScd& open, const py::object& python_name) {
+  const std::string name = library_text(python_name, "the IED name");
+  const pugi::xml_node ied = open.named(name, python_name);
+  std::optional<std::string> text;
+  {
+    const py::gil_scoped_release unlocked;
+    text = ied_crc(open.scd(), ied);
+  }
+  return text ? py::object(python_text(*text)) : py::object(py::none());
+}
+
+py::object ccd(const OpenScd& open, const py::object& python_name, bool measured) {
+  const std::string name = library_text(python_name, "the IED name");
+  const pugi::xml_node ied = open.named(name, python_name);
+  ShownCcd shown;
+  std::string text;
+  {
+    const py::gil_scoped_release unlocked;
+    shown = show_ccd(open.scd(), ied, measured ? CcdForm::measured : CcdForm::exported);
+    if (shown.status == ShownCcd::Status::shown) text = shown_text(shown);
+  }
+  if (shown.status == ShownCcd::Status::no_circuits) return py::none();
+  if (shown.status == ShownCcd::Status::too_deep) {
+    raise_builtin(PyExc_ValueError, open.scd().path() + ": " + too_deep_to_show_message(name, shown.depth));
+  }
+  return python_text(text);
+}
+
+// One IED of an export: its result, or why it could not be exported at all.
+struct NamedExport {
+  std::string name;
+  std::variant<ExportResult, std::string> outcome;
+};
+
+std::vector<NamedExport> export_every_ied(const OpenScd& open, const Directory& directory) {
+  std::vector<NamedExport> exports;
+  for (ListedExport& listed : export_listed_ieds(open.scd(), directory, open.jobs())) {
+    if (listed.result) exports.push_back({listed.name, std::move(*listed.result)});
+  }
+  return exports;
+}
+
+std::vector<NamedExport> export_named(const OpenScd& open, const Directory& directory,
+                                      const std::vector<std::string>& names) {
+  std::vector<NamedExport> exports;
+  for (const std::string& name : distinct_names(names)) {
+    if (const pugi::xml_node ied = open.lookup().find(name)) {
+      exports.push_back({name, export_ied(open.scd(), ied, directory)});
+    } else {
+      exports.push_back({name, unknown_ied_message(open.scd(), open.lookup(), name)});
+    }
+  }
+  return exports;
+}
+
+py::dict export_report(const std::vector<NamedExport>& exports) {
+  py::list written;
+  py::list failed;
+  for (const auto& [name, outcome] : exports) {
+    py::dict entry;
+    entry["name"] = python_text(name);
+    if (const auto* unknown = std::get_if<std::string>(&outcome)) {
+      entry["path"] = py::none();
+      entry["message"] = python_text(*unknown);
+      failed.append(entry);
+      continue;
+    }
+    const auto& result = std::get<ExportResult>(outcome);
+    if (result.status == ExportStatus::written) {
+      entry["crc"] = python_text(result.crc);
+      entry["path"] = python_path(result.path);
+      written.append(entry);
+      continue;
+    }
+    const ExportFailure failure = export_failure(name, result);
+    entry["path"] = failure.concerns_file ? py::object(python_path(result.path)) : py::object(py::none());
+    entry["message"] = python_text(failure.reason);
+    failed.append(entry);
+  }
+  py::dict report;
+  report["written"] = written;
+  report["failed"] = failed;
+  return report;
+}
+
+py::dict export_files(const OpenScd& open, const py::object& python_directory, const py::object& python_names) {
+  const std::string path = without_trailing_slashes(file_system_path(python_directory));
+  std::optional<std::vector<std::string>> names;
+  if (!python_names.is_none()) {
+    if (PyUnicode_Check(python_names.ptr())) throw py::type_error("names must be an iterable of IED names, not a str");
+    names.emplace();
+    for (const py::handle name : python_names) names->push_back(library_text(name, "an IED name"));
+  }
+  std::unique_ptr<Directory> directory;
+  std::vector<NamedExport> exports;
+  {
+    const py::gil_scoped_release unlocked;
+    directory = std::make_unique<Directory>(path);
+    if (directory->error() == 0) {
+      remove_stale_temporary_files(*directory);
+      exports = names ? export_named(open, *directory, *names) : export_every_ied(open, *directory);
+    }
+  }
+  if (directory->error() != 0) {
+    errno = directory->error();
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, python_path(path).ptr());
+    throw py::error_already_set();
+  }
+  return export_report(exports);
+}
+
+py::str representation(const OpenScd& open) {
+  const std::size_t count = open.scd().ieds().size();
+  return py::str("<ccdcrc.Scd {!r}, {} IED{}>").format(python_path(open.scd().path()), count, count == 1 ? "" : "s");
+}
+
+}  // namespace
+}  // namespace ccdcrc
+
+PYBIND11_MODULE(_ccdcrc, module) {
+  using namespace ccdcrc;
+  // The signatures are written into the docstrings, with the types that
+  // Python code sees.
+  py::options options;
+  options.disable_function_signatures();
+
+  module.doc() = "The native part of the ccdcrc package; use it through `import ccdcrc`.";
+  module.attr("__version__") = CCDCRC_VERSION;
+
+  py::class_<OpenScd>(module, "Scd", py::is_final(),
+                      "An SCD file loaded once (made by ccdcrc.load). Its methods may be called from\n"
+                      "several threads at once; the CRCs of the listing are computed once, when first\n"
+                      "asked for.")
+      .def_property_readonly(
+          "path", [](const OpenScd& open) { return python_path(open.scd().path()); },
+          "The path the SCD was loaded from, or '<memory>' for bytes.")
+      .def_property_readonly("ieds", &ied_names,
+                             "ieds: list[str]\n\n"
+                             "The name of every IED, in document order (a shared name as often as IEDs carry it).")
+      .def("crcs", &crcs,
+           "crcs(self) -> dict[str, str]\n\n"
+           "IED name -> CRC text of every IED that has circuits, in byte-wise name order,\n"
+           "as `ccdcrc all` lists them (of IEDs sharing a name, the last one with circuits).")
+      .def_property_readonly("scd_crc", &total_crc,
+                             "scd_crc: str\n\nThe SCD CRC over the CRCs that crcs() gives, as `ccdcrc all` prints it.")
+      .def("crc", &crc, py::arg("name"),
+           "crc(self, name: str) -> str | None\n\n"
+           "The CRC text of the IED of that name (of several, the first, as `ccdcrc ied`);\n"
+           "None when it has no circuits. Raises UnknownIedError (a KeyError) for an unknown name.")
+      .def("ccd", &ccd, py::arg("name"), py::arg("measured") = false,
+           "ccd(self, name: str, measured: bool = False) -> str | None\n\n"
+           "The CCD of the IED of that name as `ccdcrc ccd [--measured]` prints it: as\n"
+           "exported, or the finished CCD that the CRC is computed over. None when the IED\n"
+           "has no circuits; UnknownIedError for an unknown name; ValueError when it nests\n"
+           "too deep to be shown.")
+      .def("export", &export_files, py::arg("directory"), py::arg("names") = py::none(),
+           "export(self, directory: str | os.PathLike[str], names: Iterable[str] | None = None)\n"
+           "    -> dict[str, list[dict[str, str | None]]]\n\n"
+           "Writes DIRECTORY/NAME.ccd for the named IEDs (of several IEDs of a name, the\n"
+           "first), or with names None for every IED that crcs() lists, as `ccdcrc export\n"
+           "--all`. An IED that fails does not stop the others. Returns {'written': [{'name',\n"
+           "'crc', 'path'}...], 'failed': [{'name', 'path', 'message'}...]}; 'path' is None\n"
+           "when the failure concerns the SCD, not a file. OSError when the directory cannot\n"
+           "be opened.")
+      .def("__repr__", &representation);
+
+  module.def("load", &load, py::arg("source"), py::arg("jobs") = 0,
+             "load(source: str | os.PathLike[str] | bytes | bytearray | memoryview, jobs: int = 0) -> Scd\n\n"
+             "Loads an SCD from a path, or from the bytes of one. `jobs` is the number of\n"
+             "threads that build the IEDs when all CRCs or every CCD file are asked for (0:\n"
+             "one per core); the results are the same. Raises a LoadError.");
+}

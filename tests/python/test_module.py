@@ -1,0 +1,142 @@
+"""The Python module against the program: the same CRCs, CCDs and files, and
+its exceptions. Run by ctest with PYTHONPATH at the build tree's package."""
+
+import json
+import os
+import pathlib
+import subprocess
+import sys
+import threading
+
+import pytest
+
+import ccdcrc
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+PROGRAM = os.environ.get("CCDCRC_PROGRAM", str(ROOT / "build/release/console/ccdcrc"))
+DATA = pathlib.Path(os.environ.get("CCDCRC_TEST_DATA", ROOT / "tests/data"))
+EXAMPLE = pathlib.Path(os.environ.get("CCDCRC_EXAMPLES", ROOT / "examples")) / "substation.scd"
+CORPUS = pathlib.Path(os.environ.get("CCDCRC_CORPUS", ROOT.parent / "shared/corpus"))
+SHIPPED = sorted([*DATA.glob("*.scd"), *EXAMPLE.parent.glob("*.scd")])
+PUBLIC = sorted(p for p in CORPUS.glob("*") if p.is_file()) if CORPUS.is_dir() else []
+FIXED_TIME = {"SOURCE_DATE_EPOCH": "1700000000"}
+
+
+def run(*arguments, env=None):
+    return subprocess.run([PROGRAM, *map(str, arguments)], capture_output=True, env={**os.environ, **(env or {})})
+
+
+def as_json_name(name):
+    return name.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+
+
+@pytest.mark.parametrize("path", SHIPPED + (PUBLIC or [pytest.param(CORPUS, marks=pytest.mark.skip("no corpus"))]),
+                         ids=lambda p: p.name)
+def test_crcs_are_the_programs(path):
+    listed = run("all", path, "--format", "json")
+    if listed.returncode != 0:  # what the program cannot load, the module cannot either
+        with pytest.raises(ccdcrc.LoadError):
+            ccdcrc.load(path)
+        return
+    expected = json.loads(listed.stdout)
+    scd = ccdcrc.load(path, jobs=2)
+    assert [(as_json_name(n), c) for n, c in scd.crcs().items()] == [(e["name"], e["crc"]) for e in expected["ieds"]]
+    assert scd.scd_crc == expected["scd_crc"]
+
+
+def test_sources_give_the_same_scd():
+    data = EXAMPLE.read_bytes()
+    loaded = [ccdcrc.load(s) for s in (str(EXAMPLE), EXAMPLE, data, bytearray(data), memoryview(data))]
+    for scd in loaded:
+        assert (scd.ieds, scd.crcs(), scd.scd_crc) == (loaded[0].ieds, loaded[0].crcs(), loaded[0].scd_crc)
+        assert scd.ccd("MU1101", measured=True) == loaded[0].ccd("MU1101", measured=True)
+    assert loaded[0].ieds == ["PL1101", "PT1001", "CL1101", "MU1101", "MU1001", "GW01"]
+    assert (loaded[0].path, loaded[2].path) == (str(EXAMPLE), "<memory>")
+
+
+@pytest.mark.parametrize("make, kind, builtin, line, column", [
+    (lambda d: d / "missing.scd", ccdcrc.MissingFileError, FileNotFoundError, None, None),
+    (lambda d: d, ccdcrc.DirectoryError, IsADirectoryError, None, None),
+    (lambda d: DATA / "malformed/end_tag.scd", ccdcrc.MalformedXmlError, ValueError, 5, 4),
+    (lambda d: (d / "empty.scd", (d / "empty.scd").touch())[0], ccdcrc.MalformedXmlError, ValueError, None, None),
+    (lambda d: b"<SCL><IED name='a'></SCL>", ccdcrc.MalformedXmlError, ValueError, 1, 22),
+], ids=["missing", "directory", "malformed", "empty", "bytes"])
+def test_load_errors(tmp_path, make, kind, builtin, line, column):
+    source = make(tmp_path)
+    with pytest.raises(kind) as raised:
+        ccdcrc.load(source)
+    error = raised.value
+    assert isinstance(error, builtin) and isinstance(error, ccdcrc.LoadError)
+    path = "<memory>" if isinstance(source, bytes) else str(source)
+    assert (error.path, error.line, error.column) == (path, line, column)
+    where = path if line is None else f"{path}:{line}:{column}"
+    assert str(error) == f"{where}: {error.message}"
+    if not isinstance(source, bytes):  # the program's words
+        assert run("all", source).stderr.decode() == f"ccdcrc: {error}\n"
+
+
+@pytest.mark.parametrize("call", [lambda s, n: s.crc(n), lambda s, n: s.ccd(n), lambda s, n: s.ccd(n, measured=True)])
+def test_ied_lookup(call):
+    scd = ccdcrc.load(EXAMPLE)
+    assert call(scd, "GW01") is None  # no circuits
+    with pytest.raises(KeyError) as raised:
+        call(scd, "PL1110")
+    assert (raised.value.args, str(raised.value)) == (("PL1110",), "no IED named 'PL1110'")
+    with pytest.raises(TypeError):
+        call(scd, b"PL1101")
+
+
+@pytest.mark.parametrize("measured", [False, True])
+def test_ccd_is_what_the_program_prints(monkeypatch, measured):
+    monkeypatch.setenv("SOURCE_DATE_EPOCH", FIXED_TIME["SOURCE_DATE_EPOCH"])
+    printed = run("ccd", EXAMPLE, "PL1101", *(["--measured"] if measured else []), env=FIXED_TIME).stdout
+    assert ccdcrc.load(EXAMPLE).ccd("PL1101", measured=measured).encode() == printed
+
+
+@pytest.mark.parametrize("names, written, failed", [
+    (None, ["CL1101", "MU1001", "MU1101", "PL1101", "PT1001"], []),
+    (["PT1001", "GW01", "NOBODY", "PT1001"], ["PT1001"], [
+        {"name": "GW01", "path": None, "message": "IED 'GW01' has no GOOSE or sampled-value circuits, so it has no CRC"},
+        {"name": "NOBODY", "path": None, "message": "no IED named 'NOBODY'"}]),
+])
+def test_export_writes_the_programs_files(tmp_path, monkeypatch, names, written, failed):
+    monkeypatch.setenv("SOURCE_DATE_EPOCH", FIXED_TIME["SOURCE_DATE_EPOCH"])
+    (tmp_path / "py").mkdir()
+    (tmp_path / "program").mkdir()
+    report = ccdcrc.load(EXAMPLE).export(tmp_path / "py/", names)
+    run("export", EXAMPLE, *(names or ["--all"]), "-o", tmp_path / "program", env=FIXED_TIME)
+    crcs = ccdcrc.load(EXAMPLE).crcs()
+    assert report["written"] == [{"name": n, "crc": crcs[n], "path": f"{tmp_path}/py/{n}.ccd"} for n in written]
+    assert report["failed"] == failed
+    for name in written:
+        assert (tmp_path / "py" / f"{name}.ccd").read_bytes() == (tmp_path / "program" / f"{name}.ccd").read_bytes()
+    with pytest.raises(FileNotFoundError):
+        ccdcrc.load(EXAMPLE).export(tmp_path / "missing")
+
+
+def test_threads_share_and_run_at_once(tmp_path):
+    paths = [EXAMPLE, DATA / "cli_station.scd"]
+    expected = [ccdcrc.load(p, jobs=1).crcs() for p in paths]
+    shared = ccdcrc.load(EXAMPLE)
+    results = {}
+
+    def work(index, path):
+        scd = ccdcrc.load(path, jobs=2)
+        results[index] = (scd.crcs(), shared.crcs(), len(scd.export(tmp_path / str(index))["written"]))
+
+    threads = []
+    for index, path in enumerate(paths):
+        (tmp_path / str(index)).mkdir()
+        threads.append(threading.Thread(target=work, args=(index, path)))
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert [results[i] for i in range(2)] == [(e, expected[0], len(e)) for e in expected]
+
+
+@pytest.mark.parametrize("arguments", [["all", EXAMPLE], ["ied", EXAMPLE, "NOBODY"], ["--version"]])
+def test_module_runs_the_program(arguments):
+    module = subprocess.run([sys.executable, "-m", "ccdcrc", *map(str, arguments)], capture_output=True)
+    program = run(*arguments)
+    assert (module.returncode, module.stdout, module.stderr) == (program.returncode, program.stdout, program.stderr)
