@@ -2,21 +2,30 @@
 // compared, and what changed in the CCDs of the IEDs whose CRC changed.
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <sstream>
 
+#include "console/change_report.h"
 #include "console/command.h"
 #include "console/diff_report.h"
 #include "console/scd_input.h"
+#include "files/staged_file.h"
 #include "util/parallel.h"
 
 namespace ccdcrc {
 
 namespace {
 
+enum class ReportKind { html, markdown };
+
 struct DiffOptions {
   std::string old_scd;
   std::string new_scd;
   Format format = Format::text;
+  std::optional<ReportKind> report;  // a change report instead of `format`
+  std::string output;                // where the report goes; empty: standard output
   bool explain = false;
   std::vector<std::string> explain_names;  // empty: every IED whose CRC changed
   bool quiet = false;                      // only the IEDs that changed, no progress
@@ -70,9 +79,33 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
   return by_name;
 }
 
+// Writes the report to its file, which is replaced whole, or to standard output.
+bool write_report_file(const DiffOptions& options, const DiffReport& diff, const Scd& old_scd, const Scd& new_scd,
+                       Console& console) {
+  const ChangeReport report = build_change_report(diff, old_scd, new_scd);
+  std::ostringstream text;
+  if (*options.report == ReportKind::html) {
+    write_html_report(text, report);
+  } else {
+    write_markdown_report(text, report);
+  }
+  if (options.output.empty()) {
+    console.out << text.str();
+    return true;
+  }
+  if (const int error = replace_file(options.output, text.str()); error != 0) {
+    console.diagnostics.error(options.output, std::string("cannot write the report: ") + std::strerror(error));
+    return false;
+  }
+  return true;
+}
+
 int run_diff(const DiffOptions& options, Console& console) {
-  if (options.explain && options.format == Format::csv) {
+  if (options.explain && options.format == Format::csv && !options.report) {
     return usage_error("diff", "--explain is written as text or JSON, not as CSV");
+  }
+  if (!options.output.empty() && !options.report) {
+    return usage_error("diff", "-o writes a report: give --format html or --format markdown");
   }
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
@@ -93,11 +126,18 @@ int run_diff(const DiffOptions& options, Console& console) {
                     {},
                     options.quiet};
   bool trouble = false;
-  if (options.explain) {
-    const std::vector<const IedCrcChange*> explained = ieds_to_explain(options, report.ieds, diagnostics, trouble);
+  if (options.explain || options.report) {
+    // A report explains every IED whose CRC changed.
+    DiffOptions every_change = options;
+    if (options.report) every_change.explain_names.clear();
+    const std::vector<const IedCrcChange*> explained = ieds_to_explain(every_change, report.ieds, diagnostics, trouble);
     report.explanations = explanations(explained, *old_scd, *new_scd, options.jobs, diagnostics);
   }
-  write_diff_report(console.out, options.format, report);
+  if (options.report) {
+    if (!write_report_file(options, report, *old_scd, *new_scd, console)) return exit_usage;
+  } else {
+    write_diff_report(console.out, options.format, report);
+  }
 
   if (trouble) return exit_usage;
   const bool changed = std::any_of(report.ieds.begin(), report.ieds.end(),
@@ -118,7 +158,19 @@ void add_diff_command(CLI::App& app, Console& console) {
                        "say what changed in the CCDs of the named IEDs (default: of every IED whose CRC changed)")
           ->expected(0, -1)
           ->option_text("[NAME...]");
-  add_format_option(*command, options->format);
+  command
+      ->add_option_function<std::string>(
+          "-f,--format",
+          [options](const std::string& name) {
+            options->report.reset();
+            if (name == "html") options->report = ReportKind::html;
+            if (name == "markdown") options->report = ReportKind::markdown;
+            options->format = name == "json" ? Format::json : name == "csv" ? Format::csv : Format::text;
+          },
+          "output format: text (default), json, csv, or a change report: html or markdown")
+      ->check(CLI::IsMember({"text", "json", "csv", "html", "markdown"}))
+      ->option_text("FORMAT");
+  command->add_option("-o,--output", options->output, "write the html or markdown report to FILE")->option_text("FILE");
   add_quiet_option(*command, options->quiet, "list only the IEDs that changed; show no progress");
   add_jobs_option(*command, options->jobs);
   command->footer(
@@ -127,7 +179,8 @@ void add_diff_command(CLI::App& app, Console& console) {
       "Examples:\n"
       "  ccdcrc diff old.scd new.scd\n"
       "  ccdcrc diff old.scd new.scd --explain\n"
-      "  ccdcrc diff old.scd new.scd --explain P1 B2");
+      "  ccdcrc diff old.scd new.scd --explain P1 B2\n"
+      "  ccdcrc diff old.scd new.scd --format html -o report.html");
   command->callback([options, explain, &console] {
     DiffOptions given = *options;
     given.explain = explain->count() > 0;
