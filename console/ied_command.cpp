@@ -6,6 +6,7 @@
 #include "console/crc_report.h"
 #include "console/scd_input.h"
 #include "operations/ccd_pipeline.h"
+#include "operations/messages.h"
 
 namespace ccdcrc {
 
@@ -28,7 +29,7 @@ int run_ied(const IedOptions& options, Console& console) {
   for (const std::string& name : distinct_names(options.names)) {
     const pugi::xml_node ied = named.find(name, "the CRC is that of the first one", diagnostics);
     const std::optional<std::string> crc = ied ? ied_crc(*scd, ied) : std::nullopt;
-    if (ied && !crc) diagnostics.error(scd->path(), "IED " + quoted(name) + " " + no_circuits_reason);
+    if (ied && !crc) diagnostics.error(scd->path(), no_circuits_message(name));
     if (!crc) {
       status = exit_ied_problem;
       continue;

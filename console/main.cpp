@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "ccdcrc/version.h"
 #include "console/command.h"
 #include "console/memory.h"
 #include "console/menu.h"

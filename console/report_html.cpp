@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ccdcrc/version.h"
 #include "console/change_report.h"
 #include "console/output.h"
 

@@ -6,6 +6,7 @@
 
 #include "console/memory.h"
 #include "console/output.h"
+#include "operations/messages.h"
 
 namespace ccdcrc {
 
@@ -89,8 +90,7 @@ pugi::xml_node NamedIeds::find(const std::string& name, const std::string& conse
     return ied;
   }
   if (!lookup_.root_is_scl()) {
-    diagnostics.error(scd_.path(), "no IED " + quoted(name) + ": the root element is " + quoted(scd_.root().name()) +
-                                       ", not 'SCL', so no IED can be looked up by name");
+    diagnostics.error(scd_.path(), not_scl_root_message(name, scd_.root().name()));
     return {};
   }
   std::string reason = "no IED named " + quoted(name);

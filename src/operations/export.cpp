@@ -1,5 +1,7 @@
 #include "operations/export.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -147,6 +149,47 @@ ExportResult commit_export(StagedExport& staged) {
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
   StagedExport staged = stage_export(scd, ied, directory);
   return commit_export(staged);
+}
+
+namespace {
+
+// Files written before they are made durable together. Each holds a
+// descriptor open until then: a quarter of the process's limit at most.
+std::size_t files_per_batch() {
+  constexpr std::size_t most = 64;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+  return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
+}
+
+std::optional<StagedExport> stage_listed(const Scd& scd, const ListedIed& listed, const Directory& directory) {
+  if (!is_safe_file_name(listed.name) && !has_circuits(scd, listed.ied)) return std::nullopt;
+  StagedExport staged = stage_export(scd, listed.ied, directory);
+  if (staged.result.status == ExportStatus::no_circuits) return std::nullopt;
+  return staged;
+}
+
+}  // namespace
+
+std::vector<ListedExport> export_listed_ieds(const Scd& scd, const Directory& directory, unsigned jobs,
+                                             const ProgressCallback& progress) {
+  const std::vector<ListedIed> listed = listed_ieds(scd);
+  std::vector<ListedExport> exports(listed.size());
+  const std::size_t batch = files_per_batch();
+  for (std::size_t begin = 0; begin < listed.size(); begin += batch) {
+    const std::size_t count = std::min(batch, listed.size() - begin);
+    std::vector<std::optional<StagedExport>> staged(count);
+    parallel_for(
+        count, jobs, [&](std::size_t k) { staged[k] = stage_listed(scd, listed[begin + k], directory); },
+        [&](std::size_t done, std::size_t) {
+          if (progress) progress(begin + done, listed.size());
+        });
+    for (std::size_t k = 0; k < count; ++k) {
+      exports[begin + k].name = listed[begin + k].name;
+      if (staged[k]) exports[begin + k].result = commit_export(*staged[k]);
+    }
+  }
+  return exports;
 }
 
 }  // namespace ccdcrc
