@@ -83,7 +83,7 @@ int run_command_line(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     ccdcrc::keep_freed_memory();
-    if (argc <= 1) return ccdcrc::run_menu(std::cin, std::cout);
+    if (argc <= 1) return ccdcrc::run_menu(std::cin, std::cout, std::cerr);
     return run_command_line(argc, argv);
   } catch (const std::bad_alloc&) {
     std::cerr << "ccdcrc: not enough memory\n";

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "operations/crc_runs.h"
 #include "support/process.h"
@@ -24,12 +26,14 @@ const std::string path_prompt = "Please input the path of SCD file:\n";
 const std::string name_prompt = "Please input the name of IED:\n";
 const std::string directory_prompt = "Please input the path of export directory:\n";
 
-ProcessResult dialogue(const std::string& input) {
+// The dialogue with this input; it must end with `status` and say `err` on
+// standard error (what failed, in the program's usual words).
+ProcessResult dialogue(const std::string& input, int status = 0, const std::string& err = "") {
   ProcessOptions options;
   options.input = input;
   ProcessResult result = run_ccdcrc({}, options);
-  EXPECT_EQ(result.status, 0) << "input: " << input;
-  EXPECT_EQ(result.err, "") << "input: " << input;
+  EXPECT_EQ(result.status, status) << "input: " << input;
+  EXPECT_EQ(result.err, err) << "input: " << input;
   return result;
 }
 
@@ -52,8 +56,12 @@ TEST(Dialogue, AllIedsOnOneLineListsNamesInByteOrderBetweenTheScdCrcTwice) {
 }
 
 TEST(Dialogue, AllIedsOfAnUnloadableFileGiveTheEmptyScdCrc) {
-  for (const std::string& path : {data_path("no-such-file.scd"), data_path("")}) {
-    EXPECT_EQ(dialogue("1\n" + path + "\n").out,
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {data_path("no-such-file.scd"), "ccdcrc: " + data_path("no-such-file.scd") + ": no such file\n"},
+      {data_path(""), "ccdcrc: " + data_path("") + ": is a directory, not a file\n"},
+  };
+  for (const auto& [path, err] : cases) {
+    EXPECT_EQ(dialogue("1\n" + path + "\n", 2, err).out,
               menu + path_prompt + "Please wait..\nSCD CRC:00000000\nThe CRC of SCD is:00000000\n");
   }
 }
@@ -64,18 +72,31 @@ TEST(Dialogue, OneIedCrcOrNothingAfterTheColon) {
   ASSERT_EQ(crc.size(), 8u);
   const std::string asked = menu + path_prompt + name_prompt;
   EXPECT_EQ(dialogue("2\n" + path + "\nP1\n").out, asked + "The CRC of IED is:" + crc + "\n");
-  EXPECT_EQ(dialogue("2 " + data_path("no-such-file.scd") + " P1\n").out, asked + "The CRC of IED is:\n");
-  EXPECT_EQ(dialogue("2 " + path + " Nobody\n").out, asked + "The CRC of IED is:\n");
-  EXPECT_EQ(dialogue("2 " + path + " Gateway\n").out, asked + "The CRC of IED is:\n");  // no circuits
-  EXPECT_EQ(dialogue("2 " + path + "\n").out, asked + "The CRC of IED is:\n");          // input ends
+  const std::string missing = data_path("no-such-file.scd");
+  EXPECT_EQ(dialogue("2 " + missing + " P1\n", 2, "ccdcrc: " + missing + ": no such file\n").out,
+            asked + "The CRC of IED is:\n");
+  EXPECT_EQ(dialogue("2 " + path + " Nobody\n", 1, "ccdcrc: " + path + ": no IED named 'Nobody'\n").out,
+            asked + "The CRC of IED is:\n");
+  EXPECT_EQ(dialogue("2 " + path + " Gateway\n", 1,
+                     "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n")
+                .out,
+            asked + "The CRC of IED is:\n");  // no circuits
+  EXPECT_EQ(dialogue("2 " + path + "\n", 1, "ccdcrc: " + path + ": no IED named ''\n").out,
+            asked + "The CRC of IED is:\n");  // input ends
 }
 
 TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPrompt) {
   ScratchDir out;
   const std::string path = data_path("cli_station.scd");
   const std::string asked = menu + path_prompt + name_prompt + directory_prompt;
-  EXPECT_EQ(dialogue("3 " + path + " Nobody " + out.path().string() + "\n").out, asked);
-  EXPECT_EQ(dialogue("3 " + data_path("no-such-file.scd") + " P1 " + out.path().string() + "\n").out, asked);
+  EXPECT_EQ(dialogue("3 " + path + " Nobody " + out.path().string() + "\n", 1,
+                     "ccdcrc: " + path + ": no IED named 'Nobody'\n")
+                .out,
+            asked);
+  const std::string missing = data_path("no-such-file.scd");
+  EXPECT_EQ(
+      dialogue("3 " + missing + " P1 " + out.path().string() + "\n", 2, "ccdcrc: " + missing + ": no such file\n").out,
+      asked);
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));
 
   EXPECT_EQ(dialogue("3 " + path + " P1 " + out.path().string() + "\n").out, asked);
