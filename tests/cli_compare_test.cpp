@@ -191,6 +191,73 @@ TEST(CliDiff, JsonAndCsvCarryTheStatusesAndJsonTheExplanation) {
             "Run 'ccdcrc diff --help' for usage.\n");
 }
 
+// As with git diff: the changes by default, the whole list with --all, only
+// the status with --quiet, the names, or how many control blocks differ.
+TEST(CliDiff, LayoutsAsGitDiffHasThem) {
+  const std::string ieds = fixture("ieds");
+  const std::string old_scd = scd_crc(run_all_ied_crcs(base));
+  const std::string new_scd = scd_crc(run_all_ied_crcs(ieds));
+  const std::string revision_1a = data_path("cli_revision_1A.scd");
+  const std::string changed_1a = data_path("cli_revision_1A_changed.scd");
+  const std::string changed_1b = data_path("cli_revision_1B_changed.scd");
+  const std::string usage = "Run 'ccdcrc diff --help' for usage.\n";
+  struct Row {
+    std::vector<std::string> arguments;  // after "diff"
+    std::string out;
+    std::string err;
+    int status;
+  };
+  const std::vector<Row> rows{
+      {{base, ieds, "--quiet"}, "", "", 1},
+      {{base, fixture("desc"), "-q"}, "", "", 0},
+      {{base, ieds, "--name-only"}, "P2\nP3\n", "", 1},
+      {{base, ieds, "--stat"},
+       "P2  | removed: 1 control block\nP3  | added: 1 control block\n2 of 6 IEDs differ (1 added, 1 removed); SCD "
+       "CRC " +
+           old_scd + " -> " + new_scd + "\n",
+       "",
+       1},
+      {{base, fixture("btype"), "--stat"},
+       "B2  | changed: 1 control block\nP1  | changed: 1 control block\nP2  | changed: 1 control block\n"
+       "3 of 5 IEDs differ (3 changed); SCD CRC " +
+           old_scd + " -> " + scd_crc(run_all_ied_crcs(fixture("btype"))) + "\n",
+       "",
+       1},
+      {{base, ieds, "--stat", "--name-only"},
+       "",
+       "ccdcrc: diff: --explain, --name-only and --stat are one of each "
+       "other's alternatives\n" +
+           usage,
+       2},
+      {{base, ieds, "--stat", "-f", "json"}, "", "ccdcrc: diff: --stat is written as text only\n" + usage, 2},
+      // The Header of both sides; a warning when CRCs changed and it did not.
+      {{revision_1a, changed_1a, "--name-only"},
+       "B2\nP1\n",
+       "ccdcrc: " + changed_1a +
+           ": warning: CRCs changed, but the Header's version and revision did not (version 1, revision A)\n",
+       1},
+      {{revision_1a, changed_1b, "-f", "csv"},
+       "type,name,old_crc,new_crc,status\nied,B2,6D9E341B,18F2F29C,changed\nied,P1,6F9C679D,F2FF56F2,changed\n"
+       "scd,,A9B8997B,85B8049B,changed\nheader,version,1,1,unchanged\nheader,revision,A,B,changed\n",
+       "",
+       1},
+      {{revision_1a, revision_1a},
+       "SCD CRC  A9B8997B  A9B8997B  unchanged\nHeader: version 1, revision A -> version 1, revision A\n",
+       "",
+       0},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> arguments{"diff"};
+    arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+    const ProcessResult result = run_ccdcrc(arguments);
+    std::string what;
+    for (const std::string& word : arguments) what += word + " ";
+    EXPECT_EQ(result.status, row.status) << what;
+    EXPECT_EQ(result.out, row.out) << what;
+    EXPECT_EQ(result.err, row.err) << what;
+  }
+}
+
 TEST(CliDiff, EveryScdThatCannotBeReadIsReported) {
   ScratchDir dir;
   const std::string broken = write_file(dir.path() / "broken.scd", "<SCL>\n<IED name=\"P1\">\n</SCL>\n");

@@ -103,6 +103,44 @@ TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPrompt) {
   EXPECT_TRUE(std::filesystem::exists(out.path() / "P1.ccd"));
 }
 
+// Standard output stays as it always was; what failed is said on standard
+// error, and the status tells it. Answers longer than any path or name are
+// not kept.
+TEST(Dialogue, FailuresAreToldOnStandardErrorWithTheirStatus) {
+  ScratchDir out;
+  const std::string path = data_path("cli_station.scd");
+  const std::string missing_dir = (out.path() / "missing").string();
+  const std::string long_word(5000, 'x');
+  const std::string silent = write_file(out.path() / "silent.scd", "<SCL><IED name=\"A\"/><IED name=\"B\"/></SCL>\n");
+  const std::string all_asked = menu + path_prompt + "Please wait..\n";
+  const std::string export_asked = menu + path_prompt + name_prompt + directory_prompt;
+  struct Row {
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+  };
+  const std::vector<Row> rows{
+      {"1 " + long_word + "\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n",
+       "ccdcrc: the path of the SCD file is too long\n", 2},
+      {"1 " + silent + "\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n",
+       "ccdcrc: " + silent + ": warning: none of its 2 IEDs has GOOSE or sampled-value circuits, so no IED has a CRC\n",
+       0},
+      {"1\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n", "ccdcrc: no SCD file was given\n", 2},
+      {"2 " + path + " " + long_word + "\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
+       "ccdcrc: the IED name is too long\n", 2},
+      {"2 " + path + " P10\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
+       "ccdcrc: " + path + ": no IED named 'P10'; did you mean 'P1'?\n", 1},
+      {"3 " + path + " P1 " + missing_dir + "\n", export_asked,
+       "ccdcrc: " + missing_dir + ": the export directory does not exist\n", 2},
+      {"3 " + path + " Gateway " + out.path().string() + "\n", export_asked,
+       "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n", 1},
+      {"3 " + path + " P1 " + long_word + "\n", export_asked, "ccdcrc: a path is too long\n", 2},
+  };
+  for (const Row& row : rows) EXPECT_EQ(dialogue(row.input, row.status, row.err).out, row.out) << row.input;
+  EXPECT_EQ(directory_entries(out.path()), std::vector<std::string>{"silent.scd"});
+}
+
 TEST(Dialogue, APathIsReadUpToTheBlankAndItsRestBecomesTheIedName) {
   // The user means the file "my station.scd"; the menu reads the path "my" and
   // the IED name "station.scd". A file "my" with an IED of that name shows it.
