@@ -1,6 +1,8 @@
 #include "console/scd_input.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string_view>
 #include <tuple>
 
@@ -24,27 +26,43 @@ std::string lower(std::string_view text) {
   return result;
 }
 
-// Levenshtein distance, giving up (returning limit + 1) once it must exceed
-// `limit`; `row` is room the caller keeps between calls.
-std::size_t edit_distance(std::string_view a, std::string_view b, std::size_t limit, std::vector<std::size_t>& row) {
-  if (a.size() > b.size()) std::swap(a, b);
-  if (b.size() - a.size() > limit) return limit + 1;
-  row.resize(a.size() + 1);
-  for (std::size_t i = 0; i <= a.size(); ++i) row[i] = i;
-  for (std::size_t j = 1; j <= b.size(); ++j) {
-    std::size_t diagonal = row[0];
-    row[0] = j;
-    std::size_t row_minimum = row[0];
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-      const std::size_t above = row[i];
-      row[i] = std::min({row[i] + 1, row[i - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-      row_minimum = std::min(row_minimum, row[i]);
+// The Levenshtein distance of texts to one text of at most 64 bytes, a machine
+// word per column (Myers' bit-parallel algorithm, as Hyyrö gives it for whole
+// texts): the work for each text is one step per byte.
+class EditDistance {
+ public:
+  explicit EditDistance(std::string_view pattern) : length_(pattern.size()) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      matches_[static_cast<unsigned char>(pattern[i])] |= std::uint64_t{1} << i;
     }
-    if (row_minimum > limit) return limit + 1;
   }
-  return row[a.size()];
-}
+
+  std::size_t to(std::string_view text) const {
+    if (length_ == 0) return text.size();
+    const std::uint64_t last = std::uint64_t{1} << (length_ - 1);
+    std::uint64_t positive = ~std::uint64_t{0};
+    std::uint64_t negative = 0;
+    std::size_t distance = length_;
+    for (const char c : text) {
+      const std::uint64_t equal = matches_[static_cast<unsigned char>(c)];
+      const std::uint64_t vertical = equal | negative;
+      const std::uint64_t horizontal = (((equal & positive) + positive) ^ positive) | equal;
+      std::uint64_t horizontal_positive = negative | ~(horizontal | positive);
+      std::uint64_t horizontal_negative = positive & horizontal;
+      if (horizontal_positive & last) ++distance;
+      if (horizontal_negative & last) --distance;
+      horizontal_positive = (horizontal_positive << 1) | 1;
+      horizontal_negative <<= 1;
+      positive = horizontal_negative | ~(vertical | horizontal_positive);
+      negative = horizontal_positive & vertical;
+    }
+    return distance;
+  }
+
+ private:
+  std::size_t length_;
+  std::array<std::uint64_t, 256> matches_{};
+};
 
 // "PATH" or, for a zip member, "PATH(MEMBER)": what a place in the text names.
 std::string text_name(const std::string& path, const ScdFile& file) {
@@ -188,17 +206,19 @@ std::vector<std::string> NamedIeds::close_names(const std::string& name) const {
   const std::string wanted = lower(name);
   // Short names get only case and prefix matches: one edit turns any into another.
   const std::size_t limit = wanted.size() < 3 ? 0 : std::max<std::size_t>(1, wanted.size() / 3);
-  std::vector<std::size_t> row;
+  const bool edited = wanted.size() <= max_edited_length;
+  const EditDistance distance(edited ? std::string_view(wanted) : std::string_view());
   std::vector<std::pair<std::size_t, const std::string*>> scored;  // (score, name)
   for (const auto& [folded, candidate] : folded_names_) {
     if (candidate == name) continue;
-    // The edit distance costs the product of the lengths: long names get only
-    // the case and prefix comparisons.
+    // Long names get only the case and prefix comparisons; names whose
+    // lengths differ by more than the limit are further away than it.
     std::size_t score = limit + 1;
     if (folded == wanted) {
       score = 0;
-    } else if (wanted.size() <= max_edited_length && folded.size() <= max_edited_length) {
-      score = edit_distance(wanted, folded, limit, row);
+    } else if (edited && folded.size() <= max_edited_length &&
+               std::max(folded.size(), wanted.size()) - std::min(folded.size(), wanted.size()) <= limit) {
+      score = distance.to(folded);
     }
     if (score > limit && wanted.size() >= 2 && folded.starts_with(wanted)) score = limit;
     if (score <= limit) scored.emplace_back(score, &candidate);
