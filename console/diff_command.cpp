@@ -155,7 +155,7 @@ int run_diff(const DiffOptions& options, Console& console) {
 
   bool trouble = false;
   const std::vector<const IedCrcChange*> compared = compared_ieds(options, report, diagnostics, trouble);
-  report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
+  if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
   write_diff_report(console.out, options.format, report);
   if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);
 
