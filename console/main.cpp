@@ -85,7 +85,12 @@ int run_command_line(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     ccdcrc::keep_freed_memory();
-    if (argc <= 1) return ccdcrc::run_menu(std::cin, std::cout, std::cerr);
+    if (argc <= 1) {
+      // The menu reads its answers a byte at a time: from the stream's own
+      // buffer rather than through C's standard input, a call per byte.
+      std::ios::sync_with_stdio(false);
+      return ccdcrc::run_menu(std::cin, std::cout, std::cerr);
+    }
     return run_command_line(argc, argv);
   } catch (const std::bad_alloc&) {
     std::cerr << "ccdcrc: not enough memory\n";

@@ -39,8 +39,9 @@ std::string ask(std::istream& in, std::ostream& out, const char* prompt, std::si
   std::string answer;
   too_long = false;
   in >> std::ws;
-  for (int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c); c = in.peek()) {
-    in.get();
+  // Straight from the stream's buffer: a word may be gigabytes long.
+  std::streambuf& buffer = *in.rdbuf();
+  for (int c = buffer.sgetc(); c != std::char_traits<char>::eof() && !std::isspace(c); c = buffer.snextc()) {
     if (answer.size() < longest) {
       answer += static_cast<char>(c);
     } else {
