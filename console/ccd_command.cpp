@@ -6,6 +6,8 @@
 #include "console/scd_input.h"
 #include "crc/canonical.h"
 #include "operations/export.h"
+#include "operations/messages.h"
+#include "operations/shown_ccd.h"
 
 namespace ccdcrc {
 
@@ -25,28 +27,17 @@ int run_ccd(const CcdOptions& options, Console& console) {
   const pugi::xml_node ied = NamedIeds(*scd).find(options.name, "the CCD of the first one is shown", diagnostics);
   if (!ied) return exit_ied_problem;
 
-  const std::unique_ptr<Ccd> built = build_ied_ccd(*scd, ied);
-  if (built->nothing_found) {
-    diagnostics.error(scd->path(), "IED " + quoted(options.name) + " " + no_circuits_reason);
+  const ShownCcd shown = show_ccd(*scd, ied, options.measured ? CcdForm::measured : CcdForm::exported);
+  if (shown.status == ShownCcd::Status::no_circuits) {
+    diagnostics.error(scd->path(), no_circuits_message(options.name));
     return exit_ied_problem;
   }
-  // As exported, or the finished copy that the CRC is measured on.
-  std::unique_ptr<FinishedCcd> finished;
-  if (options.measured) {
-    finished = finish_copy(built->root);
-  } else {
-    add_crc_element(*built);
-  }
-  const pugi::xml_document& shown = finished ? finished->document : built->document;
-  if (const std::size_t depth = nesting_depth(shown.document_element()); depth > max_written_depth) {
-    diagnostics.error(scd->path(), "the CCD of IED " + quoted(options.name) + " nests elements " +
-                                       std::to_string(depth) + " levels deep; it is printed only up to " +
-                                       std::to_string(max_written_depth) +
-                                       " levels (its CRC is computed all the same)");
+  if (shown.status == ShownCcd::Status::too_deep) {
+    diagnostics.error(scd->path(), too_deep_to_show_message(options.name, shown.depth));
     return exit_ied_problem;
   }
   pugi::xml_writer_stream writer(console.out);
-  save_ccd(shown, writer);
+  save_ccd(shown.document(), writer);
   return exit_ok;
 }
 

@@ -42,6 +42,11 @@ class Diagnostics {
   void allow_progress(bool allowed) { progress_allowed_ = allowed && terminal_; }
   bool progress_allowed() const { return progress_allowed_; }
 
+  // The input a command works on now, for failures that know no file of
+  // their own (memory running out).
+  void working_on(std::string path) { working_file_ = std::move(path); }
+  const std::string& working_file() const { return working_file_; }
+
   // Replaces the progress line by `text` (no line feed), or removes it.
   void show_status(std::string_view text);
   void clear_status();
@@ -51,6 +56,7 @@ class Diagnostics {
   bool terminal_;
   bool progress_allowed_ = false;
   bool status_shown_ = false;
+  std::string working_file_;
 };
 
 // "DONE/TOTAL IEDs, ELAPSED s" on the status line, at most ten times a second.

@@ -1,6 +1,5 @@
 // `ccdcrc export SCD (NAME... | --all) -o DIR`: CCD files of a loaded SCD.
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +12,7 @@
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "operations/export.h"
-#include "util/parallel.h"
+#include "operations/messages.h"
 
 namespace ccdcrc {
 
@@ -58,15 +57,6 @@ std::string without_trailing_slashes(std::string directory) {
   return directory;
 }
 
-// Files written before they are made durable together. Each holds a
-// descriptor open until then: a quarter of the process's limit at most.
-std::size_t files_per_batch() {
-  constexpr std::size_t most = 64;
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
-  return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
-}
-
 struct ExportRun {
   const Scd& scd;
   const Directory& directory;
@@ -74,25 +64,12 @@ struct ExportRun {
   Diagnostics& diagnostics;
   std::vector<std::pair<std::string, ExportResult>> written;  // by IED name
   std::vector<std::string> failed_names;
+  bool out_of_memory = false;  // then the run ends with trouble, not with a failed IED
 
   void report_failure(const std::string& name, const ExportResult& result) {
-    switch (result.status) {
-      case ExportStatus::unsafe_name:
-        diagnostics.error(scd.path(), "IED " + quoted(name) +
-                                          " cannot be exported: its name is not a plain file name"
-                                          " (it is empty, '.' or '..', or holds '/' or '\\')");
-        break;
-      case ExportStatus::no_circuits:
-        diagnostics.error(scd.path(), "IED " + quoted(name) + " " + no_circuits_reason);
-        break;
-      case ExportStatus::too_deep:
-        diagnostics.error(scd.path(), "IED " + quoted(name) + " cannot be exported: " + result.message);
-        break;
-      case ExportStatus::write_failed:
-        diagnostics.error(printable(result.path), "cannot write the CCD file: " + result.message);
-        break;
-      case ExportStatus::written: return;
-    }
+    const ExportFailure failure = export_failure(name, result);
+    diagnostics.error(failure.concerns_file ? printable(result.path) : scd.path(), failure.reason);
+    out_of_memory = out_of_memory || result.status == ExportStatus::out_of_memory;
     failed_names.push_back(name);
   }
 
@@ -104,34 +81,13 @@ struct ExportRun {
     }
   }
 
-  // The IED that the listing takes for a name; nothing when it has no
-  // circuits, which the listing leaves out, whatever its name.
-  std::optional<StagedExport> stage_listed(const ListedIed& listed) const {
-    if (!is_safe_file_name(listed.name) && !has_circuits(scd, listed.ied)) return std::nullopt;
-    StagedExport staged = stage_export(scd, listed.ied, directory);
-    if (staged.result.status == ExportStatus::no_circuits) return std::nullopt;
-    return staged;
-  }
-
   // Each name is exported by one thread; results are recorded in name order.
-  // The files of a batch are written first and made durable together.
   void export_every_ied() {
-    const std::vector<ListedIed> listed = listed_ieds(scd);
-    std::vector<std::optional<ExportResult>> results(listed.size());
-    Progress progress(diagnostics, listed.size());
-    const std::size_t batch = files_per_batch();
-    for (std::size_t begin = 0; begin < listed.size(); begin += batch) {
-      const std::size_t count = std::min(batch, listed.size() - begin);
-      std::vector<std::optional<StagedExport>> staged(count);
-      parallel_for(
-          count, jobs, [&](std::size_t k) { staged[k] = stage_listed(listed[begin + k]); },
-          [&](std::size_t, std::size_t) { progress.advance(); });
-      for (std::size_t k = 0; k < count; ++k) {
-        if (staged[k]) results[begin + k] = commit_export(*staged[k]);
-      }
-    }
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-      if (results[i]) record(listed[i].name, std::move(*results[i]));
+    Progress progress(diagnostics, scd.ieds().size());
+    std::vector<ListedExport> exports = export_listed_ieds(
+        scd, directory, jobs, [&](std::size_t done, std::size_t total) { progress.update(done, total); });
+    for (ListedExport& listed : exports) {
+      if (listed.result) record(listed.name, std::move(*listed.result));
     }
   }
 
@@ -161,7 +117,7 @@ struct ExportRun {
         std::to_string(failed_names.size()) + " of " + std::to_string(attempted) + " IEDs not exported:";
     for (std::size_t i = 0; i < failed_names.size(); ++i) summary += (i ? ", " : " ") + quoted(failed_names[i]);
     diagnostics.note(summary);
-    return exit_ied_problem;
+    return out_of_memory ? exit_usage : exit_ied_problem;
   }
 };
 
@@ -180,10 +136,11 @@ int run_export(const ExportOptions& options, Console& console) {
     diagnostics.error(path, std::string("cannot use the export directory: ") + std::strerror(directory.error()));
     return exit_usage;
   }
+  remove_stale_temporary_files(directory);
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
 
-  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}};
+  ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}, false};
   if (options.every_ied) {
     run.export_every_ied();
     if (run.written.empty() && run.failed_names.empty()) {

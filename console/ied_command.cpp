@@ -7,6 +7,7 @@
 #include "console/crc_report.h"
 #include "console/scd_input.h"
 #include "operations/ccd_pipeline.h"
+#include "operations/messages.h"
 
 namespace ccdcrc {
 
@@ -31,7 +32,7 @@ int answer_names(const Scd& scd, const std::vector<std::string>& names, Diagnost
     const pugi::xml_node ied = named.find(name, "the CRC is that of the first one", diagnostics, &answer.error);
     if (ied) answer.crc = ied_crc(scd, ied);
     if (ied && !answer.crc) {
-      answer.error = "IED " + quoted(name) + " " + no_circuits_reason;
+      answer.error = no_circuits_message(name);
       diagnostics.error(scd.path(), answer.error);
     }
     if (!answer.crc) status = exit_ied_problem;

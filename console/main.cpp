@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "ccdcrc/version.h"
 #include "console/command.h"
 #include "console/memory.h"
 #include "console/menu.h"
@@ -71,6 +73,14 @@ int run_command_line(int argc, char** argv) {
     if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
     const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
     return usage_error(command, error.what());
+  } catch (const std::bad_alloc&) {
+    // Nothing half done is reported: a result is printed only once it is whole.
+    if (diagnostics.working_file().empty()) {
+      diagnostics.note("not enough memory");
+    } else {
+      diagnostics.error(diagnostics.working_file(), "not enough memory");
+    }
+    return exit_usage;
   }
   std::cout.flush();
   if (!std::cout) {
@@ -83,6 +93,9 @@ int run_command_line(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Under a file-size limit a write that passes it fails with "File too
+  // large", and that file alone is not written, instead of the process ending.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     ccdcrc::keep_freed_memory();
     if (argc <= 1) {

@@ -18,6 +18,7 @@
 #include "console/diagnostics.h"
 #include "console/scd_input.h"
 #include "operations/export.h"
+#include "operations/messages.h"
 #include "scd/ied_selection.h"
 
 namespace ccdcrc {
@@ -72,7 +73,7 @@ int ied_failure(const std::string& path, const std::string& name, Diagnostics& d
   const pugi::xml_node ied = NamedIeds(*scd).find(name, "the first one is taken", diagnostics);
   if (!ied) return exit_ied_problem;
   if (!has_circuits(*scd, ied)) {
-    diagnostics.error(path, "IED " + quoted(name) + " " + no_circuits_reason);
+    diagnostics.error(path, no_circuits_message(name));
     return exit_ied_problem;
   }
   if (found) *found = ied;

@@ -59,35 +59,6 @@ void write_json(std::ostream& out, const nlohmann::ordered_json& report) {
   out << '\n';
 }
 
-std::string printable(const std::string& text) {
-  std::string result;
-  result.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
-      result += "\\n";
-    } else if (c == '\t') {
-      result += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char digits[] = "0123456789ABCDEF";
-      result += "\\x";
-      result += digits[byte >> 4];
-      result += digits[byte & 0x0F];
-    } else {
-      result += c;
-    }
-  }
-  return result;
-}
-
-std::string quoted(const std::string& name) {
-  // Built by appending: GCC 12 warns wrongly about "literal" + string.
-  std::string text(1, '\'');
-  text += printable(name);
-  text += '\'';
-  return text;
-}
-
 std::string csv_field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string field = "\"";

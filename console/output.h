@@ -10,16 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "util/text.h"
+
 namespace ccdcrc {
 
 enum class Format { text, json, csv };
-
-// A name as people read it: control characters become \n, \t or \xHH so that
-// one result stays on one line.
-std::string printable(const std::string& text);
-
-// 'NAME' for messages, printable.
-std::string quoted(const std::string& name);
 
 // A CSV field, quoted when it holds a comma, a quote, CR or LF (RFC 4180).
 std::string csv_field(const std::string& text);

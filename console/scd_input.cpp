@@ -10,6 +10,7 @@
 #include "console/memory.h"
 #include "console/output.h"
 #include "xml/input.h"
+#include "operations/messages.h"
 
 namespace ccdcrc {
 
@@ -108,6 +109,7 @@ void warn_about_ignored_content(const Scd& scd, const std::string& name, Diagnos
 
 std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics, const ScdReading& reading,
                               ScdFile* file) {
+  diagnostics.working_on(path);
   diagnostics.show_status("loading " + path + " ...");
   InputOptions options;
   options.member = reading.member;
@@ -158,6 +160,7 @@ void note_no_circuits(const Scd& scd, Diagnostics& diagnostics) {
 }
 
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+  diagnostics.working_on(scd.path());
   std::vector<ListedCrc> listed;
   {
     Progress progress(diagnostics, scd.ieds().size());
@@ -182,8 +185,7 @@ pugi::xml_node NamedIeds::find(const std::string& name, const std::string& conse
   }
   std::string why;
   if (!lookup_.root_is_scl()) {
-    why = "no IED " + quoted(name) + ": the root element is " + quoted(scd_.root().name()) +
-          ", not 'SCL', so no IED can be looked up by name";
+    why = not_scl_root_message(name, scd_.root().name());
   } else {
     why = "no IED named " + quoted(name);
     if (lookup_.empty()) {

@@ -54,9 +54,6 @@ void note_no_circuits(const Scd& scd, Diagnostics& diagnostics);
 // several IEDs with circuits share.
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
 
-// The user-facing reason for an IED without circuits.
-inline constexpr const char* no_circuits_reason = "has no GOOSE or sampled-value circuits, so it has no CRC";
-
 // The lookup by name, with the messages of a command that names IEDs.
 class NamedIeds {
  public:

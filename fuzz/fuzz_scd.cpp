@@ -1,6 +1,6 @@
 // Fuzz target: bytes of an SCD file through loading, the CRCs of every IED
 // (indexed lookups, the defining queries and the C entry points must agree)
-// and the export of every IED into a scratch directory.
+// and the export of every IED into a scratch directory, each file verified.
 //
 // Any disagreement, a file left behind or written elsewhere, or a CRC element
 // that differs from the IED's CRC aborts, and libFuzzer keeps the input.
@@ -22,6 +22,7 @@
 #include "ccdcrc/ccdcrc.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
+#include "operations/verification.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "util/nodes.h"
@@ -105,6 +106,7 @@ void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
     case ExportStatus::too_deep:
       require(nesting_depth(build_ied_ccd(scd, ied)->root) > max_written_depth, "a CCD of allowed depth was refused");
       break;
+    case ExportStatus::out_of_memory: broken("export ran out of memory under the fuzzer's limit");
     case ExportStatus::write_failed:
       // The only failure a writable directory allows: a name too long for the file system.
       require(name.size() + 4 > 255, "export failed: " + result.message);
@@ -121,6 +123,9 @@ void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
       pugi::xml_node last = exported.document_element().last_child();
       require(std::string(last.name()) == "CRC" && last.attribute("id").value() == *crc,
               "the exported file does not end with its CRC");
+      // What export writes, verify reads back to the same CRC.
+      const CcdFileCheck check = check_ccd_file(file.string());
+      require(check.status == CcdFileStatus::ok, "the exported file does not verify: " + check.problem);
       fs::remove(file);
       break;
     }

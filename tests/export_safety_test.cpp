@@ -3,6 +3,11 @@
 // directory is replaced while a run goes on, not when a write fails and not
 // when the program is killed in the middle of it.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -145,6 +150,24 @@ TEST(ExportSafety, FailedWriteLeavesNoPartialFile) {
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"SUB.ccd"});
 }
 
+// A file-size limit fails the files that pass it, not the process: the
+// others of the run are written.
+TEST(ExportSafety, FileSizeLimitFailsTheLargerFilesOnly) {
+  ScratchDir dir;
+  ProcessOptions options;
+  options.file_size_limit = 10000;  // the merging units' files are smaller, the others larger
+  const ProcessResult run =
+      run_ccdcrc({"export", example_path("substation.scd"), "--all", "-o", dir.path().string()}, options);
+  EXPECT_EQ(run.status, 1) << run.err;
+  for (const char* name : {"CL1101", "PL1101", "PT1001"}) {
+    EXPECT_NE(run.err.find(name + std::string(".ccd: cannot write the CCD file: File too large")), std::string::npos)
+        << run.err;
+  }
+  EXPECT_NE(run.err.find("3 of 5 IEDs not exported"), std::string::npos) << run.err;
+  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"MU1001.ccd", "MU1101.ccd"}));
+  for (const std::string& name : entries(dir.path())) EXPECT_TRUE(complete_ccd(dir.path() / name)) << name;
+}
+
 // A staged file takes the target's place only at its commit, and one that is
 // never committed leaves nothing behind.
 TEST(ExportSafety, StagedFileAppearsOnlyWhenCommitted) {
@@ -188,6 +211,52 @@ TEST(ExportSafety, FewDescriptorsStillExportEveryIed) {
   const std::vector<std::string> files = entries(exports);
   EXPECT_EQ(files.size(), 42u);  // the publishers, P1 and S1
   for (const std::string& name : files) EXPECT_TRUE(complete_ccd(exports / name)) << name;
+}
+
+// Where a file cannot be unnamed while it is written, it is made only at its
+// commit, and every failure removes it again.
+TEST(ExportSafety, NamedTemporaryFilesExistOnlyWhileCommitted) {
+  ScratchDir dir;
+  const Directory directory(dir.path().string());
+  const std::unique_ptr<Scd> scd = load_fixture("cli_station.scd");
+  const std::unique_ptr<Ccd> ccd = export_document(*scd, find_ied(*scd, "P1"));
+  for (const bool target_is_a_directory : {false, true}) {
+    if (target_is_a_directory) {
+      fs::remove(dir.path() / "P1.ccd");
+      fs::create_directories(dir.path() / "P1.ccd" / "inside");
+    }
+    StagedFile file(directory, StagedFile::Naming::named);
+    save_ccd(ccd->document, file.writer());
+    EXPECT_EQ(file.finish_writing(), 0);
+    EXPECT_EQ(entries(dir.path()),
+              target_is_a_directory ? std::vector<std::string>{"P1.ccd"} : std::vector<std::string>{});
+    EXPECT_EQ(file.commit("P1.ccd") != 0, target_is_a_directory);
+    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"P1.ccd"});
+  }
+}
+
+// An export run removes what runs on this host left behind when they were
+// killed: temporary files whose process is gone, and nothing else.
+TEST(ExportSafety, StaleTemporaryFilesOfThisHostAreRemoved) {
+  char name[256] = {};
+  ASSERT_EQ(::gethostname(name, sizeof name - 1), 0);
+  std::string host;
+  for (const char* c = name; *c; ++c) host += std::isalnum(static_cast<unsigned char>(*c)) || *c == '.' ? *c : '_';
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+
+  ScratchDir dir;
+  const std::string dead = ".ccdcrc-" + host + "-" + std::to_string(gone) + "-1.tmp";
+  const std::string alive = ".ccdcrc-" + host + "-" + std::to_string(::getpid()) + "-2.tmp";
+  const std::string elsewhere = ".ccdcrc-otherhost-" + std::to_string(gone) + "-3.tmp";
+  for (const std::string& file : {dead, alive, elsewhere, std::string("notes.tmp")}) write_file(dir.path() / file, "x");
+  const ProcessResult run = run_ccdcrc({"export", data_path("cli_station.scd"), "P1", "-o", dir.path().string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> kept{alive, elsewhere, "P1.ccd", "notes.tmp"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(entries(dir.path()), kept);
 }
 
 }  // namespace

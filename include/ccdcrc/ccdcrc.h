@@ -1,13 +1,32 @@
 /* ccdcrc: CRCs of the GOOSE and sampled-value circuits of the IEDs of an
  * IEC 61850 SCD file.
  *
- * Every result is allocated with the array form of operator new and belongs to
- * the caller: release it with delete[] (C++), or with ccdcrc_free_pairs and
- * ccdcrc_free_text (C and other languages). Failures are silent: an SCD that
- * cannot be loaded gives no pairs and the SCD CRC "00000000"; an unknown IED
- * or one without circuits gives the empty text. No function throws. */
+ * Two interfaces:
+ *
+ * - Three functions that load the SCD on every call: compute_all_ied_crcs,
+ *   compute_ied_crc and export_ied_ccd. Every result is allocated with the
+ *   array form of operator new and belongs to the caller: release it with
+ *   delete[] (C++), or with ccdcrc_free_pairs and ccdcrc_free_text (C and
+ *   other languages). Failures are silent: an SCD that cannot be loaded gives
+ *   no pairs and the SCD CRC "00000000"; an unknown IED or one without
+ *   circuits gives the empty text. No function throws.
+ *
+ * - An SCD opened once (ccdcrc_scd) and asked any number of questions. Every
+ *   call that can fail returns a ccdcrc_status and, when given a ccdcrc_error,
+ *   describes the failure there: what went wrong, in which file, and for XML
+ *   that is not well-formed at which line and column. Results are released
+ *   with the ccdcrc_free_* function named at each call.
+ *
+ * Threading: the library has no global state. One open SCD may be queried
+ * from any number of threads at once; each thread passes its own ccdcrc_error
+ * (an error object is used by one call at a time). ccdcrc_scd_close must not
+ * run while a query on the same SCD does. */
 #ifndef CCDCRC_H
 #define CCDCRC_H
+
+#include <stddef.h>
+
+#include "ccdcrc/version.h"
 
 /* The functions the shared library exports; everything else in it is hidden. */
 #if defined(__GNUC__)
@@ -37,7 +56,10 @@ CCDCRC_API char* compute_ied_crc(const char* scd_path, const char* ied_name);
 
 /* Writes export_dir + "/" + IED name + ".ccd" with the IED's CCD, its CRC and
  * the local time. Writes nothing for an unknown IED, one without circuits, or
- * a name that is not a plain file name. */
+ * a name that is not a plain file name.
+ * Under a file-size limit (RLIMIT_FSIZE, `ulimit -f`) a write that passes it
+ * raises SIGXFSZ, which ends the process unless it is ignored: a host that
+ * wants such a file to fail alone ignores the signal (the program does). */
 CCDCRC_API void export_ied_ccd(const char* scd_path, const char* ied_name, const char* export_dir);
 
 /* Releases what compute_all_ied_crcs handed out: the records, their texts and the array. */
@@ -45,6 +67,155 @@ CCDCRC_API void ccdcrc_free_pairs(CrcPair** pairs, int count);
 
 /* Releases a text handed out by this library. */
 CCDCRC_API void ccdcrc_free_text(char* text);
+
+/* ---- The version ------------------------------------------------------ */
+
+/* The version of the library that runs, e.g. "0.1.0"; CCDCRC_VERSION
+ * (ccdcrc/version.h) is the one compiled against. Static text, not freed. */
+CCDCRC_API const char* ccdcrc_version(void);
+
+/* ---- Status and errors ------------------------------------------------ */
+
+typedef enum ccdcrc_status {
+  CCDCRC_OK = 0,
+  CCDCRC_FILE_NOT_FOUND = 1,    /* no such file (or path too long, symbolic link loop) */
+  CCDCRC_FILE_UNREADABLE = 2,   /* permission denied, or reading failed */
+  CCDCRC_NOT_A_FILE = 3,        /* a directory, FIFO, socket or device */
+  CCDCRC_MALFORMED_XML = 4,     /* not well-formed XML, or an empty file */
+  CCDCRC_UNKNOWN_IED = 5,       /* no IED of that name (or the root is not SCL) */
+  CCDCRC_NO_CIRCUITS = 6,       /* the IED publishes and subscribes nothing: no CRC, no CCD */
+  CCDCRC_UNSAFE_NAME = 7,       /* the IED name cannot be a file name ("", ".", "..", "/", "\") */
+  CCDCRC_TOO_DEEP = 8,          /* the CCD nests more levels than a file may (its CRC is computed) */
+  CCDCRC_WRITE_FAILED = 9,      /* the export directory or a CCD file cannot be written */
+  CCDCRC_OUT_OF_MEMORY = 10,    /* nothing was kept or handed out */
+  CCDCRC_INVALID_ARGUMENT = 11, /* a null pointer or another value the call does not take */
+  CCDCRC_INTERNAL_ERROR = 12    /* anything else, e.g. no thread could be started */
+} ccdcrc_status;
+
+/* A short text for a status (a ccdcrc_status), e.g. "no such file". Static
+ * text, not freed. */
+CCDCRC_API const char* ccdcrc_status_text(int status);
+
+/* What went wrong in the last call an error object was passed to. */
+typedef struct ccdcrc_error ccdcrc_error;
+
+/* A new error object; null when there is no memory for it. Calls take null
+ * for an error object and then report the status alone. */
+CCDCRC_API ccdcrc_error* ccdcrc_error_new(void);
+CCDCRC_API void ccdcrc_error_free(ccdcrc_error* error);
+
+/* CCDCRC_OK after a call that succeeded. */
+CCDCRC_API ccdcrc_status ccdcrc_error_status(const ccdcrc_error* error);
+/* The whole message, "FILE:LINE:COLUMN: REASON", "FILE: REASON" or "REASON";
+ * the empty text after a call that succeeded; ccdcrc_status_text of the
+ * status when memory ran out while the message was made. Valid until the
+ * error object is passed to another call or freed. */
+CCDCRC_API const char* ccdcrc_error_message(const ccdcrc_error* error);
+/* The file the failure concerns (the SCD's path or name, the export
+ * directory, a CCD file); the empty text when it concerns none. */
+CCDCRC_API const char* ccdcrc_error_file(const ccdcrc_error* error);
+/* Line and column (1-based, the column in bytes) of XML that is not
+ * well-formed; 0 when unknown (other failures, files not in UTF-8). */
+CCDCRC_API size_t ccdcrc_error_line(const ccdcrc_error* error);
+CCDCRC_API size_t ccdcrc_error_column(const ccdcrc_error* error);
+
+/* ---- An open SCD ------------------------------------------------------ */
+
+typedef struct ccdcrc_scd ccdcrc_scd;
+
+/* Opens and loads an SCD file. On success `*scd` is the open SCD, to be
+ * closed with ccdcrc_scd_close; on failure it is null. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccdcrc_error* error);
+
+/* Loads an SCD from `size` bytes (copied; the caller keeps its buffer).
+ * `name` stands for them in messages; null for "<memory>". */
+CCDCRC_API ccdcrc_status ccdcrc_scd_open_memory(const void* data, size_t size, const char* name, ccdcrc_scd** scd,
+                                                ccdcrc_error* error);
+
+/* Releases an open SCD and everything it holds; null is ignored. */
+CCDCRC_API void ccdcrc_scd_close(ccdcrc_scd* scd);
+
+/* A CRC text: eight upper-case hexadecimal digits and a zero byte. */
+#define CCDCRC_CRC_SIZE 9
+
+/* IED names, byte-wise ordered, each once. */
+typedef struct ccdcrc_names {
+  size_t count;
+  const char* const* names;
+} ccdcrc_names;
+
+/* The name of every IED of the SCD, also of IEDs without circuits. Release
+ * `*names` with ccdcrc_free_names. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_ieds(const ccdcrc_scd* scd, ccdcrc_names** names, ccdcrc_error* error);
+CCDCRC_API void ccdcrc_free_names(ccdcrc_names* names);
+
+/* The CRC of the IED of that name (of several, the first), written to `crc`
+ * (may be null). CCDCRC_UNKNOWN_IED or CCDCRC_NO_CIRCUITS when it has none. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_ied_crc(const ccdcrc_scd* scd, const char* ied_name, char crc[CCDCRC_CRC_SIZE],
+                                            ccdcrc_error* error);
+
+typedef struct ccdcrc_ied_crc {
+  const char* name;
+  char crc[CCDCRC_CRC_SIZE];
+} ccdcrc_ied_crc;
+
+/* Every IED that has a CRC, byte-wise ordered by name, and the SCD CRC over
+ * their CRCs, as compute_all_ied_crcs gives them (of several IEDs of a name,
+ * the last one with circuits). */
+typedef struct ccdcrc_crcs {
+  size_t count;
+  const ccdcrc_ied_crc* ieds;
+  char scd_crc[CCDCRC_CRC_SIZE];
+} ccdcrc_crcs;
+
+/* The CRC of every IED and the SCD CRC, built on `jobs` threads (0: one per
+ * core; 1: the calling thread only). Release `*crcs` with ccdcrc_free_crcs. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_all_crcs(const ccdcrc_scd* scd, unsigned jobs, ccdcrc_crcs** crcs,
+                                             ccdcrc_error* error);
+CCDCRC_API void ccdcrc_free_crcs(ccdcrc_crcs* crcs);
+
+typedef enum ccdcrc_ccd_form {
+  CCDCRC_CCD_EXPORTED = 0, /* as a CCD file holds it: with descriptions, the CRC element and the time */
+  CCDCRC_CCD_MEASURED = 1  /* the finished CCD, serialised as it is before its CRC is computed */
+} ccdcrc_ccd_form;
+
+/* The CCD text of the IED of that name (of several, the first), UTF-8, as
+ * `ccdcrc ccd` prints it; `form` is a ccdcrc_ccd_form. `*text` is released
+ * with ccdcrc_free_text; `size` (may be null) receives its length in bytes,
+ * without the zero byte. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, int form, char** text,
+                                             size_t* size, ccdcrc_error* error);
+
+/* Writes directory + "/" + IED name + ".ccd" for the IED of that name (of
+ * several, the first), complete or not at all; its CRC goes to `crc` (may be
+ * null). The time stamp is the local time, or SOURCE_DATE_EPOCH in UTC when
+ * that environment variable holds a number of seconds. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_export(const ccdcrc_scd* scd, const char* ied_name, const char* directory,
+                                           char crc[CCDCRC_CRC_SIZE], ccdcrc_error* error);
+
+/* One IED of ccdcrc_scd_export_all. */
+typedef struct ccdcrc_export {
+  const char* name;
+  ccdcrc_status status; /* CCDCRC_OK: written */
+  char crc[CCDCRC_CRC_SIZE];
+  const char* path;    /* the file written, or that could not be */
+  const char* message; /* why not; the empty text when written */
+} ccdcrc_export;
+
+typedef struct ccdcrc_exports {
+  size_t count; /* the IEDs with circuits, byte-wise ordered by name */
+  const ccdcrc_export* ieds;
+  size_t failed; /* how many of them were not written */
+} ccdcrc_exports;
+
+/* Exports every IED that ccdcrc_scd_all_crcs lists, on `jobs` threads (0: one
+ * per core). An IED that cannot be exported does not stop the others: the
+ * status is CCDCRC_OK when all were written, else that of the first that was
+ * not. `*exports` (may be null) receives each IED's result even then; release
+ * it with ccdcrc_free_exports. */
+CCDCRC_API ccdcrc_status ccdcrc_scd_export_all(const ccdcrc_scd* scd, const char* directory, unsigned jobs,
+                                               ccdcrc_exports** exports, ccdcrc_error* error);
+CCDCRC_API void ccdcrc_free_exports(ccdcrc_exports* exports);
 
 #ifdef __cplusplus
 }

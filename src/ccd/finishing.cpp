@@ -40,14 +40,14 @@ void finish_ccd(pugi::xml_node ccd_root) {
   if (!ccd_root) return;
   const std::string name = attr(ccd_root, "name");
   ccd_root.remove_attributes();
-  ccd_root.append_attribute("name").set_value(name.c_str());
+  add_attribute(ccd_root, "name", name.c_str());
 
   for_each_member(ccd_root, &ControlBlockNames::published,
                   [](pugi::xml_node member) { member.remove_attribute("desc"); });
   for_each_member(ccd_root, &ControlBlockNames::subscribed, [](pugi::xml_node member) {
     const std::string btype = attr(member, "bType");
     member.remove_attributes();
-    if (!btype.empty()) member.append_attribute("bType").set_value(btype.c_str());
+    if (!btype.empty()) add_attribute(member, "bType", btype.c_str());
     for (pugi::xml_node int_addr : member.children("intAddr")) {
       if (is_element(int_addr)) int_addr.remove_attribute("desc");
     }

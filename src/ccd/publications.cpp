@@ -20,8 +20,8 @@ void add_control_block_refs(pugi::xml_node section, const NodeList& control_bloc
                             const ScdLookups& scd) {
   for (pugi::xml_node element : control_blocks) {
     const ControlBlock block(element, kind);
-    pugi::xml_node reference = section.append_child(names_of(kind).reference);
-    reference.append_attribute("name").set_value(block.reference().c_str());
+    pugi::xml_node reference = add_element(section, names_of(kind).reference);
+    add_attribute(reference, "name", block.reference().c_str());
     copy_element_tree(reference, element);
     add_connected_ap(scd, reference, block);
     add_published_data_set(scd, block.ln0, reference, block.data_set);

@@ -13,12 +13,12 @@ void add_published_data_set(const ScdLookups& scd, pugi::xml_node ln0, pugi::xml
   pugi::xml_node source = scd.data_set_in_ln0(ln0, data_set_name);
   if (!source) return;
   pugi::xml_node ldevice = ln0.parent();
-  pugi::xml_node data_set = reference_element.append_child("DataSet");
+  pugi::xml_node data_set = add_element(reference_element, "DataSet");
   copy_attributes(source, data_set);
 
   for (pugi::xml_node member : child_elements(source, "FCDA")) {
     const DataReference reference(member);
-    pugi::xml_node fcda = data_set.append_child("FCDA");
+    pugi::xml_node fcda = add_element(data_set, "FCDA");
     const std::vector<std::string> do_pieces = split(reference.do_name, '.');
     if (do_pieces.empty()) continue;
 

@@ -20,12 +20,10 @@ ControlBlock::ControlBlock(pugi::xml_node element, ControlBlockKind kind)
 std::string ControlBlock::reference() const { return ied_name + ld_inst + names_of(kind).reference_infix + name; }
 
 pugi::xml_node start_ccd_document(pugi::xml_document& ccd, pugi::xml_node ied) {
-  pugi::xml_node declaration = ccd.prepend_child(pugi::node_declaration);
-  declaration.append_attribute("version").set_value("1.0");
-  declaration.append_attribute("encoding").set_value("UTF-8");
-  pugi::xml_node root = ccd.append_child("IED");
+  add_ccd_declaration(ccd);
+  pugi::xml_node root = add_element(ccd, "IED");
   for (const char* name : {"configVersion", "desc", "manufacturer", "name", "type"}) {
-    root.append_attribute(name).set_value(ied.attribute(name).as_string(""));
+    add_attribute(root, name, ied.attribute(name).as_string(""));
   }
   return root;
 }
@@ -35,8 +33,8 @@ bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ie
   PerKind<pugi::xml_node> published;
   PerKind<pugi::xml_node> subscribed;
   for (ControlBlockKind kind : control_block_kinds) {
-    published[kind] = ccd_root.append_child(names_of(kind).published);
-    subscribed[kind] = ccd_root.append_child(names_of(kind).subscribed);
+    published[kind] = add_element(ccd_root, names_of(kind).published);
+    subscribed[kind] = add_element(ccd_root, names_of(kind).subscribed);
   }
   const CircuitSources sources = scd.circuit_sources(ied);
   BuildContext context{scd, purpose, ied, {}, {}};

@@ -44,7 +44,7 @@ std::vector<SendingControlBlock> sending_control_blocks(const ScdLookups& scd, c
 void add_subscribed_address(const ScdLookups& scd, pugi::xml_node reference, const ControlBlock& block) {
   pugi::xml_node address = scd.subscribed_address(block.ied_name, block.name, block.ld_inst, block.kind);
   if (!address) return;
-  pugi::xml_node connected_ap = reference.append_child("ConnectedAP");
+  pugi::xml_node connected_ap = add_element(reference, "ConnectedAP");
   copy_attributes(address.parent(), connected_ap);
   copy_element_tree(connected_ap, address);
 }
@@ -66,8 +66,8 @@ void add_subscribed_control_blocks(pugi::xml_node section, ControlBlockKind kind
     if (contains(seen, reference_text)) return;
     seen.push_back(reference_text);
 
-    pugi::xml_node reference = section.append_child(names_of(kind).reference);
-    reference.append_attribute("name").set_value(reference_text.c_str());
+    pugi::xml_node reference = add_element(section, names_of(kind).reference);
+    add_attribute(reference, "name", reference_text.c_str());
     // Everything but the intAddr children is the same for every subscriber.
     const CcdPurpose purpose = context.purpose;
     const std::string detail = (purpose == CcdPurpose::measured ? "measured:" : "exported:") + data_set_name;
@@ -76,7 +76,7 @@ void add_subscribed_control_blocks(pugi::xml_node section, ControlBlockKind kind
       add_subscribed_address(scd, content.nodes, block);
       content.texts = add_publisher_data_set(scd, block.ldevice, content.nodes, data_set_name, purpose);
     });
-    for (pugi::xml_node child : shared->nodes.children()) reference.append_copy(child);
+    for (pugi::xml_node child : shared->nodes.children()) add_copy(reference, child);
     bind_subscriber_inputs(context, reference, shared->texts);
   }
 }

@@ -13,8 +13,8 @@ namespace ccdcrc {
 namespace {
 
 void set_address(pugi::xml_node int_addr, const std::string& desc, const std::string& name) {
-  int_addr.append_attribute("desc").set_value(desc.c_str());
-  int_addr.append_attribute("name").set_value(name.c_str());
+  add_attribute(int_addr, "desc", desc.c_str());
+  add_attribute(int_addr, "name", name.c_str());
 }
 
 // The address "[x:]LD/LN.DO[.SDI...][.DA]" -> LDevice inst and logical node name.
@@ -41,10 +41,10 @@ void map_input(const ScdLookups& scd, pugi::xml_node member, pugi::xml_node subs
   const std::string address = attr(ext_ref, "intAddr");
   const std::vector<std::string> pieces = split(address, '.');
   if (pieces.size() < 2) {
-    if (member.child("intAddr")) set_address(member.append_child("intAddr"), "", "");
+    if (member.child("intAddr")) set_address(add_element(member, "intAddr"), "", "");
     return;
   }
-  pugi::xml_node int_addr = member.append_child("intAddr");
+  pugi::xml_node int_addr = add_element(member, "intAddr");
   const std::optional<AddressReference> reference = reference_part(pieces[0]);
   if (!reference) return;
   pugi::xml_node ldevice = scd.ied_ldevice(subscriber_ied, reference->ld_inst);
@@ -84,18 +84,18 @@ std::vector<std::string> add_publisher_data_set(const ScdLookups& scd, pugi::xml
   pugi::xml_node source = scd.data_set_in_ldevice(publisher_ldevice, data_set_name);
   if (!source) return member_keys;
   const std::string publisher_name = attr(publisher_ldevice.parent().parent().parent(), "name");
-  pugi::xml_node data_set = reference.append_child("DataSet");
+  pugi::xml_node data_set = add_element(reference, "DataSet");
   copy_attributes(source, data_set);
 
   for (pugi::xml_node member : child_elements(source, "FCDA")) {
     const DataReference reference(member);
     member_keys.push_back(reference.key(publisher_name));
-    pugi::xml_node fcda = data_set.append_child("FCDA");
+    pugi::xml_node fcda = add_element(data_set, "FCDA");
     if (purpose == CcdPurpose::measured) {
       // The finishing pass keeps a subscribed member's basic type alone.
       const std::string btype =
           reference.da_name.empty() ? last_value(member, "bType") : resolve_btype(scd, reference, publisher_ldevice);
-      if (!btype.empty()) fcda.append_attribute("bType").set_value(btype.c_str());
+      if (!btype.empty()) add_attribute(fcda, "bType", btype.c_str());
       continue;
     }
     AttributeMap attributes = member_attributes(scd, member, reference, publisher_ldevice);
@@ -124,7 +124,7 @@ void bind_subscriber_inputs(const BuildContext& context, pugi::xml_node referenc
   for (const std::string& key : member_keys) {
     const auto bound = context.inputs.find(key);
     if (bound == context.inputs.end()) {
-      set_address(fcda.append_child("intAddr"), "", "NULL");
+      set_address(add_element(fcda, "intAddr"), "", "NULL");
     } else {
       for (pugi::xml_node input : bound->second) map_input(context.scd, fcda, context.ied, input);
     }

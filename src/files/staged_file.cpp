@@ -1,11 +1,16 @@
 #include "files/staged_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <random>
+#include <string_view>
 #include <utility>
 
 namespace ccdcrc {
@@ -20,100 +25,153 @@ Directory::~Directory() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-// A new file in the directory. Where the system allows it, the file has no
-// name while it is written (O_TMPFILE), so that not even a process killed
-// mid-write leaves a partial file behind; it gets a temporary name only when
-// complete. Otherwise it is created under a temporary name at once. Unless
-// kept, a named file is removed when the object goes, whatever happened.
+namespace {
+
+constexpr std::string_view temporary_prefix = ".ccdcrc-";
+constexpr std::string_view temporary_suffix = ".tmp";
+
+// The host's name as it may stand in a file name, so that runs on hosts
+// that share the directory tell their own temporary files from the others'.
+std::string host_name() {
+  char name[HOST_NAME_MAX + 1] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "host";
+  std::string shown;
+  for (const char* c = name; *c; ++c) {
+    const bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '.';
+    shown += plain ? *c : '_';
+  }
+  return shown.empty() ? "host" : shown;
+}
+
+// ".ccdcrc-HOST-PID-N.tmp": short and hidden, whatever the length of the target's name.
+std::string temporary_name() {
+  std::random_device random;
+  std::string name(temporary_prefix);
+  name += host_name();
+  name += '-';
+  name += std::to_string(::getpid());
+  name += '-';
+  name += std::to_string(random());
+  name += temporary_suffix;
+  return name;
+}
+
+// The process that made a temporary file of this host; 0 for any other name.
+pid_t creator_of(std::string_view name, const std::string& host) {
+  const std::string prefix = std::string(temporary_prefix) + host + '-';
+  if (!name.starts_with(prefix) || !name.ends_with(temporary_suffix)) return 0;
+  const std::string_view rest = name.substr(prefix.size(), name.size() - prefix.size() - temporary_suffix.size());
+  pid_t pid = 0;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+  if (error != std::errc() || end == rest.data() || end == rest.data() + rest.size() || *end != '-') return 0;
+  return pid;
+}
+
+int write_all(int fd, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// A file in the directory under a temporary name, or without a name yet;
+// unless kept, a named file is removed when the object goes, whatever
+// happened.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(int directory) : directory_(directory) {
-    // Naming an unnamed file goes through /proc.
-    if (::access("/proc/self/fd", X_OK) == 0) {
-      fd_ = ::openat(directory_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-      if (fd_ >= 0) return;
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      name_ = random_name();
-      // O_EXCL with O_CREAT never follows a symbolic link of that name.
-      fd_ = ::openat(directory_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd_ >= 0 || errno != EEXIST) break;
-    }
-    if (fd_ < 0) error_ = errno;
-    named_ = fd_ >= 0;
-  }
+  explicit TemporaryFile(int directory) : directory_(directory) {}
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (named_ && !kept_) ::unlinkat(directory_, name_.c_str(), 0);
+    if (!name_.empty() && !kept_) ::unlinkat(directory_, name_.c_str(), 0);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   int descriptor() const { return fd_; }
-  int error() const { return error_; }
   const std::string& name() const { return name_; }
 
-  // Gives the complete file its temporary name and closes it; returns 0 or
-  // the errno of the failure.
-  int finish() {
-    int error = 0;
-    if (!named_) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-      for (int attempt = 0; attempt < 100; ++attempt) {
-        name_ = random_name();
-        if (::linkat(AT_FDCWD, self.c_str(), directory_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-          named_ = true;
-          break;
-        }
-        if (errno != EEXIST) break;
+  // A file without a name; false where the system cannot make one. Naming it
+  // later goes through /proc.
+  bool create_unnamed() {
+    if (::access("/proc/self/fd", X_OK) != 0) return false;
+    fd_ = ::openat(directory_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    return fd_ >= 0;
+  }
+
+  // A file under a new temporary name; 0 or the errno of the failure.
+  int create_named() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = temporary_name();
+      // O_EXCL with O_CREAT never follows a symbolic link of that name.
+      fd_ = ::openat(directory_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+      if (fd_ >= 0) {
+        name_ = std::move(name);
+        return 0;
       }
-      if (!named_) error = errno;
+      if (errno != EEXIST) break;
+    }
+    return errno;
+  }
+
+  // Syncs the complete file, gives it a temporary name if it has none,
+  // closes it and renames it to `target`: 0 or the errno of the failure.
+  int commit(const std::string& target) {
+    if (::fsync(fd_) != 0) return errno;
+    if (name_.empty()) {
+      if (const int error = link_unnamed(); error != 0) return error;
     }
     const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0 && error == 0) error = errno;
-    return error;
+    if (::close(fd) != 0) return errno;
+    // The rename replaces whatever has the target name, a symbolic link too,
+    // without following it.
+    if (::renameat(directory_, name_.c_str(), directory_, target.c_str()) != 0) return errno;
+    kept_ = true;
+    return 0;
   }
-  // The file has been renamed: nothing to remove.
-  void keep() { kept_ = true; }
 
  private:
-  // Short and hidden, whatever the length of the target's name.
-  static std::string random_name() {
-    std::random_device random;
-    return ".ccdcrc-" + std::to_string(::getpid()) + "-" + std::to_string(random()) + ".tmp";
+  int link_unnamed() {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = temporary_name();
+      if (::linkat(AT_FDCWD, self.c_str(), directory_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        name_ = std::move(name);
+        return 0;
+      }
+      if (errno != EEXIST) break;
+    }
+    return errno;
   }
 
   int directory_;
-  std::string name_;
+  std::string name_;  // empty while the file has no name
   int fd_ = -1;
-  int error_ = 0;
-  bool named_ = false;
   bool kept_ = false;
 };
 
-// Writes to a file descriptor in pieces of 64 KiB, not in the small chunks
-// pugixml hands out, and remembers the first failure.
+// Collects pugixml's output and writes it to a file in pieces of 64 KiB, or
+// holds all of it until there is a file; remembers the first failure.
 class StagedFile::Writer final : public pugi::xml_writer {
  public:
   Writer(int fd, int error) : fd_(fd), error_(error) { pending_.reserve(capacity); }
   int error() const { return error_; }
   void write(const void* data, size_t size) override {
     pending_.append(static_cast<const char*>(data), size);
-    if (pending_.size() >= capacity) flush();
+    if (fd_ >= 0 && pending_.size() >= capacity) flush();
   }
-  void flush() {
-    const char* bytes = pending_.data();
-    std::size_t size = pending_.size();
-    while (size > 0 && error_ == 0) {
-      const ssize_t written = ::write(fd_, bytes, size);
-      if (written < 0) {
-        if (errno != EINTR) error_ = errno;
-        continue;
-      }
-      bytes += written;
-      size -= static_cast<size_t>(written);
-    }
-    pending_.clear();
+  // Writes what is pending to the file, which may be given only now.
+  void flush(int fd = -1) {
+    if (fd >= 0) fd_ = fd;
+    if (error_ == 0 && fd_ >= 0) error_ = write_all(fd_, pending_.data(), pending_.size());
+    if (fd_ >= 0) pending_.clear();
   }
 
  private:
@@ -123,20 +181,24 @@ class StagedFile::Writer final : public pugi::xml_writer {
   std::string pending_;
 };
 
-StagedFile::StagedFile(const Directory& directory)
-    : file_(std::make_unique<TemporaryFile>(directory.descriptor())), directory_(directory.descriptor()) {
-  writer_ = std::make_unique<Writer>(file_->descriptor(), directory.error() != 0 ? directory.error() : file_->error());
+StagedFile::StagedFile(const Directory& directory, Naming naming)
+    : file_(std::make_unique<TemporaryFile>(directory.descriptor())) {
+  int error = directory.error();
+  // Without an unnamed file, the file is made only at the commit.
+  if (error == 0 && naming == Naming::unnamed_where_possible) file_->create_unnamed();
+  writer_ = std::make_unique<Writer>(file_->descriptor(), error);
 }
 
 StagedFile::StagedFile(StagedFile&&) noexcept = default;
 StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
 StagedFile::~StagedFile() = default;
 
-pugi::xml_writer& StagedFile::writer() { return *writer_; }
-
 int StagedFile::error() const { return writer_->error(); }
 
+pugi::xml_writer& StagedFile::writer() { return *writer_; }
+
 int StagedFile::finish_writing() {
+  if (file_->descriptor() < 0) return error();
   writer_->flush();
   // Only a head start for the fsync at commit, which reports any failure.
   if (error() == 0) ::sync_file_range(file_->descriptor(), 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -148,13 +210,30 @@ int StagedFile::commit(const std::string& name) {
   const std::unique_ptr<TemporaryFile> file = std::move(file_);
   if (!file) return EBADF;
   if (error() != 0) return error();
-  if (::fsync(file->descriptor()) != 0) return errno;
-  if (const int error = file->finish(); error != 0) return error;
-  // The rename replaces whatever has the target name, a symbolic link too,
-  // without following it.
-  if (::renameat(directory_, file->name().c_str(), directory_, name.c_str()) != 0) return errno;
-  file->keep();
-  return 0;
+  if (file->descriptor() < 0) {
+    if (const int error = file->create_named(); error != 0) return error;
+    writer_->flush(file->descriptor());
+    if (error() != 0) return error();
+  }
+  return file->commit(name);
+}
+
+void remove_stale_temporary_files(const Directory& directory) {
+  const int fd = ::openat(directory.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;  // a directory that may be written but not listed
+  DIR* listing = ::fdopendir(fd);
+  if (!listing) {
+    ::close(fd);
+    return;
+  }
+  const std::string host = host_name();
+  while (const dirent* entry = ::readdir(listing)) {
+    const pid_t creator = creator_of(entry->d_name, host);
+    if (creator > 0 && ::kill(creator, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(directory.descriptor(), entry->d_name, 0);
+    }
+  }
+  ::closedir(listing);
 }
 
 }  // namespace ccdcrc

@@ -1,15 +1,18 @@
 #pragma once
 // Files that appear under their name only when complete and on the disk.
 //
-// A file is written without a name where the system allows it (O_TMPFILE),
-// otherwise under a hidden temporary name ".ccdcrc-PID-N.tmp"; once complete
-// it is synced and then renamed over its target, which is replaced whole (a
-// symbolic link of that name too, which is never followed). Files staged one
-// after another reach the disk together when they are committed together.
+// Where the file system allows it, a file is written without a name
+// (O_TMPFILE); when complete it is synced, given a hidden temporary name
+// ".ccdcrc-HOST-PID-N.tmp" and renamed over its target, which is replaced
+// whole (a symbolic link of that name too, which is never followed). Files
+// staged one after another reach the disk together when they are committed
+// together. Where unnamed files are not possible (NFS, SMB, vfat, FUSE), the
+// content waits in memory until the commit, which creates the hidden file,
+// writes, syncs and renames it at once: only a process killed in that moment
+// leaves a temporary file, which a later run removes.
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include <pugixml.hpp>
 
@@ -40,8 +43,11 @@ class TemporaryFile;
 
 class StagedFile {
  public:
-  // Creates the file in the directory; see error().
-  explicit StagedFile(const Directory& directory);
+  // How the file is held until its commit. `named` is what file systems
+  // without unnamed files get.
+  enum class Naming { unnamed_where_possible, named };
+
+  explicit StagedFile(const Directory& directory, Naming naming = Naming::unnamed_where_possible);
   StagedFile(StagedFile&&) noexcept;
   StagedFile& operator=(StagedFile&&) noexcept;
   ~StagedFile();  // a file not committed is removed
@@ -49,12 +55,13 @@ class StagedFile {
   // 0, or the errno of the first failure to create or write the file.
   int error() const;
 
-  // Writes pugixml's output in pieces of 64 KiB.
+  // Takes pugixml's output: written to the unnamed file in pieces of 64 KiB,
+  // or held in memory.
   pugi::xml_writer& writer();
   // Writes what is pending and starts the file's way to the disk; returns error().
   int finish_writing();
 
-  // Waits until the file is on the disk, then renames it to `name` in its
+  // Makes the file complete on the disk, then renames it to `name` in its
   // directory. Returns 0 or the errno of the failure, which removes the file.
   int commit(const std::string& name);
 
@@ -62,7 +69,10 @@ class StagedFile {
   class Writer;
   std::unique_ptr<TemporaryFile> file_;
   std::unique_ptr<Writer> writer_;
-  int directory_ = -1;
 };
+
+// Removes the temporary files that runs on this host left in the directory
+// when they were killed: those whose process no longer exists.
+void remove_stale_temporary_files(const Directory& directory);
 
 }  // namespace ccdcrc

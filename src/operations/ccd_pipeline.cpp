@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crc/canonical.h"
+#include "util/nodes.h"
 
 namespace ccdcrc {
 
@@ -16,17 +17,15 @@ std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpos
 std::unique_ptr<FinishedCcd> finish_copy(pugi::xml_node ccd_root) {
   auto finished = std::make_unique<FinishedCcd>();
   pugi::xml_document& document = finished->document;
-  pugi::xml_node declaration = document.prepend_child(pugi::node_declaration);
-  declaration.append_attribute("version").set_value("1.0");
-  declaration.append_attribute("encoding").set_value("UTF-8");
+  add_ccd_declaration(document);
   // The root's own content, child by child: a CRC element is never copied, so
   // that it need not be removed (which pugixml does level by level on the
   // stack, whatever its depth).
-  pugi::xml_node root = document.append_child(ccd_root.name());
-  for (pugi::xml_attribute attribute : ccd_root.attributes()) root.append_copy(attribute);
+  pugi::xml_node root = add_element(document, ccd_root.name());
+  for (pugi::xml_attribute attribute : ccd_root.attributes()) add_attribute(root, attribute.name(), attribute.value());
   for (pugi::xml_node child : ccd_root.children()) {
     if (child.type() == pugi::node_element && std::strcmp(child.name(), "CRC") == 0) continue;
-    root.append_copy(child);
+    add_copy(root, child);
   }
   finish_ccd(root);
   finished->root = root;

@@ -1,8 +1,8 @@
 #include "operations/comparison.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
-#include <sstream>
 #include <utility>
 
 #include "util/nodes.h"
@@ -208,10 +208,27 @@ std::optional<CcdChange> match(const Keyed& old_elements, const Keyed& new_eleme
 
 // An element as it stands in the CCD, on one line; only its start tag, text
 // and "..." when the whole would be long.
+// Keeps what pugixml writes up to a limit, and how much it wrote in all.
+class ShortWriter final : public pugi::xml_writer {
+ public:
+  explicit ShortWriter(std::size_t limit) : limit_(limit) {}
+  void write(const void* data, std::size_t size) override {
+    written_ += size;
+    if (text_.size() < limit_) text_.append(static_cast<const char*>(data), std::min(size, limit_ - text_.size()));
+  }
+  // The whole text, when it stayed within the limit.
+  std::optional<std::string> whole() const { return written_ <= limit_ ? std::optional(text_) : std::nullopt; }
+
+ private:
+  std::size_t limit_;
+  std::size_t written_ = 0;
+  std::string text_;
+};
+
 std::string summary(pugi::xml_node element) {
-  std::ostringstream whole;
-  element.print(whole, "", pugi::format_raw);
-  if (whole.str().size() <= 160) return whole.str();
+  ShortWriter writer(160);
+  element.print(writer, "", pugi::format_raw);
+  if (std::optional<std::string> whole = writer.whole()) return *whole;
   std::string text = "<" + std::string(element.name());
   for (pugi::xml_attribute attribute : element.attributes()) {
     text += " " + std::string(attribute.name()) + "=\"" + attribute.value() + "\"";
@@ -230,42 +247,55 @@ std::string member_reference(pugi::xml_node member) {
   return text == "/" ? "" : text;
 }
 
+pugi::xml_node first_element(pugi::xml_node parent, const char* name) {
+  for (pugi::xml_node child : parent.children(name)) {
+    if (child.type() == pugi::node_element) return child;
+  }
+  return {};
+}
+
+// Where a change is told.
+using ChangeOut = std::function<void(CcdChange&&)>;
+
 class Comparer {
  public:
   Comparer(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd) : old_ccd_(old_ccd), new_ccd_(new_ccd) {}
 
   // The differences of two elements that stand for each other, and of
-  // everything below them, depth first in document order. Walked with a stack
-  // of its own, and one path that grows and shrinks with the walk, so that
-  // nesting of any depth takes no room on the call stack and no more memory
-  // than the tree.
+  // everything below them, depth first in document order, each told as it is
+  // found. Walked with a stack of its own, and one path that grows and
+  // shrinks with the walk, so that nesting of any depth takes no room on the
+  // call stack, and memory in proportion to the CCDs, not to their changes.
   void compare(pugi::xml_node old_element, pugi::xml_node new_element, const std::string& start_path,
-               std::vector<CcdChange>& out) const {
+               const ChangeOut& out) const {
     std::string path = start_path;
     std::vector<Frame> stack;
     stack.push_back(open(old_element, new_element, path, out));
     while (!stack.empty()) {
       Frame& frame = stack.back();
       if (frame.next == frame.steps.size()) {
+        if (frame.order) out(std::move(*frame.order));
         stack.pop_back();
         continue;
       }
-      Step& step = frame.steps[frame.next++];
-      if (step.change) {
-        out.push_back(std::move(*step.change));
-        continue;
-      }
+      const Step& step = frame.steps[frame.next++];
       path.resize(frame.path_length);
-      if (!path.empty()) path += '/';
-      path += step.segment;
-      Frame child = open(step.old_child, step.new_child, path, out);
-      stack.push_back(std::move(child));
+      if (step.old_child && step.new_child) {
+        if (!path.empty()) path += '/';
+        path += step.segment;
+        Frame child = open(step.old_child, step.new_child, path, out);
+        stack.push_back(std::move(child));
+      } else if (step.old_child) {
+        out({CcdChange::Kind::removed, path, step.segment, summary(step.old_child), std::nullopt});
+      } else {
+        out({CcdChange::Kind::added, path, step.segment, std::nullopt, summary(step.new_child)});
+      }
     }
   }
 
   // The differences of the attributes and the text of two elements.
   static void compare_own(pugi::xml_node old_element, pugi::xml_node new_element, const std::string& path,
-                          std::vector<CcdChange>& out) {
+                          const ChangeOut& out) {
     std::vector<std::string> old_names, new_names;
     bool values_differ = false;
     for (pugi::xml_attribute old_attribute : old_element.attributes()) {
@@ -275,62 +305,54 @@ class Comparer {
       if (new_attribute) new_value = new_attribute.value();
       if (new_value == old_attribute.value()) continue;
       values_differ = true;
-      out.push_back({CcdChange::Kind::attribute, path, old_attribute.name(), old_attribute.value(), new_value});
+      out({CcdChange::Kind::attribute, path, old_attribute.name(), old_attribute.value(), new_value});
     }
     for (pugi::xml_attribute new_attribute : new_element.attributes()) {
       new_names.emplace_back(new_attribute.name());
       if (old_element.attribute(new_attribute.name())) continue;
       values_differ = true;
-      out.push_back({CcdChange::Kind::attribute, path, new_attribute.name(), std::nullopt, new_attribute.value()});
+      out({CcdChange::Kind::attribute, path, new_attribute.name(), std::nullopt, new_attribute.value()});
     }
     if (!values_differ && old_names != new_names) {
-      out.push_back({CcdChange::Kind::order, path, "attributes", joined(old_names), joined(new_names)});
+      out({CcdChange::Kind::order, path, "attributes", joined(old_names), joined(new_names)});
     }
     const std::string old_text = old_element.text().get();
     const std::string new_text = new_element.text().get();
-    if (old_text != new_text) out.push_back({CcdChange::Kind::text, path, "text", old_text, new_text});
+    if (old_text != new_text) out({CcdChange::Kind::text, path, "text", old_text, new_text});
   }
 
  private:
-  // What remains to be told of an element once its own differences are out:
-  // a paired child to compare, or a change to pass on, in this order.
+  // What remains to be told of an element once its own differences are out,
+  // in this order: its children, paired (both set), only old (removed) or
+  // only new (added), then a change of their order.
   struct Step {
     pugi::xml_node old_child, new_child;
     std::string segment;  // the child's step in the path
-    std::optional<CcdChange> change;
   };
   struct Frame {
     std::vector<Step> steps;
     std::size_t next = 0;
     std::size_t path_length = 0;  // of the element's own path
+    std::optional<CcdChange> order;
   };
 
   Frame open(pugi::xml_node old_element, pugi::xml_node new_element, const std::string& path,
-             std::vector<CcdChange>& out) const {
+             const ChangeOut& out) const {
     compare_own(old_element, new_element, path, out);
     Frame frame;
     frame.path_length = path.size();
     const auto [old_children, new_children] = keyed_children(old_element, new_element);
-    std::optional<CcdChange> order = match(
+    frame.order = match(
         old_children, new_children, path,
         [&](const std::string& key, pugi::xml_node old_child, pugi::xml_node new_child) {
-          frame.steps.push_back({old_child, new_child, step(key, old_child, new_child), {}});
+          frame.steps.push_back({old_child, new_child, step(key, old_child, new_child)});
         },
         [&](const std::string& key, pugi::xml_node old_child) {
-          frame.steps.push_back(
-              {{},
-               {},
-               {},
-               CcdChange{CcdChange::Kind::removed, path, step(key, old_child, {}), summary(old_child), std::nullopt}});
+          frame.steps.push_back({old_child, {}, step(key, old_child, {})});
         },
         [&](const std::string& key, pugi::xml_node new_child) {
-          frame.steps.push_back(
-              {{},
-               {},
-               {},
-               CcdChange{CcdChange::Kind::added, path, step(key, {}, new_child), std::nullopt, summary(new_child)}});
+          frame.steps.push_back({{}, new_child, step(key, {}, new_child)});
         });
-    if (order) frame.steps.push_back({{}, {}, {}, std::move(order)});
     return frame;
   }
 
@@ -351,9 +373,10 @@ class Comparer {
   const MeasuredCcd& new_ccd_;
 };
 
-// The references (GOCBref, SMVCBref) of one section of either CCD, paired by name.
-void compare_section(const Comparer& comparer, pugi::xml_node old_section, pugi::xml_node new_section,
-                     CcdComparison& result) {
+// The references (GOCBref, SMVCBref) of one section of either CCD, paired by
+// name; returns a change of their order, which is told after all references.
+std::optional<CcdChange> compare_section(const Comparer& comparer, pugi::xml_node old_section,
+                                         pugi::xml_node new_section, ComparisonSink& sink) {
   const std::string section = (old_section ? old_section : new_section).name();
   const auto references = [](pugi::xml_node parent) {
     return keyed(element_children(parent), [](pugi::xml_node reference) {
@@ -363,44 +386,62 @@ void compare_section(const Comparer& comparer, pugi::xml_node old_section, pugi:
   const auto change_of = [&section](ReferenceChange::Kind kind, pugi::xml_node reference) {
     return ReferenceChange{kind, section, reference.name(), attr(reference, "name"), {}};
   };
-  std::optional<CcdChange> order = match(
+  return match(
       references(old_section), references(new_section), section,
       [&](const std::string&, pugi::xml_node old_reference, pugi::xml_node new_reference) {
-        ReferenceChange change = change_of(ReferenceChange::Kind::changed, old_reference);
-        comparer.compare(old_reference, new_reference, "", change.changes);
-        if (!change.changes.empty()) result.references.push_back(std::move(change));
+        // Told only when something in it differs, just before the first difference.
+        bool told = false;
+        comparer.compare(old_reference, new_reference, "", [&](CcdChange&& change) {
+          if (!told) sink.reference(change_of(ReferenceChange::Kind::changed, old_reference));
+          told = true;
+          sink.change(change);
+        });
       },
       [&](const std::string&, pugi::xml_node old_reference) {
-        result.references.push_back(change_of(ReferenceChange::Kind::disappeared, old_reference));
+        sink.reference(change_of(ReferenceChange::Kind::disappeared, old_reference));
       },
       [&](const std::string&, pugi::xml_node new_reference) {
-        result.references.push_back(change_of(ReferenceChange::Kind::appeared, new_reference));
+        sink.reference(change_of(ReferenceChange::Kind::appeared, new_reference));
       });
-  if (order) result.other.push_back(std::move(*order));
 }
+
+// Collects what a comparison tells.
+class CollectingSink final : public ComparisonSink {
+ public:
+  explicit CollectingSink(CcdComparison& result) : result_(result) {}
+  void reference(const ReferenceChange& reference) override { result_.references.push_back(reference); }
+  void change(const CcdChange& change) override { result_.references.back().changes.push_back(change); }
+  void other(const CcdChange& change) override { result_.other.push_back(change); }
+
+ private:
+  CcdComparison& result_;
+};
 
 }  // namespace
 
+void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, ComparisonSink& sink) {
+  const Comparer comparer(old_ccd, new_ccd);
+  // Differences outside the references are few: they wait until the end.
+  std::vector<CcdChange> other;
+  Comparer::compare_own(old_ccd.root(), new_ccd.root(), "", [&](CcdChange&& change) { other.push_back(change); });
+  // The sections, each paired with its namesake, in the order a CCD has them.
+  for (ControlBlockKind kind : control_block_kinds) {
+    for (const char* name : {names_of(kind).published, names_of(kind).subscribed}) {
+      const pugi::xml_node old_section = first_element(old_ccd.root(), name);
+      const pugi::xml_node new_section = first_element(new_ccd.root(), name);
+      if (!old_section && !new_section) continue;
+      if (std::optional<CcdChange> order = compare_section(comparer, old_section, new_section, sink)) {
+        other.push_back(std::move(*order));
+      }
+    }
+  }
+  for (const CcdChange& change : other) sink.other(change);
+}
+
 CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd) {
   CcdComparison result;
-  const Comparer comparer(old_ccd, new_ccd);
-  Comparer::compare_own(old_ccd.root(), new_ccd.root(), "", result.other);
-  // The sections stand in a fixed order; each is paired with its namesake.
-  const auto [old_sections, new_sections] = keyed_children(old_ccd.root(), new_ccd.root());
-  match(
-      old_sections, new_sections, "",
-      [&](const std::string&, pugi::xml_node old_section, pugi::xml_node new_section) {
-        compare_section(comparer, old_section, new_section, result);
-      },
-      [&](const std::string&, pugi::xml_node old_section) { compare_section(comparer, old_section, {}, result); },
-      [&](const std::string&, pugi::xml_node new_section) { compare_section(comparer, {}, new_section, result); });
-  const auto section_rank = [](const ReferenceChange& change) {
-    static constexpr const char* order[] = {"GOOSEPUB", "GOOSESUB", "SVPUB", "SVSUB"};
-    return std::find(std::begin(order), std::end(order), change.section) - std::begin(order);
-  };
-  std::stable_sort(
-      result.references.begin(), result.references.end(),
-      [&](const ReferenceChange& a, const ReferenceChange& b) { return section_rank(a) < section_rank(b); });
+  CollectingSink sink(result);
+  compare_ccds(old_ccd, new_ccd, sink);
   return result;
 }
 

@@ -110,7 +110,26 @@ struct CcdComparison {
   bool empty() const { return references.empty() && other.empty(); }
 };
 
-// What differs between two measured CCDs.
+// Receives the differences of two CCDs as they are found: section by section
+// (GOOSEPUB, GOOSESUB, SVPUB, SVSUB), each reference that differs, for a
+// changed one followed by its changes; then the differences outside the
+// references. Nothing is held that has been told.
+class ComparisonSink {
+ public:
+  virtual ~ComparisonSink() = default;
+  // A reference that appeared, disappeared or changed; its `changes` are
+  // empty, those of a changed one follow through change().
+  virtual void reference(const ReferenceChange& reference) = 0;
+  // A change inside the reference told last.
+  virtual void change(const CcdChange& change) = 0;
+  // A difference outside the references.
+  virtual void other(const CcdChange& change) = 0;
+};
+
+// What differs between two measured CCDs, told as it is found.
+void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, ComparisonSink& sink);
+
+// The same, collected.
 CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd);
 
 // "appeared", "disappeared", "changed".

@@ -1,11 +1,14 @@
 #include "operations/export.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <utility>
 
 #include "crc/canonical.h"
@@ -61,9 +64,9 @@ std::string export_timestamp() {
 std::string add_crc_element(Ccd& built) {
   // The CRC is measured on a finished copy; the exported document keeps everything.
   std::string crc = finish_copy(built.root)->crc;
-  pugi::xml_node crc_element = built.root.append_child("CRC");
-  crc_element.append_attribute("id").set_value(crc.c_str());
-  crc_element.append_attribute("timestamp").set_value(export_timestamp().c_str());
+  pugi::xml_node crc_element = add_element(built.root, "CRC");
+  add_attribute(crc_element, "id", crc.c_str());
+  add_attribute(crc_element, "timestamp", export_timestamp().c_str());
   return crc;
 }
 
@@ -79,7 +82,9 @@ bool is_safe_file_name(const std::string& ied_name) {
   return !ied_name.empty() && ied_name != "." && ied_name != ".." && ied_name.find_first_of("/\\") == std::string::npos;
 }
 
-StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+namespace {
+
+StagedExport stage(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
   StagedExport staged;
   ExportResult& result = staged.result;
   const std::string name = attr(ied, "name");
@@ -108,13 +113,35 @@ StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& d
   return staged;
 }
 
+}  // namespace
+
+StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+  try {
+    return stage(scd, ied, directory);
+  } catch (const std::bad_alloc&) {
+    StagedExport failed;
+    failed.result.status = ExportStatus::out_of_memory;
+    failed.result.message = "not enough memory";
+    failed.result.path = directory.path() + "/" + attr(ied, "name") + ".ccd";
+    return failed;
+  }
+}
+
 ExportResult commit_export(StagedExport& staged) {
-  ExportResult result = std::exchange(staged.result, {ExportStatus::write_failed, {}, {}, "committed already"});
-  std::optional<StagedFile> file = std::exchange(staged.file, std::nullopt);
+  ExportResult result = std::move(staged.result);
+  staged.result.status = ExportStatus::write_failed;  // a second commit has nothing left to do
+  std::optional<StagedFile> file = std::move(staged.file);
+  staged.file.reset();
   if (result.status != ExportStatus::written) return result;
-  if (const int error = file->commit(staged.file_name); error != 0) {
-    result.status = ExportStatus::write_failed;
-    result.message = std::strerror(error);
+  try {
+    if (const int error = file->commit(staged.file_name); error != 0) {
+      result.status = ExportStatus::write_failed;
+      result.message = std::strerror(error);
+    }
+  } catch (const std::bad_alloc&) {
+    file.reset();  // removes what is not in place yet
+    result.status = ExportStatus::out_of_memory;
+    result.message = "not enough memory";
   }
   return result;
 }
@@ -122,6 +149,47 @@ ExportResult commit_export(StagedExport& staged) {
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
   StagedExport staged = stage_export(scd, ied, directory);
   return commit_export(staged);
+}
+
+namespace {
+
+// Files written before they are made durable together. Each holds a
+// descriptor open until then: a quarter of the process's limit at most.
+std::size_t files_per_batch() {
+  constexpr std::size_t most = 64;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+  return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
+}
+
+std::optional<StagedExport> stage_listed(const Scd& scd, const ListedIed& listed, const Directory& directory) {
+  if (!is_safe_file_name(listed.name) && !has_circuits(scd, listed.ied)) return std::nullopt;
+  StagedExport staged = stage_export(scd, listed.ied, directory);
+  if (staged.result.status == ExportStatus::no_circuits) return std::nullopt;
+  return staged;
+}
+
+}  // namespace
+
+std::vector<ListedExport> export_listed_ieds(const Scd& scd, const Directory& directory, unsigned jobs,
+                                             const ProgressCallback& progress) {
+  const std::vector<ListedIed> listed = listed_ieds(scd);
+  std::vector<ListedExport> exports(listed.size());
+  const std::size_t batch = files_per_batch();
+  for (std::size_t begin = 0; begin < listed.size(); begin += batch) {
+    const std::size_t count = std::min(batch, listed.size() - begin);
+    std::vector<std::optional<StagedExport>> staged(count);
+    parallel_for(
+        count, jobs, [&](std::size_t k) { staged[k] = stage_listed(scd, listed[begin + k], directory); },
+        [&](std::size_t done, std::size_t) {
+          if (progress) progress(begin + done, listed.size());
+        });
+    for (std::size_t k = 0; k < count; ++k) {
+      exports[begin + k].name = listed[begin + k].name;
+      if (staged[k]) exports[begin + k].result = commit_export(*staged[k]);
+    }
+  }
+  return exports;
 }
 
 }  // namespace ccdcrc

@@ -6,16 +6,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
 #include "files/staged_file.h"
 #include "operations/ccd_pipeline.h"
+#include "scd/ied_selection.h"
 #include "scd/scd.h"
+#include "util/parallel.h"
 
 namespace ccdcrc {
 
-enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed };
+enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed, out_of_memory };
 
 struct ExportResult {
   ExportStatus status = ExportStatus::write_failed;
@@ -56,7 +59,8 @@ struct StagedExport {
 };
 
 // Builds the IED's export document and writes it for directory + "/" + IED
-// name + ".ccd", not yet in place.
+// name + ".ccd", not yet in place. Memory that runs out ends this IED's
+// export with status out_of_memory, and leaves no file.
 StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory);
 
 // Waits until the staged file is on disk, then renames it over its target: the
@@ -65,5 +69,20 @@ ExportResult commit_export(StagedExport& staged);
 
 // Stages and commits one export.
 ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory);
+
+// The export of one IED name as the listing takes it.
+struct ListedExport {
+  std::string name;
+  // nullopt when the IED has no circuits: the listing leaves it out, and so
+  // does the export, whatever its name.
+  std::optional<ExportResult> result;
+};
+
+// Exports every IED name of the SCD as the listing takes it, in byte-wise
+// name order, each name on one of `jobs` threads (0: one per core). The files
+// are written a batch at a time and made durable together. `progress` counts
+// the names done.
+std::vector<ListedExport> export_listed_ieds(const Scd& scd, const Directory& directory, unsigned jobs = 1,
+                                             const ProgressCallback& progress = {});
 
 }  // namespace ccdcrc

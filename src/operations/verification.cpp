@@ -1,7 +1,9 @@
 #include "operations/verification.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "operations/ccd_pipeline.h"
@@ -14,14 +16,56 @@ bool is_crc_text(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
 }
 
+namespace {
+
+bool is_crc_element(pugi::xml_node node) {
+  return node.type() == pugi::node_element && std::strcmp(node.name(), "CRC") == 0;
+}
+
+// Blank text that holds a line feed is indentation, unless it is all its
+// element holds (the CRC element aside): a CCD's own text comes first in its
+// element, and blanks with a line break before a child or the end tag count
+// for the CRC as nothing but that line break. Removed, such text leaves an
+// element that held only a CRC element empty, as it was built.
+bool is_indentation(pugi::xml_node node) {
+  if (node.type() != pugi::node_pcdata) return false;
+  const std::string_view text = node.value();
+  if (text.find('\n') == std::string_view::npos || text.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+    return false;
+  }
+  for (pugi::xml_node sibling : node.parent().children()) {
+    if (sibling != node && !is_crc_element(sibling)) return true;
+  }
+  return false;
+}
+
+// Removes the indentation of the whole tree, walked without recursion.
+void remove_indentation(pugi::xml_node root) {
+  std::vector<pugi::xml_node> pending{root};
+  while (!pending.empty()) {
+    pugi::xml_node element = pending.back();
+    pending.pop_back();
+    std::vector<pugi::xml_node> indentation;
+    for (pugi::xml_node child : element.children()) {
+      if (is_indentation(child)) indentation.push_back(child);
+      if (child.type() == pugi::node_element) pending.push_back(child);
+    }
+    for (pugi::xml_node text : indentation) element.remove_child(text);
+  }
+}
+
+}  // namespace
+
 CcdFileCheck check_ccd_file(const std::string& path) {
   CcdFileCheck check;
   LoadProblem problem;
   // A CCD file is read as an SCD is, except that the text is taken exactly as
   // the export wrote it: a carriage return in an element's text stays one
-  // (the export writes it unescaped, and the CRC covers it), and a text of
-  // blanks only that is an element's only content stays too.
-  const unsigned options = (pugi::parse_full & ~pugi::parse_eol) | pugi::parse_ws_pcdata_single;
+  // (the export writes it unescaped, and the CRC covers it), and so does text
+  // of blanks only, which a CCD keeps before an element's children. The
+  // indentation between elements comes along as text too, but it only ever
+  // stands where a line starts or ends, and the canonical text trims it away.
+  const unsigned options = (pugi::parse_full & ~pugi::parse_eol) | pugi::parse_ws_pcdata;
   const std::unique_ptr<Scd> file = Scd::load(path, &problem, {LookupMode::queries, options});
   if (!file) {
     check.problem = problem.message;
@@ -47,6 +91,7 @@ CcdFileCheck check_ccd_file(const std::string& path) {
   if (!is_crc_text(check.file_crc)) {
     return unreadable(crcs[0], "the CRC id '" + check.file_crc + "' is not eight upper-case hexadecimal digits");
   }
+  remove_indentation(root);
   check.content_crc = finish_copy(root)->crc;
   check.status = check.content_crc == check.file_crc ? CcdFileStatus::ok : CcdFileStatus::modified;
   return check;

@@ -96,20 +96,23 @@ const Key unusable_marker{reinterpret_cast<const void*>(1), {"\x01unusable"}};
 // Returns the index of `scope` in `table`, built by `build(index, exact)` on
 // first use. Built under the lock; once built, an index is only read. An index
 // that `build` found inexact answers nothing and sends its lookups to the queries.
+// An index is kept only when built whole: when building throws (memory ran
+// out), the next lookup builds it again instead of reading half of it.
 template <typename Index, typename Build>
 const Index& lazily(std::mutex& mutex, std::unordered_map<const void*, std::unique_ptr<Index>>& table,
                     pugi::xml_node scope, Build build) {
   std::lock_guard<std::mutex> lock(mutex);
-  std::unique_ptr<Index>& index = table[scope.internal_object()];
-  if (!index) {
-    index = std::make_unique<Index>();
+  std::unique_ptr<Index>& kept = table[scope.internal_object()];
+  if (!kept) {
+    auto index = std::make_unique<Index>();
     bool exact = true;
     build(*index, exact);
     if constexpr (std::is_same_v<typename Index::key_type, Key>) {
       if (!exact) (*index)[unusable_marker];
     }
+    kept = std::move(index);
   }
-  return *index;
+  return *kept;
 }
 
 }  // namespace

@@ -86,6 +86,24 @@ bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& p
 
 }  // namespace
 
+namespace {
+
+// The loaded SCD, or null with `report` filled; memory that runs out is
+// reported as such, whether pugixml or the indexes ran out of it.
+template <typename Load>
+std::unique_ptr<Scd> loaded_or_reported(LoadProblem& report, Load load) {
+  try {
+    return load();
+  } catch (const std::bad_alloc&) {
+    report.kind = LoadProblem::Kind::out_of_memory;
+    report.message = "not enough memory to load the file";
+    report.position = {};
+    return nullptr;
+  }
+}
+
+}  // namespace
+
 Scd::~Scd() = default;
 
 std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, const LoadOptions& options) {
@@ -98,9 +116,14 @@ std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, co
 
 std::unique_ptr<Scd> Scd::parse(SourceText text, const std::string& name, LoadProblem* problem,
                                 const LoadOptions& options) {
-  using Kind = LoadProblem::Kind;
   LoadProblem ignored;
   LoadProblem& report = problem ? *problem : ignored;
+  return loaded_or_reported(report, [&] { return parse_whole(std::move(text), name, report, options); });
+}
+
+std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, LoadProblem& report,
+                                      const LoadOptions& options) {
+  using Kind = LoadProblem::Kind;
   if (text.size() == 0) {
     report = {Kind::empty, "the file is empty", {}};
     return nullptr;

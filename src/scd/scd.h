@@ -77,6 +77,8 @@ class Scd {
 
  private:
   Scd() = default;
+  static std::unique_ptr<Scd> parse_whole(SourceText text, const std::string& name, LoadProblem& report,
+                                          const LoadOptions& options);
   pugi::xml_parse_result parse_text(unsigned parse_options);
   void find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero, TextPosition zero_position);
 

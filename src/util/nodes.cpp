@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace ccdcrc {
@@ -12,6 +13,76 @@ std::string& AttributeMap::operator[](std::string_view name) {
   if (place == entries_.end() || place->first != name)
     place = entries_.emplace(place, std::string(name), std::string());
   return place->second;
+}
+
+namespace {
+
+[[noreturn]] void out_of_memory() { throw std::bad_alloc(); }
+
+}  // namespace
+
+// pugixml names a new element or attribute after it has made it, and drops
+// the result of naming: a name that could not be stored leaves it nameless.
+pugi::xml_node add_element(pugi::xml_node parent, const char* name) {
+  if (!parent) return {};
+  pugi::xml_node element = parent.append_child(pugi::node_element);
+  if (!element || !element.set_name(name)) out_of_memory();
+  return element;
+}
+
+void add_attribute(pugi::xml_node element, const char* name, const char* value) {
+  if (!element) return;
+  pugi::xml_attribute attribute = element.append_attribute(name);
+  // A name that could not be stored leaves the attribute's name empty.
+  if (!attribute || (*name != '\0' && *attribute.name() == '\0') || !attribute.set_value(value)) out_of_memory();
+}
+
+void set_text(pugi::xml_node element, const char* text) {
+  if (element && !element.text().set(text)) out_of_memory();
+}
+
+namespace {
+
+// A copy of one node without its children: its name, its value, its attributes.
+pugi::xml_node copy_node(pugi::xml_node parent, pugi::xml_node source) {
+  const pugi::xml_node_type type = source.type();
+  pugi::xml_node copy = parent.append_child(type);
+  if (!copy) out_of_memory();
+  const bool named = type == pugi::node_element || type == pugi::node_pi || type == pugi::node_declaration;
+  if (named && !copy.set_name(source.name())) out_of_memory();
+  if (!named || type == pugi::node_pi) {
+    if (!copy.set_value(source.value())) out_of_memory();
+  }
+  for (pugi::xml_attribute attribute : source.attributes()) add_attribute(copy, attribute.name(), attribute.value());
+  return copy;
+}
+
+}  // namespace
+
+pugi::xml_node add_copy(pugi::xml_node parent, pugi::xml_node source) {
+  if (!parent || !source) return {};
+  const pugi::xml_node top = copy_node(parent, source);
+  // Each frame: the next source child to copy, and the copy it goes under.
+  std::vector<std::pair<pugi::xml_node, pugi::xml_node>> stack{{source.first_child(), top}};
+  while (!stack.empty()) {
+    auto& frame = stack.back();
+    const pugi::xml_node child = frame.first;
+    if (!child) {
+      stack.pop_back();
+      continue;
+    }
+    frame.first = child.next_sibling();
+    const pugi::xml_node copy = copy_node(frame.second, child);
+    if (child.first_child()) stack.emplace_back(child.first_child(), copy);
+  }
+  return top;
+}
+
+void add_ccd_declaration(pugi::xml_document& ccd) {
+  pugi::xml_node declaration = ccd.prepend_child(pugi::node_declaration);
+  if (!declaration || !declaration.set_name("xml")) out_of_memory();
+  add_attribute(declaration, "version", "1.0");
+  add_attribute(declaration, "encoding", "UTF-8");
 }
 
 std::vector<pugi::xml_node> child_elements(pugi::xml_node parent, const std::string& name) {
@@ -90,20 +161,20 @@ std::string last_value(pugi::xml_node element, const char* name) {
 void copy_attributes(pugi::xml_node source, pugi::xml_node target) {
   for_each_sorted_attribute(source, [&target](const char* name, const char* value) {
     if (std::strcmp(name, "desc") == 0 || std::strcmp(name, "dU") == 0) return;
-    target.append_attribute(name).set_value(value);
+    add_attribute(target, name, value);
   });
 }
 
 void append_attributes(pugi::xml_node target, const AttributeMap& attributes) {
-  for (const auto& [name, value] : attributes) target.append_attribute(name.c_str()).set_value(value.c_str());
+  for (const auto& [name, value] : attributes) add_attribute(target, name.c_str(), value.c_str());
 }
 
 pugi::xml_node copy_element(pugi::xml_node target_parent, pugi::xml_node source) {
   if (std::strcmp(source.attribute("name").as_string(""), "dU") == 0) return {};
-  pugi::xml_node copy = target_parent.append_child(source.name());
+  pugi::xml_node copy = add_element(target_parent, source.name());
   copy_attributes(source, copy);
   const char* text = source.text().get();
-  if (*text != '\0') copy.text().set(text);
+  if (*text != '\0') set_text(copy, text);
   return copy;
 }
 

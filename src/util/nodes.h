@@ -12,6 +12,22 @@
 
 namespace ccdcrc {
 
+// pugixml tells of memory that ran out only by a null node or a false
+// result, and its own copies of trees and attributes leave out what they
+// could not allocate without telling at all. A CCD that lost a node or a
+// value would be measured as if it were whole, so every node and value a CCD
+// is built of is added through these, which throw std::bad_alloc instead. A
+// null parent gives a null node, as in pugixml.
+pugi::xml_node add_element(pugi::xml_node parent, const char* name);
+void add_attribute(pugi::xml_node element, const char* name, const char* value);
+void set_text(pugi::xml_node element, const char* text);
+// A deep copy of any node, as pugixml's append_copy makes it: names, values,
+// attributes and children of every kind. Walks the tree without recursion.
+pugi::xml_node add_copy(pugi::xml_node parent, pugi::xml_node source);
+
+// The declaration every CCD document starts with: version 1.0, UTF-8.
+void add_ccd_declaration(pugi::xml_document& ccd);
+
 // Attribute name -> value, in byte-wise name order (upper case before lower
 // case). A handful of entries: a sorted vector beats a tree here.
 class AttributeMap {

@@ -27,4 +27,33 @@ std::string& replace_all(std::string& subject, const std::string& find, const st
   return subject;
 }
 
+std::string printable(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      result += "\\n";
+    } else if (c == '\t') {
+      result += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char digits[] = "0123456789ABCDEF";
+      result += "\\x";
+      result += digits[byte >> 4];
+      result += digits[byte & 0x0F];
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+std::string quoted(const std::string& name) {
+  // Built by appending: GCC 12 warns wrongly about "literal" + string.
+  std::string text(1, '\'');
+  text += printable(name);
+  text += '\'';
+  return text;
+}
+
 }  // namespace ccdcrc

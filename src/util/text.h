@@ -15,4 +15,11 @@ std::vector<std::string> split(const std::string& text, char delimiter);
 // again. An empty `find` leaves the subject unchanged.
 std::string& replace_all(std::string& subject, const std::string& find, const std::string& replacement);
 
+// A name as people read it: control characters become \n, \t or \xHH so that
+// one result stays on one line.
+std::string printable(const std::string& text);
+
+// 'NAME' for messages, printable.
+std::string quoted(const std::string& name);
+
 }  // namespace ccdcrc

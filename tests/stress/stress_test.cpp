@@ -201,6 +201,45 @@ TEST(Stress, AttributeValueOfFiftyMegabytes) {
   EXPECT_GT(fs::file_size(out / "P1.ccd"), length);
 }
 
+// Memory that runs out at any point gives the right CRCs or a clean failure,
+// never other CRCs: the 50 MB value is copied into the CCD and measured, and
+// whichever copy the limit leaves no room for fails the run.
+TEST(Stress, FiftyMegabyteAttributeUnderMemoryLimits) {
+  Scratch scratch;
+  const std::size_t length = std::size_t{50} * 1000 * 1000;
+  StationShape shape;
+  shape.app_id_length = length;
+  const std::string scd = (scratch.path() / "long.scd").string();
+  write_station(scd, shape);
+  shape.app_id_length = length - 1;
+  const std::string other = (scratch.path() / "other.scd").string();
+  write_station(other, shape);
+  const ProcessResult expected = run_ccdcrc({"all", scd});
+  ASSERT_EQ(expected.status, 0) << expected.err;
+
+  std::size_t failed = 0;
+  for (long long megabytes : {60, 120, 150, 200, 250, 300, 400, 600}) {
+    ProcessOptions options;
+    options.address_space_limit = megabytes << 20;
+    const ProcessResult all = run_ccdcrc({"all", scd, "-j1"}, options);
+    const ProcessResult diff = run_ccdcrc({"diff", scd, other, "-j1"}, options);
+    for (const ProcessResult* run : {&all, &diff}) {
+      if (run->status == 2) {
+        EXPECT_NE(run->err.find(": not enough memory"), std::string::npos) << megabytes << " MiB: " << run->err;
+        EXPECT_EQ(run->out, "") << megabytes << " MiB";
+        ++failed;
+      }
+    }
+    if (all.status != 2) {
+      EXPECT_EQ(all.out, expected.out) << megabytes << " MiB: " << all.status << all.err;
+    }
+    if (diff.status != 2) {
+      EXPECT_EQ(diff.status, 1) << megabytes << " MiB: the two SCDs differ";
+    }
+  }
+  EXPECT_GT(failed, 0u) << "the smallest limit leaves too little memory";
+}
+
 TEST(Stress, OneHundredThousandIedsWithoutCircuits) {
   Scratch scratch;
   const std::string small = (scratch.path() / "small.scd").string();

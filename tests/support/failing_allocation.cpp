@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include <pugixml.hpp>
+
 namespace ccdcrc::testing {
 
 namespace {
@@ -11,12 +13,23 @@ constexpr std::size_t never = static_cast<std::size_t>(-1);
 thread_local std::size_t left_before_failure = never;
 thread_local std::size_t counted = 0;
 
-void* allocate(std::size_t size) {
+// Null when the allocation is the one to fail.
+void* counted_malloc(std::size_t size) {
   ++counted;
-  if (left_before_failure != never && left_before_failure-- == 0) throw std::bad_alloc();
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  if (left_before_failure != never && left_before_failure-- == 0) return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* allocate(std::size_t size) {
+  if (void* memory = counted_malloc(size)) return memory;
   throw std::bad_alloc();
 }
+
+// Installed before main, and so before pugixml allocates anything.
+const bool pugixml_allocator_installed = [] {
+  pugi::set_memory_management_functions(counted_malloc, std::free);
+  return true;
+}();
 
 }  // namespace
 

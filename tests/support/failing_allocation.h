@@ -1,7 +1,8 @@
 #pragma once
-// Allocations through operator new that fail on purpose: the test program
-// replaces the global operator new, and a thread may ask that its N-th
-// allocation from now on throws std::bad_alloc.
+// Allocations that fail on purpose: the test program replaces the global
+// operator new and gives pugixml an allocator of its own, and a thread may ask
+// that its N-th allocation from now on fails (operator new throws
+// std::bad_alloc, pugixml gets no memory).
 
 #include <cstddef>
 

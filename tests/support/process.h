@@ -23,14 +23,15 @@
 namespace ccdcrc::testing {
 
 struct ProcessOptions {
-  std::string input;                // written to standard input, which is then closed
-  bool stderr_on_terminal = false;  // standard error is a pseudo-terminal
-  bool unprivileged = false;        // when run as root, the child runs as user and group 65534
-  std::string stdout_file;          // when set, standard output goes to this file (not captured)
-  int timeout_seconds = 300;        // the child is killed after that
-  long long file_size_limit = -1;   // when not negative, the child may write files up to this size
-  int kill_after_ms = -1;           // when not negative, the child is killed after that many milliseconds
-  int open_files_limit = -1;        // when not negative, the child may hold that many descriptors
+  std::string input;                   // written to standard input, which is then closed
+  bool stderr_on_terminal = false;     // standard error is a pseudo-terminal
+  bool unprivileged = false;           // when run as root, the child runs as user and group 65534
+  std::string stdout_file;             // when set, standard output goes to this file (not captured)
+  int timeout_seconds = 300;           // the child is killed after that
+  long long file_size_limit = -1;      // when not negative, the child may write files up to this size
+  int kill_after_ms = -1;              // when not negative, the child is killed after that many milliseconds
+  int open_files_limit = -1;           // when not negative, the child may hold that many descriptors
+  long long address_space_limit = -1;  // when not negative, the child's address space (bytes)
 };
 
 struct ProcessResult {
@@ -51,16 +52,21 @@ inline void close_if_open(int& fd) {
 
 // Child side, after fork: only async-signal-safe calls until exec.
 [[noreturn]] inline void exec_child(const std::vector<char*>& argv, int in_fd, int out_fd, int err_fd,
-                                    bool unprivileged, long long file_size_limit, int open_files_limit, int report_fd) {
+                                    bool unprivileged, long long file_size_limit, int open_files_limit,
+                                    long long address_space_limit, int report_fd) {
   ::dup2(in_fd, STDIN_FILENO);
   ::dup2(out_fd, STDOUT_FILENO);
   ::dup2(err_fd, STDERR_FILENO);
   ::signal(SIGPIPE, SIG_DFL);
   if (file_size_limit >= 0) {
-    // Writes past the limit then fail with EFBIG instead of raising SIGXFSZ.
-    ::signal(SIGXFSZ, SIG_IGN);
+    // Left to the program: by default a write past the limit ends it with SIGXFSZ.
+    ::signal(SIGXFSZ, SIG_DFL);
     const rlimit limit{static_cast<rlim_t>(file_size_limit), static_cast<rlim_t>(file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (address_space_limit >= 0) {
+    const rlimit limit{static_cast<rlim_t>(address_space_limit), static_cast<rlim_t>(address_space_limit)};
+    ::setrlimit(RLIMIT_AS, &limit);
   }
   if (open_files_limit >= 0) {
     const rlimit limit{static_cast<rlim_t>(open_files_limit), static_cast<rlim_t>(open_files_limit)};
@@ -186,7 +192,8 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
   const pid_t child = ::fork();
   if (child == 0) {
     process_detail::exec_child(argv, streams.in[0], streams.out_child, streams.err_child, options.unprivileged,
-                               options.file_size_limit, options.open_files_limit, streams.report[1]);
+                               options.file_size_limit, options.open_files_limit, options.address_space_limit,
+                               streams.report[1]);
   }
   streams.close_child_ends();
   if (child < 0) return result;

@@ -1,0 +1,38 @@
+#include "operations/messages.h"
+
+#include "util/text.h"
+
+namespace ccdcrc {
+
+std::string no_circuits_message(const std::string& ied_name) {
+  return "IED " + quoted(ied_name) + " has no GOOSE or sampled-value circuits, so it has no CRC";
+}
+
+std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name) {
+  return "no IED " + quoted(ied_name) + ": the root element is " + quoted(root_name) +
+         ", not 'SCL', so no IED can be looked up by name";
+}
+
+std::string too_deep_to_show_message(const std::string& ied_name, std::size_t depth) {
+  return "the CCD of IED " + quoted(ied_name) + " nests elements " + std::to_string(depth) +
+         " levels deep; its text is made only up to " + std::to_string(max_written_depth) +
+         " levels (its CRC is computed all the same)";
+}
+
+ExportFailure export_failure(const std::string& ied_name, const ExportResult& result) {
+  switch (result.status) {
+    case ExportStatus::written: return {};
+    case ExportStatus::no_circuits: return {false, no_circuits_message(ied_name)};
+    case ExportStatus::unsafe_name:
+      return {false, "IED " + quoted(ied_name) +
+                         " cannot be exported: its name is not a plain file name (it is empty, '.' or '..', or holds "
+                         "'/' or '\\')"};
+    case ExportStatus::too_deep:
+    case ExportStatus::out_of_memory:
+      return {false, "IED " + quoted(ied_name) + " cannot be exported: " + result.message};
+    case ExportStatus::write_failed: return {true, "cannot write the CCD file: " + result.message};
+  }
+  return {};
+}
+
+}  // namespace ccdcrc

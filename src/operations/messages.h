@@ -1,0 +1,29 @@
+#pragma once
+// The words in which the program and the C interface tell what went wrong
+// with an IED, so that both say the same.
+
+#include <cstddef>
+#include <string>
+
+#include "operations/export.h"
+
+namespace ccdcrc {
+
+// "IED 'NAME' has no GOOSE or sampled-value circuits, so it has no CRC"
+std::string no_circuits_message(const std::string& ied_name);
+
+// Why an IED cannot be looked up by name under a root that is not SCL.
+std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name);
+
+// Why an IED's CCD is not shown: it nests deeper than a file may.
+std::string too_deep_to_show_message(const std::string& ied_name, std::size_t depth);
+
+// What a failed export concerns and why: the SCD (an IED that cannot be
+// exported) or the file that could not be written.
+struct ExportFailure {
+  bool concerns_file = false;
+  std::string reason;
+};
+ExportFailure export_failure(const std::string& ied_name, const ExportResult& result);
+
+}  // namespace ccdcrc
