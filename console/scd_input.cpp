@@ -9,8 +9,8 @@
 #include "console/command.h"
 #include "console/memory.h"
 #include "console/output.h"
-#include "xml/input.h"
 #include "operations/messages.h"
+#include "xml/input.h"
 
 namespace ccdcrc {
 
