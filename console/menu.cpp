@@ -146,12 +146,12 @@ FileIdentity identity(const std::string& path) {
 }
 
 // Why nothing was exported.
-int export_failure(const std::string& path, const std::string& name, const std::string& directory,
-                   Diagnostics& diagnostics) {
+int why_not_exported(const std::string& path, const std::string& name, const std::string& directory,
+                     Diagnostics& diagnostics) {
   pugi::xml_node ied;
   if (const int status = ied_failure(path, name, diagnostics, &ied); status != exit_ok) return status;
   if (!is_safe_file_name(name)) {
-    diagnostics.error(path, "IED " + quoted(name) + " cannot be exported: its name is not a plain file name");
+    diagnostics.error(path, export_failure(name, {ExportStatus::unsafe_name, {}, {}, {}}).reason);
     return exit_ied_problem;
   }
   if (directory.empty()) {
@@ -178,7 +178,7 @@ int export_ccd(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
   const FileIdentity after = is_safe_file_name(name) ? identity(file) : FileIdentity{};
   // An export replaces the file by a new one: the same file is no export.
   if (after.exists && after != before) return exit_ok;
-  return export_failure(path, name, directory, diagnostics);
+  return why_not_exported(path, name, directory, diagnostics);
 }
 
 }  // namespace
