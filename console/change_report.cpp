@@ -1,15 +1,11 @@
 #include "console/change_report.h"
 
-#include <openssl/evp.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <fstream>
 #include <memory>
 
 #include "console/output.h"
+#include "console/scd_revision.h"
 #include "scd/bays.h"
 #include "util/nodes.h"
 
@@ -28,16 +24,15 @@ bool is_publication(const ReferenceChange& reference) {
 }
 
 // "GOCB" or "SVCB".
-const char* block_kind(const ReferenceChange& reference) {
-  return reference.element == "GOCBref" ? "GOCB" : "SVCB";
-}
+const char* block_kind(const ReferenceChange& reference) { return reference.element == "GOCBref" ? "GOCB" : "SVCB"; }
 
 // The first change of a published block in a few words: "confRev 1 → 2".
 void describe(Phrase& phrase, const CcdChange& change) {
   if (!change.path.empty() && change.kind != CcdChange::Kind::attribute) phrase.code(change.path) << " ";
   switch (change.kind) {
     case CcdChange::Kind::attribute:
-      phrase << change.subject + " " + change.old_value.value_or("(none)") + " → " + change.new_value.value_or("(none)");
+      phrase << change.subject + " " + change.old_value.value_or("(none)") + " → " +
+                    change.new_value.value_or("(none)");
       return;
     case CcdChange::Kind::text:
       phrase << "text ";
@@ -55,15 +50,17 @@ void describe(Phrase& phrase, const CcdChange& change) {
 std::string member_of(const std::string& path) {
   const std::size_t open = path.find(" (");
   const std::size_t close = path.find(")/intAddr");
-  return open == std::string::npos || close == std::string::npos || close < open ? path
-                                                                                   : path.substr(open + 2, close - open - 2);
+  return open == std::string::npos || close == std::string::npos || close < open
+             ? path
+             : path.substr(open + 2, close - open - 2);
 }
 
 // A subscribed block changed by its publisher, or in what the subscriber
 // binds to it (its intAddr children).
 void describe_subscription(Phrase& phrase, const ReferenceChange& reference) {
-  const auto rebinding = std::find_if(reference.changes.begin(), reference.changes.end(),
-                                      [](const CcdChange& change) { return change.path.find("/intAddr") != std::string::npos; });
+  const auto rebinding = std::find_if(reference.changes.begin(), reference.changes.end(), [](const CcdChange& change) {
+    return change.path.find("/intAddr") != std::string::npos;
+  });
   if (rebinding == reference.changes.end()) {
     phrase << "changed by its publisher";
   } else if (rebinding->kind == CcdChange::Kind::attribute && rebinding->subject == "name") {
@@ -79,7 +76,10 @@ void describe_subscription(Phrase& phrase, const ReferenceChange& reference) {
 
 void describe_reference(Phrase& phrase, const ReferenceChange& reference) {
   const bool published = is_publication(reference);
-  const auto block = [&] { phrase << std::string(block_kind(reference)) + " "; phrase.code(block_name(reference.name)); };
+  const auto block = [&] {
+    phrase << std::string(block_kind(reference)) + " ";
+    phrase.code(block_name(reference.name));
+  };
   switch (reference.kind) {
     case ReferenceChange::Kind::appeared:
       if (published) {
@@ -121,41 +121,16 @@ bool starts_character(const std::string& text, std::size_t at) {
   return at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
 }
 
-// The SHA-256 of a file, in lower-case hexadecimal; empty when it cannot be read.
-std::string sha256_of_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  if (!in || !context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return {};
-  std::array<char, 65536> buffer{};
-  while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) {
-    EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-  unsigned int length = 0;
-  if (in.bad() || EVP_DigestFinal_ex(context.get(), digest.data(), &length) != 1) return {};
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    char pair[3];
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
-}
-
-ReportFile file_of(const Scd& scd, const std::string& scd_crc) {
+ReportFile file_of(const Scd& scd, const ScdFile& read, const std::string& scd_crc) {
+  const ScdHeader header = scd_header(scd);
   ReportFile file;
   file.path = scd.path();
-  for (pugi::xml_node header : scd.root().children("Header")) {
-    if (header.type() != pugi::node_element) continue;
-    file.header_id = attr(header, "id");
-    file.header_version = attr(header, "version");
-    file.header_revision = attr(header, "revision");
-    break;
-  }
-  struct stat info {};
-  if (::stat(scd.path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-    file.size = static_cast<std::uintmax_t>(info.st_size);
-    file.sha256 = sha256_of_file(scd.path());
+  file.header_id = header.id.value_or("");
+  file.header_version = header.version.value_or("");
+  file.header_revision = header.revision.value_or("");
+  if (!read.sha256.empty()) {
+    file.size = read.size;
+    file.sha256 = read.sha256;
   }
   file.scd_crc = scd_crc;
   return file;
@@ -185,10 +160,11 @@ Phrase status_reason(const IedCrcChange& change, std::size_t circuits) {
 
 }  // namespace
 
-ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const Scd& new_scd) {
+ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
+                                 const Scd& new_scd, const ScdFile& new_file) {
   ChangeReport report;
-  report.old_file = file_of(old_scd, diff.old_scd_crc);
-  report.new_file = file_of(new_scd, diff.new_scd_crc);
+  report.old_file = file_of(old_scd, old_file, diff.old_scd_crc);
+  report.new_file = file_of(new_scd, new_file, diff.new_scd_crc);
   for (CrcStatus status : {CrcStatus::unchanged, CrcStatus::changed, CrcStatus::added, CrcStatus::removed,
                            CrcStatus::gained, CrcStatus::lost}) {
     report.counts[status] = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/diff_report.h"
+#include "console/scd_input.h"
 #include "operations/comparison.h"
 #include "scd/scd.h"
 
@@ -41,8 +42,8 @@ struct Phrase {
 // One IED whose CRC did not stay as it was.
 struct ReportedIed {
   const IedCrcChange* change = nullptr;
-  std::string bay;     // "VOLTAGE LEVEL / BAY", empty when no bay holds it
-  Phrase reason;       // why it changed, in one line
+  std::string bay;                             // "VOLTAGE LEVEL / BAY", empty when no bay holds it
+  Phrase reason;                               // why it changed, in one line
   const CcdComparison* explanation = nullptr;  // for a changed IED
   std::vector<ReferenceChange> circuits;       // what an added or gained IED publishes and subscribes
 };
@@ -58,7 +59,8 @@ struct ChangeReport {
 // Gathers the report of a comparison whose explanations hold every changed
 // IED: the files' facts, the bays from the new SCD (from the old one for an
 // IED it alone has), and what added and gained IEDs publish and subscribe.
-ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const Scd& new_scd);
+ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
+                                 const Scd& new_scd, const ScdFile& new_file);
 
 // The label under which IEDs in no bay are listed.
 inline constexpr const char* no_bay_label = "not assigned to a bay";

@@ -20,12 +20,14 @@ namespace {
 constexpr const char* program_footer = R"(Examples:
   ccdcrc all station.scd                    every IED CRC, then the SCD CRC
   ccdcrc all station.scd --format json      the same as JSON (or --format csv)
+  ccdcrc all a.scd b.scd.gz c.zip           each SCD in turn (gzip and zip are read)
+  ccdcrc all - < station.scd.gz             an SCD from standard input
   ccdcrc ied station.scd P1 P2              the CRCs of IEDs P1 and P2
   ccdcrc export station.scd P1 -o out       write out/P1.ccd
   ccdcrc export station.scd --all -o out    a CCD file for every IED with a CRC
   ccdcrc ccd station.scd P1 --measured      the CCD text that P1's CRC is computed over
   ccdcrc diff old.scd new.scd --explain     which CRCs changed between two SCDs, and why
-  ccdcrc check approved.csv station.scd     the CRCs against a list written by 'all'
+  ccdcrc check approved.csv station.scd     the CRCs against a list of approved CRCs
   ccdcrc verify out/*.ccd                   exported CCD files against their own CRCs
 
 Without arguments, ccdcrc asks interactively for an action and its inputs.
@@ -96,7 +98,12 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     ccdcrc::keep_freed_memory();
-    if (argc <= 1) return ccdcrc::run_menu(std::cin, std::cout);
+    if (argc <= 1) {
+      // The menu reads its answers a byte at a time: from the stream's own
+      // buffer rather than through C's standard input, a call per byte.
+      std::ios::sync_with_stdio(false);
+      return ccdcrc::run_menu(std::cin, std::cout, std::cerr);
+    }
     return run_command_line(argc, argv);
   } catch (const std::bad_alloc&) {
     std::cerr << "ccdcrc: not enough memory\n";

@@ -91,7 +91,8 @@ void write_files(std::ostream& out, const ChangeReport& report) {
         << "</td></tr>\n";
   };
   const auto header = [](const ReportFile& file) {
-    if (file.header_id.empty() && file.header_version.empty() && file.header_revision.empty()) return std::string("&ndash;");
+    if (file.header_id.empty() && file.header_version.empty() && file.header_revision.empty())
+      return std::string("&ndash;");
     return escaped(file.header_id) + " &middot; version " + escaped(file.header_version) + " &middot; revision " +
            escaped(file.header_revision);
   };
@@ -104,7 +105,8 @@ void write_files(std::ostream& out, const ChangeReport& report) {
   row("Header", header(a), header(b));
   row("Size", size(a), size(b));
   row("SHA-256", a.sha256.empty() ? "&ndash;" : escaped(a.sha256), b.sha256.empty() ? "&ndash;" : escaped(b.sha256));
-  row("SCD CRC", escaped(a.scd_crc), escaped(b.scd_crc) + " " + status_badge(a.scd_crc == b.scd_crc ? "unchanged" : "changed"));
+  row("SCD CRC", escaped(a.scd_crc),
+      escaped(b.scd_crc) + " " + status_badge(a.scd_crc == b.scd_crc ? "unchanged" : "changed"));
   out << "</table>\n</section>\n";
 }
 
@@ -202,13 +204,13 @@ void write_unchanged(std::ostream& out, const ChangeReport& report) {
 }  // namespace
 
 void write_html_report(std::ostream& out, const ChangeReport& report) {
-  const std::string title = "SCD change report: " + escaped(report.old_file.path) + " &rarr; " +
-                            escaped(report.new_file.path);
+  const std::string title =
+      "SCD change report: " + escaped(report.old_file.path) + " &rarr; " + escaped(report.new_file.path);
   out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" << title << "</title>\n"
       << "<style>" << style << "</style>\n</head>\n<body>\n"
-      << "<header>\n<h1>SCD change report</h1>\n<p class=\"subtitle\">" << escaped(report.old_file.path)
-      << " &rarr; " << escaped(report.new_file.path) << "</p>\n</header>\n";
+      << "<header>\n<h1>SCD change report</h1>\n<p class=\"subtitle\">" << escaped(report.old_file.path) << " &rarr; "
+      << escaped(report.new_file.path) << "</p>\n</header>\n";
   write_files(out, report);
   write_summary(out, report);
   write_retest(out, report);

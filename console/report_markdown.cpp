@@ -19,8 +19,19 @@ std::string escaped(const std::string& text) {
   for (char c : printable(text)) {
     switch (c) {
       case '&': markdown += "&amp;"; break;
-      case '\\': case '`': case '*': case '_': case '{': case '}': case '[': case ']': case '<': case '>':
-      case '|': case '~': case '$':
+      case '\\':
+      case '`':
+      case '*':
+      case '_':
+      case '{':
+      case '}':
+      case '[':
+      case ']':
+      case '<':
+      case '>':
+      case '|':
+      case '~':
+      case '$':
         markdown += '\\';
         markdown += c;
         break;
@@ -109,15 +120,15 @@ void write_change_rows(std::ostream& out, const std::vector<CcdChange>& changes,
   for (const CcdChange& change : changes) {
     const ChangeRow row = change_row(change, element);
     out << "| " << escaped(row.where) << " | " << escaped(row.what) << " | "
-        << (row.old_value ? escaped(*row.old_value) : "–") << " | "
-        << (row.new_value ? escaped(*row.new_value) : "–") << " |\n";
+        << (row.old_value ? escaped(*row.old_value) : "–") << " | " << (row.new_value ? escaped(*row.new_value) : "–")
+        << " |\n";
   }
   out << '\n';
 }
 
 void write_reference(std::ostream& out, const ReferenceChange& reference) {
-  out << "#### " << escaped(reference.section) << ' ' << escaped(reference.element) << ' '
-      << escaped(reference.name) << " (" << reference_change_name(reference.kind) << ")\n\n";
+  out << "#### " << escaped(reference.section) << ' ' << escaped(reference.element) << ' ' << escaped(reference.name)
+      << " (" << reference_change_name(reference.kind) << ")\n\n";
   if (!reference.changes.empty()) write_change_rows(out, reference.changes, reference.element);
 }
 
@@ -140,8 +151,7 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied) {
 }  // namespace
 
 void write_markdown_report(std::ostream& out, const ChangeReport& report) {
-  out << "# SCD change report\n\n" << escaped(report.old_file.path) << " → " << escaped(report.new_file.path)
-      << "\n\n";
+  out << "# SCD change report\n\n" << escaped(report.old_file.path) << " → " << escaped(report.new_file.path) << "\n\n";
   write_files(out, report);
   write_summary(out, report);
   write_retest(out, report);

@@ -23,9 +23,15 @@ constexpr const char* chromium = "/usr/bin/chromium";
 
 // Chromium, headless and cut off from the network, on a profile of its own.
 ProcessResult run_chromium(const ScratchDir& dir, const std::vector<std::string>& arguments) {
-  std::vector<std::string> words{"--headless",       "--no-sandbox",        "--disable-gpu",
-                                 "--disable-quic",   "--no-first-run",      "--disable-background-networking",
-                                 "--disable-sync",   "--hide-scrollbars",   "--disable-component-update",
+  std::vector<std::string> words{"--headless",
+                                 "--no-sandbox",
+                                 "--disable-gpu",
+                                 "--disable-quic",
+                                 "--no-first-run",
+                                 "--disable-background-networking",
+                                 "--disable-sync",
+                                 "--hide-scrollbars",
+                                 "--disable-component-update",
                                  "--user-data-dir=" + (dir.path() / "profile").string()};
   words.insert(words.end(), arguments.begin(), arguments.end());
   return run_process(chromium, words);
@@ -42,16 +48,14 @@ fs::path report_of(const ScratchDir& dir, const std::string& old_scd, const std:
 
 // The hostile fixture and a revision of it in which every control block changed.
 std::string hostile_revision(const ScratchDir& dir) {
-  return write_file(dir.path() / "hostile2.scd",
-                    std::regex_replace(read_file(data_path("report_hostile.scd")), std::regex("confRev=\"1\""),
-                                       "confRev=\"2\""));
+  return write_file(dir.path() / "hostile2.scd", std::regex_replace(read_file(data_path("report_hostile.scd")),
+                                                                    std::regex("confRev=\"1\""), "confRev=\"2\""));
 }
 
 TEST(Report, ExampleRevisionInABrowser) {
   if (!fs::exists(chromium)) GTEST_SKIP() << "no Chromium";
   ScratchDir dir;
-  const fs::path report =
-      report_of(dir, example_path("substation.scd"), example_path("substation_rev2.scd"), "html");
+  const fs::path report = report_of(dir, example_path("substation.scd"), example_path("substation_rev2.scd"), "html");
   const ProcessResult dom = run_chromium(dir, {"--dump-dom", "file://" + report.string()});
   ASSERT_EQ(dom.status, 0) << dom.err;
   for (const std::string& expected :

@@ -10,9 +10,9 @@
 namespace ccdcrc {
 
 struct BayPlace {
-  std::string voltage_level;       // name
+  std::string voltage_level;  // name
   std::string voltage_level_desc;
-  std::string bay;                 // name
+  std::string bay;  // name
   std::string bay_desc;
 };
 
