@@ -39,7 +39,7 @@ ProcessResult run_chromium(const ScratchDir& dir, const std::vector<std::string>
 
 // The report of two revisions as a file.
 fs::path report_of(const ScratchDir& dir, const std::string& old_scd, const std::string& new_scd, const char* format) {
-  const fs::path report = dir.path() / (std::string("report.") + (format == std::string("html") ? "html" : "md"));
+  fs::path report = dir.path() / (std::string("report.") + (format == std::string("html") ? "html" : "md"));
   const ProcessResult run = run_ccdcrc({"diff", old_scd, new_scd, "--format", format, "-o", report.string()});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "");
