@@ -1,34 +1,51 @@
-// `ccdcrc all SCD`: the CRC of every IED with circuits, then the SCD CRC.
+// `ccdcrc all SCD...`: the CRC of every IED with circuits, then the SCD CRC,
+// for each SCD in turn.
 
 #include <memory>
 
 #include "console/command.h"
 #include "console/crc_report.h"
 #include "console/scd_input.h"
+#include "console/scd_revision.h"
 
 namespace ccdcrc {
 
 namespace {
 
 struct AllOptions {
-  std::string scd;
+  std::vector<std::string> scds;
   Format format = Format::text;
   bool quiet = false;
   unsigned jobs = 0;  // 0: one per core
+  std::string member;
 };
 
-int run_all(const AllOptions& options, Console& console) {
+// False when the SCD cannot be loaded (and then reported).
+bool report_scd(const std::string& path, const AllOptions& options, Console& console, CrcReportWriter& writer) {
   Diagnostics& diagnostics = console.diagnostics;
-  diagnostics.allow_progress(!options.quiet);
-  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
-  if (!scd) return exit_usage;
-  warn_about_root(*scd, diagnostics);
-
+  ScdFile file;
+  // The SHA-256 is recorded only where a program reads it back.
+  const std::unique_ptr<Scd> scd = load_scd(path, diagnostics, {options.member, options.format != Format::text}, &file);
+  if (!scd) return false;
   const IedCrcMap crcs = crc_map(list_crcs(*scd, options.jobs, diagnostics));
-  CrcReport report{scd->path(), {}, scd_crc(crcs)};
-  for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc});
-  write_crc_report(console.out, options.format, report);
-  return exit_ok;
+  if (crcs.empty()) note_no_circuits(*scd, diagnostics);
+  CrcReport report{scd->path(), {}, scd_crc(crcs), scd_header(*scd), file.sha256};
+  for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
+  writer.write(report);
+  return true;
+}
+
+int run_all(const AllOptions& options, Console& console) {
+  if (const int status = check_standard_input_once("all", options.scds); status != exit_ok) return status;
+  console.diagnostics.allow_progress(!options.quiet);
+  CrcReportWriter writer(console.out, options.format, CrcCommand::all, options.scds.size() > 1);
+  int status = exit_ok;
+  // One SCD at a time: each is released before the next is loaded.
+  for (const std::string& path : options.scds) {
+    if (!report_scd(path, options, console, writer)) status = exit_usage;
+    console.out.flush();
+  }
+  return status;
 }
 
 }  // namespace
@@ -36,13 +53,18 @@ int run_all(const AllOptions& options, Console& console) {
 void add_all_command(CLI::App& app, Console& console) {
   auto options = std::make_shared<AllOptions>();
   CLI::App* command = app.add_subcommand("all", "Print the CRC of every IED with circuits, then the SCD CRC");
-  add_scd_argument(*command, options->scd);
+  command->add_option("SCD", options->scds, "SCD files ('-' for standard input; gzip and zip are read)")
+      ->required()
+      ->option_text(" ");
   add_format_option(*command, options->format);
   add_quiet_option(*command, options->quiet, "show no progress on a terminal");
   add_jobs_option(*command, options->jobs);
+  add_member_option(*command, options->member);
   add_examples(*command,
                "  ccdcrc all station.scd\n"
-               "  ccdcrc all station.scd --format csv > station-crcs.csv");
+               "  ccdcrc all station.scd --format csv > station-crcs.csv\n"
+               "  ccdcrc all bay1.scd bay2.scd.gz delivery.zip\n"
+               "  git show HEAD~1:station.scd | ccdcrc all -");
   command->callback([options, &console] { console.status = run_all(*options, console); });
 }
 

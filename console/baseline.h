@@ -1,7 +1,8 @@
 #pragma once
-// Lists of approved CRCs for `check`: the CSV or JSON that `all --format csv`
-// or `all --format json` writes.
+// Lists of approved CRCs for `check`: read through approvals/approved_list.h
+// from a file or standard input, with the messages `check` gives about them.
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <set>
@@ -14,13 +15,18 @@ namespace ccdcrc {
 struct Baseline {
   std::map<std::string, std::string> crcs;  // IED name -> approved CRC
   std::set<std::string> rejected;           // names of rejected entries that have no other one
-  bool complete = true;                     // false when entries were rejected
+  std::optional<std::string> scd_crc;       // the approved SCD CRC, when listed
+  bool header_recorded = false;             // the list records the SCD's Header
+  std::optional<std::string> header_version;
+  std::optional<std::string> header_revision;
+  std::size_t malformed_lines = 0;  // lines that are no entry, or repeat one
+  bool incomplete = false;          // the rest of the list could not be read
 };
 
-// Reads a baseline, telling which format by its first character. Reports each
-// entry it rejects as "PATH:LINE: reason" (malformed, duplicate name; the
-// first entry of a name is kept) and goes on; returns nullopt when the file
-// cannot be read or is no such list at all.
-std::optional<Baseline> read_baseline(const std::string& path, Diagnostics& diagnostics);
+// Reads a list ("-": standard input). Lines that are no entry are counted
+// and, with `warn`, named as "PATH:LINE: reason"; the first entry of a name is
+// kept. Returns nullopt (after saying why) when the list cannot be read or
+// has no entry at all.
+std::optional<Baseline> read_baseline(const std::string& path, bool warn, Diagnostics& diagnostics);
 
 }  // namespace ccdcrc

@@ -17,11 +17,12 @@ struct CcdOptions {
   std::string scd;
   std::string name;
   bool measured = false;
+  std::string member;
 };
 
 int run_ccd(const CcdOptions& options, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
-  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
+  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
   const pugi::xml_node ied = NamedIeds(*scd).find(options.name, "the CCD of the first one is shown", diagnostics);
   if (!ied) return exit_ied_problem;
@@ -48,6 +49,7 @@ void add_ccd_command(CLI::App& app, Console& console) {
   add_scd_argument(*command, options->scd);
   command->add_option("NAME", options->name, "the IED name")->required()->option_text(" ");
   command->add_flag("--measured", options->measured, "print the finished CCD that the CRC is computed over");
+  add_member_option(*command, options->member);
   add_examples(*command,
                "  ccdcrc ccd station.scd P1 > P1.ccd\n"
                "  ccdcrc ccd station.scd P1 --measured");

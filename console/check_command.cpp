@@ -8,6 +8,7 @@
 #include "console/baseline.h"
 #include "console/command.h"
 #include "console/scd_input.h"
+#include "console/scd_revision.h"
 
 namespace ccdcrc {
 
@@ -17,8 +18,13 @@ struct CheckOptions {
   std::string baseline;
   std::string scd;
   Format format = Format::text;
-  bool quiet = false;  // only the IEDs that do not match, no progress
-  unsigned jobs = 0;   // 0: one per core
+  bool quiet = false;           // only the IEDs that do not match, no progress
+  bool status_only = false;     // no output: the exit status tells
+  bool ignore_missing = false;  // IEDs that the list leaves out are not checked
+  bool strict = false;          // malformed lines make the check fail
+  bool warn = false;            // malformed lines are named
+  unsigned jobs = 0;            // 0: one per core
+  std::string member;
 };
 
 enum class CheckStatus { ok, changed, missing, added };
@@ -29,6 +35,20 @@ struct CheckedIed {
   std::optional<std::string> approved_crc;
   std::optional<std::string> crc;
   bool in_scd = false;  // the SCD has an IED of the name (with or without a CRC)
+};
+
+// The SCD CRC against the approved one, when the list has one.
+struct CheckedScd {
+  std::string approved_crc;
+  std::string crc;
+  bool ok() const { return approved_crc == crc; }
+};
+
+struct CheckReport {
+  std::vector<CheckedIed> ieds;
+  std::optional<CheckedScd> scd;
+  std::optional<ScdRevision> approved_revision;  // nullopt: the list records none
+  ScdRevision revision;
 };
 
 const char* check_status_name(CheckStatus status) {
@@ -57,41 +77,76 @@ nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
   return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
 }
 
-void write_check_report(std::ostream& out, const CheckOptions& options, const std::vector<const CheckedIed*>& shown) {
-  switch (options.format) {
-    case Format::text:
-      for (const CheckedIed* ied : shown) {
-        out << printable(ied->name) << ": " << check_status_name(ied->status) << check_detail(*ied) << '\n';
-      }
-      break;
-    case Format::json: {
-      nlohmann::ordered_json json{{"baseline", options.baseline}, {"scd", options.scd}};
-      nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
-      for (const CheckedIed* ied : shown) {
-        ieds.push_back({{"name", ied->name},
-                        {"status", check_status_name(ied->status)},
-                        {"approved_crc", json_value(ied->approved_crc)},
-                        {"crc", json_value(ied->crc)}});
-      }
-      write_json(out, json);
-      break;
-    }
-    case Format::csv:
-      out << "name,status,approved_crc,crc\n";
-      for (const CheckedIed* ied : shown) {
-        out << csv_field(ied->name) << ',' << check_status_name(ied->status) << ','
-            << (ied->approved_crc ? *ied->approved_crc : "") << ',' << (ied->crc ? *ied->crc : "") << '\n';
-      }
-      break;
+void write_text(std::ostream& out, const CheckOptions& options, const CheckReport& report,
+                const std::vector<const CheckedIed*>& shown) {
+  for (const CheckedIed* ied : shown) {
+    out << printable(ied->name) << ": " << check_status_name(ied->status) << check_detail(*ied) << '\n';
+  }
+  if (report.scd && (!options.quiet || !report.scd->ok())) {
+    out << "SCD CRC: "
+        << (report.scd->ok() ? "ok"
+                             : "changed (approved " + report.scd->approved_crc + ", now " + report.scd->crc + ")")
+        << '\n';
+  }
+  if (!options.quiet) {
+    out << "Header: " << (report.approved_revision ? revision_text(*report.approved_revision) : "not in the list")
+        << " -> " << revision_text(report.revision) << '\n';
   }
 }
 
-// Every IED that is approved or has a CRC now, by name.
-std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector<ListedCrc>& listed) {
+void write_json_report(std::ostream& out, const CheckOptions& options, const CheckReport& report,
+                       const std::vector<const CheckedIed*>& shown) {
+  nlohmann::ordered_json json{{"baseline", options.baseline}, {"scd", options.scd}};
+  if (report.scd) {
+    json["scd_crc"] = {{"status", report.scd->ok() ? "ok" : "changed"},
+                       {"approved_crc", report.scd->approved_crc},
+                       {"crc", report.scd->crc}};
+  }
+  json["header"] = {
+      {"approved", report.approved_revision ? revision_json(*report.approved_revision) : nlohmann::ordered_json()},
+      {"now", revision_json(report.revision)}};
+  nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
+  for (const CheckedIed* ied : shown) {
+    ieds.push_back({{"name", ied->name},
+                    {"status", check_status_name(ied->status)},
+                    {"approved_crc", json_value(ied->approved_crc)},
+                    {"crc", json_value(ied->crc)}});
+  }
+  write_json(out, json);
+}
+
+// The IEDs as before, then a record of type `scd` (empty name) and one of
+// type `header` per attribute, its old and new value in the CRC columns.
+void write_csv(std::ostream& out, const CheckOptions& options, const CheckReport& report,
+               const std::vector<const CheckedIed*>& shown) {
+  out << "name,status,approved_crc,crc,type\n";
+  for (const CheckedIed* ied : shown) {
+    out << csv_field(ied->name) << ',' << check_status_name(ied->status) << ','
+        << (ied->approved_crc ? *ied->approved_crc : "") << ',' << (ied->crc ? *ied->crc : "") << ",ied\n";
+  }
+  if (report.scd && (!options.quiet || !report.scd->ok())) {
+    out << ',' << (report.scd->ok() ? "ok" : "changed") << ',' << report.scd->approved_crc << ',' << report.scd->crc
+        << ",scd\n";
+  }
+  if (options.quiet) return;
+  const ScdRevision approved = report.approved_revision.value_or(ScdRevision{});
+  for (const auto& [attribute, old_value, new_value] :
+       {std::tuple{"version", approved.version, report.revision.version},
+        std::tuple{"revision", approved.revision, report.revision.revision}}) {
+    out << attribute << ',' << (old_value == new_value ? "unchanged" : "changed") << ','
+        << csv_field(old_value.value_or("")) << ',' << csv_field(new_value.value_or("")) << ",header\n";
+  }
+}
+
+// Every IED that is approved or has a CRC now, by name; with `ignore_missing`
+// only the approved ones.
+std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector<ListedCrc>& listed,
+                                     bool ignore_missing) {
   std::map<std::string, CheckedIed> checked;
   for (const auto& [name, crc] : baseline.crcs) checked[name] = {name, CheckStatus::missing, crc, std::nullopt, false};
   for (const ListedCrc& ied : listed) {
     if (baseline.rejected.count(ied.name())) continue;  // its entry was reported as unusable
+    if (ignore_missing && !checked.count(ied.name())) continue;
     CheckedIed& entry = checked[ied.name()];
     entry.name = ied.name();
     entry.in_scd = true;
@@ -109,29 +164,62 @@ std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector
   return result;
 }
 
-int run_check(const CheckOptions& options, Console& console) {
-  Diagnostics& diagnostics = console.diagnostics;
-  diagnostics.allow_progress(!options.quiet);
-  // The list is read first: a mistyped path costs no time on a large SCD.
-  const std::optional<Baseline> baseline = read_baseline(options.baseline, diagnostics);
-  if (!baseline) return exit_usage;
-  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
-  if (!scd) return exit_usage;
-  warn_about_root(*scd, diagnostics);
+CheckReport check_report(const Baseline& baseline, const Scd& scd, const std::vector<ListedCrc>& listed,
+                         bool ignore_missing) {
+  CheckReport report{checked_ieds(baseline, listed, ignore_missing), std::nullopt, std::nullopt, scd_revision(scd)};
+  if (baseline.scd_crc) report.scd = CheckedScd{*baseline.scd_crc, scd_crc(crc_map(listed))};
+  if (baseline.header_recorded)
+    report.approved_revision = ScdRevision{baseline.header_version, baseline.header_revision};
+  return report;
+}
 
-  const std::vector<CheckedIed> checked = checked_ieds(*baseline, list_crcs(*scd, options.jobs, diagnostics));
+// Writes the report and says what does not match; the number of failures.
+std::size_t tell(const CheckOptions& options, const CheckReport& report, const Scd& scd, Console& console) {
   std::vector<const CheckedIed*> shown;
   std::size_t failures = 0;
-  for (const CheckedIed& ied : checked) {
+  bool changed = report.scd && !report.scd->ok();
+  for (const CheckedIed& ied : report.ieds) {
     if (ied.status != CheckStatus::ok) ++failures;
+    if (ied.status != CheckStatus::ok) changed = true;
     if (!options.quiet || ied.status != CheckStatus::ok) shown.push_back(&ied);
   }
-  write_check_report(console.out, options, shown);
+  if (options.status_only) return failures + (report.scd && !report.scd->ok() ? 1 : 0);
+  switch (options.format) {
+    case Format::text: write_text(console.out, options, report, shown); break;
+    case Format::json: write_json_report(console.out, options, report, shown); break;
+    case Format::csv: write_csv(console.out, options, report, shown); break;
+  }
+  Diagnostics& diagnostics = console.diagnostics;
   if (failures > 0) {
-    diagnostics.note(std::to_string(failures) + " of " + std::to_string(checked.size()) +
+    diagnostics.note(std::to_string(failures) + " of " + std::to_string(report.ieds.size()) +
                      " IEDs do not match the approved CRCs");
   }
-  if (!baseline->complete) return exit_usage;
+  if (report.scd && !report.scd->ok()) diagnostics.note("the SCD CRC does not match the approved one");
+  if (changed && report.approved_revision) warn_about_revision(*report.approved_revision, scd, diagnostics);
+  return failures + (report.scd && !report.scd->ok() ? 1 : 0);
+}
+
+int run_check(const CheckOptions& options, Console& console) {
+  if (const int status = check_standard_input_once("check", {options.baseline, options.scd}); status != exit_ok) {
+    return status;
+  }
+  Diagnostics& diagnostics = console.diagnostics;
+  diagnostics.allow_progress(!options.quiet && !options.status_only);
+  // The list is read first: a mistyped path costs no time on a large SCD.
+  const std::optional<Baseline> baseline = read_baseline(options.baseline, options.warn, diagnostics);
+  if (!baseline) return exit_usage;
+  if (baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
+    diagnostics.warning(options.baseline, std::to_string(baseline->malformed_lines) +
+                                              (baseline->malformed_lines == 1 ? " line is" : " lines are") +
+                                              " improperly formatted and not checked (--warn names them)");
+  }
+  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
+  if (!scd) return exit_usage;
+
+  const CheckReport report =
+      check_report(*baseline, *scd, list_crcs(*scd, options.jobs, diagnostics), options.ignore_missing);
+  const std::size_t failures = tell(options, report, *scd, console);
+  if (baseline->incomplete || (options.strict && baseline->malformed_lines > 0)) return exit_usage;
   return failures > 0 ? exit_differences : exit_ok;
 }
 
@@ -141,17 +229,24 @@ void add_check_command(CLI::App& app, Console& console) {
   auto options = std::make_shared<CheckOptions>();
   CLI::App* command = app.add_subcommand("check", "Check the IED CRCs of an SCD against a list of approved CRCs");
   add_file_argument(*command, "BASELINE", options->baseline,
-                    "the approved CRCs, as 'all --format csv' or 'json' writes them");
+                    "the approved CRCs ('-' for standard input): the output of 'all', or CSV with name and crc");
   add_scd_argument(*command, options->scd);
   add_format_option(*command, options->format);
   add_quiet_option(*command, options->quiet, "list only the IEDs that do not match; show no progress");
+  command->add_flag("--status", options->status_only, "print nothing: the exit status tells");
+  command->add_flag("--ignore-missing", options->ignore_missing,
+                    "check only the IEDs of the list (one bay's list passes when they match)");
+  command->add_flag("--strict", options->strict, "fail (exit status 2) when a line of the list is malformed");
+  command->add_flag("-w,--warn", options->warn, "name each malformed line of the list");
   add_jobs_option(*command, options->jobs);
+  add_member_option(*command, options->member);
   command->footer(
       "Status: ok, changed, missing (approved, but no CRC now), new (a CRC, but not approved).\n"
       "Exit status: 0 every IED matches, 1 some do not, 2 trouble.\n"
       "Examples:\n"
       "  ccdcrc check approved.csv station.scd\n"
-      "  ccdcrc check approved.json station.scd --quiet\n"
+      "  ccdcrc check bay1.csv station.scd --ignore-missing\n"
+      "  ccdcrc all old.scd | ccdcrc check - new.scd --quiet\n"
       "The list is written by: ccdcrc all station.scd --format csv > approved.csv");
   command->callback([options, &console] { console.status = run_check(*options, console); });
 }

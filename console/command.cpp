@@ -32,7 +32,7 @@ CLI::Option* add_file_argument(CLI::App& command, const std::string& name, std::
 }
 
 CLI::Option* add_scd_argument(CLI::App& command, std::string& path) {
-  return add_file_argument(command, "SCD", path, "the SCD file");
+  return add_file_argument(command, "SCD", path, "the SCD file ('-' for standard input; gzip and zip are read)");
 }
 
 void add_examples(CLI::App& command, const std::string& examples) { command.footer("Examples:\n" + examples); }

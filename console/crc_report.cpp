@@ -6,43 +6,82 @@ namespace {
 
 constexpr const char* scd_crc_label = "SCD CRC";
 
-void write_text(std::ostream& out, const CrcReport& report) {
-  std::vector<std::string> names;
-  for (const IedCrc& ied : report.ieds) names.push_back(ied.name);
-  if (report.scd_crc) names.push_back(scd_crc_label);
-  const NameColumn column(names);
-  for (const IedCrc& ied : report.ieds) {
-    column.write(out, ied.name);
-    out << ied.crc << '\n';
-  }
-  if (report.scd_crc) {
-    column.write(out, scd_crc_label);
-    out << *report.scd_crc << '\n';
-  }
+nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
+  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
 }
 
 // One IED per line, so that a diff of two results shows the IEDs that changed.
-void write_json_report(std::ostream& out, const CrcReport& report) {
+void write_json_report(std::ostream& out, CrcCommand command, const CrcReport& report) {
   nlohmann::ordered_json json{{"scd", report.scd_path}};
-  if (report.scd_crc) json["scd_crc"] = *report.scd_crc;
+  if (command == CrcCommand::all) {
+    json["scd_crc"] = json_value(report.scd_crc);
+    json["header"] = {{"id", json_value(report.header.id)},
+                      {"version", json_value(report.header.version)},
+                      {"revision", json_value(report.header.revision)}};
+    json["sha256"] = report.sha256;
+  }
   nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
-  for (const IedCrc& ied : report.ieds) ieds.push_back({{"name", ied.name}, {"crc", ied.crc}});
+  for (const IedCrc& ied : report.ieds) {
+    nlohmann::ordered_json entry{{"name", ied.name}, {"crc", json_value(ied.crc)}};
+    if (!ied.crc) entry["error"] = ied.error;
+    ieds.push_back(std::move(entry));
+  }
   write_json(out, json);
 }
 
-void write_csv(std::ostream& out, const CrcReport& report) {
-  out << "type,name,crc\n";
-  for (const IedCrc& ied : report.ieds) out << "ied," << csv_field(ied.name) << ',' << ied.crc << '\n';
-  if (report.scd_crc) out << "scd," << csv_field(report.scd_path) << ',' << *report.scd_crc << '\n';
-}
+std::string csv_value(const std::optional<std::string>& text) { return text ? csv_field(*text) : ""; }
 
 }  // namespace
 
-void write_crc_report(std::ostream& out, Format format, const CrcReport& report) {
-  switch (format) {
-    case Format::text: write_text(out, report); break;
-    case Format::json: write_json_report(out, report); break;
-    case Format::csv: write_csv(out, report); break;
+void CrcReportWriter::write(const CrcReport& report) {
+  switch (format_) {
+    case Format::text: write_text(report); break;
+    case Format::json: write_json_report(out_, command_, report); break;
+    case Format::csv: write_csv(report); break;
+  }
+  ++written_;
+}
+
+void CrcReportWriter::write_text(const CrcReport& report) {
+  if (several_) out_ << (written_ ? "\n" : "") << printable(report.scd_path) << ":\n";
+  std::vector<std::string> names;
+  for (const IedCrc& ied : report.ieds) {
+    if (ied.crc) names.push_back(ied.name);
+  }
+  if (report.scd_crc) names.push_back(scd_crc_label);
+  const NameColumn column(names);
+  for (const IedCrc& ied : report.ieds) {
+    if (!ied.crc) continue;  // its reason is on standard error
+    column.write(out_, ied.name);
+    out_ << *ied.crc << '\n';
+  }
+  if (report.scd_crc) {
+    column.write(out_, scd_crc_label);
+    out_ << *report.scd_crc << '\n';
+  }
+}
+
+// The file on every record, so that the records of several SCDs stay apart;
+// what identifies the file on its `scd` record.
+void CrcReportWriter::write_csv(const CrcReport& report) {
+  const bool all = command_ == CrcCommand::all;
+  if (written_ == 0) {
+    out_ << (all ? "type,name,crc,file,header_id,header_version,header_revision,sha256\n"
+                 : "type,name,crc,file,error\n");
+  }
+  const std::string file = csv_field(report.scd_path);
+  for (const IedCrc& ied : report.ieds) {
+    out_ << "ied," << csv_field(ied.name) << ',' << csv_value(ied.crc) << ',' << file;
+    if (all) {
+      out_ << ",,,,\n";
+    } else {
+      out_ << ',' << (ied.crc ? std::string() : csv_field(ied.error)) << '\n';
+    }
+  }
+  if (all && report.scd_crc) {
+    out_ << "scd," << file << ',' << *report.scd_crc << ',' << file << ',' << csv_value(report.header.id) << ','
+         << csv_value(report.header.version) << ',' << csv_value(report.header.revision) << ',' << report.sha256
+         << '\n';
   }
 }
 

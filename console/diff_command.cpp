@@ -2,35 +2,54 @@
 // compared, and what changed in the CCDs of the IEDs whose CRC changed.
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <sstream>
 
+#include "console/change_report.h"
 #include "console/command.h"
 #include "console/diff_report.h"
 #include "console/scd_input.h"
+#include "files/staged_file.h"
 #include "util/parallel.h"
 
 namespace ccdcrc {
 
 namespace {
 
+enum class ReportKind { html, markdown };
+
 struct DiffOptions {
   std::string old_scd;
   std::string new_scd;
   Format format = Format::text;
+  std::optional<ReportKind> report;  // a change report instead of `format`
+  std::string output;                // where the report goes; empty: standard output
   bool explain = false;
-  std::vector<std::string> explain_names;  // empty: every IED whose CRC changed
-  bool quiet = false;                      // only the IEDs that changed, no progress
-  unsigned jobs = 0;                       // 0: one per core
+  std::vector<std::string> explain_names;  // empty: every IED whose CRC changed, was added or gained one
+  bool quiet = false;                      // no output and no progress: the exit status tells
+  bool every_ied = false;                  // --all: unchanged IEDs too
+  bool name_only = false;
+  bool stat = false;
+  unsigned jobs = 0;  // 0: one per core
+  std::string member;
 };
 
-// The IEDs to explain: the named ones, or every one whose CRC changed. Names
-// that are in neither SCD are reported and make `trouble` true.
+// The IEDs whose circuits are shown in full: they have a CRC only in NEW.
+bool newly_measured(CrcStatus status) { return status == CrcStatus::added || status == CrcStatus::gained; }
+
+bool explained_by_default(CrcStatus status) { return status == CrcStatus::changed || newly_measured(status); }
+
+// The IEDs to explain: the named ones, or every one whose CRC changed, was
+// added or gained one. Names that are in neither SCD are reported and make
+// `trouble` true.
 std::vector<const IedCrcChange*> ieds_to_explain(const DiffOptions& options, const std::vector<IedCrcChange>& ieds,
                                                  Diagnostics& diagnostics, bool& trouble) {
   std::vector<const IedCrcChange*> selected;
   if (options.explain_names.empty()) {
     for (const IedCrcChange& ied : ieds) {
-      if (ied.status == CrcStatus::changed) selected.push_back(&ied);
+      if (explained_by_default(ied.status)) selected.push_back(&ied);
     }
     return selected;
   }
@@ -40,14 +59,41 @@ std::vector<const IedCrcChange*> ieds_to_explain(const DiffOptions& options, con
     if (found == ieds.end() || found->name != name) {
       diagnostics.note("no IED named " + quoted(name) + " in " + options.old_scd + " or " + options.new_scd);
       trouble = true;
-    } else if (found->status != CrcStatus::changed) {
+    } else if (!explained_by_default(found->status)) {
       diagnostics.note("IED " + quoted(name) + " is " + crc_status_name(found->status) +
-                       "; only IEDs whose CRC changed are explained");
+                       "; only IEDs whose CRC changed, that were added or that gained a CRC are explained");
     } else {
       selected.push_back(&*found);
     }
   }
   return selected;
+}
+
+// The control block references of a CCD, each as one that appeared (or
+// disappeared): the circuits an IED publishes and subscribes to.
+CcdComparison circuits_of(const MeasuredCcd& ccd, ReferenceChange::Kind kind) {
+  CcdComparison circuits;
+  for (pugi::xml_node section : ccd.root().children()) {
+    if (section.type() != pugi::node_element) continue;
+    for (pugi::xml_node reference : section.children()) {
+      if (reference.type() != pugi::node_element) continue;
+      circuits.references.push_back({kind, section.name(), reference.name(), reference.attribute("name").value(), {}});
+    }
+  }
+  return circuits;
+}
+
+// What differs in the CCD of an IED that is not unchanged: the comparison of
+// both CCDs, or the circuits of the one side that has a CRC.
+CcdComparison explanation(const IedCrcChange& ied, const Scd& old_scd, const Scd& new_scd) {
+  const bool has_old = ied.old_ied && ied.old_ied->crc;
+  const bool has_new = ied.new_ied && ied.new_ied->crc;
+  const std::unique_ptr<MeasuredCcd> old_ccd = has_old ? MeasuredCcd::build(old_scd, ied.old_ied->listed.ied) : nullptr;
+  const std::unique_ptr<MeasuredCcd> new_ccd = has_new ? MeasuredCcd::build(new_scd, ied.new_ied->listed.ied) : nullptr;
+  if (old_ccd && new_ccd) return compare_ccds(*old_ccd, *new_ccd);
+  if (new_ccd) return circuits_of(*new_ccd, ReferenceChange::Kind::appeared);
+  if (old_ccd) return circuits_of(*old_ccd, ReferenceChange::Kind::disappeared);
+  return {};
 }
 
 std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrcChange*>& ieds, const Scd& old_scd,
@@ -56,13 +102,7 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
   {
     Progress progress(diagnostics, ieds.size());
     parallel_for(
-        ieds.size(), jobs,
-        [&](std::size_t i) {
-          // Both have circuits: their CRCs differ.
-          const std::unique_ptr<MeasuredCcd> old_ccd = MeasuredCcd::build(old_scd, ieds[i]->old_ied->listed.ied);
-          const std::unique_ptr<MeasuredCcd> new_ccd = MeasuredCcd::build(new_scd, ieds[i]->new_ied->listed.ied);
-          if (old_ccd && new_ccd) comparisons[i] = compare_ccds(*old_ccd, *new_ccd);
-        },
+        ieds.size(), jobs, [&](std::size_t i) { comparisons[i] = explanation(*ieds[i], old_scd, new_scd); },
         [&](std::size_t, std::size_t) { progress.advance(); });
   }
   std::map<std::string, CcdComparison> by_name;
@@ -70,18 +110,76 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
   return by_name;
 }
 
-int run_diff(const DiffOptions& options, Console& console) {
-  if (options.explain && options.format == Format::csv) {
+// Writes the report to its file, which is replaced whole, or to standard output.
+bool write_report_file(const DiffOptions& options, const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
+                       const Scd& new_scd, const ScdFile& new_file, Console& console) {
+  const ChangeReport report = build_change_report(diff, old_scd, old_file, new_scd, new_file);
+  std::ostringstream text;
+  if (*options.report == ReportKind::html) {
+    write_html_report(text, report);
+  } else {
+    write_markdown_report(text, report);
+  }
+  if (options.output.empty()) {
+    console.out << text.str();
+    return true;
+  }
+  if (const int error = replace_file(options.output, text.str()); error != 0) {
+    console.diagnostics.error(options.output, std::string("cannot write the report: ") + std::strerror(error));
+    return false;
+  }
+  return true;
+}
+
+int check_layout(const DiffOptions& options) {
+  if (options.explain + options.name_only + options.stat > 1) {
+    return usage_error("diff", "--explain, --name-only and --stat are one of each other's alternatives");
+  }
+  if (options.report && (options.name_only || options.stat)) {
+    return usage_error("diff", "a change report has a layout of its own: leave out --name-only and --stat");
+  }
+  if (options.explain && options.format == Format::csv && !options.report) {
     return usage_error("diff", "--explain is written as text or JSON, not as CSV");
   }
+  if ((options.name_only || options.stat) && options.format != Format::text) {
+    return usage_error("diff", std::string(options.stat ? "--stat" : "--name-only") + " is written as text only");
+  }
+  if (!options.output.empty() && !options.report) {
+    return usage_error("diff", "-o writes a report: give --format html or --format markdown");
+  }
+  return check_standard_input_once("diff", {options.old_scd, options.new_scd});
+}
+
+// The IEDs whose CCDs are compared: those explained (a report explains every
+// IED that differs), or for --stat every one that differs.
+std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const DiffReport& report,
+                                               Diagnostics& diagnostics, bool& trouble) {
+  if (options.report) {
+    DiffOptions every_change = options;
+    every_change.explain_names.clear();
+    return ieds_to_explain(every_change, report.ieds, diagnostics, trouble);
+  }
+  if (options.explain) return ieds_to_explain(options, report.ieds, diagnostics, trouble);
+  std::vector<const IedCrcChange*> compared;
+  if (!options.stat) return compared;
+  for (const IedCrcChange& ied : report.ieds) {
+    if (ied.status != CrcStatus::unchanged) compared.push_back(&ied);
+  }
+  return compared;
+}
+
+int run_diff(const DiffOptions& options, Console& console) {
+  if (const int status = check_layout(options); status != exit_ok) return status;
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   // Both are loaded even when the first fails, so that every problem is told at once.
-  const std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics);
-  const std::unique_ptr<Scd> new_scd = load_scd(options.new_scd, diagnostics);
+  // A report gives the size and SHA-256 of each file as given.
+  const ScdReading reading{options.member, options.report.has_value()};
+  ScdFile old_file;
+  ScdFile new_file;
+  const std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics, reading, &old_file);
+  const std::unique_ptr<Scd> new_scd = load_scd(options.new_scd, diagnostics, reading, &new_file);
   if (!old_scd || !new_scd) return exit_usage;
-  warn_about_root(*old_scd, diagnostics);
-  warn_about_root(*new_scd, diagnostics);
 
   const std::vector<ListedCrc> old_ieds = list_crcs(*old_scd, options.jobs, diagnostics);
   const std::vector<ListedCrc> new_ieds = list_crcs(*new_scd, options.jobs, diagnostics);
@@ -90,18 +188,29 @@ int run_diff(const DiffOptions& options, Console& console) {
                     compare_ied_crcs(old_ieds, new_ieds),
                     scd_crc(crc_map(old_ieds)),
                     scd_crc(crc_map(new_ieds)),
+                    scd_revision(*old_scd),
+                    scd_revision(*new_scd),
                     {},
-                    options.quiet};
-  bool trouble = false;
-  if (options.explain) {
-    const std::vector<const IedCrcChange*> explained = ieds_to_explain(options, report.ieds, diagnostics, trouble);
-    report.explanations = explanations(explained, *old_scd, *new_scd, options.jobs, diagnostics);
-  }
-  write_diff_report(console.out, options.format, report);
-
-  if (trouble) return exit_usage;
+                    !options.every_ied,
+                    options.name_only ? DiffLayout::name_only
+                    : options.stat    ? DiffLayout::stat
+                                      : DiffLayout::table};
   const bool changed = std::any_of(report.ieds.begin(), report.ieds.end(),
                                    [](const IedCrcChange& ied) { return ied.status != CrcStatus::unchanged; });
+  // --quiet prints nothing, but a report file asked for is still written.
+  if (options.quiet && options.output.empty()) return changed ? exit_differences : exit_ok;
+
+  bool trouble = false;
+  const std::vector<const IedCrcChange*> compared = compared_ieds(options, report, diagnostics, trouble);
+  if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
+  if (options.report) {
+    if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, console)) return exit_usage;
+  } else {
+    write_diff_report(console.out, options.format, report);
+  }
+  if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);
+
+  if (trouble) return exit_usage;
   return changed ? exit_differences : exit_ok;
 }
 
@@ -110,24 +219,43 @@ int run_diff(const DiffOptions& options, Console& console) {
 void add_diff_command(CLI::App& app, Console& console) {
   auto options = std::make_shared<DiffOptions>();
   CLI::App* command = app.add_subcommand("diff", "Compare the IED CRCs of two SCDs and explain what changed");
-  add_file_argument(*command, "OLD", options->old_scd, "the old SCD file");
+  add_file_argument(*command, "OLD", options->old_scd, "the old SCD file ('-' for standard input)");
   add_file_argument(*command, "NEW", options->new_scd, "the new SCD file");
   CLI::Option* explain =
       command
           ->add_option("--explain", options->explain_names,
-                       "say what changed in the CCDs of the named IEDs (default: of every IED whose CRC changed)")
+                       "say what changed in the CCDs of the named IEDs (default: of every IED whose CRC changed, "
+                       "and the circuits of those added or that gained a CRC)")
           ->expected(0, -1)
           ->option_text("[NAME...]");
-  add_format_option(*command, options->format);
-  add_quiet_option(*command, options->quiet, "list only the IEDs that changed; show no progress");
+  command
+      ->add_option_function<std::string>(
+          "-f,--format",
+          [options](const std::string& name) {
+            options->report.reset();
+            if (name == "html") options->report = ReportKind::html;
+            if (name == "markdown") options->report = ReportKind::markdown;
+            options->format = name == "json" ? Format::json : name == "csv" ? Format::csv : Format::text;
+          },
+          "output format: text (default), json, csv, or a change report: html or markdown")
+      ->check(CLI::IsMember({"text", "json", "csv", "html", "markdown"}))
+      ->option_text("FORMAT");
+  command->add_option("-o,--output", options->output, "write the html or markdown report to FILE")->option_text("FILE");
+  command->add_flag("-a,--all", options->every_ied, "list the unchanged IEDs too");
+  command->add_flag("--name-only", options->name_only, "print only the names of the IEDs that differ");
+  command->add_flag("--stat", options->stat, "print how many control blocks of each IED differ");
+  add_quiet_option(*command, options->quiet, "print nothing: the exit status tells whether anything changed");
   add_jobs_option(*command, options->jobs);
+  add_member_option(*command, options->member);
   command->footer(
       "Status: unchanged, changed, added, removed, gained (a CRC), lost (its CRC).\n"
       "Exit status: 0 nothing changed, 1 something changed, 2 trouble.\n"
       "Examples:\n"
       "  ccdcrc diff old.scd new.scd\n"
       "  ccdcrc diff old.scd new.scd --explain\n"
-      "  ccdcrc diff old.scd new.scd --explain P1 B2");
+      "  ccdcrc diff old.scd new.scd --explain P1 B2\n"
+      "  git show HEAD~1:station.scd | ccdcrc diff - station.scd --stat\n"
+      "  ccdcrc diff old.scd new.scd --format html -o report.html");
   command->callback([options, explain, &console] {
     DiffOptions given = *options;
     given.explain = explain->count() > 0;

@@ -1,6 +1,7 @@
 #include "console/diff_report.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace ccdcrc {
 
@@ -80,9 +81,52 @@ void write_explanation(std::ostream& out, const IedCrcChange& ied, const CcdComp
   }
 }
 
+// "1 control block", "3 control blocks".
+std::string control_blocks(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " control block" : " control blocks");
+}
+
+// Like `git diff --stat`: per IED that differs, how many control blocks
+// differ (for one added or removed, how many it has); then the counts.
+void write_stat(std::ostream& out, const DiffReport& report) {
+  std::vector<std::string> names;
+  std::map<CrcStatus, std::size_t> counts;
+  for (const IedCrcChange& ied : report.ieds) {
+    if (ied.status != CrcStatus::unchanged) names.push_back(ied.name);
+  }
+  const NameColumn column(names);
+  for (const IedCrcChange& ied : report.ieds) {
+    if (ied.status == CrcStatus::unchanged) continue;
+    ++counts[ied.status];
+    column.write(out, ied.name);
+    out << "| " << crc_status_name(ied.status);
+    if (auto explanation = report.explanations.find(ied.name); explanation != report.explanations.end()) {
+      out << ": " << control_blocks(explanation->second.references.size());
+      if (!explanation->second.other.empty()) out << ", " << explanation->second.other.size() << " other";
+    }
+    out << '\n';
+  }
+  out << names.size() << " of " << report.ieds.size() << " IEDs differ";
+  std::string separator = " (";
+  for (const auto& [status, count] : counts) {
+    out << separator << count << ' ' << crc_status_name(status);
+    separator = ", ";
+  }
+  out << (counts.empty() ? "" : ")") << "; SCD CRC " << report.old_scd_crc << " -> " << report.new_scd_crc << '\n';
+}
+
 void write_text(std::ostream& out, const DiffReport& report) {
+  if (report.layout == DiffLayout::stat) return write_stat(out, report);
+  if (report.layout == DiffLayout::name_only) {
+    for (const IedCrcChange& ied : report.ieds) {
+      if (ied.status != CrcStatus::unchanged) out << printable(ied.name) << '\n';
+    }
+    return;
+  }
   std::vector<std::string> names{scd_crc_label};
-  for (const IedCrcChange& ied : report.ieds) names.push_back(ied.name);
+  for (const IedCrcChange& ied : report.ieds) {
+    if (shown(report, ied)) names.push_back(ied.name);
+  }
   const NameColumn column(names);
   for (const IedCrcChange& ied : report.ieds) {
     if (!shown(report, ied)) continue;
@@ -91,6 +135,7 @@ void write_text(std::ostream& out, const DiffReport& report) {
   }
   column.write(out, scd_crc_label);
   out << report.old_scd_crc << "  " << report.new_scd_crc << "  " << scd_status(report) << '\n';
+  out << "Header: " << revision_text(report.old_revision) << " -> " << revision_text(report.new_revision) << '\n';
   for (const IedCrcChange& ied : report.ieds) {
     if (auto explanation = report.explanations.find(ied.name); explanation != report.explanations.end()) {
       write_explanation(out, ied, explanation->second);
@@ -129,7 +174,8 @@ void write_json_report(std::ostream& out, const DiffReport& report) {
   nlohmann::ordered_json json{
       {"old", report.old_path},
       {"new", report.new_path},
-      {"scd_crc", {{"old", report.old_scd_crc}, {"new", report.new_scd_crc}, {"status", scd_status(report)}}}};
+      {"scd_crc", {{"old", report.old_scd_crc}, {"new", report.new_scd_crc}, {"status", scd_status(report)}}},
+      {"header", {{"old", revision_json(report.old_revision)}, {"new", revision_json(report.new_revision)}}}};
   nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
   for (const IedCrcChange& ied : report.ieds) {
     if (!shown(report, ied)) continue;
@@ -153,6 +199,13 @@ void write_csv(std::ostream& out, const DiffReport& report) {
         << crc_status_name(ied.status) << '\n';
   }
   out << "scd,," << report.old_scd_crc << ',' << report.new_scd_crc << ',' << scd_status(report) << '\n';
+  // The Header's attributes in the CRC columns.
+  for (const auto& [attribute, old_value, new_value] :
+       {std::tuple{"version", report.old_revision.version, report.new_revision.version},
+        std::tuple{"revision", report.old_revision.revision, report.new_revision.revision}}) {
+    out << "header," << attribute << ',' << csv_value(old_value) << ',' << csv_value(new_value) << ','
+        << (old_value == new_value ? "unchanged" : "changed") << '\n';
+  }
 }
 
 }  // namespace

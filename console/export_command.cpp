@@ -16,19 +16,8 @@
 
 namespace ccdcrc {
 
-namespace {
-
-struct ExportOptions {
-  std::string scd;
-  std::vector<std::string> names;  // empty with `every_ied`
-  bool every_ied = false;
-  std::string directory;
-  bool quiet = false;
-  unsigned jobs = 0;  // 0: one per core
-};
-
-// The export directory must exist and take new files; checked before the SCD
-// is loaded, so that a mistyped directory costs no time on a large SCD.
+// Checked before the SCD is loaded, so that a mistyped directory costs no
+// time on a large SCD.
 bool check_export_directory(const std::string& directory, Diagnostics& diagnostics) {
   struct stat info {};
   if (::stat(directory.c_str(), &info) != 0) {
@@ -50,6 +39,18 @@ bool check_export_directory(const std::string& directory, Diagnostics& diagnosti
   }
   return true;
 }
+
+namespace {
+
+struct ExportOptions {
+  std::string scd;
+  std::vector<std::string> names;  // empty with `every_ied`
+  bool every_ied = false;
+  std::string directory;
+  bool quiet = false;
+  unsigned jobs = 0;  // 0: one per core
+  std::string member;
+};
 
 struct ExportRun {
   const Scd& scd;
@@ -131,12 +132,11 @@ int run_export(const ExportOptions& options, Console& console) {
     return exit_usage;
   }
   remove_stale_temporary_files(directory);
-  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
+  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
 
   ExportRun run{*scd, directory, options.jobs, diagnostics, {}, {}, false};
   if (options.every_ied) {
-    warn_about_root(*scd, diagnostics);
     run.export_every_ied();
     if (run.written.empty() && run.failed_names.empty()) {
       diagnostics.warning(scd->path(), "no IED has GOOSE or sampled-value circuits; no file was written");
@@ -160,6 +160,7 @@ void add_export_command(CLI::App& app, Console& console) {
       ->option_text("DIR");
   add_quiet_option(*command, options->quiet, "show no progress on a terminal");
   add_jobs_option(*command, options->jobs);
+  add_member_option(*command, options->member);
   add_examples(*command,
                "  ccdcrc export station.scd P1 P2 -o ccd\n"
                "  ccdcrc export station.scd --all -o ccd");

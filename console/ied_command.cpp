@@ -1,4 +1,5 @@
-// `ccdcrc ied SCD NAME...`: the CRCs of the named IEDs, in the order given.
+// `ccdcrc ied SCD NAME...` or `ccdcrc ied SCD... --name NAME...`: the CRCs of
+// the named IEDs, in the order given, for each SCD in turn.
 
 #include <memory>
 
@@ -14,29 +15,55 @@ namespace {
 
 struct IedOptions {
   std::string scd;
-  std::vector<std::string> names;
+  std::vector<std::string> arguments;  // the IED names, or with --name more SCDs
+  std::vector<std::string> names;      // --name
   Format format = Format::text;
+  std::string member;
 };
 
-int run_ied(const IedOptions& options, Console& console) {
-  Diagnostics& diagnostics = console.diagnostics;
-  const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics);
-  if (!scd) return exit_usage;
-  const NamedIeds named(*scd);
-
-  CrcReport report{scd->path(), {}, std::nullopt};
+// The answer for each name given, in order (a name given twice is answered
+// twice); failures are reported and kept with their reason. The status:
+// exit_ok, or exit_ied_problem when a name has no CRC.
+int answer_names(const Scd& scd, const std::vector<std::string>& names, Diagnostics& diagnostics, CrcReport& report) {
+  const NamedIeds named(scd);
   int status = exit_ok;
-  for (const std::string& name : distinct_names(options.names)) {
-    const pugi::xml_node ied = named.find(name, "the CRC is that of the first one", diagnostics);
-    const std::optional<std::string> crc = ied ? ied_crc(*scd, ied) : std::nullopt;
-    if (ied && !crc) diagnostics.error(scd->path(), no_circuits_message(name));
-    if (!crc) {
-      status = exit_ied_problem;
+  for (const std::string& name : names) {
+    IedCrc answer{name, std::nullopt, {}};
+    const pugi::xml_node ied = named.find(name, "the CRC is that of the first one", diagnostics, &answer.error);
+    if (ied) answer.crc = ied_crc(scd, ied);
+    if (ied && !answer.crc) {
+      answer.error = no_circuits_message(name);
+      diagnostics.error(scd.path(), answer.error);
+    }
+    if (!answer.crc) status = exit_ied_problem;
+    report.ieds.push_back(std::move(answer));
+  }
+  return status;
+}
+
+int run_ied(IedOptions options, Console& console) {
+  std::vector<std::string> scds{options.scd};
+  if (options.names.empty()) {
+    options.names = std::move(options.arguments);
+  } else {
+    scds.insert(scds.end(), options.arguments.begin(), options.arguments.end());
+  }
+  if (options.names.empty()) return usage_error("ied", "name the IEDs after the SCD, or with --name");
+  if (const int status = check_standard_input_once("ied", scds); status != exit_ok) return status;
+  Diagnostics& diagnostics = console.diagnostics;
+  CrcReportWriter writer(console.out, options.format, CrcCommand::ied, scds.size() > 1);
+  int status = exit_ok;
+  for (const std::string& path : scds) {
+    const std::unique_ptr<Scd> scd = load_scd(path, diagnostics, {options.member, false});
+    if (!scd) {
+      status = exit_usage;
       continue;
     }
-    report.ieds.push_back({name, *crc});
+    CrcReport report{scd->path(), {}, std::nullopt, {}, {}};
+    status = std::max(status, answer_names(*scd, options.names, diagnostics, report));
+    writer.write(report);
+    console.out.flush();
   }
-  write_crc_report(console.out, options.format, report);
   return status;
 }
 
@@ -46,11 +73,16 @@ void add_ied_command(CLI::App& app, Console& console) {
   auto options = std::make_shared<IedOptions>();
   CLI::App* command = app.add_subcommand("ied", "Print the CRCs of the named IEDs");
   add_scd_argument(*command, options->scd);
-  command->add_option("NAME", options->names, "IED names")->required()->option_text(" ");
+  command->add_option("NAME", options->arguments, "IED names; with --name, more SCD files")->option_text(" ");
+  command->add_option("-n,--name", options->names, "an IED name (may be repeated); every argument is then an SCD")
+      ->allow_extra_args(false)
+      ->option_text("NAME");
   add_format_option(*command, options->format);
+  add_member_option(*command, options->member);
   add_examples(*command,
                "  ccdcrc ied station.scd P1\n"
-               "  ccdcrc ied station.scd P1 P2 --format json");
+               "  ccdcrc ied station.scd P1 P2 --format json\n"
+               "  ccdcrc ied old.scd new.scd -n P1 -n P2");
   command->callback([options, &console] { console.status = run_ied(*options, console); });
 }
 

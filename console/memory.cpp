@@ -2,7 +2,6 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -29,11 +28,9 @@ void keep_freed_memory() {
   ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(largest_heap_block));
 }
 
-void provide_memory_for_load(const std::string& path) {
+void provide_memory_for_load(std::size_t text_size) {
 #ifdef MADV_POPULATE_WRITE
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  const double wanted = static_cast<double>(info.st_size) * provided_per_file_byte;
+  const double wanted = static_cast<double>(text_size) * provided_per_file_byte;
   if (wanted < 16.0 * page_size || wanted >= static_cast<double>(largest_heap_block)) return;
   const std::size_t size = static_cast<std::size_t>(wanted);
   // Freed at once, the block stays with the heap, its pages in place, and the
@@ -48,7 +45,7 @@ void provide_memory_for_load(const std::string& path) {
   if (end > start) ::madvise(start, static_cast<std::size_t>(end - start), MADV_POPULATE_WRITE);
   std::free(block);
 #else
-  (void)path;
+  (void)text_size;
 #endif
 }
 

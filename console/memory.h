@@ -4,7 +4,7 @@
 // would provide their pages one fault at a time as the parser first touches
 // them, which costs more than handing them over in one go beforehand.
 
-#include <string>
+#include <cstddef>
 
 namespace ccdcrc {
 
@@ -13,8 +13,8 @@ namespace ccdcrc {
 // the start, before anything is allocated in bulk.
 void keep_freed_memory();
 
-// Provides, in one go, the memory that loading the file at `path` will take,
-// as far as it can be told from the file's size beforehand.
-void provide_memory_for_load(const std::string& path);
+// Provides, in one go, the memory that parsing a text of `text_size` bytes
+// will take, as far as it can be told from its size beforehand.
+void provide_memory_for_load(std::size_t text_size);
 
 }  // namespace ccdcrc

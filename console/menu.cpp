@@ -1,33 +1,93 @@
-// The interactive menu that runs without arguments: one action through the C entry points.
+// The interactive menu that runs without arguments: one action through the C
+// entry points. They are silent by contract; when one gives nothing, the
+// library's core is asked why, and the reason goes to standard error.
 
 #include "console/menu.h"
 
+#include <sys/stat.h>
+
+#include <cctype>
+#include <climits>
+#include <istream>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "ccdcrc/ccdcrc.h"
+#include "console/command.h"
+#include "console/diagnostics.h"
+#include "console/scd_input.h"
+#include "operations/export.h"
+#include "operations/messages.h"
+#include "scd/ied_selection.h"
 
 namespace ccdcrc {
 
 namespace {
 
+// Answers longer than these are not kept: no path is longer, and no IED name
+// comes near.
+constexpr std::size_t longest_path = PATH_MAX - 1;
+constexpr std::size_t longest_name = 4096;
+
 void say(std::ostream& out, const std::string& line) { out << line << std::endl; }
 
-// One blank-delimited token; stays empty when the input has ended.
-std::string ask(std::istream& in, std::ostream& out, const char* prompt) {
+// One blank-delimited word of at most `longest` bytes; stays empty when the
+// input has ended. A longer word is read to its end but not kept, and makes
+// `too_long` true.
+std::string ask(std::istream& in, std::ostream& out, const char* prompt, std::size_t longest, bool& too_long) {
   say(out, prompt);
   std::string answer;
-  in >> answer;
+  too_long = false;
+  in >> std::ws;
+  // Straight from the stream's buffer: a word may be gigabytes long.
+  std::streambuf& buffer = *in.rdbuf();
+  for (int c = buffer.sgetc(); c != std::char_traits<char>::eof() && !std::isspace(c); c = buffer.snextc()) {
+    if (answer.size() < longest) {
+      answer += static_cast<char>(c);
+    } else {
+      too_long = true;
+    }
+  }
+  if (too_long) answer.clear();
   return answer;
 }
 
-void all_ied_crcs(std::istream& in, std::ostream& out) {
-  const std::string path = ask(in, out, "Please input the path of SCD file:");
+// The SCD as the entry points load it, or null after saying why it cannot be.
+std::unique_ptr<Scd> load_for_reason(const std::string& path, Diagnostics& diagnostics) {
+  if (path.empty()) {
+    diagnostics.note("no SCD file was given");
+    return nullptr;
+  }
+  LoadProblem problem;
+  std::unique_ptr<Scd> scd = Scd::load(path, &problem);
+  if (!scd) diagnostics.error(location(path, problem.position), problem.message);
+  return scd;
+}
+
+// Why an IED gave no CRC or file: the SCD, the name or its circuits; the exit
+// status that says so.
+int ied_failure(const std::string& path, const std::string& name, Diagnostics& diagnostics, pugi::xml_node* found) {
+  const std::unique_ptr<Scd> scd = load_for_reason(path, diagnostics);
+  if (!scd) return exit_usage;
+  const pugi::xml_node ied = NamedIeds(*scd).find(name, "the first one is taken", diagnostics);
+  if (!ied) return exit_ied_problem;
+  if (!has_circuits(*scd, ied)) {
+    diagnostics.error(path, no_circuits_message(name));
+    return exit_ied_problem;
+  }
+  if (found) *found = ied;
+  return exit_ok;
+}
+
+int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
+  bool too_long = false;
+  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, too_long);
   say(out, "Please wait..");
   CrcPair** pairs = nullptr;
   int count = 0;
-  char* scd_crc = compute_all_ied_crcs(&pairs, path.c_str(), &count);
-  const std::string scd_crc_text = scd_crc ? scd_crc : "";
+  char* scd_crc = too_long ? nullptr : compute_all_ied_crcs(&pairs, path.c_str(), &count);
+  const std::string scd_crc_text = scd_crc ? scd_crc : too_long ? "00000000" : "";
   say(out, "SCD CRC:" + scd_crc_text);
   std::map<std::string, std::string> crcs;
   for (int i = 0; i < count; ++i) crcs[pairs[i]->name] = pairs[i]->crc;
@@ -40,26 +100,91 @@ void all_ied_crcs(std::istream& in, std::ostream& out) {
   say(out, "The CRC of SCD is:" + scd_crc_text);
   ccdcrc_free_pairs(pairs, count);
   ccdcrc_free_text(scd_crc);
+  if (too_long) {
+    diagnostics.note("the path of the SCD file is too long");
+    return exit_usage;
+  }
+  if (count > 0) return exit_ok;
+  const std::unique_ptr<Scd> scd = load_for_reason(path, diagnostics);
+  if (!scd) return exit_usage;
+  note_no_circuits(*scd, diagnostics);
+  return exit_ok;
 }
 
-void one_ied_crc(std::istream& in, std::ostream& out) {
-  const std::string path = ask(in, out, "Please input the path of SCD file:");
-  const std::string name = ask(in, out, "Please input the name of IED:");
-  char* crc = compute_ied_crc(path.c_str(), name.c_str());
-  say(out, std::string("The CRC of IED is:") + (crc ? crc : ""));
+int one_ied_crc(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
+  bool path_too_long = false;
+  bool name_too_long = false;
+  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, path_too_long);
+  const std::string name = ask(in, out, "Please input the name of IED:", longest_name, name_too_long);
+  char* crc = path_too_long || name_too_long ? nullptr : compute_ied_crc(path.c_str(), name.c_str());
+  const std::string crc_text = crc ? crc : "";
+  say(out, "The CRC of IED is:" + crc_text);
   ccdcrc_free_text(crc);
+  if (path_too_long || name_too_long) {
+    diagnostics.note(path_too_long ? "the path of the SCD file is too long" : "the IED name is too long");
+    return exit_usage;
+  }
+  if (!crc_text.empty()) return exit_ok;
+  const int status = ied_failure(path, name, diagnostics, nullptr);
+  if (status != exit_ok) return status;
+  diagnostics.error(path, "IED " + quoted(name) + ": its CRC could not be computed");
+  return exit_usage;
 }
 
-void export_ccd(std::istream& in, std::ostream& out) {
-  const std::string path = ask(in, out, "Please input the path of SCD file:");
-  const std::string name = ask(in, out, "Please input the name of IED:");
-  const std::string directory = ask(in, out, "Please input the path of export directory:");
+// The file an export replaces, as it is before: a new one is another file.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity identity(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return {};
+  return {true, info.st_dev, info.st_ino};
+}
+
+// Why nothing was exported.
+int why_not_exported(const std::string& path, const std::string& name, const std::string& directory,
+                     Diagnostics& diagnostics) {
+  pugi::xml_node ied;
+  if (const int status = ied_failure(path, name, diagnostics, &ied); status != exit_ok) return status;
+  if (!is_safe_file_name(name)) {
+    diagnostics.error(path, export_failure(name, {ExportStatus::unsafe_name, {}, {}, {}}).reason);
+    return exit_ied_problem;
+  }
+  if (directory.empty()) {
+    diagnostics.note("no export directory was given");
+    return exit_usage;
+  }
+  if (!check_export_directory(directory, diagnostics)) return exit_usage;
+  diagnostics.error(directory + "/" + name + ".ccd", "the CCD file could not be written");
+  return exit_ied_problem;
+}
+
+int export_ccd(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
+  bool too_long[3] = {false, false, false};
+  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, too_long[0]);
+  const std::string name = ask(in, out, "Please input the name of IED:", longest_name, too_long[1]);
+  const std::string directory = ask(in, out, "Please input the path of export directory:", longest_path, too_long[2]);
+  if (too_long[0] || too_long[1] || too_long[2]) {
+    diagnostics.note(too_long[1] ? "the IED name is too long" : "a path is too long");
+    return exit_usage;
+  }
+  const std::string file = directory + "/" + name + ".ccd";
+  const FileIdentity before = is_safe_file_name(name) ? identity(file) : FileIdentity{};
   export_ied_ccd(path.c_str(), name.c_str(), directory.c_str());
+  const FileIdentity after = is_safe_file_name(name) ? identity(file) : FileIdentity{};
+  // An export replaces the file by a new one: the same file is no export.
+  if (after.exists && after != before) return exit_ok;
+  return why_not_exported(path, name, directory, diagnostics);
 }
 
 }  // namespace
 
-int run_menu(std::istream& in, std::ostream& out) {
+int run_menu(std::istream& in, std::ostream& out, std::ostream& err) {
+  Diagnostics diagnostics(err, false);
   say(out, "Please select the action you want to take:");
   say(out, "1. Calculate the CRC of all IEDs and the CRC of SCDs");
   say(out, "2. Calculate the CRC of the specified IED");
@@ -68,13 +193,13 @@ int run_menu(std::istream& in, std::ostream& out) {
   int action = -1;
   if (!(in >> action)) action = -1;
   switch (action) {
-    case 1: all_ied_crcs(in, out); break;
-    case 2: one_ied_crc(in, out); break;
-    case 3: export_ccd(in, out); break;
+    case 1: return all_ied_crcs(in, out, diagnostics);
+    case 2: return one_ied_crc(in, out, diagnostics);
+    case 3: return export_ccd(in, out, diagnostics);
     default: say(out, "Please input the correct number!"); break;
   }
   // The dialogue ends here; a Linux terminal has no "pause" to wait on.
-  return 0;
+  return exit_ok;
 }
 
 }  // namespace ccdcrc

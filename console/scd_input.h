@@ -2,10 +2,14 @@
 // Loading the SCD of a command and finding the IEDs it names, with the
 // messages that tell the user what went wrong and where.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <CLI/CLI.hpp>
 #include <pugixml.hpp>
 
 #include "console/diagnostics.h"
@@ -15,12 +19,37 @@
 
 namespace ccdcrc {
 
-// Loads the SCD; on failure reports "PATH: reason" or "PATH:LINE:COLUMN: reason"
-// and returns null. On a terminal the user sees that loading is under way.
-std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics);
+// How a command reads its SCDs.
+struct ScdReading {
+  std::string member;   // the zip member to read (--member); empty: the archive's one SCL file
+  bool sha256 = false;  // compute the SHA-256 of the file as given
+};
 
-// Warns when the root element is not SCL (the IEDs are still taken from under it).
-void warn_about_root(const Scd& scd, Diagnostics& diagnostics);
+// What was learnt of an SCD's file while it was read.
+struct ScdFile {
+  std::string sha256;       // when asked for
+  std::uintmax_t size = 0;  // bytes as given, with the SHA-256
+  std::string member;       // the zip member read
+};
+
+// Reads and loads an SCD: a path, or "-" for standard input; plain, gzip or
+// zip. On failure reports "PATH: reason" or "PATH:LINE:COLUMN: reason"
+// ("ARCHIVE(MEMBER):LINE:COLUMN" in a zip member) and returns null; an XML
+// file whose root element is not SCL is refused, saying what it is. Warns
+// about content the document leaves out. On a terminal the user sees that
+// loading is under way.
+std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics, const ScdReading& reading = {},
+                              ScdFile* file = nullptr);
+
+// Adds --member, for SCDs read from zip archives.
+void add_member_option(CLI::App& command, std::string& member);
+
+// A usage error when "-" (standard input) is given more than once: it can be
+// read only once. Returns exit_ok when it is not.
+int check_standard_input_once(const std::string& command, const std::vector<std::string>& paths);
+
+// Warns when no IED of the SCD has circuits, with the number of IEDs it holds.
+void note_no_circuits(const Scd& scd, Diagnostics& diagnostics);
 
 // Every IED name of the SCD with the CRC that the listing gives it (jobs:
 // threads, 0 one per core), showing progress; warns about names that
@@ -35,15 +64,20 @@ class NamedIeds {
   // Finds a named IED or reports why there is none: the root is not SCL, or
   // no IED has the name (with close names as suggestions). When several IEDs
   // share the name, warns "...; CONSEQUENCE" of the one taken, the first.
-  pugi::xml_node find(const std::string& name, const std::string& consequence, Diagnostics& diagnostics) const;
+  // The reason is also stored in `reason` when given.
+  pugi::xml_node find(const std::string& name, const std::string& consequence, Diagnostics& diagnostics,
+                      std::string* reason = nullptr) const;
 
   // Up to five names of the SCD that look like `name`: equal but for case,
-  // starting with it, or a few edits away; the closest first.
+  // starting with it, or a few edits away; the closest first. Each call looks
+  // at every name once, at a cost bounded per name.
   std::vector<std::string> close_names(const std::string& name) const;
 
  private:
   const Scd& scd_;
   IedLookup lookup_;
+  // The names folded to lower case, made at the first unknown name.
+  mutable std::vector<std::pair<std::string, std::string>> folded_names_;  // (folded, name)
 };
 
 }  // namespace ccdcrc

@@ -19,6 +19,7 @@ struct VerifyOptions {
   std::string scd;  // empty: check the files against their own content only
   Format format = Format::text;
   bool quiet = false;  // only the files that do not verify
+  std::string member;  // of an SCD in a zip archive
 };
 
 enum class VerifyStatus { ok, modified, outdated, unreadable };
@@ -153,7 +154,7 @@ int run_verify(const VerifyOptions& options, Console& console) {
   std::unique_ptr<Scd> scd;
   std::optional<CurrentCrcs> current;
   if (!options.scd.empty()) {
-    scd = load_scd(options.scd, diagnostics);
+    scd = load_scd(options.scd, diagnostics, {options.member, false});
     if (scd) {
       current.emplace(*scd);
     } else {
@@ -190,6 +191,7 @@ void add_verify_command(CLI::App& app, Console& console) {
       ->option_text("SCD");
   add_format_option(*command, options->format);
   add_quiet_option(*command, options->quiet, "list only the files that do not verify");
+  add_member_option(*command, options->member);
   command->footer(
       "Status: ok, modified (the content no longer gives its CRC), outdated (the SCD gives\n"
       "another CRC), unreadable. Exit status: 0 all ok, 1 some are not, 2 trouble.\n"

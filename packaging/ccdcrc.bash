@@ -22,9 +22,11 @@ _ccdcrc() {
 
   case $prev in
     -f | --format)
-      mapfile -t COMPREPLY < <(compgen -W "text json csv" -- "$cur")
+      local formats="text json csv"
+      [[ $command == diff ]] && formats+=" html markdown"
+      mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$cur")
       return 0 ;;
-    -j | --jobs) return 0 ;;
+    -j | --jobs | -n | --name | --member) return 0 ;;
     -o | --output)
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -d -- "$cur")
@@ -34,13 +36,14 @@ _ccdcrc() {
   local options="-h --help"
   case $command in
     all) options+=" -f --format -q --quiet -j --jobs" ;;
-    ied) options+=" -f --format" ;;
+    ied) options+=" -n --name -f --format" ;;
     export) options+=" --all -o --output -q --quiet -j --jobs" ;;
     ccd) options+=" --measured" ;;
-    diff) options+=" --explain -f --format -q --quiet -j --jobs" ;;
-    check) options+=" -f --format -q --quiet -j --jobs" ;;
+    diff) options+=" --explain -f --format -o --output -a --all --name-only --stat -q --quiet -j --jobs" ;;
+    check) options+=" -f --format -q --quiet --status --ignore-missing --strict -w --warn -j --jobs" ;;
     verify) options+=" --scd -f --format -q --quiet" ;;
   esac
+  options+=" --member"
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return 0

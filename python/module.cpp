@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "ccdcrc/version.h"
+#include "console/command_line.h"
 #include "files/staged_file.h"
 #include "operations/ccd_pipeline.h"
 #include "operations/crc_runs.h"
@@ -166,6 +168,9 @@ std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
     scd = Scd::load(path, &problem);
   }
   if (!scd) raise_load_error(problem, path);
+  if (const std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
+    raise_package_error("NotAnScdError", py::make_tuple(python_text(*refusal), python_path(path)));
+  }
   return std::make_unique<OpenScd>(std::move(scd), jobs);
 }
 
@@ -306,6 +311,23 @@ py::dict export_files(const OpenScd& open, const py::object& python_directory, c
   return export_report(exports);
 }
 
+// `ccdcrc ARGUMENTS...` run in this process: (status, standard output,
+// messages), the library working without the GIL.
+py::tuple run_command(const py::sequence& words) {
+  std::vector<std::string> arguments;
+  for (const py::handle word : words) {
+    arguments.push_back(PyBytes_Check(word.ptr()) ? word.cast<std::string>() : library_text(word, "an argument"));
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  int status = 0;
+  {
+    const py::gil_scoped_release unlocked;
+    status = run_command_line(arguments, out, err, false);
+  }
+  return py::make_tuple(status, py::bytes(out.str()), py::bytes(err.str()));
+}
+
 py::str representation(const OpenScd& open) {
   const std::size_t count = open.scd().ieds().size();
   return py::str("<ccdcrc.Scd {!r}, {} IED{}>").format(python_path(open.scd().path()), count, count == 1 ? "" : "s");
@@ -366,4 +388,8 @@ PYBIND11_MODULE(_ccdcrc, module) {
              "Loads an SCD from a path, or from the bytes of one. `jobs` is the number of\n"
              "threads that build the IEDs when all CRCs or every CCD file are asked for (0:\n"
              "one per core); the results are the same. Raises a LoadError.");
+  module.def("_run_command", &run_command, py::arg("arguments"),
+             "_run_command(arguments: Sequence[str | bytes]) -> tuple[int, bytes, bytes]\n\n"
+             "Runs the command line `ccdcrc ARGUMENTS...` in this process: its exit status,\n"
+             "output and messages.");
 }

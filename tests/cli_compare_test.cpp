@@ -41,16 +41,20 @@ std::string crc_of(const IedCrcMap& crcs, const std::string& name) {
   return found == crcs.end() ? "" : found->second;
 }
 
+// The Header line of fixtures that record no version or revision.
+const std::string no_revisions = "Header: no version or revision -> no version or revision\n";
+
 // The explanation of IED `name` between cmp_base and the fixture of `aspect`: its heading and lines.
 std::string explanation(const std::string& aspect, const std::string& name, const std::string& lines) {
-  return "\n" + name + ": " + crc_of(run_all_ied_crcs(base), name) + " -> " +
-         crc_of(run_all_ied_crcs(fixture(aspect)), name) + "\n" + lines;
+  const auto shown = [](const std::string& crc) { return crc.empty() ? std::string("-") : crc; };
+  return "\n" + name + ": " + shown(crc_of(run_all_ied_crcs(base), name)) + " -> " +
+         shown(crc_of(run_all_ied_crcs(fixture(aspect)), name)) + "\n" + lines;
 }
 
 TEST(CliDiff, ListsEveryIedOfEitherFileWithItsStatusThenTheScdCrcs) {
   const IedCrcMap old_crcs = run_all_ied_crcs(base);
   const IedCrcMap new_crcs = run_all_ied_crcs(fixture("ieds"));
-  const ProcessResult ieds = run_ccdcrc({"diff", base, fixture("ieds")});
+  const ProcessResult ieds = run_ccdcrc({"diff", base, fixture("ieds"), "--all"});
   EXPECT_EQ(ieds.status, 1);
   EXPECT_EQ(ieds.err, "");
   EXPECT_EQ(ieds.out, row("B2", old_crcs.at("B2"), new_crcs.at("B2"), "unchanged") +
@@ -58,27 +62,28 @@ TEST(CliDiff, ListsEveryIedOfEitherFileWithItsStatusThenTheScdCrcs) {
                           row("M1", old_crcs.at("M1"), new_crcs.at("M1"), "unchanged") +
                           row("P1", old_crcs.at("P1"), new_crcs.at("P1"), "unchanged") +
                           row("P2", old_crcs.at("P2"), "", "removed") + row("P3", "", new_crcs.at("P3"), "added") +
-                          row("SCD CRC", scd_crc(old_crcs), scd_crc(new_crcs), "changed"));
+                          row("SCD CRC", scd_crc(old_crcs), scd_crc(new_crcs), "changed") + no_revisions);
 
+  // By default only what changed.
   const IedCrcMap circuit_crcs = run_all_ied_crcs(fixture("circuits"));
-  const ProcessResult circuits = run_ccdcrc({"diff", base, fixture("circuits"), "--quiet"});
+  const ProcessResult circuits = run_ccdcrc({"diff", base, fixture("circuits")});
   EXPECT_EQ(circuits.status, 1);
   EXPECT_EQ(circuits.out, row("Gateway", "", circuit_crcs.at("Gateway"), "gained") +
                               row("P2", old_crcs.at("P2"), "", "lost") +
-                              row("SCD CRC", scd_crc(old_crcs), scd_crc(circuit_crcs), "changed"));
+                              row("SCD CRC", scd_crc(old_crcs), scd_crc(circuit_crcs), "changed") + no_revisions);
 
   // Descriptions are not measured: nothing changed.
   const ProcessResult descriptions = run_ccdcrc({"diff", base, fixture("desc"), "--explain"});
   EXPECT_EQ(descriptions.status, 0) << descriptions.err;
   EXPECT_EQ(descriptions.err, "");
   EXPECT_EQ(descriptions.out.find("  changed"), std::string::npos) << descriptions.out;
-  EXPECT_EQ(run_ccdcrc({"diff", base, fixture("desc"), "-q"}).out,
-            row("SCD CRC", scd_crc(old_crcs), scd_crc(old_crcs), "unchanged"));
+  EXPECT_EQ(run_ccdcrc({"diff", base, fixture("desc")}).out,
+            row("SCD CRC", scd_crc(old_crcs), scd_crc(old_crcs), "unchanged") + no_revisions);
 }
 
 TEST(CliDiff, ExplainsEveryChangedIedInTheCcdsOwnTerms) {
   const auto explained = [](const std::string& aspect) {
-    const ProcessResult result = run_ccdcrc({"diff", base, fixture(aspect), "--explain", "--quiet", "--jobs", "2"});
+    const ProcessResult result = run_ccdcrc({"diff", base, fixture(aspect), "--explain", "--jobs", "2"});
     EXPECT_EQ(result.status, 1) << aspect;
     EXPECT_EQ(result.err, "") << aspect;
     return result.out.substr(result.out.find("\n\n") + 1);
@@ -117,17 +122,19 @@ TEST(CliDiff, ExplainsEveryChangedIedInTheCcdsOwnTerms) {
                             "  GOOSEPUB GOCBref P2LD0/LLN0$GO$Status changed:\n"
                             "    DataSet/FCDA[1] (LD0/PTRC1.Op.general [ST]) bType: \"BOOLEAN\" -> \"INT32\"\n"));
 
-  // IEDs added, removed, gaining or losing their CRC have nothing to compare.
-  for (const std::string aspect : {"ieds", "circuits"}) {
-    const ProcessResult result = run_ccdcrc({"diff", base, fixture(aspect), "--explain"});
-    EXPECT_EQ(result.out.find("\n\n"), std::string::npos) << result.out;
-  }
+  // IEDs added or gaining a CRC are shown with the circuits they now have;
+  // those removed or losing their CRC are not explained.
+  EXPECT_EQ(explained("ieds"), explanation("ieds", "P3", "  GOOSEPUB GOCBref P3LD0/LLN0$GO$Status appeared\n"));
+  EXPECT_EQ(explained("circuits"),
+            explanation("circuits", "Gateway", "  GOOSESUB GOCBref P1LD0/LLN0$GO$Trip appeared\n"));
 }
 
 TEST(CliDiff, ExplainsOnlyTheNamedIeds) {
-  const ProcessResult named = run_ccdcrc({"diff", base, fixture("btype"), "-q", "--explain", "P2", "M1"});
+  const ProcessResult named = run_ccdcrc({"diff", base, fixture("btype"), "--explain", "P2", "M1"});
   EXPECT_EQ(named.status, 1);
-  EXPECT_EQ(named.err, "ccdcrc: IED 'M1' is unchanged; only IEDs whose CRC changed are explained\n");
+  EXPECT_EQ(named.err,
+            "ccdcrc: IED 'M1' is unchanged; only IEDs whose CRC changed, that were added or that gained a CRC are "
+            "explained\n");
   EXPECT_EQ(named.out.substr(named.out.find("\n\n") + 1),
             explanation("btype", "P2",
                         "  GOOSEPUB GOCBref P2LD0/LLN0$GO$Status changed:\n"
@@ -142,7 +149,8 @@ TEST(CliDiff, ExplainsOnlyTheNamedIeds) {
 TEST(CliDiff, JsonAndCsvCarryTheStatusesAndJsonTheExplanation) {
   const IedCrcMap old_crcs = run_all_ied_crcs(base);
   const IedCrcMap new_crcs = run_all_ied_crcs(fixture("attribute"));
-  const ProcessResult json = run_ccdcrc({"diff", base, fixture("attribute"), "--format", "json", "--explain", "P1"});
+  const ProcessResult json =
+      run_ccdcrc({"diff", base, fixture("attribute"), "--format", "json", "--explain", "P1", "--all"});
   EXPECT_EQ(json.status, 1);
   const auto document = nlohmann::json::parse(json.out);
   EXPECT_EQ(document["old"], base);
@@ -169,17 +177,85 @@ TEST(CliDiff, JsonAndCsvCarryTheStatusesAndJsonTheExplanation) {
                                                     {"old", "1"},
                                                     {"new", "2"}}}}}));
 
-  const ProcessResult csv = run_ccdcrc({"diff", base, fixture("ieds"), "--format", "csv", "--quiet"});
+  const ProcessResult csv = run_ccdcrc({"diff", base, fixture("ieds"), "--format", "csv"});
   EXPECT_EQ(csv.status, 1);
   EXPECT_EQ(csv.out, "type,name,old_crc,new_crc,status\nied,P2," + old_crcs.at("P2") + ",,removed\nied,P3,," +
                          run_all_ied_crcs(fixture("ieds")).at("P3") + ",added\nscd,," + scd_crc(old_crcs) + "," +
-                         scd_crc(run_all_ied_crcs(fixture("ieds"))) + ",changed\n");
+                         scd_crc(run_all_ied_crcs(fixture("ieds"))) +
+                         ",changed\nheader,version,,,unchanged\nheader,revision,,,unchanged\n");
 
   const ProcessResult csv_explain = run_ccdcrc({"diff", base, base, "--format", "csv", "--explain"});
   EXPECT_EQ(csv_explain.status, 2);
   EXPECT_EQ(csv_explain.err,
             "ccdcrc: diff: --explain is written as text or JSON, not as CSV\n"
             "Run 'ccdcrc diff --help' for usage.\n");
+}
+
+// As with git diff: the changes by default, the whole list with --all, only
+// the status with --quiet, the names, or how many control blocks differ.
+TEST(CliDiff, LayoutsAsGitDiffHasThem) {
+  const std::string ieds = fixture("ieds");
+  const std::string old_scd = scd_crc(run_all_ied_crcs(base));
+  const std::string new_scd = scd_crc(run_all_ied_crcs(ieds));
+  const std::string revision_1a = data_path("cli_revision_1A.scd");
+  const std::string changed_1a = data_path("cli_revision_1A_changed.scd");
+  const std::string changed_1b = data_path("cli_revision_1B_changed.scd");
+  const std::string usage = "Run 'ccdcrc diff --help' for usage.\n";
+  struct Row {
+    std::vector<std::string> arguments;  // after "diff"
+    std::string out;
+    std::string err;
+    int status;
+  };
+  const std::vector<Row> rows{
+      {{base, ieds, "--quiet"}, "", "", 1},
+      {{base, fixture("desc"), "-q"}, "", "", 0},
+      {{base, ieds, "--name-only"}, "P2\nP3\n", "", 1},
+      {{base, ieds, "--stat"},
+       "P2  | removed: 1 control block\nP3  | added: 1 control block\n2 of 6 IEDs differ (1 added, 1 removed); SCD "
+       "CRC " +
+           old_scd + " -> " + new_scd + "\n",
+       "",
+       1},
+      {{base, fixture("btype"), "--stat"},
+       "B2  | changed: 1 control block\nP1  | changed: 1 control block\nP2  | changed: 1 control block\n"
+       "3 of 5 IEDs differ (3 changed); SCD CRC " +
+           old_scd + " -> " + scd_crc(run_all_ied_crcs(fixture("btype"))) + "\n",
+       "",
+       1},
+      {{base, ieds, "--stat", "--name-only"},
+       "",
+       "ccdcrc: diff: --explain, --name-only and --stat are one of each "
+       "other's alternatives\n" +
+           usage,
+       2},
+      {{base, ieds, "--stat", "-f", "json"}, "", "ccdcrc: diff: --stat is written as text only\n" + usage, 2},
+      // The Header of both sides; a warning when CRCs changed and it did not.
+      {{revision_1a, changed_1a, "--name-only"},
+       "B2\nP1\n",
+       "ccdcrc: " + changed_1a +
+           ": warning: CRCs changed, but the Header's version and revision did not (version 1, revision A)\n",
+       1},
+      {{revision_1a, changed_1b, "-f", "csv"},
+       "type,name,old_crc,new_crc,status\nied,B2,6D9E341B,18F2F29C,changed\nied,P1,6F9C679D,F2FF56F2,changed\n"
+       "scd,,A9B8997B,85B8049B,changed\nheader,version,1,1,unchanged\nheader,revision,A,B,changed\n",
+       "",
+       1},
+      {{revision_1a, revision_1a},
+       "SCD CRC  A9B8997B  A9B8997B  unchanged\nHeader: version 1, revision A -> version 1, revision A\n",
+       "",
+       0},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> arguments{"diff"};
+    arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+    const ProcessResult result = run_ccdcrc(arguments);
+    std::string what;
+    for (const std::string& word : arguments) what += word + " ";
+    EXPECT_EQ(result.status, row.status) << what;
+    EXPECT_EQ(result.out, row.out) << what;
+    EXPECT_EQ(result.err, row.err) << what;
+  }
 }
 
 TEST(CliDiff, EveryScdThatCannotBeReadIsReported) {
@@ -211,15 +287,18 @@ TEST(CliCheck, ReportsEachIedAgainstTheApprovedCrcsLikeAChecksumList) {
     const ProcessResult same = run_ccdcrc({"check", list, base});
     EXPECT_EQ(same.status, 0) << format;
     EXPECT_EQ(same.err, "");
-    EXPECT_EQ(same.out, "B2: ok\nM1: ok\nP1: ok\nP2: ok\n");
+    EXPECT_EQ(same.out, "B2: ok\nM1: ok\nP1: ok\nP2: ok\nSCD CRC: ok\n" + no_revisions);
     EXPECT_EQ(run_ccdcrc({"check", list, base, "--quiet"}).out, "");
 
     const IedCrcMap now = run_all_ied_crcs(fixture("attribute"));
     const ProcessResult changed = run_ccdcrc({"check", list, fixture("attribute"), "-q"});
     EXPECT_EQ(changed.status, 1);
     EXPECT_EQ(changed.out, "B2: changed (approved " + approved.at("B2") + ", now " + now.at("B2") + ")\n" +
-                               "P1: changed (approved " + approved.at("P1") + ", now " + now.at("P1") + ")\n");
-    EXPECT_EQ(changed.err, "ccdcrc: 2 of 4 IEDs do not match the approved CRCs\n");
+                               "P1: changed (approved " + approved.at("P1") + ", now " + now.at("P1") + ")\n" +
+                               "SCD CRC: changed (approved " + scd_crc(approved) + ", now " + scd_crc(now) + ")\n");
+    EXPECT_EQ(changed.err,
+              "ccdcrc: 2 of 4 IEDs do not match the approved CRCs\n"
+              "ccdcrc: the SCD CRC does not match the approved one\n");
   }
 
   const std::string list = baseline(dir, base, "csv");
@@ -227,11 +306,13 @@ TEST(CliCheck, ReportsEachIedAgainstTheApprovedCrcsLikeAChecksumList) {
   EXPECT_EQ(ieds.status, 1);
   EXPECT_EQ(ieds.out, "P2: missing (approved " + approved.at("P2") + "; the SCD has no IED of this name)\n" +
                           "P3: new (now " + run_all_ied_crcs(fixture("ieds")).at("P3") +
-                          "; not in the list of approved CRCs)\n");
+                          "; not in the list of approved CRCs)\n" + "SCD CRC: changed (approved " + scd_crc(approved) +
+                          ", now " + scd_crc(run_all_ied_crcs(fixture("ieds"))) + ")\n");
   const ProcessResult circuits = run_ccdcrc({"check", list, fixture("circuits"), "--quiet", "--format", "csv"});
-  EXPECT_EQ(circuits.out, "name,status,approved_crc,crc\nGateway,new,," +
-                              run_all_ied_crcs(fixture("circuits")).at("Gateway") + "\nP2,missing," +
-                              approved.at("P2") + ",\n");
+  EXPECT_EQ(circuits.out, "name,status,approved_crc,crc,type\nGateway,new,," +
+                              run_all_ied_crcs(fixture("circuits")).at("Gateway") + ",ied\nP2,missing," +
+                              approved.at("P2") + ",,ied\n,changed," + scd_crc(approved) + "," +
+                              scd_crc(run_all_ied_crcs(fixture("circuits"))) + ",scd\n");
   const auto json = nlohmann::json::parse(run_ccdcrc({"check", list, fixture("circuits"), "-f", "json"}).out);
   EXPECT_EQ(json["baseline"], list);
   EXPECT_EQ(json["ieds"][0],
@@ -265,13 +346,19 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
                                          "\n"
                                          "ied,P2," +
                                          crcs.at("P2") + "\n");
-  const ProcessResult from_csv = run_ccdcrc({"check", csv, base});
+  // Like sha256sum: malformed lines are skipped and counted; --warn names
+  // them and --strict makes them fail the check. A CRC in lower case is fine.
+  const ProcessResult from_csv = run_ccdcrc({"check", csv, base, "--warn", "--strict"});
   EXPECT_EQ(from_csv.status, 2);
-  EXPECT_EQ(from_csv.out, "B2: ok\nP2: ok\n");
+  EXPECT_EQ(from_csv.out, "B2: ok\nP1: ok\nP2: ok\nHeader: not in the list -> no version or revision\n");
   EXPECT_EQ(from_csv.err, "ccdcrc: " + csv + ":3: expected 3 fields (type,name,crc), found 2\n" + "ccdcrc: " + csv +
-                              ":4: the CRC '57f51564' is not eight upper-case hexadecimal digits\n" + "ccdcrc: " + csv +
                               ":5: unknown record type 'bay' ('ied' or 'scd' expected)\n" + "ccdcrc: " + csv +
                               ":6: IED 'B2' is listed again (first on line 2); the first entry is used\n");
+  const ProcessResult lenient = run_ccdcrc({"check", csv, base});
+  EXPECT_EQ(lenient.status, 0);
+  EXPECT_EQ(lenient.out, from_csv.out);
+  EXPECT_EQ(lenient.err,
+            "ccdcrc: " + csv + ": warning: 3 lines are improperly formatted and not checked (--warn names them)\n");
 
   const std::string json = write_file(dir.path() / "approved.json",
                                       "{\n  \"ieds\": [\n"
@@ -282,7 +369,7 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
                                           "    \"P1\",\n"
                                           "    {\"name\": \"B2\",\n     \"crc\": \"" +
                                           crcs.at("B2") + "\"}\n  ]\n}\n");
-  const ProcessResult from_json = run_ccdcrc({"check", json, base, "--quiet"});
+  const ProcessResult from_json = run_ccdcrc({"check", json, base, "--quiet", "--warn", "--strict"});
   EXPECT_EQ(from_json.status, 2);
   EXPECT_EQ(from_json.out, "P1: new (now " + crcs.at("P1") + "; not in the list of approved CRCs)\n" + "P2: new (now " +
                                crcs.at("P2") + "; not in the list of approved CRCs)\n");
@@ -295,13 +382,11 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
   // A file that is no such list at all stops the check before the SCD is loaded.
   const std::vector<std::pair<std::string, std::string>> unusable{
       {"type;name;crc\n",
-       ":1: the first line is not 'type,name,crc': expected a list of CRCs as "
-       "'ccdcrc all --format csv' or '--format json' writes it"},
+       ": the list holds no CRC: expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or JSON), or CSV "
+       "with 'name' and 'crc' columns"},
       {"{\n  \"ieds\": [\n    {\"name\": \"B2\" \"crc\": \"x\"}\n]}\n",
        ":3: not valid JSON: syntax error while parsing object - unexpected string literal; expected '}'"},
-      {"{\"crcs\": []}",
-       ":1: no \"ieds\" array: expected a list of CRCs as 'ccdcrc all --format csv' or "
-       "'--format json' writes it"},
+      {"{\"crcs\": []}", ":1: no \"ieds\" array: expected the JSON that 'ccdcrc all --format json' writes"},
       {"\n", ": cannot read the list of approved CRCs: the file is empty"},
   };
   for (const auto& [text, message] : unusable) {
@@ -315,14 +400,14 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
       write_file(dir.path() / "open.csv", "type,name,crc\nied,B2," + crcs.at("B2") + "\nied,\"P1,12345678\n");
   const ProcessResult quote = run_ccdcrc({"check", open_quote, base, "-q", "-f", "csv"});
   EXPECT_EQ(quote.status, 2);
-  EXPECT_EQ(quote.out, "name,status,approved_crc,crc\nM1,new,," + crcs.at("M1") + "\nP1,new,," + crcs.at("P1") +
-                           "\nP2,new,," + crcs.at("P2") + "\n");
+  EXPECT_EQ(quote.out, "name,status,approved_crc,crc,type\nM1,new,," + crcs.at("M1") + ",ied\nP1,new,," +
+                           crcs.at("P1") + ",ied\nP2,new,," + crcs.at("P2") + ",ied\n");
   EXPECT_EQ(quote.err, "ccdcrc: " + open_quote +
                            ":3: a quoted field is not closed; the rest of the file is not read\n" +
                            "ccdcrc: 3 of 4 IEDs do not match the approved CRCs\n");
-  EXPECT_EQ(run_ccdcrc({"check", (dir.path() / "none.csv").string(), base}).err,
-            "ccdcrc: " + (dir.path() / "none.csv").string() +
-                ": cannot read the list of approved CRCs: No such file or directory\n");
+  EXPECT_EQ(
+      run_ccdcrc({"check", (dir.path() / "none.csv").string(), base}).err,
+      "ccdcrc: " + (dir.path() / "none.csv").string() + ": cannot read the list of approved CRCs: no such file\n");
 }
 
 TEST(CliVerify, ExportedFilesAreOkUntilTheirContentOrTheScdChanges) {

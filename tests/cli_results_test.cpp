@@ -67,6 +67,13 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
 
 using testing::crc_of_serialised;
 
+// What `sha256sum` prints for a file.
+std::string sha256_of(const std::string& path) {
+  const ProcessResult result = run_process("/usr/bin/sha256sum", {path});
+  EXPECT_EQ(result.status, 0) << result.err;
+  return result.out.substr(0, 64);
+}
+
 // The CRC element's id in an exported CCD text.
 std::string exported_crc(const std::string& text) {
   pugi::xml_document document;
@@ -117,9 +124,11 @@ TEST(CliAll, JsonAndCsvCarryTheScdItsCrcAndEveryIed) {
     const auto json = nlohmann::ordered_json::parse(out);
     std::vector<std::string> keys;
     for (const auto& item : json.items()) keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"scd", "scd_crc", "ieds"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"scd", "scd_crc", "header", "sha256", "ieds"}));
     EXPECT_EQ(json["scd"], station);
     EXPECT_EQ(json["scd_crc"], scd);
+    EXPECT_EQ(json["header"],
+              (nlohmann::ordered_json{{"id", "cli_station"}, {"version", nullptr}, {"revision", nullptr}}));
     ASSERT_EQ(json["ieds"].size(), crcs.size());
     auto entry = crcs.begin();
     for (const auto& ied : json["ieds"]) {
@@ -128,15 +137,19 @@ TEST(CliAll, JsonAndCsvCarryTheScdItsCrcAndEveryIed) {
     }
   }
   // The layout itself is stable: one IED per line, so that diffs of two results show the IEDs that changed.
+  const std::string sha256 = sha256_of(station);
   EXPECT_EQ(succeeds({"all", station, "-f", "json"}).out,
-            "{\n  \"scd\": \"" + station + "\",\n  \"scd_crc\": \"" + scd + "\",\n  \"ieds\": [\n" +
-                "    {\"name\": \"B2\", \"crc\": \"" + crcs.at("B2") + "\"},\n" + "    {\"name\": \"M1\", \"crc\": \"" +
-                crcs.at("M1") + "\"},\n" + "    {\"name\": \"P1\", \"crc\": \"" + crcs.at("P1") + "\"}\n  ]\n}\n");
+            "{\n  \"scd\": \"" + station + "\",\n  \"scd_crc\": \"" + scd +
+                "\",\n  \"header\": {\"id\": \"cli_station\", \"version\": null, \"revision\": null},\n" +
+                "  \"sha256\": \"" + sha256 + "\",\n  \"ieds\": [\n" + "    {\"name\": \"B2\", \"crc\": \"" +
+                crcs.at("B2") + "\"},\n" + "    {\"name\": \"M1\", \"crc\": \"" + crcs.at("M1") + "\"},\n" +
+                "    {\"name\": \"P1\", \"crc\": \"" + crcs.at("P1") + "\"}\n  ]\n}\n");
   EXPECT_EQ(succeeds({"all", "--format", "csv", station}).out,
-            "type,name,crc\n"
+            "type,name,crc,file,header_id,header_version,header_revision,sha256\n"
             "ied,B2," +
-                crcs.at("B2") + "\n" + "ied,M1," + crcs.at("M1") + "\n" + "ied,P1," + crcs.at("P1") + "\n" + "scd," +
-                station + "," + scd + "\n");
+                crcs.at("B2") + "," + station + ",,,,\n" + "ied,M1," + crcs.at("M1") + "," + station + ",,,,\n" +
+                "ied,P1," + crcs.at("P1") + "," + station + ",,,,\n" + "scd," + station + "," + scd + "," + station +
+                ",cli_station,,," + sha256 + "\n");
 }
 
 TEST(CliAll, HostileNamesSurviveEveryFormat) {
@@ -148,9 +161,10 @@ TEST(CliAll, HostileNamesSurviveEveryFormat) {
   ProcessResult csv = run_ccdcrc({"all", hostile, "--format", "csv"});
   EXPECT_EQ(csv.status, 0);
   EXPECT_EQ(csv.err, duplicate_warning);
-  std::vector<std::vector<std::string>> expected{{"type", "name", "crc"}};
-  for (const auto& [name, crc] : crcs) expected.push_back({"ied", name, crc});
-  expected.push_back({"scd", hostile, scd_crc(crcs)});
+  std::vector<std::vector<std::string>> expected{
+      {"type", "name", "crc", "file", "header_id", "header_version", "header_revision", "sha256"}};
+  for (const auto& [name, crc] : crcs) expected.push_back({"ied", name, crc, hostile, "", "", "", ""});
+  expected.push_back({"scd", hostile, scd_crc(crcs), hostile, "", "", "", sha256_of(hostile)});
   EXPECT_EQ(parse_csv(csv.out), expected);
   EXPECT_NE(csv.out.find("\nied,\"a,b\","), std::string::npos);
   EXPECT_NE(csv.out.find("\nied,\"say \"\"hi\"\"\","), std::string::npos);
@@ -181,10 +195,13 @@ TEST(CliAll, BytesThatAreNotUtf8AreReplacedInJsonOnly) {
 
 TEST(CliIed, PrintsTheNamedIedsInTheOrderGivenInEachFormat) {
   const IedCrcMap crcs = run_all_ied_crcs(station);
-  EXPECT_EQ(succeeds({"ied", station, "P1", "B2", "P1"}).out, "P1  " + crcs.at("P1") + "\nB2  " + crcs.at("B2") + "\n");
+  // A name given twice is answered twice.
+  EXPECT_EQ(succeeds({"ied", station, "P1", "B2", "P1"}).out,
+            "P1  " + crcs.at("P1") + "\nB2  " + crcs.at("B2") + "\nP1  " + crcs.at("P1") + "\n");
   EXPECT_EQ(succeeds({"ied", station, "--", "M1"}).out, "M1  " + crcs.at("M1") + "\n");
-  EXPECT_EQ(succeeds({"ied", station, "M1", "P1", "-f", "csv"}).out,
-            "type,name,crc\nied,M1," + crcs.at("M1") + "\nied,P1," + crcs.at("P1") + "\n");
+  EXPECT_EQ(succeeds({"ied", station, "M1", "P1", "-f", "csv"}).out, "type,name,crc,file,error\nied,M1," +
+                                                                         crcs.at("M1") + "," + station + ",\nied,P1," +
+                                                                         crcs.at("P1") + "," + station + ",\n");
   EXPECT_EQ(nlohmann::ordered_json::parse(succeeds({"ied", "--format", "json", station, "M1"}).out),
             (nlohmann::ordered_json{{"scd", station}, {"ieds", {{{"name", "M1"}, {"crc", crcs.at("M1")}}}}}));
 }
@@ -212,8 +229,11 @@ TEST(CliIed, MissingOrCircuitlessIedsFailWithStatusOneAndTheOthersArePrinted) {
   EXPECT_EQ(result.err, "ccdcrc: " + station + ": no IED named 'p1'; did you mean 'P1'?\n" + "ccdcrc: " + station +
                             ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n" +
                             "ccdcrc: " + station + ": no IED named 'Nobody'\n");
+  // A script learns which of its names failed, and why.
   EXPECT_EQ(run_ccdcrc({"ied", station, "Nobody", "-f", "json"}).out,
-            "{\n  \"scd\": \"" + station + "\",\n  \"ieds\": []\n}\n");
+            "{\n  \"scd\": \"" + station +
+                "\",\n  \"ieds\": [\n    {\"name\": \"Nobody\", \"crc\": null, \"error\": \"no IED named 'Nobody'\"}\n "
+                " ]\n}\n");
 }
 
 TEST(CliExport, WritesTheCcdFilesOfTheNamedIeds) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "operations/crc_runs.h"
 #include "support/process.h"
@@ -24,12 +26,14 @@ const std::string path_prompt = "Please input the path of SCD file:\n";
 const std::string name_prompt = "Please input the name of IED:\n";
 const std::string directory_prompt = "Please input the path of export directory:\n";
 
-ProcessResult dialogue(const std::string& input) {
+// The dialogue with this input; it must end with `status` and say `err` on
+// standard error (what failed, in the program's usual words).
+ProcessResult dialogue(const std::string& input, int status = 0, const std::string& err = "") {
   ProcessOptions options;
   options.input = input;
   ProcessResult result = run_ccdcrc({}, options);
-  EXPECT_EQ(result.status, 0) << "input: " << input;
-  EXPECT_EQ(result.err, "") << "input: " << input;
+  EXPECT_EQ(result.status, status) << "input: " << input;
+  EXPECT_EQ(result.err, err) << "input: " << input;
   return result;
 }
 
@@ -52,8 +56,12 @@ TEST(Dialogue, AllIedsOnOneLineListsNamesInByteOrderBetweenTheScdCrcTwice) {
 }
 
 TEST(Dialogue, AllIedsOfAnUnloadableFileGiveTheEmptyScdCrc) {
-  for (const std::string& path : {data_path("no-such-file.scd"), data_path("")}) {
-    EXPECT_EQ(dialogue("1\n" + path + "\n").out,
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {data_path("no-such-file.scd"), "ccdcrc: " + data_path("no-such-file.scd") + ": no such file\n"},
+      {data_path(""), "ccdcrc: " + data_path("") + ": is a directory, not a file\n"},
+  };
+  for (const auto& [path, err] : cases) {
+    EXPECT_EQ(dialogue("1\n" + path + "\n", 2, err).out,
               menu + path_prompt + "Please wait..\nSCD CRC:00000000\nThe CRC of SCD is:00000000\n");
   }
 }
@@ -64,22 +72,73 @@ TEST(Dialogue, OneIedCrcOrNothingAfterTheColon) {
   ASSERT_EQ(crc.size(), 8u);
   const std::string asked = menu + path_prompt + name_prompt;
   EXPECT_EQ(dialogue("2\n" + path + "\nP1\n").out, asked + "The CRC of IED is:" + crc + "\n");
-  EXPECT_EQ(dialogue("2 " + data_path("no-such-file.scd") + " P1\n").out, asked + "The CRC of IED is:\n");
-  EXPECT_EQ(dialogue("2 " + path + " Nobody\n").out, asked + "The CRC of IED is:\n");
-  EXPECT_EQ(dialogue("2 " + path + " Gateway\n").out, asked + "The CRC of IED is:\n");  // no circuits
-  EXPECT_EQ(dialogue("2 " + path + "\n").out, asked + "The CRC of IED is:\n");          // input ends
+  const std::string missing = data_path("no-such-file.scd");
+  EXPECT_EQ(dialogue("2 " + missing + " P1\n", 2, "ccdcrc: " + missing + ": no such file\n").out,
+            asked + "The CRC of IED is:\n");
+  EXPECT_EQ(dialogue("2 " + path + " Nobody\n", 1, "ccdcrc: " + path + ": no IED named 'Nobody'\n").out,
+            asked + "The CRC of IED is:\n");
+  EXPECT_EQ(dialogue("2 " + path + " Gateway\n", 1,
+                     "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n")
+                .out,
+            asked + "The CRC of IED is:\n");  // no circuits
+  EXPECT_EQ(dialogue("2 " + path + "\n", 1, "ccdcrc: " + path + ": no IED named ''\n").out,
+            asked + "The CRC of IED is:\n");  // input ends
 }
 
 TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPrompt) {
   ScratchDir out;
   const std::string path = data_path("cli_station.scd");
   const std::string asked = menu + path_prompt + name_prompt + directory_prompt;
-  EXPECT_EQ(dialogue("3 " + path + " Nobody " + out.path().string() + "\n").out, asked);
-  EXPECT_EQ(dialogue("3 " + data_path("no-such-file.scd") + " P1 " + out.path().string() + "\n").out, asked);
+  EXPECT_EQ(dialogue("3 " + path + " Nobody " + out.path().string() + "\n", 1,
+                     "ccdcrc: " + path + ": no IED named 'Nobody'\n")
+                .out,
+            asked);
+  const std::string missing = data_path("no-such-file.scd");
+  EXPECT_EQ(
+      dialogue("3 " + missing + " P1 " + out.path().string() + "\n", 2, "ccdcrc: " + missing + ": no such file\n").out,
+      asked);
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));
 
   EXPECT_EQ(dialogue("3 " + path + " P1 " + out.path().string() + "\n").out, asked);
   EXPECT_TRUE(std::filesystem::exists(out.path() / "P1.ccd"));
+}
+
+// Standard output stays as it always was; what failed is said on standard
+// error, and the status tells it. Answers longer than any path or name are
+// not kept.
+TEST(Dialogue, FailuresAreToldOnStandardErrorWithTheirStatus) {
+  ScratchDir out;
+  const std::string path = data_path("cli_station.scd");
+  const std::string missing_dir = (out.path() / "missing").string();
+  const std::string long_word(5000, 'x');
+  const std::string silent = write_file(out.path() / "silent.scd", "<SCL><IED name=\"A\"/><IED name=\"B\"/></SCL>\n");
+  const std::string all_asked = menu + path_prompt + "Please wait..\n";
+  const std::string export_asked = menu + path_prompt + name_prompt + directory_prompt;
+  struct Row {
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+  };
+  const std::vector<Row> rows{
+      {"1 " + long_word + "\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n",
+       "ccdcrc: the path of the SCD file is too long\n", 2},
+      {"1 " + silent + "\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n",
+       "ccdcrc: " + silent + ": warning: none of its 2 IEDs has GOOSE or sampled-value circuits, so no IED has a CRC\n",
+       0},
+      {"1\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n", "ccdcrc: no SCD file was given\n", 2},
+      {"2 " + path + " " + long_word + "\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
+       "ccdcrc: the IED name is too long\n", 2},
+      {"2 " + path + " P10\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
+       "ccdcrc: " + path + ": no IED named 'P10'; did you mean 'P1'?\n", 1},
+      {"3 " + path + " P1 " + missing_dir + "\n", export_asked,
+       "ccdcrc: " + missing_dir + ": the export directory does not exist\n", 2},
+      {"3 " + path + " Gateway " + out.path().string() + "\n", export_asked,
+       "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n", 1},
+      {"3 " + path + " P1 " + long_word + "\n", export_asked, "ccdcrc: a path is too long\n", 2},
+  };
+  for (const Row& row : rows) EXPECT_EQ(dialogue(row.input, row.status, row.err).out, row.out) << row.input;
+  EXPECT_EQ(directory_entries(out.path()), std::vector<std::string>{"silent.scd"});
 }
 
 TEST(Dialogue, APathIsReadUpToTheBlankAndItsRestBecomesTheIedName) {

@@ -126,8 +126,8 @@ TEST(MalformedInput, GarbageEmptyFilesDirectoriesAndSpecialFiles) {
   }
   expect_refused(empty.string(), "the file is empty", exports, "empty");
   expect_refused(dir.path().string(), "is a directory, not a file", exports, "directory");
-  expect_refused(fifo.string(), "is not a regular file", exports, "FIFO");
-  expect_refused("/dev/null", "is not a regular file", exports, "device");
+  expect_refused(fifo.string(), "the FIFO is empty (no program writes to it)", exports, "FIFO");
+  expect_refused("/dev/null", "is a device, not a file or a pipe", exports, "device");
   expect_refused(loop.string(), "too many levels of symbolic links", exports, "symbolic link loop");
   expect_refused(dangling.string(), "no such file", exports, "dangling symbolic link");
   for (const fs::path& path : {empty, dir.path(), fifo, fs::path("/dev/null"), loop, dangling}) {
@@ -245,9 +245,11 @@ TEST(MalformedInput, FileReplacedWhileItIsLoaded) {
     }
   });
 
-  const std::regex refusal("ccdcrc: " + path.string() +
-                           R"(:( no such file| is a directory, not a file| is not a regular file| the file is empty|)"
-                           R"( permission denied|\d+:\d+: not well-formed XML: [^\n]+)\n)");
+  const std::regex refusal(
+      "ccdcrc: " + path.string() +
+      R"(:( no such file| is a directory, not a file| the FIFO is empty \(no program writes to it\)|)"
+      R"( the file is empty|)"
+      R"( permission denied|\d+:\d+: not well-formed XML: [^\n]+)\n)");
   int loaded = 0, refused = 0, wrong = 0;
   for (int i = 0; i < 300; ++i) {
     CrcPair** pairs = nullptr;

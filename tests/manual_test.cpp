@@ -58,7 +58,8 @@ Names options_in(std::string line) {
 }
 
 // From the manual page: per command (.SS under COMMANDS) the options of its
-// tagged paragraphs (.TP), and under "" those of the OPTIONS section.
+// tagged paragraphs (.TP), under "" those of the OPTIONS section, and under
+// "*" those of DESCRIPTION, which every command takes.
 std::map<std::string, Names> manual_options() {
   std::ifstream in(std::string(CCDCRC_DOC) + "/ccdcrc.1.in");
   EXPECT_TRUE(in);
@@ -74,7 +75,8 @@ std::map<std::string, Names> manual_options() {
       command = line.substr(4);
       options[command];
     } else if (line == ".TP") {
-      tag_next = section == "COMMANDS" || section == "OPTIONS";
+      tag_next = section == "COMMANDS" || section == "OPTIONS" || section == "DESCRIPTION";
+      if (section == "DESCRIPTION") command = "*";
     } else if (tag_next) {
       tag_next = false;
       const Names named = options_in(line);
@@ -108,6 +110,8 @@ TEST(Manual, CoversEveryCommandAndOptionOfTheHelp) {
   std::map<std::string, Names> manual = manual_options();
   EXPECT_EQ(manual[""], help_section(help, "Options:"));
   manual.erase("");
+  const Names common = manual["*"];
+  manual.erase("*");
   Names manual_commands;
   for (const auto& [command, options] : manual) manual_commands.insert(command);
   EXPECT_EQ(manual_commands, commands);
@@ -116,7 +120,9 @@ TEST(Manual, CoversEveryCommandAndOptionOfTheHelp) {
     // --help is described once, for every command.
     options.erase("-h");
     options.erase("--help");
-    EXPECT_EQ(manual[command], options) << command;
+    Names described = manual[command];
+    described.insert(common.begin(), common.end());
+    EXPECT_EQ(described, options) << command;
   }
 }
 

@@ -7,6 +7,8 @@
     scd.crc("P1")                      # one IED, as `ccdcrc ied`
     scd.ccd("P1", measured=True)       # its CCD text, as `ccdcrc ccd`
     scd.export("out")                  # out/NAME.ccd, as `ccdcrc export --all`
+    ccdcrc.diff("old.scd", "new.scd", explain=True)   # as `ccdcrc diff --format json`
+    ccdcrc.verify(["out/P1.ccd"], scd="new.scd")      # as `ccdcrc verify --format json`
 
 The library does the work with the GIL released. `python3 -m ccdcrc ARGS...`
 runs the ccdcrc program.
@@ -14,9 +16,15 @@ runs the ccdcrc program.
 
 from __future__ import annotations
 
-from ccdcrc._ccdcrc import Scd, __version__, load
+import json
+import os
+from collections.abc import Iterable
+from typing import Any
+
+from ccdcrc._ccdcrc import Scd, __version__, _run_command, load
 
 __all__ = [
+    "CommandError",
     "DirectoryError",
     "FileAccessError",
     "FileLoadError",
@@ -24,10 +32,13 @@ __all__ = [
     "MalformedXmlError",
     "MissingFileError",
     "NotAFileError",
+    "NotAnScdError",
     "Scd",
     "UnknownIedError",
     "__version__",
+    "diff",
     "load",
+    "verify",
 ]
 
 
@@ -71,6 +82,10 @@ class MalformedXmlError(LoadError, ValueError):
     """The file is not well-formed XML, or it is empty."""
 
 
+class NotAnScdError(LoadError, ValueError):
+    """Well-formed XML whose root element is not SCL (a CCD file, for example)."""
+
+
 class FileLoadError(LoadError, OSError):
     """The file could not be opened or read; `errno` as the system gave it."""
 
@@ -105,3 +120,83 @@ class UnknownIedError(KeyError):
 
     def __reduce__(self):
         return type(self), (self.name, self.message)
+
+
+class CommandError(Exception):
+    """diff or verify could not give an answer; `messages` holds what the
+    program says on standard error, `status` its exit status."""
+
+    def __init__(self, messages: str, status: int) -> None:
+        super().__init__(messages.strip())
+        self.messages = messages
+        self.status = status
+
+
+_PACKED = (b"\x1f\x8b", b"PK\x03\x04", b"PK\x05\x06", b"PK\x07\x08")
+
+
+def _raise_load_error(path: str | os.PathLike[str]) -> None:
+    """Raises the LoadError that loading `path` gives, if it gives one. A
+    compressed file is left to the program, which reads it."""
+    try:
+        with open(path, "rb") as file:
+            if file.read(4).startswith(_PACKED):
+                return
+    except OSError:
+        pass
+    load(path)
+
+
+def _answer(arguments: list[str | bytes], scds: list[Any], trouble_is_data: bool = False) -> Any:
+    """The JSON that the command prints. Exit status 2 raises, unless
+    `trouble_is_data` (verify: an unreadable CCD file is one of its answers)."""
+    status, out, err = _run_command(arguments)
+    if status == 2:
+        for scd in scds:
+            if scd is not None:
+                _raise_load_error(scd)
+    if status == 2 and not (trouble_is_data and out):
+        raise CommandError(err.decode("utf-8", "replace"), status)
+    return json.loads(out)
+
+
+def diff(
+    old: str | os.PathLike[str],
+    new: str | os.PathLike[str],
+    explain: bool | Iterable[str] = False,
+    *,
+    all: bool = False,  # noqa: A002 (the program's option)
+    jobs: int = 0,
+) -> dict[str, Any]:
+    """Compares the IED CRCs of two SCD files as `ccdcrc diff --format json`
+    does, and returns its JSON as plain data: {'old', 'new', 'scd_crc',
+    'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...]}. Only the
+    IEDs that differ are listed unless `all`. With `explain` (True, or the IED
+    names to explain) each IED also has its 'changes'. Raises a LoadError when
+    an SCD cannot be loaded, CommandError for anything else."""
+    arguments: list[str | bytes] = ["diff", "--format", "json"]
+    if all:
+        arguments.append("--all")
+    if jobs:
+        arguments += ["--jobs", str(jobs)]
+    arguments += ["--", os.fsencode(old), os.fsencode(new)]
+    if explain is not False:
+        names = [] if explain is True else list(explain)
+        arguments = arguments[:-3] + ["--explain", *names, "--", os.fsencode(old), os.fsencode(new)]
+    return _answer(arguments, [old, new])
+
+
+def verify(
+    paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]],
+    scd: str | os.PathLike[str] | None = None,
+) -> list[dict[str, Any]]:
+    """Verifies exported CCD files as `ccdcrc verify --format json` does and
+    returns its 'files': [{'file', 'ied', 'status', 'file_crc', 'content_crc',
+    'current_crc'}...], with status 'ok', 'modified', 'outdated' (against
+    `scd`) or 'unreadable'. Raises a LoadError when `scd` cannot be loaded."""
+    files = [paths] if isinstance(paths, (str, bytes, os.PathLike)) else list(paths)
+    arguments: list[str | bytes] = ["verify", "--format", "json"]
+    if scd is not None:
+        arguments += ["--scd", os.fsencode(scd)]
+    arguments += ["--", *map(os.fsencode, files)]
+    return _answer(arguments, [scd], trouble_is_data=True)["files"]

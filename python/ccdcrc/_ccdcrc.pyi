@@ -1,6 +1,6 @@
 # Types of the native part of the package, for type checkers and editors.
 import os
-from collections.abc import Iterable
+from collections.abc import Iterable, Sequence
 from typing import TypedDict
 
 __version__: str
@@ -32,3 +32,4 @@ class Scd:
     def export(self, directory: str | os.PathLike[str], names: Iterable[str] | None = None) -> ExportReport: ...
 
 def load(source: str | os.PathLike[str] | bytes | bytearray | memoryview, jobs: int = 0) -> Scd: ...
+def _run_command(arguments: Sequence[str | bytes]) -> tuple[int, bytes, bytes]: ...

@@ -218,6 +218,17 @@ int StagedFile::commit(const std::string& name) {
   return file->commit(name);
 }
 
+int replace_file(const std::string& path, std::string_view content) {
+  const std::size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return EISDIR;
+  const Directory directory(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+  StagedFile file(directory);
+  file.writer().write(content.data(), content.size());
+  if (const int error = file.finish_writing(); error != 0) return error;
+  return file.commit(name);
+}
+
 void remove_stale_temporary_files(const Directory& directory) {
   const int fd = ::openat(directory.descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;  // a directory that may be written but not listed

@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <pugixml.hpp>
 
@@ -70,6 +71,10 @@ class StagedFile {
   std::unique_ptr<TemporaryFile> file_;
   std::unique_ptr<Writer> writer_;
 };
+
+// Writes a whole file at `path`, which replaces the file there only once it
+// is complete and on the disk. Returns 0 or the errno of the failure.
+int replace_file(const std::string& path, std::string_view content);
 
 // Removes the temporary files that runs on this host left in the directory
 // when they were killed: those whose process no longer exists.

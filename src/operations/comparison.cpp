@@ -438,6 +438,20 @@ void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, Compar
   for (const CcdChange& change : other) sink.other(change);
 }
 
+std::vector<ReferenceChange> circuits_of(const Scd& scd, pugi::xml_node ied) {
+  std::vector<ReferenceChange> circuits;
+  const std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured);
+  if (ccd->nothing_found) return circuits;
+  for (ControlBlockKind kind : control_block_kinds) {
+    for (const char* section : {names_of(kind).published, names_of(kind).subscribed}) {
+      for (pugi::xml_node reference : first_element(ccd->root, section).children(names_of(kind).reference)) {
+        circuits.push_back({ReferenceChange::Kind::appeared, section, reference.name(), attr(reference, "name"), {}});
+      }
+    }
+  }
+  return circuits;
+}
+
 CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd) {
   CcdComparison result;
   CollectingSink sink(result);

@@ -132,6 +132,10 @@ void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, Compar
 // The same, collected.
 CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd);
 
+// What an IED publishes and subscribes: every reference of its CCD, as one
+// that appeared, section by section.
+std::vector<ReferenceChange> circuits_of(const Scd& scd, pugi::xml_node ied);
+
 // "appeared", "disappeared", "changed".
 const char* reference_change_name(ReferenceChange::Kind kind);
 // "attribute", "text", "added", "removed", "order".

@@ -3,6 +3,7 @@
 // with an IED, so that both say the same.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "operations/export.h"
@@ -13,6 +14,10 @@ namespace ccdcrc {
 
 // "IED 'NAME' has no GOOSE or sampled-value circuits, so it has no CRC"
 std::string no_circuits_message(const std::string& ied_name);
+
+// "not an SCD file: a CCD file; use verify" or what else the root element
+// tells; nullopt for an SCL root (a namespace prefix allowed).
+std::optional<std::string> not_an_scd_message(const std::string& root_name);
 
 // Why an IED cannot be looked up by name under a root that is not SCL.
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name);

@@ -132,6 +132,14 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = name;
   scd->text_ = std::move(text);
+  // The parser ends the text at a zero byte; where it is must be known before
+  // an in-place parse writes zero bytes of its own.
+  const void* zero = std::memchr(scd->text_.data(), 0, scd->text_.size());
+  const std::size_t zero_offset =
+      zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - scd->text_.data()) : scd->text_.size();
+  const std::size_t after_zero = scd->text_.size() - zero_offset;
+  const TextPosition zero_position =
+      zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
   const pugi::xml_parse_result result = scd->parse_text(options.parse_options);
   if (result.status == pugi::status_out_of_memory) {
     report = {Kind::out_of_memory, "not enough memory to load the file", {}};
@@ -143,6 +151,7 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
     return nullptr;
   }
+  scd->find_ignored_content(result, after_zero, zero_position);
   if (options.lookups == LookupMode::indexed) {
     scd->lookups_ = std::make_unique<IndexedLookups>(scd->root());
   } else {
@@ -169,6 +178,23 @@ pugi::xml_parse_result Scd::parse_text(unsigned parse_options) {
   // Offsets into decoded text tell nothing about the file's bytes.
   if (!text_is_parsed_ && result.status == pugi::status_ok) text_.release();
   return result;
+}
+
+void Scd::find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero,
+                               TextPosition zero_position) {
+  // In UTF-16 and UTF-32 zero bytes belong to the characters.
+  const bool byte_text = result.encoding == pugi::encoding_utf8 || result.encoding == pugi::encoding_latin1;
+  if (byte_text && after_zero > 0) {
+    ignored_content_ = IgnoredContent{IgnoredContent::Kind::after_zero_byte,
+                                      text_is_parsed_ ? zero_position : TextPosition{}, after_zero};
+    return;
+  }
+  for (pugi::xml_node node = root().next_sibling(); node; node = node.next_sibling()) {
+    if (node.type() == pugi::node_element) {
+      ignored_content_ = IgnoredContent{IgnoredContent::Kind::after_document_element, position(node), 0};
+      return;
+    }
+  }
 }
 
 TextPosition Scd::position(pugi::xml_node node) const {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,16 @@ struct LoadProblem {
   std::string message;    // in words for the user, without the path
   TextPosition position;  // for malformed XML in UTF-8; unknown otherwise
   int system_error = 0;   // the errno of a failed open or read (EISDIR for a directory); 0 for none
+};
+
+// Content of the text that the document does not hold, though it loaded:
+// what follows a zero byte (the parser ends the text there), or elements
+// after the document element.
+struct IgnoredContent {
+  enum class Kind { after_zero_byte, after_document_element };
+  Kind kind = Kind::after_zero_byte;
+  TextPosition position;  // where it starts, when known
+  std::size_t bytes = 0;  // after_zero_byte: the bytes from the zero byte on
 };
 
 // How the builder's lookups are answered: from indexes (the default), or by
@@ -58,6 +69,9 @@ class Scd {
   // The root's direct IED children, in document order.
   std::vector<pugi::xml_node> ieds() const;
 
+  // Content that was ignored; nullopt when the document holds the whole text.
+  const std::optional<IgnoredContent>& ignored_content() const { return ignored_content_; }
+
   // Where a node starts in the loaded text (an element at its "<"); unknown
   // when the text was not UTF-8.
   TextPosition position(pugi::xml_node node) const;
@@ -67,12 +81,14 @@ class Scd {
   static std::unique_ptr<Scd> parse_whole(SourceText text, const std::string& name, LoadProblem& report,
                                           const LoadOptions& options);
   pugi::xml_parse_result parse_text(unsigned parse_options);
+  void find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero, TextPosition zero_position);
 
   std::string path_;
   SourceText text_;              // declared before the document, which may point into it
   bool text_is_parsed_ = false;  // the document's offsets count bytes of `text_`
   pugi::xml_document document_;
   std::unique_ptr<ScdLookups> lookups_;
+  std::optional<IgnoredContent> ignored_content_;
 };
 
 }  // namespace ccdcrc

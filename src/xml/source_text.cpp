@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -73,6 +74,49 @@ bool SourceText::assign(std::string_view bytes) {
   size_ = bytes.size();
   data_[size_] = '\0';
   return true;
+}
+
+bool SourceText::grow(std::size_t size) {
+  if (size + 1 <= capacity_) return true;
+  // At least doubled, so that appending costs linear time in all.
+  const std::size_t capacity = std::max(size + 1, capacity_ * 2);
+  void* memory = data_ ? ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE)
+                       : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return false;
+  data_ = static_cast<char*>(memory);
+  capacity_ = capacity;
+  data_[size_] = '\0';
+  return true;
+}
+
+bool SourceText::reserve(std::size_t size) { return grow(size); }
+
+bool SourceText::append(std::string_view bytes) {
+  if (bytes.size() > SIZE_MAX / 2 - size_) {
+    errno = ENOMEM;
+    return false;
+  }
+  if (!grow(size_ + bytes.size())) return false;
+  std::memcpy(data_ + size_, bytes.data(), bytes.size());
+  size_ += bytes.size();
+  data_[size_] = '\0';
+  return true;
+}
+
+long SourceText::read_some(int fd, std::size_t most) {
+  if (most > SIZE_MAX / 2 - size_) {
+    errno = ENOMEM;
+    return -1;
+  }
+  if (!grow(size_ + most)) return -1;
+  ssize_t got = 0;
+  do {
+    got = ::read(fd, data_ + size_, most);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) return got;
+  size_ += static_cast<std::size_t>(got);
+  data_[size_] = '\0';
+  return got;
 }
 
 void SourceText::release() {

@@ -31,6 +31,17 @@ class SourceText {
   bool read(int fd, std::size_t size);
   // Copies bytes held elsewhere. False when there is not enough memory.
   bool assign(std::string_view bytes);
+  // Appends bytes, growing the memory as needed: for inputs whose size is
+  // not known beforehand (pipes, decompressed data). False (errno set) when
+  // there is not enough memory.
+  bool append(std::string_view bytes);
+  // Makes room for at least `size` bytes in all, keeping what is held. The
+  // pages are provided as they are first written, so room that stays unused
+  // costs no memory.
+  bool reserve(std::size_t size);
+  // Reads once from `fd` into room for up to `most` more bytes: the count
+  // read, 0 at the end of the input, -1 (errno set) on failure.
+  long read_some(int fd, std::size_t most);
   void release();
 
   char* data() const { return data_; }
@@ -39,6 +50,7 @@ class SourceText {
 
  private:
   bool allocate(std::size_t size);
+  bool grow(std::size_t size);
 
   char* data_ = nullptr;
   std::size_t capacity_ = 0;

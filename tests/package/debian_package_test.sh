@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package, checks that its dependencies are the packages of
-# the shared libraries it loads, installs it into a scratch root with dpkg
+# the shared libraries it names, installs it into a scratch root with dpkg
 # (which checks the dependencies against the packages of this machine) and
 # runs the program, its manual page and its completion from there. With
 # PYTHON, the same for python3-ccdcrc, which also depends on the interpreter's
@@ -37,7 +37,10 @@ library_owners() {
   mkdir -p "$scratch/contents"
   dpkg-deb -x "$1" "$contents"
   find "$contents" -type f \( -path '*/bin/*' -o -name '*.so.*' -o -name '*.so' \) | while read -r elf; do
-    ldd "$elf" | awk '/=> \// { print $3 }' | grep -v '/libccdcrc\.so' | while read -r library; do
+    # The libraries it names itself (NEEDED), not those they load in turn.
+    needed=$(objdump -p "$elf" | awk '$1 == "NEEDED" { print $2 }')
+    ldd "$elf" | awk -v needed="$needed" 'BEGIN { split(needed, n, "\n"); for (i in n) want[n[i]] = 1 }
+      $2 == "=>" && $3 ~ /^\// && ($1 in want) { print $3 }' | grep -v '/libccdcrc\.so' | while read -r library; do
       owner "$library" || fail "no package owns $library, loaded by $elf"
     done
   done | sort -u

@@ -16,6 +16,7 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 PROGRAM = os.environ.get("CCDCRC_PROGRAM", str(ROOT / "build/release/console/ccdcrc"))
 DATA = pathlib.Path(os.environ.get("CCDCRC_TEST_DATA", ROOT / "tests/data"))
 EXAMPLE = pathlib.Path(os.environ.get("CCDCRC_EXAMPLES", ROOT / "examples")) / "substation.scd"
+REVISION = EXAMPLE.parent / "substation_rev2.scd"
 CORPUS = pathlib.Path(os.environ.get("CCDCRC_CORPUS", ROOT.parent / "shared/corpus"))
 SHIPPED = sorted([*DATA.glob("*.scd"), *EXAMPLE.parent.glob("*.scd")])
 PUBLIC = sorted(p for p in CORPUS.glob("*") if p.is_file()) if CORPUS.is_dir() else []
@@ -60,7 +61,8 @@ def test_sources_give_the_same_scd():
     (lambda d: DATA / "malformed/end_tag.scd", ccdcrc.MalformedXmlError, ValueError, 5, 4),
     (lambda d: (d / "empty.scd", (d / "empty.scd").touch())[0], ccdcrc.MalformedXmlError, ValueError, None, None),
     (lambda d: b"<SCL><IED name='a'></SCL>", ccdcrc.MalformedXmlError, ValueError, 1, 22),
-], ids=["missing", "directory", "malformed", "empty", "bytes"])
+    (lambda d: DATA / "cli_not_scl.scd", ccdcrc.NotAnScdError, ValueError, None, None),
+], ids=["missing", "directory", "malformed", "empty", "bytes", "not scl"])
 def test_load_errors(tmp_path, make, kind, builtin, line, column):
     source = make(tmp_path)
     with pytest.raises(kind) as raised:
@@ -133,6 +135,29 @@ def test_threads_share_and_run_at_once(tmp_path):
     for thread in threads:
         thread.join()
     assert [results[i] for i in range(2)] == [(e, expected[0], len(e)) for e in expected]
+
+
+@pytest.mark.parametrize("call, arguments", [
+    (lambda: ccdcrc.diff(EXAMPLE, REVISION), ["diff", EXAMPLE, REVISION]),
+    (lambda: ccdcrc.diff(EXAMPLE, REVISION, all=True, explain=True), ["diff", EXAMPLE, REVISION, "--all", "--explain"]),
+    (lambda: ccdcrc.diff(EXAMPLE, REVISION, explain=["PL1101"]), ["diff", EXAMPLE, REVISION, "--explain", "PL1101"]),
+    (lambda: {"files": ccdcrc.verify(DATA / "pub_golden_PROT1.ccd")}, ["verify", DATA / "pub_golden_PROT1.ccd"]),
+    (lambda: {"scd": str(REVISION), "files": ccdcrc.verify([DATA / "cli_hostile.scd"], scd=REVISION)},
+     ["verify", DATA / "cli_hostile.scd", "--scd", REVISION]),
+], ids=["diff", "all explained", "one explained", "verify", "unreadable"])
+def test_diff_and_verify_give_the_programs_json(call, arguments):
+    assert call() == json.loads(run(*arguments, "--format", "json").stdout)
+
+
+@pytest.mark.parametrize("call, kind", [
+    (lambda: ccdcrc.diff(EXAMPLE, DATA / "missing.scd"), FileNotFoundError),
+    (lambda: ccdcrc.diff(DATA / "malformed/end_tag.scd", EXAMPLE), ccdcrc.MalformedXmlError),
+    (lambda: ccdcrc.diff(EXAMPLE, EXAMPLE, explain=["NOBODY"]), ccdcrc.CommandError),
+    (lambda: ccdcrc.verify(DATA / "pub_golden_PROT1.ccd", scd=DATA / "cli_not_scl.scd"), ccdcrc.NotAnScdError),
+], ids=["missing", "malformed", "unknown name", "not scl"])
+def test_diff_and_verify_raise(call, kind):
+    with pytest.raises(kind):
+        call()
 
 
 @pytest.mark.parametrize("arguments", [["all", EXAMPLE], ["ied", EXAMPLE, "NOBODY"], ["--version"]])

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -47,11 +49,11 @@ class Scratch {
 // Runs the program and prints its figures. A run that takes longer than
 // `limit_seconds` is taken to be stuck (say, in work that grows with the
 // square of the input): it is killed and so fails on its exit status.
-ProcessResult run_measured(const std::string& what, const std::vector<std::string>& arguments,
-                           int limit_seconds = 300) {
+ProcessResult run_measured(const std::string& what, const std::vector<std::string>& arguments, int limit_seconds = 300,
+                           const std::string& program = CCDCRC_PROGRAM) {
   ProcessOptions options;
   options.timeout_seconds = limit_seconds;
-  ProcessResult result = run_ccdcrc(arguments, options);
+  ProcessResult result = run_process(program, arguments, options);
   std::printf("[figures] %-44s %7.2f s  %6ld MiB peak  exit %d\n", what.c_str(), result.seconds,
               result.max_rss_kb / 1024, result.status);
   std::fflush(stdout);
@@ -259,12 +261,92 @@ TEST(Stress, OneHundredThousandIedsWithoutCircuits) {
   const ProcessResult missing = run_measured("ied (missing name), 100,000 IEDs", {"ied", scd, "Silent12345x"}, 60);
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("did you mean 'Silent12345'"), std::string::npos) << missing.err;
+  // Each one at a cost bounded per IED name: a thousand of them in one run.
+  std::vector<std::string> mistyped{"ied", scd};
+  for (int i = 0; i < 1000; ++i) mistyped.push_back("Silent" + std::to_string(i * 97) + "x");
+  const ProcessResult many_missing = run_measured("ied (1,000 missing names), 100,000 IEDs", mistyped, 60);
+  EXPECT_EQ(many_missing.status, 1);
+  EXPECT_EQ(std::count(many_missing.err.begin(), many_missing.err.end(), '\n'), 1000);
+  EXPECT_NE(many_missing.err.find("no IED named 'Silent97x'; did you mean 'Silent97', "), std::string::npos);
 
   const fs::path out = scratch.path() / "out";
   fs::create_directory(out);
   const ProcessResult exported = run_measured("export --all, 100,000 IEDs", {"export", scd, "--all", "-o", out});
   EXPECT_EQ(exported.status, 0) << exported.err;
   EXPECT_EQ(testing::directory_entries(out), (std::vector<std::string>{"P1.ccd", "S1.ccd"}));
+}
+
+// The lists of hostile_lists, one at a time: each is written to a file and
+// dropped before the program runs, whose peak memory would otherwise count
+// this process's pages too.
+std::string hostile_list(int which, const std::string& p1) {
+  std::string list;
+  switch (which) {
+    case 0: return "name,crc\n" + std::string(10 << 20, '\n') + "P1," + p1 + "\n";
+    case 1: return std::string(5 << 20, '\r') + "\n";
+    case 2:
+      list = "{\"ieds\": [\n";
+      for (int i = 0; i < 200000; ++i) {
+        if (i) list += ",\n";
+        list += "{\"name\": \"Q";
+        list += std::to_string(i) + "\", \"crc\": \"0000ABCD\"}";
+      }
+      return list + "\n]}\n";
+    case 3:
+      list = "name,crc\n";
+      for (int i = 0; i < 200000; ++i) {
+        list += 'Q';
+        list += std::to_string(i) + ",0000abcd\n";
+      }
+      return list;
+    default: return "name,crc\n" + std::string(10 << 20, 'n') + ",0000ABCD\nP1," + p1 + "\n";
+  }
+}
+
+// Lists of approved CRCs that are huge or odd: each is read in time linear in
+// its size and in memory for the entries kept, not for every line.
+TEST(Stress, HostileListsOfApprovedCrcs) {
+  Scratch scratch;
+  const std::string scd = (scratch.path() / "small.scd").string();
+  write_station(scd, StationShape{});
+  const std::string p1 = crc_lines(run_ccdcrc({"all", scd}).out).at("P1");
+  struct Row {
+    std::string what;
+    int status;     // with --ignore-missing
+    long most_mib;  // peak memory of the run
+  };
+  const std::vector<Row> rows{
+      {"10 MB of blank lines", 0, 40}, {"5 MB of carriage returns", 2, 40}, {"200,000 JSON entries", 1, 400},
+      {"200,000 CSV entries", 1, 400}, {"a name of 10 MB", 1, 80},
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::string list = (scratch.path() / "list").string();
+    write_file(list, hostile_list(static_cast<int>(i), p1));
+    const ProcessResult result =
+        run_measured("check, " + rows[i].what, {"check", list, scd, "--quiet", "--ignore-missing"}, 60);
+    EXPECT_EQ(result.status, rows[i].status) << rows[i].what << ": " << result.err.substr(0, 300);
+    EXPECT_LT(result.max_rss_kb / 1024, rows[i].most_mib) << rows[i].what;
+  }
+}
+
+// The menu keeps no answer longer than a path or a name, however long the word typed.
+TEST(Stress, MenuAnswersOfSixtyFourMegabytes) {
+  Scratch scratch;
+  const std::string scd = (scratch.path() / "small.scd").string();
+  write_station(scd, StationShape{});
+  const std::string answers = (scratch.path() / "answers").string();
+  for (const std::string action : {"1", "2", "3"}) {
+    {
+      std::ofstream out(answers, std::ios::binary);
+      out << action << ' ' << (action == "2" ? scd + " " : "") << std::string(64 << 20, 'w') << " P1 .\n";
+    }
+    // Through a shell, so that this process holds none of the answers.
+    const ProcessResult result =
+        run_measured("menu, action " + action + ", a word of 64 MB",
+                     {"-c", "exec '" + std::string(CCDCRC_PROGRAM) + "' < '" + answers + "'"}, 60, "/bin/sh");
+    EXPECT_EQ(result.status, 2) << action;
+    EXPECT_LT(result.max_rss_kb / 1024, 48) << action;
+  }
 }
 
 }  // namespace

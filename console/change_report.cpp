@@ -1,0 +1,267 @@
+#include "console/change_report.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#include "console/output.h"
+#include "console/scd_revision.h"
+#include "scd/bays.h"
+#include "util/nodes.h"
+
+namespace ccdcrc {
+
+namespace {
+
+// The control block's own name, from its reference text ("P1LD0/LLN0$GO$Trip" -> "Trip").
+std::string block_name(const std::string& reference) {
+  const std::size_t dollar = reference.rfind('$');
+  return dollar == std::string::npos ? reference : reference.substr(dollar + 1);
+}
+
+bool is_publication(const ReferenceChange& reference) {
+  return reference.section == "GOOSEPUB" || reference.section == "SVPUB";
+}
+
+// "GOCB" or "SVCB".
+const char* block_kind(const ReferenceChange& reference) { return reference.element == "GOCBref" ? "GOCB" : "SVCB"; }
+
+// The first change of a published block in a few words: "confRev 1 → 2".
+void describe(Phrase& phrase, const CcdChange& change) {
+  if (!change.path.empty() && change.kind != CcdChange::Kind::attribute) phrase.code(change.path) << " ";
+  switch (change.kind) {
+    case CcdChange::Kind::attribute:
+      phrase << change.subject + " " + change.old_value.value_or("(none)") + " → " +
+                    change.new_value.value_or("(none)");
+      return;
+    case CcdChange::Kind::text:
+      phrase << "text ";
+      phrase.code(change.old_value.value_or("")) << " → ";
+      phrase.code(change.new_value.value_or(""));
+      return;
+    case CcdChange::Kind::added: phrase.code(change.subject) << " added"; return;
+    case CcdChange::Kind::removed: phrase.code(change.subject) << " removed"; return;
+    case CcdChange::Kind::order: phrase << "order of " + change.subject; return;
+  }
+}
+
+// The member of a data set that a path names: "CTRL/CILO1.EnaCls.stVal [ST]"
+// from "DataSet/FCDA[3] (CTRL/CILO1.EnaCls.stVal [ST])/intAddr[1]".
+std::string member_of(const std::string& path) {
+  const std::size_t open = path.find(" (");
+  const std::size_t close = path.find(")/intAddr");
+  return open == std::string::npos || close == std::string::npos || close < open
+             ? path
+             : path.substr(open + 2, close - open - 2);
+}
+
+// A subscribed block changed by its publisher, or in what the subscriber
+// binds to it (its intAddr children).
+void describe_subscription(Phrase& phrase, const ReferenceChange& reference) {
+  const auto rebinding = std::find_if(reference.changes.begin(), reference.changes.end(), [](const CcdChange& change) {
+    return change.path.find("/intAddr") != std::string::npos;
+  });
+  if (rebinding == reference.changes.end()) {
+    phrase << "changed by its publisher";
+  } else if (rebinding->kind == CcdChange::Kind::attribute && rebinding->subject == "name") {
+    phrase << "input ";
+    phrase.code(member_of(rebinding->path)) << " bound to ";
+    phrase.code(rebinding->new_value.value_or("")) << " (was ";
+    phrase.code(rebinding->old_value.value_or("")) << ")";
+  } else {
+    phrase << "inputs bound anew: ";
+    describe(phrase, *rebinding);
+  }
+}
+
+void describe_reference(Phrase& phrase, const ReferenceChange& reference) {
+  const bool published = is_publication(reference);
+  const auto block = [&] {
+    phrase << std::string(block_kind(reference)) + " ";
+    phrase.code(block_name(reference.name));
+  };
+  switch (reference.kind) {
+    case ReferenceChange::Kind::appeared:
+      if (published) {
+        phrase << "publishes new ";
+        block();
+      } else {
+        phrase << "now subscribes to ";
+        phrase.code(reference.name);
+      }
+      return;
+    case ReferenceChange::Kind::disappeared:
+      if (published) {
+        phrase << "no longer publishes ";
+        block();
+      } else {
+        phrase << "no longer subscribes to ";
+        phrase.code(reference.name);
+      }
+      return;
+    case ReferenceChange::Kind::changed:
+      if (published) {
+        phrase << "publishes ";
+        block();
+        if (!reference.changes.empty()) {
+          phrase << ": ";
+          describe(phrase, reference.changes.front());
+        }
+      } else {
+        phrase << "subscribes to ";
+        phrase.code(reference.name) << ": ";
+        describe_subscription(phrase, reference);
+      }
+      return;
+  }
+}
+
+// Where a value may be cut: not inside a UTF-8 character.
+bool starts_character(const std::string& text, std::size_t at) {
+  return at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+}
+
+ReportFile file_of(const Scd& scd, const ScdFile& read, const std::string& scd_crc) {
+  const ScdHeader header = scd_header(scd);
+  ReportFile file;
+  file.path = scd.path();
+  file.header_id = header.id.value_or("");
+  file.header_version = header.version.value_or("");
+  file.header_revision = header.revision.value_or("");
+  if (!read.sha256.empty()) {
+    file.size = read.size;
+    file.sha256 = read.sha256;
+  }
+  file.scd_crc = scd_crc;
+  return file;
+}
+
+std::string bay_label(const BayPlace& place) {
+  const auto named = [](const std::string& name, const std::string& desc) {
+    return desc.empty() ? name : name + " " + desc;
+  };
+  return named(place.voltage_level, place.voltage_level_desc) + " / " + named(place.bay, place.bay_desc);
+}
+
+// What an IED whose CRC changed without an explanation says in one line.
+Phrase status_reason(const IedCrcChange& change, std::size_t circuits) {
+  Phrase reason;
+  const std::string counted = std::to_string(circuits) + (circuits == 1 ? " circuit" : " circuits");
+  switch (change.status) {
+    case CrcStatus::added: reason << "new in the SCD, with " + counted; break;
+    case CrcStatus::gained: reason << "has circuits now: " + counted; break;
+    case CrcStatus::removed: reason << "no longer in the SCD"; break;
+    case CrcStatus::lost: reason << "has no GOOSE or sampled-value circuits any more"; break;
+    case CrcStatus::changed: reason << "changed"; break;
+    case CrcStatus::unchanged: break;
+  }
+  return reason;
+}
+
+}  // namespace
+
+ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
+                                 const Scd& new_scd, const ScdFile& new_file) {
+  ChangeReport report;
+  report.old_file = file_of(old_scd, old_file, diff.old_scd_crc);
+  report.new_file = file_of(new_scd, new_file, diff.new_scd_crc);
+  for (CrcStatus status : {CrcStatus::unchanged, CrcStatus::changed, CrcStatus::added, CrcStatus::removed,
+                           CrcStatus::gained, CrcStatus::lost}) {
+    report.counts[status] = 0;
+  }
+  const std::map<std::string, BayPlace> old_bays = bays_of_ieds(old_scd);
+  const std::map<std::string, BayPlace> new_bays = bays_of_ieds(new_scd);
+  for (const IedCrcChange& change : diff.ieds) {
+    ++report.counts[change.status];
+    if (change.status == CrcStatus::unchanged) {
+      report.unchanged.push_back(change.name);
+      continue;
+    }
+    ReportedIed ied;
+    ied.change = &change;
+    const auto& bays = change.new_ied ? new_bays : old_bays;
+    if (auto bay = bays.find(change.name); bay != bays.end()) ied.bay = bay_label(bay->second);
+    if (auto explanation = diff.explanations.find(change.name); explanation != diff.explanations.end()) {
+      ied.explanation = &explanation->second;
+      ied.reason = change_reason(explanation->second);
+    } else {
+      if (change.status == CrcStatus::added || change.status == CrcStatus::gained) {
+        ied.circuits = circuits_of(new_scd, change.new_ied->listed.ied);
+      }
+      ied.reason = status_reason(change, ied.circuits.size());
+    }
+    report.retest.push_back(std::move(ied));
+  }
+  // By bay, in the order of their labels, the IEDs in no bay last; by name within a bay.
+  std::stable_sort(report.retest.begin(), report.retest.end(), [](const ReportedIed& a, const ReportedIed& b) {
+    if (a.bay.empty() != b.bay.empty()) return b.bay.empty();
+    return a.bay < b.bay;
+  });
+  return report;
+}
+
+ChangeRow change_row(const CcdChange& change, const std::string& element) {
+  const std::string where = change.path.empty() ? element : change.path;
+  switch (change.kind) {
+    case CcdChange::Kind::attribute: return {where, change.subject, change.old_value, change.new_value};
+    case CcdChange::Kind::text: return {where, "text", change.old_value, change.new_value};
+    case CcdChange::Kind::added: return {where + "/" + change.subject, "added", std::nullopt, change.new_value};
+    case CcdChange::Kind::removed: return {where + "/" + change.subject, "removed", change.old_value, std::nullopt};
+    case CcdChange::Kind::order: return {where, "order of " + change.subject, change.old_value, change.new_value};
+  }
+  return {where, "", std::nullopt, std::nullopt};
+}
+
+Phrase& Phrase::operator<<(const std::string& text) {
+  parts.push_back({text, false});
+  return *this;
+}
+
+Phrase& Phrase::code(const std::string& text) {
+  parts.push_back({text, true});
+  return *this;
+}
+
+std::string Phrase::plain() const {
+  std::string text;
+  for (const Part& part : parts) text += part.code ? "`" + part.text + "`" : part.text;
+  return text;
+}
+
+Phrase change_reason(const CcdComparison& comparison) {
+  constexpr std::size_t most = 2;
+  Phrase reason;
+  if (comparison.references.empty()) {
+    reason << (comparison.other.empty() ? "the measured texts differ in their serialisation only"
+                                        : "the order of its circuits changed");
+    return reason;
+  }
+  for (std::size_t i = 0; i < comparison.references.size() && i < most; ++i) {
+    if (i > 0) reason << "; ";
+    describe_reference(reason, comparison.references[i]);
+  }
+  if (comparison.references.size() > most) {
+    reason << "; and " + std::to_string(comparison.references.size() - most) + " more";
+  }
+  return reason;
+}
+
+ValueDifference difference_of(const std::string& old_value, const std::string& new_value) {
+  std::size_t prefix = 0;
+  const std::size_t shorter = std::min(old_value.size(), new_value.size());
+  while (prefix < shorter && old_value[prefix] == new_value[prefix]) ++prefix;
+  while (prefix > 0 && !(starts_character(old_value, prefix) && starts_character(new_value, prefix))) --prefix;
+  std::size_t suffix = 0;
+  while (suffix < shorter - prefix &&
+         old_value[old_value.size() - 1 - suffix] == new_value[new_value.size() - 1 - suffix]) {
+    ++suffix;
+  }
+  while (suffix > 0 && !(starts_character(old_value, old_value.size() - suffix) &&
+                         starts_character(new_value, new_value.size() - suffix))) {
+    --suffix;
+  }
+  return {old_value.substr(0, prefix), old_value.substr(prefix, old_value.size() - prefix - suffix),
+          new_value.substr(prefix, new_value.size() - prefix - suffix), old_value.substr(old_value.size() - suffix)};
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,97 @@
+// The command line: the commands assembled into one parser and run, with
+// their output and messages on the streams given.
+
+#include "console/command_line.h"
+
+#include <new>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "ccdcrc/version.h"
+#include "console/command.h"
+
+namespace ccdcrc {
+namespace {
+
+constexpr const char* program_footer = R"(Examples:
+  ccdcrc all station.scd                    every IED CRC, then the SCD CRC
+  ccdcrc all station.scd --format json      the same as JSON (or --format csv)
+  ccdcrc all a.scd b.scd.gz c.zip           each SCD in turn (gzip and zip are read)
+  ccdcrc all - < station.scd.gz             an SCD from standard input
+  ccdcrc ied station.scd P1 P2              the CRCs of IEDs P1 and P2
+  ccdcrc export station.scd P1 -o out       write out/P1.ccd
+  ccdcrc export station.scd --all -o out    a CCD file for every IED with a CRC
+  ccdcrc ccd station.scd P1 --measured      the CCD text that P1's CRC is computed over
+  ccdcrc diff old.scd new.scd --explain     which CRCs changed between two SCDs, and why
+  ccdcrc check approved.csv station.scd     the CRCs against a list of approved CRCs
+  ccdcrc verify out/*.ccd                   exported CCD files against their own CRCs
+
+Without arguments, ccdcrc asks interactively for an action and its inputs.
+Put "--" before IED names that begin with "-".
+
+Exit status: 0 success; 1 a named IED was not found, has no CRC or could not
+be exported, or (diff, check, verify) something changed or does not match;
+2 usage error or unreadable input (SCD, export directory, list of CRCs, CCD file).
+Results go to standard output, messages to standard error.)";
+
+// "all, ied, ... and verify"
+std::string command_names(const CLI::App& app) {
+  const std::vector<const CLI::App*> commands = app.get_subcommands([](const CLI::App*) { return true; });
+  std::string names;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    names += (i == 0 ? "" : i + 1 == commands.size() ? " and " : ", ") + commands[i]->get_name();
+  }
+  return names;
+}
+
+}  // namespace
+
+int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                     bool terminal) {
+  Diagnostics diagnostics(err, terminal);
+  Console console{out, diagnostics};
+
+  CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
+  app.set_version_flag("--version", std::string("ccdcrc ") + CCDCRC_VERSION);
+  app.require_subcommand(1);
+  app.footer(program_footer);
+  for (auto add : {add_all_command, add_ied_command, add_export_command, add_ccd_command, add_diff_command,
+                   add_check_command, add_verify_command}) {
+    add(app, console);
+  }
+
+  if (arguments.empty()) return usage_error("", "no command was given");
+  const std::string& first = arguments.front();
+  const auto named_first = [&first](const CLI::App* command) { return command->get_name() == first; };
+  if (!first.starts_with("-") && app.get_subcommands(named_first).empty()) {
+    return usage_error("", "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
+  }
+  try {
+    // The parser takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == 0) return app.exit(error, out, err);  // --help, --version
+    const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
+    return usage_error(command, error.what());
+  } catch (const std::bad_alloc&) {
+    // Nothing half done is reported: a result is printed only once it is whole.
+    if (diagnostics.working_file().empty()) {
+      diagnostics.note("not enough memory");
+    } else {
+      diagnostics.error(diagnostics.working_file(), "not enough memory");
+    }
+    return exit_usage;
+  }
+  out.flush();
+  if (!out) {
+    diagnostics.note("cannot write to standard output");
+    return exit_usage;
+  }
+  return console.status;
+}
+
+}  // namespace ccdcrc

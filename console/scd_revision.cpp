@@ -1,0 +1,53 @@
+#include "console/scd_revision.h"
+
+#include <string_view>
+
+#include "console/output.h"
+
+namespace ccdcrc {
+
+namespace {
+
+nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
+  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
+}
+
+}  // namespace
+
+ScdHeader scd_header(const Scd& scd) {
+  for (pugi::xml_node child : scd.root().children()) {
+    const std::string_view name = child.name();
+    // The Header, also under a namespace prefix.
+    if (child.type() != pugi::node_element || (name != "Header" && !name.ends_with(":Header"))) continue;
+    const auto value = [&child](const char* attribute_name) -> std::optional<std::string> {
+      const pugi::xml_attribute attribute = child.attribute(attribute_name);
+      return attribute ? std::optional<std::string>(attribute.value()) : std::nullopt;
+    };
+    return {value("id"), value("version"), value("revision")};
+  }
+  return {};
+}
+
+ScdRevision scd_revision(const Scd& scd) {
+  ScdHeader header = scd_header(scd);
+  return {std::move(header.version), std::move(header.revision)};
+}
+
+std::string revision_text(const ScdRevision& revision) {
+  if (!revision.version && !revision.revision) return "no version or revision";
+  return "version " + printable(revision.version.value_or("-")) + ", revision " +
+         printable(revision.revision.value_or("-"));
+}
+
+nlohmann::ordered_json revision_json(const ScdRevision& revision) {
+  return {{"version", json_value(revision.version)}, {"revision", json_value(revision.revision)}};
+}
+
+void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics) {
+  // An SCD that records no revision at all has none to raise.
+  if (scd_revision(now) != before || (!before.version && !before.revision)) return;
+  diagnostics.warning(now.path(),
+                      "CRCs changed, but the Header's version and revision did not (" + revision_text(before) + ")");
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,42 @@
+#pragma once
+// What an SCD says of its own revision: the Header's id, version and
+// revision, shown beside CRCs so that an approval carries its context.
+
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "console/diagnostics.h"
+#include "scd/scd.h"
+
+namespace ccdcrc {
+
+// The attributes of the SCD's Header (nullopt: no such attribute).
+struct ScdHeader {
+  std::optional<std::string> id;
+  std::optional<std::string> version;
+  std::optional<std::string> revision;
+};
+ScdHeader scd_header(const Scd& scd);
+
+// The two attributes that say which revision of a station an SCD is.
+struct ScdRevision {
+  std::optional<std::string> version;
+  std::optional<std::string> revision;
+  bool operator==(const ScdRevision&) const = default;
+};
+ScdRevision scd_revision(const Scd& scd);
+
+// "version 3, revision B" ("-" for an attribute that is missing, "no version
+// or revision" when both are).
+std::string revision_text(const ScdRevision& revision);
+// {"version": ..., "revision": ...}, null for a missing attribute.
+nlohmann::ordered_json revision_json(const ScdRevision& revision);
+
+// For CRCs that changed: warns when the SCD's Header still gives the version
+// and revision `before` (the approved or old one), which a new revision of
+// the SCD should have raised. Nothing is said of SCDs that record neither.
+void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics);
+
+}  // namespace ccdcrc

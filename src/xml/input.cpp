@@ -1,0 +1,256 @@
+#include "xml/input.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "xml/archive.h"
+#include "xml/digest.h"
+
+namespace ccdcrc {
+
+namespace {
+
+using Kind = InputProblem::Kind;
+
+// Pipes are read this much at a time.
+constexpr std::size_t stream_chunk = std::size_t{1} << 20;
+
+InputProblem problem_from_errno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return {Kind::not_found, "no such file", {}};
+    case EACCES:
+    case EPERM: return {Kind::permission_denied, "permission denied", {}};
+    case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}};
+    case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}};
+    case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}};
+    default: return {Kind::read_error, std::string("the file could not be read: ") + std::strerror(error), {}};
+  }
+}
+
+InputProblem too_large(std::size_t limit) {
+  return {Kind::too_large, "it holds more than " + std::to_string(limit) + " bytes", {}};
+}
+
+// Waits until a descriptor that was set not to block has something to read.
+bool wait_readable(int fd) {
+  pollfd ready{fd, POLLIN, 0};
+  while (::poll(&ready, 1, -1) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// A descriptor, closed at the end unless it is standard input.
+class OpenInput {
+ public:
+  OpenInput() = default;
+  ~OpenInput() {
+    if (fd_ > STDIN_FILENO) ::close(fd_);
+  }
+  OpenInput(const OpenInput&) = delete;
+  OpenInput& operator=(const OpenInput&) = delete;
+
+  // Opens without waiting for a FIFO's writer; false with `problem` filled
+  // when the path names nothing that may be read.
+  bool open(const std::string& path, const InputOptions& options, InputProblem& problem) {
+    standard_input_ = is_standard_input(path);
+    fd_ = standard_input_ ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd_ < 0 || ::fstat(fd_, &info_) != 0) {
+      problem = problem_from_errno(errno);
+      return false;
+    }
+    if (S_ISDIR(info_.st_mode)) {
+      problem = {Kind::not_a_file, "is a directory, not a file", {}};
+      return false;
+    }
+    if (S_ISREG(info_.st_mode)) return true;
+    // A terminal as standard input ends when the user says so; other devices
+    // could block or never end.
+    const bool device = S_ISCHR(info_.st_mode) || S_ISBLK(info_.st_mode);
+    if (standard_input_ && !(device && ::isatty(fd_) == 0)) return true;
+    if (!device && options.pipes) return true;
+    problem = {Kind::not_a_file, options.pipes ? "is a device, not a file or a pipe" : "is not a regular file", {}};
+    return false;
+  }
+
+  int fd() const { return fd_; }
+  bool regular() const { return S_ISREG(info_.st_mode); }
+  off_t size() const { return info_.st_size; }
+
+  // A FIFO opened by its path: it stays set not to block, so that a FIFO that
+  // no program writes to is found empty rather than waited on.
+  bool fifo_path() const { return !standard_input_ && S_ISFIFO(info_.st_mode); }
+
+ private:
+  int fd_ = -1;
+  bool standard_input_ = false;
+  struct stat info_ {};
+};
+
+bool out_of_memory(InputProblem& problem) {
+  problem = {Kind::out_of_memory, "not enough memory to load the file", {}};
+  return false;
+}
+
+void record_digest(Sha256& digest, Input& input) {
+  input.size = digest.size();
+  input.sha256 = digest.hex_digest();
+}
+
+// The SHA-256 of `size` bytes of a file from `start`, read apart from the
+// decompression (which may read them out of order).
+bool digest_file(int fd, off_t start, off_t size, Input& input, InputProblem& problem) {
+  Sha256 digest;
+  std::string buffer(stream_chunk, '\0');
+  for (off_t done = 0; done < size;) {
+    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), start + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      problem = problem_from_errno(errno);
+      return false;
+    }
+    if (got == 0) break;
+    digest.update({buffer.data(), static_cast<std::size_t>(got)});
+    done += got;
+  }
+  record_digest(digest, input);
+  return true;
+}
+
+bool read_regular(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
+  const off_t start = std::max<off_t>(0, ::lseek(file.fd(), 0, SEEK_CUR));
+  const off_t size = std::max<off_t>(0, file.size() - start);
+  char first[4] = {};
+  const ssize_t got = size == 0 ? 0 : ::pread(file.fd(), first, sizeof first, start);
+  input.packing = options.unpack && got > 0 ? packing_of({first, static_cast<std::size_t>(got)}) : Packing::none;
+  if (input.packing != Packing::none) {
+    if (options.sha256 && !digest_file(file.fd(), start, size, input, problem)) return false;
+    return unpack({file.fd(), true, {}, {}, nullptr}, options, input, problem);
+  }
+  if (static_cast<std::uintmax_t>(size) > options.limit) {
+    problem = too_large(options.limit);
+    return false;
+  }
+  const int flags = ::fcntl(file.fd(), F_GETFL);
+  if (flags >= 0) ::fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
+  if (!input.text.read(file.fd(), static_cast<std::size_t>(size))) {
+    problem = problem_from_errno(errno);
+    return false;
+  }
+  if (options.sha256) {
+    Sha256 digest;
+    digest.update(input.text.view());
+    record_digest(digest, input);
+  }
+  return true;
+}
+
+// The first bytes of a pipe, enough to tell its packing (fewer when it ends
+// before). A FIFO without a writer ends at once: nothing is waited for.
+bool read_prefix(const OpenInput& file, std::string& prefix, InputProblem& problem) {
+  char first[4];
+  while (prefix.size() < sizeof first) {
+    const ssize_t got = ::read(file.fd(), first, sizeof first - prefix.size());
+    if (got < 0 && (errno == EINTR || (errno == EAGAIN && wait_readable(file.fd())))) continue;
+    if (got < 0) {
+      problem = problem_from_errno(errno);
+      return false;
+    }
+    if (got == 0 && prefix.empty() && file.fifo_path()) {
+      problem = {Kind::empty, "the FIFO is empty (no program writes to it)", {}};
+      return false;
+    }
+    if (got == 0) break;
+    prefix.append(first, static_cast<std::size_t>(got));
+  }
+  return true;
+}
+
+bool read_stream(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
+  std::string prefix;
+  if (!read_prefix(file, prefix, problem)) return false;
+  input.packing = options.unpack ? packing_of(prefix) : Packing::none;
+  std::optional<Sha256> digest;
+  if (options.sha256) digest.emplace();
+  if (input.packing != Packing::none) {
+    if (!unpack({file.fd(), false, prefix, {}, digest ? &*digest : nullptr}, options, input, problem)) return false;
+  } else {
+    if (!input.text.append(prefix)) return out_of_memory(problem);
+    for (;;) {
+      if (input.text.size() > options.limit) {
+        problem = too_large(options.limit);
+        return false;
+      }
+      const long got = input.text.read_some(file.fd(), std::min(stream_chunk, options.limit - input.text.size() + 1));
+      if (got == 0) break;
+      if (got < 0 && errno == EAGAIN && wait_readable(file.fd())) continue;
+      if (got < 0) {
+        problem = problem_from_errno(errno);
+        return false;
+      }
+    }
+    if (digest) digest->update(input.text.view());
+  }
+  if (digest) record_digest(*digest, input);
+  return true;
+}
+
+bool not_empty(const Input& input, bool regular_file, InputProblem& problem) {
+  if (input.text.size() > 0) return true;
+  const char* reason = input.packing != Packing::none ? "the decompressed data are empty"
+                       : regular_file                 ? "the file is empty"
+                                                      : "the input is empty";
+  problem = {Kind::empty, reason, {}};
+  return false;
+}
+
+}  // namespace
+
+Packing packing_of(std::string_view first_bytes) {
+  if (first_bytes.starts_with("\x1f\x8b")) return Packing::gzip;
+  // A local file header, the end of an archive without files, or a split archive.
+  for (std::string_view signature :
+       {std::string_view("PK\x03\x04"), std::string_view("PK\x05\x06"), std::string_view("PK\x07\x08")}) {
+    if (first_bytes.starts_with(signature)) return Packing::zip;
+  }
+  return Packing::none;
+}
+
+bool read_input(const std::string& path, const InputOptions& options, Input& input, InputProblem& problem) {
+  input = Input();
+  OpenInput file;
+  if (!file.open(path, options, problem)) return false;
+  const bool read =
+      file.regular() ? read_regular(file, options, input, problem) : read_stream(file, options, input, problem);
+  if (!read) return false;
+  return not_empty(input, file.regular(), problem);
+}
+
+bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem) {
+  input = Input();
+  if (options.sha256) {
+    Sha256 digest;
+    digest.update(bytes);
+    record_digest(digest, input);
+  }
+  input.packing = options.unpack ? packing_of(bytes) : Packing::none;
+  if (input.packing != Packing::none) {
+    return unpack({-1, true, {}, bytes, nullptr}, options, input, problem) && not_empty(input, false, problem);
+  }
+  if (bytes.size() > options.limit) {
+    problem = too_large(options.limit);
+    return false;
+  }
+  if (!input.text.assign(bytes)) return out_of_memory(problem);
+  return not_empty(input, false, problem);
+}
+
+}  // namespace ccdcrc

@@ -1,0 +1,136 @@
+// The change report of `diff --format html|markdown`: rendered by a real
+// browser (Debian's headless Chromium), what people read is there, and
+// names from an SCD are text that injects nothing; Markdown tables keep their
+// columns.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/test_support.h"
+
+namespace ccdcrc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* chromium = "/usr/bin/chromium";
+
+// Chromium, headless and cut off from the network, on a profile of its own.
+ProcessResult run_chromium(const ScratchDir& dir, const std::vector<std::string>& arguments) {
+  std::vector<std::string> words{"--headless",
+                                 "--no-sandbox",
+                                 "--disable-gpu",
+                                 "--disable-quic",
+                                 "--no-first-run",
+                                 "--disable-background-networking",
+                                 "--disable-sync",
+                                 "--hide-scrollbars",
+                                 "--disable-component-update",
+                                 "--user-data-dir=" + (dir.path() / "profile").string()};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return run_process(chromium, words);
+}
+
+// The report of two revisions as a file.
+fs::path report_of(const ScratchDir& dir, const std::string& old_scd, const std::string& new_scd, const char* format) {
+  fs::path report = dir.path() / (std::string("report.") + (format == std::string("html") ? "html" : "md"));
+  const ProcessResult run = run_ccdcrc({"diff", old_scd, new_scd, "--format", format, "-o", report.string()});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out, "");
+  return report;
+}
+
+// The hostile fixture and a revision of it in which every control block changed.
+std::string hostile_revision(const ScratchDir& dir) {
+  return write_file(dir.path() / "hostile2.scd", std::regex_replace(read_file(data_path("report_hostile.scd")),
+                                                                    std::regex("confRev=\"1\""), "confRev=\"2\""));
+}
+
+TEST(Report, ExampleRevisionInABrowser) {
+  if (!fs::exists(chromium)) GTEST_SKIP() << "no Chromium";
+  ScratchDir dir;
+  const fs::path report = report_of(dir, example_path("substation.scd"), example_path("substation_rev2.scd"), "html");
+  const ProcessResult dom = run_chromium(dir, {"--dump-dom", "file://" + report.string()});
+  ASSERT_EQ(dom.status, 0) << dom.err;
+  for (const std::string& expected :
+       {std::string("<b>4</b><span class=\"status s-unchanged\">unchanged</span>"),
+        std::string("<b>2</b><span class=\"status s-changed\">changed</span>"),
+        std::string("<h3>E1 110kV / Q01 110kV 林河线</h3>"), std::string("S110_Linden · version 3 · revision C"),
+        std::string("publishes GOCB <code>gcbTrip</code>: confRev 1 → 2"),
+        std::string("1-A:PIGO/GOINGGIO1.SPCSO<ins>3</ins>.stVal"), std::string("4 IEDs keep their CRCs")}) {
+    EXPECT_NE(dom.out.find(expected), std::string::npos) << expected;
+  }
+  // For people to look at; that it is not blank is all a test can say.
+  const fs::path screenshot = fs::path(CCDCRC_TEST_OUTPUT) / "report.png";
+  const ProcessResult shot = run_chromium(
+      dir, {"--window-size=1200,1900", "--screenshot=" + screenshot.string(), "file://" + report.string()});
+  EXPECT_EQ(shot.status, 0) << shot.err;
+  ASSERT_TRUE(fs::exists(screenshot));
+  EXPECT_GT(fs::file_size(screenshot), 30000u);
+}
+
+TEST(Report, NamesFromTheScdAreTextThatInjectsNothing) {
+  if (!fs::exists(chromium)) GTEST_SKIP() << "no Chromium";
+  ScratchDir dir;
+  const fs::path report = report_of(dir, data_path("report_hostile.scd"), hostile_revision(dir), "html");
+  const ProcessResult dom = run_chromium(dir, {"--dump-dom", "file://" + report.string()});
+  ASSERT_EQ(dom.status, 0) << dom.err;
+  const auto count = [&dom](const std::string& text) {
+    std::size_t found = 0;
+    for (std::size_t at = dom.out.find(text); at != std::string::npos; at = dom.out.find(text, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(count("<script"), 1u) << "the report's own script only";
+  EXPECT_EQ(count("<img"), 0u);
+  EXPECT_EQ(count("<b>E1"), 0u);
+  EXPECT_GT(count("&lt;script&gt;alert(1)&lt;/script&gt;"), 1u);
+  EXPECT_GT(count("a\"b'c&amp;d|e`f"), 1u);
+  EXPECT_GT(count("tab\\tand\\nline"), 1u);
+}
+
+// The cells of a Markdown table row: split at pipes that no backslash escapes.
+std::size_t cells_of(const std::string& row) {
+  std::size_t pipes = 0;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (row[i] == '\\') {
+      ++i;
+    } else if (row[i] == '|') {
+      ++pipes;
+    }
+  }
+  return pipes - 1;
+}
+
+TEST(Report, MarkdownTablesKeepTheirColumns) {
+  ScratchDir dir;
+  for (const auto& [old_scd, new_scd, changed] :
+       {std::tuple{example_path("substation.scd"), example_path("substation_rev2.scd"), 2u},
+        std::tuple{data_path("report_hostile.scd"), hostile_revision(dir), 3u}}) {
+    std::istringstream lines(read_file(report_of(dir, old_scd, new_scd, "markdown")));
+    std::size_t columns = 0, retest_rows = 0;
+    bool in_retest = false;
+    for (std::string line, previous; std::getline(lines, line); previous = line) {
+      if (line.starts_with("## ")) in_retest = line == "## Retest";
+      if (!line.starts_with("|")) {
+        columns = 0;
+        continue;
+      }
+      if (columns == 0) {
+        columns = cells_of(line);
+        continue;
+      }
+      EXPECT_EQ(cells_of(line), columns) << line << "\nunder\n" << previous;
+      if (in_retest && !line.starts_with("|---")) ++retest_rows;
+    }
+    EXPECT_EQ(retest_rows, changed) << new_scd;
+  }
+}
+
+}  // namespace
+}  // namespace ccdcrc::testing
