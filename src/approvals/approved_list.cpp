@@ -7,6 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "util/text.h"
+
 namespace ccdcrc {
 
 namespace {
@@ -29,24 +31,9 @@ std::string lower(std::string_view text) {
   return result;
 }
 
-// A name as it appears in a message: control characters shown as \xHH.
-std::string shown(std::string_view text) {
-  std::string result = "'";
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char digits[] = "0123456789ABCDEF";
-      result += "\\x";
-      result += digits[byte >> 4];
-      result += digits[byte & 0x0F];
-    } else {
-      result += c;
-    }
-  }
-  return result + "'";
+std::string bad_crc(std::string_view crc) {
+  return "the CRC " + quoted(std::string(crc)) + " is not eight hexadecimal digits";
 }
-
-std::string bad_crc(std::string_view crc) { return "the CRC " + shown(crc) + " is not eight hexadecimal digits"; }
 
 // UTF-16 text (after its byte-order mark) as UTF-8; unpaired surrogates become U+FFFD.
 std::string utf8_of_utf16(std::string_view bytes, bool big_endian) {
@@ -337,8 +324,9 @@ class CsvList {
     std::string type = columns_.type == CsvColumns::none ? "ied" : lower(trimmed(fields[columns_.type]));
     if (type.empty()) type = "ied";
     if (type != "ied" && type != "scd") {
-      receiver_.malformed(line, "unknown record type " + shown(fields[columns_.type]) + " ('ied' or 'scd' expected)",
-                          std::nullopt);
+      receiver_.malformed(
+          line, "unknown record type " + quoted(std::string(fields[columns_.type])) + " ('ied' or 'scd' expected)",
+          std::nullopt);
       return std::nullopt;
     }
     if (auto several = same_scd(line, fields)) return several;
