@@ -120,11 +120,54 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
   return by_name;
 }
 
+// Thrown by CappedSink when a comparison tells more than it keeps.
+struct TooManyChanges {};
+
+// Collects what a comparison tells up to a number of changes, and throws
+// TooManyChanges beyond: the comparison is then cut short.
+class CappedSink final : public ComparisonSink {
+ public:
+  CappedSink(CcdComparison& result, std::size_t most) : collecting_(result), left_(most) {}
+  void reference(const ReferenceChange& reference) override {
+    count();
+    collecting_.reference(reference);
+  }
+  void change(const CcdChange& change) override {
+    count();
+    collecting_.change(change);
+  }
+  void other(const CcdChange& change) override {
+    count();
+    collecting_.other(change);
+  }
+
+ private:
+  void count() {
+    if (left_ == 0) throw TooManyChanges{};
+    --left_;
+  }
+
+  CollectingSink collecting_;
+  std::size_t left_;
+};
+
+// Tells a collected comparison again, in the order it was found.
+void retell(CcdComparison& comparison, ComparisonSink& sink) {
+  for (ReferenceChange& reference : comparison.references) {
+    const std::vector<CcdChange> changes = std::move(reference.changes);
+    reference.changes.clear();
+    sink.reference(reference);
+    for (const CcdChange& change : changes) sink.change(change);
+  }
+  for (const CcdChange& change : comparison.other) sink.other(change);
+}
+
 // The changes of --explain and the counts of --stat, found as they are
-// written: the measured CCDs of a window of IEDs are built on several
-// threads, then compared one IED after the other as the writer asks, each
-// pair dropped once told. Memory is that of a window of CCDs, however many
-// changes they have.
+// written. The IEDs of a window are built and compared on several threads,
+// their changes collected; then they are told in order and dropped. An IED
+// with more changes than are collected keeps its CCDs instead, and is
+// compared again as it is written. Memory is that of a window of CCDs and of
+// collected changes, however many changes there are.
 class WindowedExplanations final : public ExplainedChanges {
  public:
   WindowedExplanations(std::vector<const IedCrcChange*> ieds, const Scd& old_scd, const Scd& new_scd, unsigned jobs,
@@ -144,23 +187,49 @@ class WindowedExplanations final : public ExplainedChanges {
     const std::size_t index =
         static_cast<std::size_t>(std::lower_bound(ieds_.begin(), ieds_.end(), &ied, std::less<>()) - ieds_.begin());
     if (index < window_start_ || index >= window_start_ + window_.size()) build_window(index);
-    MeasuredPair& pair = window_[index - window_start_];
-    tell_differences(pair, sink);
-    pair = {};
+    Slot& slot = window_[index - window_start_];
+    if (slot.collected) {
+      retell(*slot.collected, sink);
+    } else {
+      tell_differences(slot.pair, sink);
+    }
+    slot = {};
   }
 
  private:
+  // Changes of one IED collected on a worker thread; a few megabytes.
+  static constexpr std::size_t collected_changes = 10000;
+  // IEDs per thread in a window: small and large ones even out.
+  static constexpr std::size_t ieds_per_job = 4;
+
+  struct Slot {
+    std::optional<CcdComparison> collected;
+    MeasuredPair pair;  // kept when the changes were too many to collect
+  };
+
   void build_window(std::size_t first) {
     window_.clear();
     window_start_ = first;
-    window_.resize(std::min<std::size_t>(jobs_, ieds_.size() - first));
+    window_.resize(std::min(ieds_per_job * jobs_, ieds_.size() - first));
     if (!progress_) progress_.emplace(diagnostics_, ieds_.size());
     parallel_for(
-        window_.size(), jobs_,
-        [&](std::size_t i) { window_[i] = measured_pair(*ieds_[first + i], old_scd_, new_scd_); },
+        window_.size(), jobs_, [&](std::size_t i) { fill(window_[i], *ieds_[first + i]); },
         [&](std::size_t, std::size_t) { progress_->advance(); });
     // The output follows on standard output, which may be the same terminal.
     diagnostics_.clear_status();
+  }
+
+  void fill(Slot& slot, const IedCrcChange& ied) const {
+    slot.pair = measured_pair(ied, old_scd_, new_scd_);
+    CcdComparison comparison;
+    CappedSink sink(comparison, collected_changes);
+    try {
+      tell_differences(slot.pair, sink);
+    } catch (const TooManyChanges&) {
+      return;
+    }
+    slot.collected = std::move(comparison);
+    slot.pair = {};
   }
 
   std::vector<const IedCrcChange*> ieds_;
@@ -169,7 +238,7 @@ class WindowedExplanations final : public ExplainedChanges {
   Diagnostics& diagnostics_;
   unsigned jobs_ = 1;
   std::size_t window_start_ = 0;
-  std::vector<MeasuredPair> window_;
+  std::vector<Slot> window_;
   std::optional<Progress> progress_;
 };
 
