@@ -78,7 +78,9 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
     const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
     return usage_error(command, error.what());
   } catch (const std::bad_alloc&) {
-    // Nothing half done is reported: a result is printed only once it is whole.
+    // Nothing half done is reported: a result is printed only once it is
+    // whole; only the changes of diff --explain, too many to hold, are
+    // written as they are found.
     if (diagnostics.working_file().empty()) {
       diagnostics.note("not enough memory");
     } else {

@@ -66,20 +66,53 @@ std::string explained(const CcdChange& change, const std::string& element) {
   return path;
 }
 
-void write_explanation(std::ostream& out, const IedCrcChange& ied, const CcdComparison& comparison) {
+// Writes the changes of one IED as lines below its heading, as they are told.
+class TextExplanation final : public ComparisonSink {
+ public:
+  explicit TextExplanation(std::ostream& out) : out_(out) {}
+
+  void reference(const ReferenceChange& reference) override {
+    told_ = true;
+    element_ = reference.element;
+    // Only a changed reference has changes, told next.
+    out_ << "  " << reference.section << ' ' << reference.element << ' ' << printable(reference.name) << ' '
+         << reference_change_name(reference.kind) << (reference.kind == ReferenceChange::Kind::changed ? ":" : "")
+         << '\n';
+  }
+  void change(const CcdChange& change) override { out_ << "    " << explained(change, element_) << '\n'; }
+  void other(const CcdChange& change) override {
+    told_ = true;
+    out_ << "  " << explained(change, "IED") << '\n';
+  }
+  bool told() const { return told_; }
+
+ private:
+  std::ostream& out_;
+  std::string element_;  // of the reference told last
+  bool told_ = false;
+};
+
+void write_explanation(std::ostream& out, const IedCrcChange& ied, ExplainedChanges& explained) {
   out << '\n'
       << printable(ied.name) << ": " << old_crc(ied).value_or(no_crc) << " -> " << new_crc(ied).value_or(no_crc)
       << '\n';
-  for (const ReferenceChange& reference : comparison.references) {
-    out << "  " << reference.section << ' ' << reference.element << ' ' << printable(reference.name) << ' '
-        << reference_change_name(reference.kind) << (reference.changes.empty() ? "" : ":") << '\n';
-    for (const CcdChange& change : reference.changes) out << "    " << explained(change, reference.element) << '\n';
-  }
-  for (const CcdChange& change : comparison.other) out << "  " << explained(change, "IED") << '\n';
-  if (comparison.empty()) {
+  TextExplanation lines(out);
+  explained.tell(ied, lines);
+  if (!lines.told()) {
     out << "  no element, attribute or text differs; the measured texts differ in their serialisation only\n";
   }
 }
+
+// Counts what a comparison tells.
+class ChangeCount final : public ComparisonSink {
+ public:
+  void reference(const ReferenceChange&) override { ++references; }
+  void change(const CcdChange&) override {}
+  void other(const CcdChange&) override { ++others; }
+
+  std::size_t references = 0;
+  std::size_t others = 0;
+};
 
 // "1 control block", "3 control blocks".
 std::string control_blocks(std::size_t count) {
@@ -88,7 +121,7 @@ std::string control_blocks(std::size_t count) {
 
 // Like `git diff --stat`: per IED that differs, how many control blocks
 // differ (for one added or removed, how many it has); then the counts.
-void write_stat(std::ostream& out, const DiffReport& report) {
+void write_stat(std::ostream& out, const DiffReport& report, ExplainedChanges* explained) {
   std::vector<std::string> names;
   std::map<CrcStatus, std::size_t> counts;
   for (const IedCrcChange& ied : report.ieds) {
@@ -100,9 +133,11 @@ void write_stat(std::ostream& out, const DiffReport& report) {
     ++counts[ied.status];
     column.write(out, ied.name);
     out << "| " << crc_status_name(ied.status);
-    if (auto explanation = report.explanations.find(ied.name); explanation != report.explanations.end()) {
-      out << ": " << control_blocks(explanation->second.references.size());
-      if (!explanation->second.other.empty()) out << ", " << explanation->second.other.size() << " other";
+    if (explained && explained->explains(ied)) {
+      ChangeCount count;
+      explained->tell(ied, count);
+      out << ": " << control_blocks(count.references);
+      if (count.others != 0) out << ", " << count.others << " other";
     }
     out << '\n';
   }
@@ -115,8 +150,8 @@ void write_stat(std::ostream& out, const DiffReport& report) {
   out << (counts.empty() ? "" : ")") << "; SCD CRC " << report.old_scd_crc << " -> " << report.new_scd_crc << '\n';
 }
 
-void write_text(std::ostream& out, const DiffReport& report) {
-  if (report.layout == DiffLayout::stat) return write_stat(out, report);
+void write_text(std::ostream& out, const DiffReport& report, ExplainedChanges* explained) {
+  if (report.layout == DiffLayout::stat) return write_stat(out, report, explained);
   if (report.layout == DiffLayout::name_only) {
     for (const IedCrcChange& ied : report.ieds) {
       if (ied.status != CrcStatus::unchanged) out << printable(ied.name) << '\n';
@@ -136,10 +171,11 @@ void write_text(std::ostream& out, const DiffReport& report) {
   column.write(out, scd_crc_label);
   out << report.old_scd_crc << "  " << report.new_scd_crc << "  " << scd_status(report) << '\n';
   out << "Header: " << revision_text(report.old_revision) << " -> " << revision_text(report.new_revision) << '\n';
+  if (!explained) return;
   for (const IedCrcChange& ied : report.ieds) {
-    if (auto explanation = report.explanations.find(ied.name); explanation != report.explanations.end()) {
-      write_explanation(out, ied, explanation->second);
-    }
+    // Output that cannot be written ends the work: the failure is told at the end.
+    if (!out) return;
+    if (explained->explains(ied)) write_explanation(out, ied, *explained);
   }
 }
 
@@ -151,44 +187,59 @@ nlohmann::ordered_json json_change(const CcdChange& change) {
           {"new", json_value(change.new_value)}};
 }
 
-// The changes of one IED as flat objects.
-nlohmann::ordered_json json_changes(const CcdComparison& comparison) {
-  nlohmann::ordered_json changes = nlohmann::ordered_json::array();
-  for (const ReferenceChange& reference : comparison.references) {
-    const nlohmann::ordered_json head{{"section", reference.section},
-                                      {"element", reference.element},
-                                      {"reference", reference.name},
-                                      {"change", reference_change_name(reference.kind)}};
-    if (reference.changes.empty()) changes.push_back(head);
-    for (const CcdChange& change : reference.changes) {
-      nlohmann::ordered_json object = head;
-      object.update(json_change(change));
-      changes.push_back(std::move(object));
-    }
-  }
-  for (const CcdChange& change : comparison.other) changes.push_back(json_change(change));
-  return changes;
-}
+// Writes the changes of one IED as flat objects, items of its "changes", as they are told.
+class JsonExplanation final : public ComparisonSink {
+ public:
+  explicit JsonExplanation(JsonStream& json) : json_(json) {}
 
-void write_json_report(std::ostream& out, const DiffReport& report) {
-  nlohmann::ordered_json json{
-      {"old", report.old_path},
-      {"new", report.new_path},
-      {"scd_crc", {{"old", report.old_scd_crc}, {"new", report.new_scd_crc}, {"status", scd_status(report)}}},
-      {"header", {{"old", revision_json(report.old_revision)}, {"new", revision_json(report.new_revision)}}}};
-  nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
+  void reference(const ReferenceChange& reference) override {
+    head_ = {{"section", reference.section},
+             {"element", reference.element},
+             {"reference", reference.name},
+             {"change", reference_change_name(reference.kind)}};
+    // A changed reference is told with each of its changes, which follow.
+    if (reference.kind != ReferenceChange::Kind::changed) json_.value(head_);
+  }
+  void change(const CcdChange& change) override {
+    nlohmann::ordered_json object = head_;
+    object.update(json_change(change));
+    json_.value(object);
+  }
+  void other(const CcdChange& change) override { json_.value(json_change(change)); }
+
+ private:
+  JsonStream& json_;
+  nlohmann::ordered_json head_;
+};
+
+void write_json_report(std::ostream& out, const DiffReport& report, ExplainedChanges* explained) {
+  JsonStream json(out);
+  json.open_object();
+  json.member("old", report.old_path);
+  json.member("new", report.new_path);
+  json.member("scd_crc", {{"old", report.old_scd_crc}, {"new", report.new_scd_crc}, {"status", scd_status(report)}});
+  json.member("header", {{"old", revision_json(report.old_revision)}, {"new", revision_json(report.new_revision)}});
+  json.key("ieds");
+  json.open_array();
   for (const IedCrcChange& ied : report.ieds) {
     if (!shown(report, ied)) continue;
-    nlohmann::ordered_json entry{{"name", ied.name},
-                                 {"old_crc", json_value(old_crc(ied))},
-                                 {"new_crc", json_value(new_crc(ied))},
-                                 {"status", crc_status_name(ied.status)}};
-    if (auto explanation = report.explanations.find(ied.name); explanation != report.explanations.end()) {
-      entry["changes"] = json_changes(explanation->second);
+    json.open_object();
+    json.member("name", ied.name);
+    json.member("old_crc", json_value(old_crc(ied)));
+    json.member("new_crc", json_value(new_crc(ied)));
+    json.member("status", crc_status_name(ied.status));
+    // Output that cannot be written ends the work: the failure is told at the end.
+    if (explained && explained->explains(ied) && out) {
+      json.key("changes");
+      json.open_array();
+      JsonExplanation changes(json);
+      explained->tell(ied, changes);
+      json.close();
     }
-    ieds.push_back(std::move(entry));
+    json.close();
   }
-  write_json(out, json);
+  json.close();
+  json.close();
 }
 
 void write_csv(std::ostream& out, const DiffReport& report) {
@@ -210,10 +261,10 @@ void write_csv(std::ostream& out, const DiffReport& report) {
 
 }  // namespace
 
-void write_diff_report(std::ostream& out, Format format, const DiffReport& report) {
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedChanges* explained) {
   switch (format) {
-    case Format::text: write_text(out, report); break;
-    case Format::json: write_json_report(out, report); break;
+    case Format::text: write_text(out, report, explained); break;
+    case Format::json: write_json_report(out, report, explained); break;
     case Format::csv: write_csv(out, report); break;
   }
 }

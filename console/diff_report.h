@@ -17,6 +17,17 @@ namespace ccdcrc {
 // each IED that differs how many control blocks do.
 enum class DiffLayout { table, name_only, stat };
 
+// What changed in the CCDs of the IEDs that are explained, found while the
+// report is written, so that no more than one IED's changes are ever held.
+// The writers ask for each IED once, in the order of DiffReport::ieds.
+class ExplainedChanges {
+ public:
+  virtual ~ExplainedChanges() = default;
+  virtual bool explains(const IedCrcChange& ied) const = 0;
+  // Tells the changes of an IED that is explained to `sink` as they are found.
+  virtual void tell(const IedCrcChange& ied, ComparisonSink& sink) = 0;
+};
+
 struct DiffReport {
   std::string old_path;
   std::string new_path;
@@ -25,11 +36,13 @@ struct DiffReport {
   std::string new_scd_crc;
   ScdRevision old_revision;
   ScdRevision new_revision;
-  std::map<std::string, CcdComparison> explanations;  // by IED name
+  std::map<std::string, CcdComparison> explanations;  // by IED name, collected for a change report
   bool changes_only = true;                           // leave out the unchanged IEDs
   DiffLayout layout = DiffLayout::table;
 };
 
-void write_diff_report(std::ostream& out, Format format, const DiffReport& report);
+// Writes the report; the changes of --explain and the counts of --stat come
+// from `explained` (none when null) as they are written.
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedChanges* explained);
 
 }  // namespace ccdcrc

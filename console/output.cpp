@@ -59,6 +59,52 @@ void write_json(std::ostream& out, const nlohmann::ordered_json& report) {
   out << '\n';
 }
 
+std::size_t JsonStream::start_value() {
+  if (levels_.empty()) return 0;
+  Level& level = levels_.back();
+  if (level.object) return level.members_on_lines ? level.indent + 2 : level.indent;
+  // An item of an array: each on a line of its own.
+  out_ << (level.count++ ? ",\n" : "\n") << std::string(level.indent + 2, ' ');
+  return level.indent + 2;
+}
+
+void JsonStream::open_object() {
+  const bool report = levels_.empty();
+  const std::size_t indent = start_value();
+  out_ << '{';
+  levels_.push_back({true, report, indent, 0});
+}
+
+void JsonStream::open_array() {
+  const std::size_t indent = start_value();
+  out_ << '[';
+  levels_.push_back({false, false, indent, 0});
+}
+
+void JsonStream::key(const std::string& name) {
+  Level& level = levels_.back();
+  if (level.members_on_lines) {
+    out_ << (level.count ? ",\n" : "\n") << std::string(level.indent + 2, ' ');
+  } else if (level.count) {
+    out_ << ", ";
+  }
+  ++level.count;
+  out_ << scalar(name) << ": ";
+}
+
+void JsonStream::value(const nlohmann::ordered_json& value) {
+  const std::size_t indent = start_value();
+  write_value(out_, value, indent, false);
+}
+
+void JsonStream::close() {
+  const Level level = levels_.back();
+  levels_.pop_back();
+  if (level.count && (level.members_on_lines || !level.object)) out_ << '\n' << std::string(level.indent, ' ');
+  out_ << (level.object ? '}' : ']');
+  if (levels_.empty()) out_ << '\n';
+}
+
 std::string csv_field(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string field = "\"";

@@ -24,6 +24,41 @@ std::string csv_field(const std::string& text);
 // of texts that are not UTF-8 become U+FFFD.
 void write_json(std::ostream& out, const nlohmann::ordered_json& report);
 
+// Writes what write_json writes of a report, a piece at a time, for reports
+// too large to hold whole: objects and arrays are opened and closed around
+// members and items that are given whole. An array opened here holds objects
+// or arrays only, each written on a line of its own.
+class JsonStream {
+ public:
+  explicit JsonStream(std::ostream& out) : out_(out) {}
+
+  void open_object();
+  void open_array();
+  // The name of the next member of the object opened last.
+  void key(const std::string& name);
+  // A member's value or an array's item, whole.
+  void value(const nlohmann::ordered_json& value);
+  void member(const std::string& name, const nlohmann::ordered_json& value) {
+    key(name);
+    this->value(value);
+  }
+  // Closes what was opened last; the report ends with a line feed.
+  void close();
+
+ private:
+  struct Level {
+    bool object = false;
+    bool members_on_lines = false;  // the report itself: one member per line
+    std::size_t indent = 0;         // blanks before the line on which it starts
+    std::size_t count = 0;          // members or items so far
+  };
+  // Where the next value starts, after the separator it needs.
+  std::size_t start_value();
+
+  std::ostream& out_;
+  std::vector<Level> levels_;
+};
+
 // Aligned lines "NAME  VALUE..." for a column of names.
 class NameColumn {
  public:

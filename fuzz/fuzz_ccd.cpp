@@ -5,46 +5,28 @@
 
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "operations/verification.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace ccdcrc;
+using fuzzing::require;
 
-[[noreturn]] void broken(const std::string& what) {
-  std::fprintf(stderr, "\n*** broken: %s\n", what.c_str());
-  std::abort();
-}
-
-void require(bool condition, const std::string& what) {
-  if (!condition) broken(what);
-}
-
-// The file the bytes are written to, on a RAM disk when there is one.
+// The file the bytes are written to.
 std::string input_path() {
-  const char* base = std::getenv("CCDCRC_FUZZ_SCRATCH");
-  const std::string folder =
-      base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
-  return folder + "/ccdcrc-fuzz-ccd-" + std::to_string(::getpid()) + ".ccd";
+  return fuzzing::scratch_folder() + "/ccdcrc-fuzz-ccd-" + std::to_string(::getpid()) + ".ccd";
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = input_path();
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out) broken("cannot write the input file");
-  }
+  fuzzing::write_input(path, data, size);
   const CcdFileCheck check = check_ccd_file(path);
   switch (check.status) {
     case CcdFileStatus::unreadable: require(!check.problem.empty(), "an unreadable file without a reason"); break;

@@ -8,11 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include <pugixml.hpp>
 
 #include "ccdcrc/ccdcrc.h"
+#include "fuzz/fuzz_support.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
 #include "operations/verification.h"
@@ -31,24 +31,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace ccdcrc;
+using fuzzing::broken;
+using fuzzing::require;
 
-[[noreturn]] void broken(const std::string& what) {
-  std::fprintf(stderr, "\n*** broken: %s\n", what.c_str());
-  std::abort();
-}
-
-void require(bool condition, const std::string& what) {
-  if (!condition) broken(what);
-}
-
-// A private folder for the input file and the exports, on a RAM disk when there is one.
+// A private folder for the input file and the exports.
 class Scratch {
  public:
   Scratch() {
-    const char* base = std::getenv("CCDCRC_FUZZ_SCRATCH");
-    std::string pattern =
-        base ? base : (fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string());
-    pattern += "/ccdcrc-fuzz-XXXXXX";
+    std::string pattern = fuzzing::scratch_folder() + "/ccdcrc-fuzz-XXXXXX";
     if (!::mkdtemp(pattern.data())) broken("cannot create a scratch directory");
     dir_ = pattern;
     exports_ = dir_ / "out";
@@ -138,11 +128,7 @@ void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Scratch scratch;
   const std::string path = scratch.input().string();
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out) broken("cannot write the input file");
-  }
+  fuzzing::write_input(path, data, size);
 
   LoadProblem problem;
   std::unique_ptr<Scd> scd = Scd::load(path, &problem);

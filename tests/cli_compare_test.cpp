@@ -9,10 +9,13 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "operations/crc_runs.h"
+#include "support/generated_station.h"
 #include "support/process.h"
 #include "support/test_support.h"
 
@@ -189,6 +192,106 @@ TEST(CliDiff, JsonAndCsvCarryTheStatusesAndJsonTheExplanation) {
   EXPECT_EQ(csv_explain.err,
             "ccdcrc: diff: --explain is written as text or JSON, not as CSV\n"
             "Run 'ccdcrc diff --help' for usage.\n");
+}
+
+// The IEDs whose explanation headings ("NAME: OLD -> NEW") the text output
+// holds, in their order, and how many changes it tells: the lines of a
+// reference that appeared or disappeared, of a change inside a reference and
+// of a change outside the references.
+std::pair<std::vector<std::string>, std::size_t> explained_in(const std::string& text) {
+  std::vector<std::string> headings;
+  std::size_t changes = 0;
+  std::istringstream lines(text.substr(text.find("\nHeader: ") + 1));
+  std::string line;
+  std::getline(lines, line);  // the Header line
+  while (std::getline(lines, line)) {
+    if (line.starts_with("    ") || (line.starts_with("  ") && !line.ends_with(":"))) {
+      ++changes;
+    } else if (!line.empty() && line[0] != ' ') {
+      headings.push_back(line.substr(0, line.find(": ")));
+    }
+  }
+  return {headings, changes};
+}
+
+// The changes are written as they are found, a window of IEDs built and
+// compared at a time (an IED with very many changes is compared again as it
+// is written): the output is the same on any number of threads, each IED
+// explained once in the order of the table, and the JSON is one document that
+// tells the same changes as the text.
+TEST(CliDiff, ExplanationsAreTheSameOnAnyNumberOfThreads) {
+  ScratchDir scratch;
+  const auto station = [&scratch](const std::string& name, const StationShape& shape) {
+    const std::string path = (scratch.path() / name).string();
+    write_station(path, shape);
+    return path;
+  };
+  // Fourteen IEDs that differ: windows of every size end between them.
+  StationShape many_ieds;
+  many_ieds.publishers = 12;
+  const std::string many_old = station("many_old.scd", many_ieds);
+  many_ieds.app_id_length = 8;
+  const std::string many_new = station("many_new.scd", many_ieds);
+  // Two IEDs with 10,000 added data-set members each: more changes than are collected.
+  StationShape wide;
+  const std::string narrow_scd = station("narrow.scd", wide);
+  wide.members = 10001;
+  const std::string wide_scd = station("wide.scd", wide);
+
+  struct Row {
+    std::string old_scd, new_scd;
+    std::vector<std::string> options;
+    std::vector<std::string> explained;  // in the order they are told
+    std::size_t changes;                 // lines that tell a change
+  };
+  const std::vector<Row> rows{
+      {base, fixture("btype"), {"--explain"}, {"B2", "P1", "P2"}, 5},
+      {base, fixture("btype"), {"--explain", "P2", "B2", "P2"}, {"B2", "P2"}, 3},
+      {base, fixture("member"), {"--explain", "--all"}, {"B2", "P1"}, 2},
+      {base, fixture("ieds"), {"--explain", "--all"}, {"P3"}, 1},
+      {fixture("circuits"), base, {"--explain"}, {"P2"}, 1},
+      {example_path("substation.scd"), example_path("substation_rev2.scd"), {"--explain"}, {"CL1101", "PL1101"}, 3},
+      {many_old,
+       many_new,
+       {"--explain"},
+       {"P1", "Q0", "Q1", "Q10", "Q11", "Q2", "Q3", "Q4", "Q5", "Q6", "Q7", "Q8", "Q9", "S1"},
+       14},
+      {narrow_scd, wide_scd, {"--explain"}, {"P1", "S1"}, 20000},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> arguments{"diff", row.old_scd, row.new_scd};
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    const std::string what = row.new_scd + " " + row.options.back();
+    std::vector<std::string> text_arguments = arguments;
+    text_arguments.insert(text_arguments.end(), {"--jobs", "1"});
+    const ProcessResult text = run_ccdcrc(text_arguments);
+    ASSERT_EQ(text.status, 1) << what << text.err;
+    const auto [headings, changes] = explained_in(text.out);
+    EXPECT_EQ(headings, row.explained) << what;
+    EXPECT_EQ(changes, row.changes) << what;
+
+    std::vector<std::string> json_arguments = arguments;
+    json_arguments.insert(json_arguments.end(), {"--format", "json", "--jobs", "1"});
+    const ProcessResult json = run_ccdcrc(json_arguments);
+    ASSERT_EQ(json.status, 1) << what << json.err;
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    std::vector<std::string> with_changes;
+    std::size_t json_changes = 0;
+    for (const nlohmann::json& ied : document["ieds"]) {
+      if (!ied.contains("changes")) continue;
+      with_changes.push_back(ied["name"]);
+      json_changes += ied["changes"].size();
+    }
+    EXPECT_EQ(with_changes, row.explained) << what;
+    EXPECT_EQ(json_changes, row.changes) << what;
+
+    for (const std::string jobs : {"2", "3", "16"}) {
+      text_arguments.back() = jobs;
+      json_arguments.back() = jobs;
+      EXPECT_EQ(run_ccdcrc(text_arguments).out, text.out) << what << " --jobs " << jobs;
+      EXPECT_EQ(run_ccdcrc(json_arguments).out, json.out) << what << " --jobs " << jobs;
+    }
+  }
 }
 
 // As with git diff: the changes by default, the whole list with --all, only

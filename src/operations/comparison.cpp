@@ -405,18 +405,6 @@ std::optional<CcdChange> compare_section(const Comparer& comparer, pugi::xml_nod
       });
 }
 
-// Collects what a comparison tells.
-class CollectingSink final : public ComparisonSink {
- public:
-  explicit CollectingSink(CcdComparison& result) : result_(result) {}
-  void reference(const ReferenceChange& reference) override { result_.references.push_back(reference); }
-  void change(const CcdChange& change) override { result_.references.back().changes.push_back(change); }
-  void other(const CcdChange& change) override { result_.other.push_back(change); }
-
- private:
-  CcdComparison& result_;
-};
-
 }  // namespace
 
 void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, ComparisonSink& sink) {

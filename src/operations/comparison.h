@@ -126,6 +126,18 @@ class ComparisonSink {
   virtual void other(const CcdChange& change) = 0;
 };
 
+// Collects what a comparison tells.
+class CollectingSink final : public ComparisonSink {
+ public:
+  explicit CollectingSink(CcdComparison& result) : result_(result) {}
+  void reference(const ReferenceChange& reference) override { result_.references.push_back(reference); }
+  void change(const CcdChange& change) override { result_.references.back().changes.push_back(change); }
+  void other(const CcdChange& change) override { result_.other.push_back(change); }
+
+ private:
+  CcdComparison& result_;
+};
+
 // What differs between two measured CCDs, told as it is found.
 void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, ComparisonSink& sink);
 
