@@ -56,7 +56,7 @@ if [ -n "$python" ]; then
   echo "$(basename "$python_deb"): Depends: $(dpkg-deb -f "$python_deb" Depends)"
   version=$("$python" -c 'import sys; print(*sys.version_info[:2], sep=".")')
   next="${version%.*}.$((${version#*.} + 1))"
-  dpkg-deb -f "$python_deb" Depends | grep -qF "python3 (>= $version~), python3 (<< $next), ccdcrc (= $(dpkg-deb -f "$deb" Version))" ||
+  grep -qF "python3 (>= $version~), python3 (<< $next), ccdcrc (= $(dpkg-deb -f "$deb" Version))" <<<"$(dpkg-deb -f "$python_deb" Depends)" ||
     fail "python3-ccdcrc does not depend on python3 $version and ccdcrc of its version"
   owners=$(printf '%s\n' $(library_owners "$python_deb") python3 ccdcrc | sort -u)
   [ "$owners" = "$(dependency_names "$python_deb")" ] ||
@@ -95,10 +95,12 @@ complete_words() {
     completion "$root/usr/share/bash-completion/completions/ccdcrc" "$@"
 }
 [ "$(complete_words ccdcrc ex)" = "export" ] || fail "completion of 'ex': $(complete_words ccdcrc ex)"
-complete_words ccdcrc export x --a | grep -qx -- --all || fail "completion of 'export --a'"
-complete_words ccdcrc all -f j | grep -qx json || fail "completion of '--format j'"
-complete_words ccdcrc all "$source/examples/sub" | grep -qx "$source/examples/substation.scd" ||
-  fail "completion of an SCD file"
+grep -qx -- --all <<<"$(complete_words ccdcrc export x --a)" || fail "completion of 'export --a'"
+grep -qx json <<<"$(complete_words ccdcrc all -f j)" || fail "completion of '--format j'"
+# Into a variable first: grep -q ends at the first match, and pipefail would
+# count the writer's broken pipe as a failure.
+offered=$(complete_words ccdcrc all "$source/examples/sub")
+grep -qx "$source/examples/substation.scd" <<<"$offered" || fail "completion of an SCD file: $offered"
 if [ -n "$python" ]; then
   # shellcheck source=python_package.sh
   source "$(dirname "$0")/python_package.sh"

@@ -23,7 +23,7 @@ for file in libccdcrc.so libccdcrc.so.0 cmake/ccdcrc/ccdcrcConfig.cmake cmake/cc
             pkgconfig/ccdcrc.pc; do
   [ -e "$libdir/$file" ] || fail "$file was not installed in $libdir"
 done
-readelf -d "$libdir/libccdcrc.so.0" | grep -q 'Library soname: \[libccdcrc.so.0\]' || fail "no SONAME libccdcrc.so.0"
+grep -q 'Library soname: \[libccdcrc.so.0\]' <<<"$(readelf -d "$libdir/libccdcrc.so.0")" || fail "no SONAME libccdcrc.so.0"
 
 # The installed program needs no library path.
 expected=$(env -u LD_LIBRARY_PATH "$build/console/ccdcrc" all "$scd" | tr -s ' ')
