@@ -4,6 +4,7 @@
 // most once and nothing after a list was told incomplete; and reads the same
 // list the same way again, behind a UTF-8 byte-order mark, and as UTF-16.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -31,6 +32,8 @@ bool is_crc_text(const std::string& crc) {
 // Everything the reader hands over, as lines of text, checked as it comes.
 class Transcript final : public ApprovedListReceiver {
  public:
+  explicit Transcript(std::size_t lines) : lines_(lines) {}
+
   void ied(std::size_t line, const std::string& name, const std::string& crc) override {
     at(line);
     require(is_crc_text(crc), "an IED CRC that is not eight upper-case hexadecimal digits");
@@ -66,11 +69,12 @@ class Transcript final : public ApprovedListReceiver {
   // Lines are counted from 1 and told in the order they stand in the list.
   void at(std::size_t line) {
     require(!incomplete_, "an entry told after the list was incomplete");
-    require(line >= 1, "an entry on line 0");
+    require(line >= 1 && line <= lines_, "an entry on a line the list does not have");
     require(line >= last_line_, "an entry told after one of a later line");
     last_line_ = line;
   }
 
+  std::size_t lines_;
   std::size_t last_line_ = 0;
   bool header_told_ = false;
   bool incomplete_ = false;
@@ -85,11 +89,13 @@ struct Reading {
   bool operator==(const Reading&) const = default;
 };
 
-Reading reading(std::string_view bytes) {
-  Transcript transcript;
+// `lines`: how many lines the list has at most.
+Reading reading(std::string_view bytes, std::size_t lines) {
+  Transcript transcript(lines);
   Reading result;
   if (const std::optional<ApprovedListProblem> problem = read_approved_list(bytes, transcript, &result.format)) {
     require(!problem->reason.empty(), "an unusable list without a reason");
+    require(problem->line <= lines, "an unusable list told on a line it does not have");
     result.problem = std::to_string(problem->line) + " " + problem->reason;
   }
   result.told = std::move(transcript.text);
@@ -154,8 +160,11 @@ bool starts_with_mark(std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const Reading first = reading(bytes);
-  require(reading(bytes) == first, "the same list read twice gives another reading");
+  // UTF-16 holds fewer characters than bytes, and so fewer line feeds.
+  const std::size_t lines =
+      starts_with_mark(bytes) ? size + 1 : static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+  const Reading first = reading(bytes, lines);
+  require(reading(bytes, lines) == first, "the same list read twice gives another reading");
   if (starts_with_mark(bytes)) return 0;
 
   // Without a byte-order mark, the first character that is not blank tells JSON.
@@ -167,10 +176,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // A byte-order mark changes nothing but the bytes.
-  require(reading("\xEF\xBB\xBF" + std::string(bytes)) == first, "a UTF-8 byte-order mark changes the reading");
+  require(reading("\xEF\xBB\xBF" + std::string(bytes), lines) == first, "a UTF-8 byte-order mark changes the reading");
   if (const std::optional<std::vector<char32_t>> points = code_points(bytes)) {
-    require(reading(utf16(*points, false)) == first, "the list as UTF-16LE is read otherwise");
-    require(reading(utf16(*points, true)) == first, "the list as UTF-16BE is read otherwise");
+    require(reading(utf16(*points, false), lines) == first, "the list as UTF-16LE is read otherwise");
+    require(reading(utf16(*points, true), lines) == first, "the list as UTF-16BE is read otherwise");
   }
   return 0;
 }

@@ -222,7 +222,7 @@ std::pair<std::vector<std::string>, std::size_t> explained_in(const std::string&
 TEST(CliDiff, ExplanationsAreTheSameOnAnyNumberOfThreads) {
   ScratchDir scratch;
   const auto station = [&scratch](const std::string& name, const StationShape& shape) {
-    const std::string path = (scratch.path() / name).string();
+    std::string path = (scratch.path() / name).string();
     write_station(path, shape);
     return path;
   };
