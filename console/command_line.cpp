@@ -49,8 +49,7 @@ std::string command_names(const CLI::App& app) {
 
 }  // namespace
 
-int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                     bool terminal) {
+int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal) {
   Diagnostics diagnostics(err, terminal);
   Console console{out, diagnostics};
 

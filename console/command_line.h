@@ -10,7 +10,6 @@ namespace ccdcrc {
 
 // Runs `ccdcrc ARGUMENTS...` (without the program's name): results on `out`,
 // messages on `err` (progress only where `terminal`). Returns the exit status.
-int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-                     bool terminal);
+int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal);
 
 }  // namespace ccdcrc
