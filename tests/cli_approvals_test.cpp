@@ -34,13 +34,7 @@ void expect_rows(const std::vector<Row>& rows) {
     arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
     std::string what;
     for (const std::string& word : arguments) what += word + " ";
-    ProcessOptions options;
-    options.input = row.input;
-    options.timeout_seconds = 60;
-    const ProcessResult result = run_ccdcrc(arguments, options);
-    EXPECT_EQ(result.status, row.status) << what << "\n" << result.err;
-    EXPECT_EQ(result.out, row.out) << what;
-    EXPECT_EQ(result.err, row.err) << what;
+    expect_run(arguments, row.input, row.out, row.err, row.status, what);
   }
 }
 

@@ -42,15 +42,7 @@ struct Row {
 };
 
 void expect_rows(const std::vector<Row>& rows) {
-  for (const Row& row : rows) {
-    ProcessOptions options;
-    options.input = row.input;
-    options.timeout_seconds = 60;
-    const ProcessResult result = run_ccdcrc(row.arguments, options);
-    EXPECT_EQ(result.status, row.status) << row.what << "\n" << result.err;
-    EXPECT_EQ(result.out, row.out) << row.what;
-    EXPECT_EQ(result.err, row.err) << row.what;
-  }
+  for (const Row& row : rows) expect_run(row.arguments, row.input, row.out, row.err, row.status, row.what);
 }
 
 TEST(CliInputs, AnScdIsAFileStandardInputOrAnArchiveToldByItsBytes) {

@@ -20,6 +20,8 @@
 #include <tuple>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace ccdcrc::testing {
 
 struct ProcessOptions {
@@ -218,6 +220,19 @@ inline ProcessResult run_process(const std::string& program, const std::vector<s
 // The ccdcrc program of this build.
 inline ProcessResult run_ccdcrc(const std::vector<std::string>& arguments, const ProcessOptions& options = {}) {
   return run_process(CCDCRC_PROGRAM, arguments, options);
+}
+
+// One row of a command-line table: the program given `input` on standard
+// input prints `out` and `err` and exits with `status`; `what` names the row.
+inline void expect_run(const std::vector<std::string>& arguments, const std::string& input, const std::string& out,
+                       const std::string& err, int status, const std::string& what) {
+  ProcessOptions options;
+  options.input = input;
+  options.timeout_seconds = 60;
+  const ProcessResult result = run_ccdcrc(arguments, options);
+  EXPECT_EQ(result.status, status) << what << "\n" << result.err;
+  EXPECT_EQ(result.out, out) << what;
+  EXPECT_EQ(result.err, err) << what;
 }
 
 }  // namespace ccdcrc::testing
