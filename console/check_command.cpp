@@ -253,9 +253,21 @@ int run_check(const CheckOptions& options, Console& console) {
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
 
-  const CheckReport report =
-      check_report(*baseline, *scd, list_crcs(*scd, options.jobs, diagnostics), options.ignore_missing);
-  const std::size_t failures = tell(options, report, *scd, console);
+  const std::vector<ListedCrc> listed = list_crcs(*scd, options.jobs, diagnostics);
+  const CheckReport report = check_report(*baseline, *scd, listed, options.ignore_missing);
+  std::size_t failures = tell(options, report, *scd, console);
+  // A list approves one CRC per name: an IED behind a shared name, which no
+  // listed CRC covers, cannot be proved approved.
+  for (const ShadowedCrc& hidden : shadowed_crcs(*scd, listed, options.jobs)) {
+    if (options.ignore_missing && !baseline->crcs.count(hidden.name) && !baseline->unreadable.count(hidden.name)) {
+      continue;
+    }
+    ++failures;
+    if (!options.status_only) {
+      diagnostics.note(options.scd + ": " + shadowed_text(hidden) + ", with CRC " + *hidden.crc +
+                       ", is not checked: a list approves one IED of a name");
+    }
+  }
   if (baseline->incomplete || malformed_fail) return exit_usage;
   return failures > 0 ? exit_differences : exit_ok;
 }
