@@ -53,6 +53,14 @@ std::string ask(std::istream& in, std::ostream& out, const char* prompt, std::si
   return answer;
 }
 
+// A zero byte would cut a path or a name short where the C functions read
+// it: such an answer is refused, never taken for a shorter one.
+bool holds_zero_byte(const std::string& answer, Diagnostics& diagnostics) {
+  if (answer.find('\0') == std::string::npos) return false;
+  diagnostics.note("an answer holds a zero byte, which no path or IED name holds");
+  return true;
+}
+
 // The SCD as the entry points load it, or null after saying why it cannot be.
 std::unique_ptr<Scd> load_for_reason(const std::string& path, Diagnostics& diagnostics) {
   if (path.empty()) {
@@ -83,6 +91,7 @@ int ied_failure(const std::string& path, const std::string& name, Diagnostics& d
 int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
   bool too_long = false;
   const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, too_long);
+  if (holds_zero_byte(path, diagnostics)) return exit_usage;
   say(out, "Please wait..");
   CrcPair** pairs = nullptr;
   int count = 0;
@@ -116,6 +125,7 @@ int one_ied_crc(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
   bool name_too_long = false;
   const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, path_too_long);
   const std::string name = ask(in, out, "Please input the name of IED:", longest_name, name_too_long);
+  if (holds_zero_byte(path + name, diagnostics)) return exit_usage;
   char* crc = path_too_long || name_too_long ? nullptr : compute_ied_crc(path.c_str(), name.c_str());
   const std::string crc_text = crc ? crc : "";
   say(out, "The CRC of IED is:" + crc_text);
@@ -172,6 +182,7 @@ int export_ccd(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
     diagnostics.note(too_long[1] ? "the IED name is too long" : "a path is too long");
     return exit_usage;
   }
+  if (holds_zero_byte(path + name + directory, diagnostics)) return exit_usage;
   const std::string file = directory + "/" + name + ".ccd";
   const FileIdentity before = is_safe_file_name(name) ? identity(file) : FileIdentity{};
   export_ied_ccd(path.c_str(), name.c_str(), directory.c_str());
@@ -192,14 +203,21 @@ int run_menu(std::istream& in, std::ostream& out, std::ostream& err) {
   say(out, "Please enter the action number(1-3):");
   int action = -1;
   if (!(in >> action)) action = -1;
+  int status = exit_ok;
   switch (action) {
-    case 1: return all_ied_crcs(in, out, diagnostics);
-    case 2: return one_ied_crc(in, out, diagnostics);
-    case 3: return export_ccd(in, out, diagnostics);
+    case 1: status = all_ied_crcs(in, out, diagnostics); break;
+    case 2: status = one_ied_crc(in, out, diagnostics); break;
+    case 3: status = export_ccd(in, out, diagnostics); break;
     default: say(out, "Please input the correct number!"); break;
   }
+  // An answer that did not reach its reader is no answer.
+  out.flush();
+  if (!out) {
+    diagnostics.note("cannot write to standard output");
+    return exit_usage;
+  }
   // The dialogue ends here; a Linux terminal has no "pause" to wait on.
-  return exit_ok;
+  return status;
 }
 
 }  // namespace ccdcrc

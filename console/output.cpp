@@ -1,6 +1,7 @@
 #include "console/output.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace ccdcrc {
 
@@ -101,9 +102,13 @@ void JsonStream::close() {
 }
 
 std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  // A spreadsheet runs a cell that starts with one of these as a formula
+  // (=HYPERLINK(...) in an IED name): an apostrophe first makes it text.
+  const bool formula = text.size() > 1 && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+  const std::string cell = formula ? "'" + text : text;
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
   std::string field = "\"";
-  for (char c : text) {
+  for (char c : cell) {
     if (c == '"') field += '"';
     field += c;
   }

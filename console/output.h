@@ -17,7 +17,9 @@ namespace ccdcrc {
 
 enum class Format { text, json, csv };
 
-// A CSV field, quoted when it holds a comma, a quote, CR or LF (RFC 4180).
+// A CSV field, quoted when it holds a comma, a quote, CR or LF (RFC 4180);
+// one that a spreadsheet would run as a formula (=, +, -, @, tab or CR first,
+// and more after it) begins with an apostrophe, which lists read back without.
 std::string csv_field(const std::string& text);
 
 // A text, or null.

@@ -42,6 +42,13 @@ py::str python_text(std::string_view text) {
   return py::reinterpret_steal<py::str>(object);
 }
 
+// A text as given, refused (ValueError, as Python's open() does) when it holds
+// a zero byte, which would cut it short where the library reads it.
+std::string without_zero_byte(std::string text, const char* what) {
+  if (text.find('\0') != std::string::npos) throw py::value_error(std::string(what) + ": embedded null byte");
+  return text;
+}
+
 // A Python str as library text; `what` names it in the TypeError.
 std::string library_text(py::handle text, const char* what) {
   if (!PyUnicode_Check(text.ptr())) {
@@ -50,17 +57,17 @@ std::string library_text(py::handle text, const char* what) {
   const auto bytes =
       py::reinterpret_steal<py::bytes>(PyUnicode_AsEncodedString(text.ptr(), "utf-8", "surrogateescape"));
   if (!bytes) throw py::error_already_set();
-  return bytes;
+  return without_zero_byte(bytes, what);
 }
 
 // A path given as str, bytes or os.PathLike, in the file system's bytes.
 std::string file_system_path(py::handle path) {
   const auto fspath = py::reinterpret_steal<py::object>(PyOS_FSPath(path.ptr()));
   if (!fspath) throw py::error_already_set();
-  if (PyBytes_Check(fspath.ptr())) return fspath.cast<std::string>();
+  if (PyBytes_Check(fspath.ptr())) return without_zero_byte(fspath.cast<std::string>(), "path");
   const auto bytes = py::reinterpret_steal<py::bytes>(PyUnicode_EncodeFSDefault(fspath.ptr()));
   if (!bytes) throw py::error_already_set();
-  return bytes;
+  return without_zero_byte(bytes, "path");
 }
 
 py::str python_path(const std::string& path) {

@@ -143,6 +143,26 @@ TEST(CliApprovals, EntriesWhoseCrcCannotBeReadFailTheCheck) {
   expect_rows(rows);
 }
 
+// Names that a spreadsheet would run as a formula, or that would reorder or
+// break a terminal's line, are written so that they do not, and read back.
+TEST(CliApprovals, NamesThatSpreadsheetsOrTerminalsWouldRunReadBack) {
+  const std::string scd = data_path("cli_spreadsheet_names.scd");
+  const std::string csv = run_ccdcrc({"all", scd, "--format", "csv"}).out;
+  for (const std::string cell : {"\nied,\"'=HYPERLINK(\"\"http://x\"\")\",", "\nied,'+1,", "\nied,'@SUM(A1),"}) {
+    EXPECT_NE(csv.find(cell), std::string::npos) << cell << " in\n" << csv;
+  }
+  const std::string text = run_ccdcrc({"all", scd}).out;
+  for (const std::string name : {"back\\\\slash ", "evil\\u202Etxt.exe ", "next\\u0085line "}) {
+    EXPECT_NE(text.find(name), std::string::npos) << name << " in\n" << text;
+  }
+  for (const std::string& list : {csv, text}) {
+    ProcessOptions options;
+    options.input = list;
+    const ProcessResult checked = run_ccdcrc({"check", "-", scd, "--quiet"}, options);
+    EXPECT_EQ(checked.status, 0) << list << checked.out << checked.err;
+  }
+}
+
 TEST(CliApprovals, ListsThatCannotBeUsedStopTheCheck) {
   ScratchDir dir;
   const std::string fifo = (dir.path() / "list.fifo").string();
@@ -173,7 +193,8 @@ TEST(CliApprovals, ListsThatCannotBeUsedStopTheCheck) {
        "",
        "",
        "ccdcrc: " + list("no-crc-column.csv") +
-           ":1: a header without a 'crc' column: expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or JSON), or CSV "
+           ":1: a header without a 'crc' column: expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or "
+           "JSON), or CSV "
            "with 'name' and 'crc' columns\n",
        2},
       {{fifo, station}, "", "", "ccdcrc: " + fifo + cannot + "is not a regular file\n", 2},

@@ -136,9 +136,21 @@ TEST(Dialogue, FailuresAreToldOnStandardErrorWithTheirStatus) {
       {"3 " + path + " Gateway " + out.path().string() + "\n", export_asked,
        "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n", 1},
       {"3 " + path + " P1 " + long_word + "\n", export_asked, "ccdcrc: a path is too long\n", 2},
+      // A zero byte would cut the answer short where the C functions read it.
+      {"2 " + path + std::string(1, '\0') + "-rev2.scd P1\n", menu + path_prompt + name_prompt,
+       "ccdcrc: an answer holds a zero byte, which no path or IED name holds\n", 2},
   };
   for (const Row& row : rows) EXPECT_EQ(dialogue(row.input, row.status, row.err).out, row.out) << row.input;
   EXPECT_EQ(directory_entries(out.path()), std::vector<std::string>{"silent.scd"});
+}
+
+TEST(Dialogue, AnAnswerThatCannotBeWrittenIsAnError) {
+  ProcessOptions options;
+  options.input = "2 " + data_path("cli_station.scd") + " P1\n";
+  options.stdout_file = "/dev/full";
+  const ProcessResult result = run_ccdcrc({}, options);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "ccdcrc: cannot write to standard output\n");
 }
 
 TEST(Dialogue, APathIsReadUpToTheBlankAndItsRestBecomesTheIedName) {

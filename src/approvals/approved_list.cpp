@@ -35,6 +35,8 @@ std::string bad_crc(std::string_view crc) {
   return "the approved CRC " + quoted(std::string(crc)) + " is not eight hexadecimal digits";
 }
 
+void append_utf8(std::string& text, char32_t c);
+
 // UTF-16 text (after its byte-order mark) as UTF-8; unpaired surrogates become U+FFFD.
 std::string utf8_of_utf16(std::string_view bytes, bool big_endian) {
   std::string text;
@@ -52,35 +54,55 @@ std::string utf8_of_utf16(std::string_view bytes, bool big_endian) {
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;
     }
-    if (c < 0x80) {
-      text += static_cast<char>(c);
-    } else if (c < 0x800) {
-      text += static_cast<char>(0xC0 | c >> 6);
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      text += static_cast<char>(0xE0 | c >> 12);
-      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      text += static_cast<char>(0xF0 | c >> 18);
-      text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    append_utf8(text, c);
   }
   return text;
 }
 
-// Undoes how the text format shows control characters: \n, \t and \xHH.
+void append_utf8(std::string& text, char32_t c) {
+  if (c < 0x80) {
+    text += static_cast<char>(c);
+  } else if (c < 0x800) {
+    text += static_cast<char>(0xC0 | c >> 6);
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    text += static_cast<char>(0xE0 | c >> 12);
+    text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | c >> 18);
+    text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Undoes how the text format shows names (see printable): \\, \n, \t, \xHH
+// and \uHHHH.
 std::string unescaped(std::string_view name) {
   std::string result;
+  const auto hex = [&](std::size_t from, std::size_t count) {
+    if (from + count > name.size()) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
+                       name.begin() + static_cast<std::ptrdiff_t>(from + count),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+  };
+  const auto number = [&](std::size_t from, std::size_t count) {
+    return static_cast<char32_t>(std::stoul(std::string(name.substr(from, count)), nullptr, 16));
+  };
   for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto hex = [&](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(name[at])) != 0; };
-    if (name[i] == '\\' && i + 1 < name.size() && (name[i + 1] == 'n' || name[i + 1] == 't')) {
-      result += name[++i] == 'n' ? '\n' : '\t';
-    } else if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && hex(i + 2) && hex(i + 3)) {
-      result += static_cast<char>(std::stoi(std::string(name.substr(i + 2, 2)), nullptr, 16));
+    const char next = i + 1 < name.size() ? name[i + 1] : '\0';
+    if (name[i] != '\\') {
+      result += name[i];
+    } else if (next == 'n' || next == 't' || next == '\\') {
+      result += next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
+      ++i;
+    } else if (next == 'x' && hex(i + 2, 2)) {
+      result += static_cast<char>(number(i + 2, 2));
       i += 3;
+    } else if (next == 'u' && hex(i + 2, 4)) {
+      append_utf8(result, number(i + 2, 4));
+      i += 5;
     } else {
       result += name[i];
     }
@@ -275,6 +297,14 @@ std::optional<CsvColumns> csv_columns(std::string_view text) {
   return std::nullopt;
 }
 
+// A field as the program wrote it, without the apostrophe that keeps a
+// spreadsheet from running it as a formula.
+std::string unguarded(const std::string& field) {
+  const bool guarded =
+      field.size() > 2 && field[0] == '\'' && std::string_view("=+-@\t\r").find(field[1]) != std::string_view::npos;
+  return guarded ? field.substr(1) : field;
+}
+
 // Reads the records of a CSV list after its header.
 class CsvList {
  public:
@@ -307,13 +337,13 @@ class CsvList {
 
  private:
   std::string field(const std::vector<std::string>& fields, std::size_t column) const {
-    return column < fields.size() ? fields[column] : std::string();
+    return column < fields.size() ? unguarded(fields[column]) : std::string();
   }
 
   // An empty field records nothing.
   std::optional<std::string> recorded(const std::vector<std::string>& fields, std::size_t column) const {
     if (column == CsvColumns::none || column >= fields.size() || fields[column].empty()) return std::nullopt;
-    return fields[column];
+    return unguarded(fields[column]);
   }
 
   // Each record of one SCD: the file and the scd record, at most one.
@@ -333,7 +363,7 @@ class CsvList {
                   std::string(trimmed(columns_.header[i]));
       }
       const std::optional<std::string> name =
-          columns_.name < fields.size() ? std::optional(fields[columns_.name]) : std::nullopt;
+          columns_.name < fields.size() ? std::optional(field(fields, columns_.name)) : std::nullopt;
       receiver_.malformed(line,
                           "expected " + std::to_string(columns_.needed()) + " fields (" + layout + "), found " +
                               std::to_string(fields.size()),
@@ -360,9 +390,9 @@ class CsvList {
         receiver_.header(recorded(fields, columns_.version), recorded(fields, columns_.revision));
       }
     } else if (crc) {
-      receiver_.ied(line, fields[columns_.name], *crc);
+      receiver_.ied(line, field(fields, columns_.name), *crc);
     } else {
-      receiver_.malformed(line, bad_crc(crc_field), fields[columns_.name]);
+      receiver_.malformed(line, bad_crc(crc_field), field(fields, columns_.name));
     }
     return std::nullopt;
   }

@@ -29,20 +29,55 @@ std::string& replace_all(std::string& subject, const std::string& find, const st
   return subject;
 }
 
+namespace {
+
+constexpr char hex_digits[] = "0123456789ABCDEF";
+
+// The length of the UTF-8 sequence at `at` of a character that would
+// mislead on a terminal (a C1 control, or a bidirectional control that
+// reorders what follows), else 0; its code point in `code`.
+std::size_t misleading_character(const std::string& text, std::size_t at, unsigned& code) {
+  const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0U; };
+  if (byte(at) == 0xC2 && byte(at + 1) >= 0x80 && byte(at + 1) <= 0x9F) {
+    code = byte(at + 1);
+    return 2;
+  }
+  if (byte(at) == 0xD8 && byte(at + 1) == 0x9C) {
+    code = 0x061C;
+    return 2;
+  }
+  if (byte(at) == 0xE2 && (byte(at + 1) == 0x80 || byte(at + 1) == 0x81) && (byte(at + 2) & 0xC0) == 0x80) {
+    code = 0x2000 | (byte(at + 1) & 0x3F) << 6 | (byte(at + 2) & 0x3F);
+    const bool bidi =
+        code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+    return bidi ? 3 : 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string printable(const std::string& text) {
   std::string result;
   result.reserve(text.size());
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
+    unsigned code = 0;
+    if (c == '\\') {
+      result += "\\\\";
+    } else if (c == '\n') {
       result += "\\n";
     } else if (c == '\t') {
       result += "\\t";
     } else if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char digits[] = "0123456789ABCDEF";
       result += "\\x";
-      result += digits[byte >> 4];
-      result += digits[byte & 0x0F];
+      result += hex_digits[byte >> 4];
+      result += hex_digits[byte & 0x0F];
+    } else if (const std::size_t length = misleading_character(text, i, code); length > 0) {
+      result += "\\u";
+      for (int shift = 12; shift >= 0; shift -= 4) result += hex_digits[(code >> shift) & 0x0F];
+      i += length - 1;
     } else {
       result += c;
     }

@@ -16,7 +16,9 @@ std::vector<std::string> split(const std::string& text, char delimiter);
 std::string& replace_all(std::string& subject, const std::string& find, const std::string& replacement);
 
 // A name as people read it: control characters become \n, \t or \xHH so that
-// one result stays on one line.
+// one result stays on one line; C1 controls and the bidirectional controls
+// that would reorder what a terminal shows become \uHHHH, and a backslash
+// \\, so that the text reads back as it was.
 std::string printable(const std::string& text);
 
 // 'NAME' for messages, printable.

@@ -77,6 +77,12 @@ def test_load_errors(tmp_path, make, kind, builtin, line, column):
         assert run("all", source).stderr.decode() == f"ccdcrc: {error}\n"
 
 
+def test_zero_bytes_are_refused_never_cut():
+    for source in (f"{EXAMPLE}\0-rev2.scd", pathlib.Path(f"{EXAMPLE}\0-rev2.scd")):
+        with pytest.raises(ValueError, match="embedded null byte"):
+            ccdcrc.load(source)
+
+
 @pytest.mark.parametrize("call", [lambda s, n: s.crc(n), lambda s, n: s.ccd(n), lambda s, n: s.ccd(n, measured=True)])
 def test_ied_lookup(call):
     scd = ccdcrc.load(EXAMPLE)
