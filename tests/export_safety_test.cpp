@@ -3,6 +3,8 @@
 // directory is replaced while a run goes on, not when a write fails and not
 // when the program is killed in the middle of it.
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -236,27 +238,76 @@ TEST(ExportSafety, NamedTemporaryFilesExistOnlyWhileCommitted) {
 }
 
 // An export run removes what runs on this host left behind when they were
-// killed: temporary files whose process is gone, and nothing else.
+// killed: temporary files that no process holds locked, whatever PID their
+// name gives (a live writer in another PID namespace may have a PID that does
+// not exist here), and nothing else. As root, the run is repeated from a PID
+// namespace of its own.
 TEST(ExportSafety, StaleTemporaryFilesOfThisHostAreRemoved) {
   char name[256] = {};
   ASSERT_EQ(::gethostname(name, sizeof name - 1), 0);
   std::string host;
   for (const char* c = name; *c; ++c) host += std::isalnum(static_cast<unsigned char>(*c)) || *c == '.' ? *c : '_';
-  const pid_t gone = ::fork();
-  if (gone == 0) ::_exit(0);
-  ASSERT_GT(gone, 0);
-  ::waitpid(gone, nullptr, 0);
+  const pid_t gone_pid = ::fork();
+  if (gone_pid == 0) ::_exit(0);
+  ASSERT_GT(gone_pid, 0);
+  ::waitpid(gone_pid, nullptr, 0);
+  const std::string gone = std::to_string(gone_pid);
+  const std::string self = std::to_string(::getpid());
 
-  ScratchDir dir;
-  const std::string dead = ".ccdcrc-" + host + "-" + std::to_string(gone) + "-1.tmp";
-  const std::string alive = ".ccdcrc-" + host + "-" + std::to_string(::getpid()) + "-2.tmp";
-  const std::string elsewhere = ".ccdcrc-otherhost-" + std::to_string(gone) + "-3.tmp";
-  for (const std::string& file : {dead, alive, elsewhere, std::string("notes.tmp")}) write_file(dir.path() / file, "x");
-  const ProcessResult run = run_ccdcrc({"export", data_path("cli_station.scd"), "P1", "-o", dir.path().string()});
-  EXPECT_EQ(run.status, 0) << run.err;
-  std::vector<std::string> kept{alive, elsewhere, "P1.ccd", "notes.tmp"};
-  std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(entries(dir.path()), kept);
+  struct Row {
+    std::string file;
+    bool held;  // a live process holds the writer's lock
+    bool kept;
+  };
+  const std::vector<Row> rows{
+      {".ccdcrc-" + host + "-" + gone + "-1.tmp", false, false},
+      {".ccdcrc-" + host + "-" + gone + "-2.tmp", true, true},
+      {".ccdcrc-" + host + "-" + self + "-3.tmp", false, false},
+      {".ccdcrc-" + host + "-" + self + "-4.tmp", true, true},
+      {".ccdcrc-otherhost-" + gone + "-5.tmp", false, true},
+      {"notes.tmp", false, true},
+  };
+  std::vector<std::vector<std::string>> runners{{}};
+  if (::geteuid() == 0 && run_process("/usr/bin/unshare", {"--pid", "--fork", "true"}).status == 0) {
+    runners.push_back({"/usr/bin/unshare", "--pid", "--fork"});
+  }
+  for (const std::vector<std::string>& runner : runners) {
+    ScratchDir dir;
+    std::vector<std::string> kept{"P1.ccd"};
+    std::vector<std::string> held;
+    for (const Row& row : rows) {
+      write_file(dir.path() / row.file, "x");
+      if (row.held) held.push_back((dir.path() / row.file).string());
+      if (row.kept) kept.push_back(row.file);
+    }
+    // The writers: a child that locks the files, says so and waits to be killed.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+      for (const std::string& file : held) {
+        const int fd = ::open(file.c_str(), O_RDONLY);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+      }
+      (void)!::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+
+    std::vector<std::string> command = runner;
+    command.insert(command.end(),
+                   {CCDCRC_PROGRAM, "export", data_path("cli_station.scd"), "P1", "-o", dir.path().string()});
+    const ProcessResult run = run_process(command.front(), {command.begin() + 1, command.end()});
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(entries(dir.path()), kept) << (runner.empty() ? "plain run" : "in a PID namespace of its own");
+  }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,15 +56,22 @@ std::string temporary_name() {
   return name;
 }
 
-// The process that made a temporary file of this host; 0 for any other name.
-pid_t creator_of(std::string_view name, const std::string& host) {
+// Whether the name is that of a temporary file made on this host.
+bool is_temporary_name(std::string_view name, const std::string& host) {
   const std::string prefix = std::string(temporary_prefix) + host + '-';
-  if (!name.starts_with(prefix) || !name.ends_with(temporary_suffix)) return 0;
+  if (!name.starts_with(prefix) || !name.ends_with(temporary_suffix)) return false;
   const std::string_view rest = name.substr(prefix.size(), name.size() - prefix.size() - temporary_suffix.size());
   pid_t pid = 0;
   const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
-  if (error != std::errc() || end == rest.data() || end == rest.data() + rest.size() || *end != '-') return 0;
-  return pid;
+  return error == std::errc() && end != rest.data() && end != rest.data() + rest.size() && *end == '-' && pid > 0;
+}
+
+// Whether `name` in the directory is still the file open as `fd`.
+bool names_the_file(int directory, const char* name, int fd) {
+  struct stat named = {};
+  struct stat open = {};
+  return ::fstatat(directory, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
 int write_all(int fd, const char* bytes, std::size_t size) {
@@ -84,13 +91,15 @@ int write_all(int fd, const char* bytes, std::size_t size) {
 
 // A file in the directory under a temporary name, or without a name yet;
 // unless kept, a named file is removed when the object goes, whatever
-// happened.
+// happened. Its writer holds an exclusive lock on it from its creation until
+// it is renamed, so that a clean-up in any process can tell it from the file
+// of a dead run (PIDs say nothing across PID namespaces).
 class TemporaryFile {
  public:
   explicit TemporaryFile(int directory) : directory_(directory) {}
   ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
     if (!name_.empty() && !kept_) ::unlinkat(directory_, name_.c_str(), 0);
+    if (fd_ >= 0) ::close(fd_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -103,6 +112,7 @@ class TemporaryFile {
   bool create_unnamed() {
     if (::access("/proc/self/fd", X_OK) != 0) return false;
     fd_ = ::openat(directory_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ >= 0) lock();  // no other process can have it
     return fd_ >= 0;
   }
 
@@ -111,12 +121,21 @@ class TemporaryFile {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = temporary_name();
       // O_EXCL with O_CREAT never follows a symbolic link of that name.
+      // A name in use (another run, maybe with this PID in another PID
+      // namespace) only means another name.
       fd_ = ::openat(directory_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd_ >= 0) {
+      if (fd_ < 0) {
+        if (errno != EEXIST) break;
+        continue;
+      }
+      // A clean-up may hold the new file for a moment, or have removed it
+      // before it was locked: the file is left to it.
+      if (lock() && names_the_file(directory_, name.c_str(), fd_)) {
         name_ = std::move(name);
         return 0;
       }
-      if (errno != EEXIST) break;
+      ::close(std::exchange(fd_, -1));
+      errno = EEXIST;
     }
     return errno;
   }
@@ -128,16 +147,20 @@ class TemporaryFile {
     if (name_.empty()) {
       if (const int error = link_unnamed(); error != 0) return error;
     }
-    const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) return errno;
     // The rename replaces whatever has the target name, a symbolic link too,
-    // without following it.
+    // without following it. The file stays open, and locked, until then.
     if (::renameat(directory_, name_.c_str(), directory_, target.c_str()) != 0) return errno;
     kept_ = true;
+    // The content is on the disk since the fsync: closing can lose nothing.
+    ::close(std::exchange(fd_, -1));
     return 0;
   }
 
  private:
+  // False only where another process holds the file. Where the file system
+  // has no locks, a clean-up cannot take one either and never removes it.
+  bool lock() const { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
+
   int link_unnamed() {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -239,10 +262,17 @@ void remove_stale_temporary_files(const Directory& directory) {
   }
   const std::string host = host_name();
   while (const dirent* entry = ::readdir(listing)) {
-    const pid_t creator = creator_of(entry->d_name, host);
-    if (creator > 0 && ::kill(creator, 0) != 0 && errno == ESRCH) {
+    if (!is_temporary_name(entry->d_name, host)) continue;
+    // A file whose lock can be taken has no writer left; it is removed while
+    // the lock is held, and only if the name is still that file.
+    const int file = ::openat(directory.descriptor(), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) continue;
+    struct stat status = {};
+    if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && ::flock(file, LOCK_EX | LOCK_NB) == 0 &&
+        names_the_file(directory.descriptor(), entry->d_name, file)) {
       ::unlinkat(directory.descriptor(), entry->d_name, 0);
     }
+    ::close(file);
   }
   ::closedir(listing);
 }

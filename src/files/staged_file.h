@@ -77,7 +77,7 @@ class StagedFile {
 int replace_file(const std::string& path, std::string_view content);
 
 // Removes the temporary files that runs on this host left in the directory
-// when they were killed: those whose process no longer exists.
+// when they were killed: those that no writer holds locked any more.
 void remove_stale_temporary_files(const Directory& directory);
 
 }  // namespace ccdcrc

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <new>
+#include <set>
+#include <string_view>
 #include <utility>
 
 #include "crc/canonical.h"
@@ -61,9 +64,62 @@ std::string export_timestamp() {
   return std::string(buffer, length);
 }
 
-std::string add_crc_element(Ccd& built) {
+namespace {
+
+// The prefix of a qualified name; empty for none.
+std::string_view prefix_of(std::string_view name) {
+  const std::size_t colon = name.find(':');
+  return colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+}
+
+// The prefixes that the elements and attributes under `root` use, "xml" and
+// the declarations themselves aside.
+std::set<std::string, std::less<>> used_prefixes(pugi::xml_node root) {
+  std::set<std::string, std::less<>> prefixes;
+  const auto use = [&](std::string_view name) {
+    const std::string_view prefix = prefix_of(name);
+    if (!prefix.empty() && prefix != "xml" && prefix != "xmlns") prefixes.emplace(prefix);
+  };
+  pugi::xml_node current = root;
+  // Document order through the parent links, without a stack.
+  while (current) {
+    if (current.type() == pugi::node_element) {
+      use(current.name());
+      for (const pugi::xml_attribute attribute : current.attributes()) use(attribute.name());
+    }
+    if (pugi::xml_node child = current.first_child()) {
+      current = child;
+      continue;
+    }
+    while (current != root && !current.next_sibling()) current = current.parent();
+    current = current == root ? pugi::xml_node() : current.next_sibling();
+  }
+  return prefixes;
+}
+
+// Declares on the root of an exported CCD the prefixes it uses (copied
+// xsi:type attributes, vendor extensions), with the URIs the SCD gives them
+// where the IED stands, so that namespace-aware readers accept the file.
+// The finishing drops the root's attributes, so no CRC sees them.
+void declare_prefixes(pugi::xml_node root, pugi::xml_node scd_ied) {
+  for (const std::string& prefix : used_prefixes(root)) {
+    const std::string declaration = "xmlns:" + prefix;
+    if (root.attribute(declaration.c_str())) continue;
+    std::string uri;
+    for (pugi::xml_node scope = scd_ied; scope && uri.empty(); scope = scope.parent()) {
+      uri = scope.attribute(declaration.c_str()).value();
+    }
+    if (uri.empty() && prefix == "xsi") uri = "http://www.w3.org/2001/XMLSchema-instance";
+    if (!uri.empty()) add_attribute(root, declaration.c_str(), uri.c_str());
+  }
+}
+
+}  // namespace
+
+std::string add_crc_element(Ccd& built, pugi::xml_node scd_ied) {
   // The CRC is measured on a finished copy; the exported document keeps everything.
   std::string crc = finish_copy(built.root)->crc;
+  declare_prefixes(built.root, scd_ied);
   pugi::xml_node crc_element = add_element(built.root, "CRC");
   add_attribute(crc_element, "id", crc.c_str());
   add_attribute(crc_element, "timestamp", export_timestamp().c_str());
@@ -73,7 +129,7 @@ std::string add_crc_element(Ccd& built) {
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc) {
   std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied);
   if (ccd->nothing_found) return nullptr;
-  std::string crc_text = add_crc_element(*ccd);
+  std::string crc_text = add_crc_element(*ccd, ied);
   if (crc) *crc = std::move(crc_text);
   return ccd;
 }

@@ -7,6 +7,7 @@ import pathlib
 import subprocess
 import sys
 import threading
+import xml.etree.ElementTree as ElementTree
 
 import pytest
 
@@ -120,6 +121,19 @@ def test_export_writes_the_programs_files(tmp_path, monkeypatch, names, written,
         assert (tmp_path / "py" / f"{name}.ccd").read_bytes() == (tmp_path / "program" / f"{name}.ccd").read_bytes()
     with pytest.raises(FileNotFoundError):
         ccdcrc.load(EXAMPLE).export(tmp_path / "missing")
+
+
+def test_exported_files_declare_their_namespaces(tmp_path):
+    # xsi:type is copied from the SCD's addresses: a namespace-aware reader needs its declaration.
+    scd = DATA / "pub_golden.scd"
+    assert run("export", scd, "--all", "-o", tmp_path, env=FIXED_TIME).returncode == 0
+    files = sorted(tmp_path.glob("*.ccd"))
+    assert any(b' xsi:type="' in path.read_bytes() for path in files)
+    for path in files:
+        assert ElementTree.parse(path).getroot().tag == "IED"
+        assert run("ccd", scd, path.stem, env=FIXED_TIME).stdout == path.read_bytes()
+    verified = run("verify", *files, "--scd", scd)
+    assert verified.returncode == 0, verified.stdout + verified.stderr
 
 
 def test_threads_share_and_run_at_once(tmp_path):
