@@ -49,7 +49,7 @@ done
 mkdir -p "$scratch/version"
 cat >"$scratch/version/CMakeLists.txt" <<'CMAKE'
 cmake_minimum_required(VERSION 3.22)
-project(version_check NONE)
+project(version_check C)  # C: find_package searches lib/<multiarch>/cmake
 find_package(ccdcrc ${WANTED} QUIET)
 message(STATUS "ccdcrc found: ${ccdcrc_FOUND}")
 CMAKE
