@@ -17,6 +17,7 @@ set -l commands all ied export ccd diff check verify
 complete -c ccdcrc -f -n "not __fish_seen_subcommand_from $commands" -a "$commands"
 complete -c ccdcrc -n "not __fish_seen_subcommand_from $commands" -l version -d 'print the version'
 complete -c ccdcrc -s h -l help -d 'show the help'
+complete -c ccdcrc -l color -x -a 'auto always never' -d 'colour the statuses'
 complete -c ccdcrc -n "__fish_seen_subcommand_from $commands" -l member -x -d 'the SCD of an archive'
 complete -c ccdcrc -n '__fish_seen_subcommand_from all ied check verify' -s f -l format -x -a 'text json csv' -d 'output format'
 complete -c ccdcrc -n '__fish_seen_subcommand_from diff' -s f -l format -x -a 'text json csv html markdown' -d 'output format'
@@ -25,7 +26,7 @@ complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check' -s j -
 complete -c ccdcrc -n '__fish_seen_subcommand_from ied' -s n -l name -x -a '(__ccdcrc_ied_names)' -d 'an IED name'
 complete -c ccdcrc -n '__fish_seen_subcommand_from export' -l all -d 'every IED with a CRC'
 complete -c ccdcrc -n '__fish_seen_subcommand_from export' -s o -l output -x -a '(__fish_complete_directories)' -d 'the export directory'
-complete -c ccdcrc -n '__fish_seen_subcommand_from ied ccd export; and __ccdcrc_after_scd' -a '(__ccdcrc_ied_names)'
+complete -c ccdcrc -f -n '__fish_seen_subcommand_from ied ccd export; and __ccdcrc_after_scd' -a '(__ccdcrc_ied_names)'
 complete -c ccdcrc -n '__fish_seen_subcommand_from ccd' -l measured -d 'the measured CCD'
 complete -c ccdcrc -n '__fish_seen_subcommand_from diff' -l explain -d 'why each IED changed'
 complete -c ccdcrc -n '__fish_seen_subcommand_from diff' -s o -l output -r -d 'the report file'

@@ -14,10 +14,11 @@ _ccdcrc_ied_names() {
 _ccdcrc() {
   local -a commands common
   commands=(all ied export ccd diff check verify)
-  common=('(-h --help)'{-h,--help}'[show the help]' '--member[the SCD of an archive]:member:')
+  common=('(-h --help)'{-h,--help}'[show the help]' '--member[the SCD of an archive]:member:'
+          '--color[colour the statuses]:when:(auto always never)')
   if (( CURRENT == 2 )); then
     _alternatives 'commands:command:(all ied export ccd diff check verify)' \
-      'options:option:(-h --help --version)'
+      'options:option:(-h --help --version --color)'
     return
   fi
   local command=${words[2]}
