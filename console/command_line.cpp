@@ -53,7 +53,8 @@ std::string command_names(const CLI::App& app) {
 
 std::string version_text() {
   return std::string("ccdcrc ") + CCDCRC_VERSION + "\nbuilt with pugixml " + std::to_string(PUGIXML_VERSION / 1000) +
-         "." + std::to_string(PUGIXML_VERSION % 1000 / 10) + " and libarchive " + ARCHIVE_VERSION_ONLY_STRING +
+         "." + std::to_string(PUGIXML_VERSION % 1000 / 10) + ", libzip " + LIBZIP_VERSION + " and zlib " +
+         ZLIB_VERSION +
          "\nreads SCL files (.scd, .cid, .icd, .iid, .ssd, .sed, .xml) plain, gzip-compressed or in zip "
          "archives, from paths, pipes and standard input";
 }

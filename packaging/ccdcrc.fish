@@ -35,6 +35,7 @@ complete -c ccdcrc -n '__fish_seen_subcommand_from diff' -l name-only -d 'names 
 complete -c ccdcrc -n '__fish_seen_subcommand_from diff' -l stat -d 'control blocks that differ'
 complete -c ccdcrc -n '__fish_seen_subcommand_from check' -l status -d 'print nothing'
 complete -c ccdcrc -n '__fish_seen_subcommand_from check' -l ignore-missing -d 'only the IEDs of the list'
+complete -c ccdcrc -n '__fish_seen_subcommand_from check' -l skip-malformed -d 'pass over malformed lines'
 complete -c ccdcrc -n '__fish_seen_subcommand_from check' -l strict -d 'malformed lines fail'
 complete -c ccdcrc -n '__fish_seen_subcommand_from check' -s w -l warn -d 'name malformed lines'
 complete -c ccdcrc -n '__fish_seen_subcommand_from verify' -l scd -r -d 'the SCD to compare with'

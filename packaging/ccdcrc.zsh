@@ -38,7 +38,8 @@ _ccdcrc() {
              '(-o --output)'{-o,--output}'[the report file]:file:_files' '(-a --all)'{-a,--all}'[unchanged IEDs too]' \
              '--name-only[names only]' '--stat[control blocks that differ]' '*:SCD:_files' ;;
     (check) _arguments $common $format $quiet $jobs '--status[print nothing]' \
-              '--ignore-missing[only the IEDs of the list]' '--strict[malformed lines fail]' \
+              '--ignore-missing[only the IEDs of the list]' '--skip-malformed[pass over malformed lines]' \
+              '--strict[malformed lines fail]' \
               '(-w --warn)'{-w,--warn}'[name malformed lines]' '*:file:_files' ;;
     (verify) _arguments $common $format $quiet '--scd[the SCD to compare with]:SCD:_files' '*:CCD file:_files' ;;
   esac

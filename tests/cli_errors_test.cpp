@@ -84,6 +84,32 @@ bool program_runs_unprivileged() {
   return probe.status == 0 && !probe.exec_failed;
 }
 
+// Threads that cannot start (a process limit, no memory) leave the work to
+// fewer threads, the calling one at least: the same answer, never an abort.
+TEST(CliErrors, ThreadsThatCannotStartLeaveTheWorkToFewer) {
+#ifndef CCDCRC_NO_THREADS
+  GTEST_SKIP() << "the library that refuses threads is built without sanitizers only";
+#else
+  const std::string station = example_path("substation.scd");
+  const std::string rev2 = example_path("substation_rev2.scd");
+  // Runs the program in a directory of its own, with the given preload.
+  const auto run = [](const std::vector<std::string>& arguments, const std::string& preload) {
+    ScratchDir dir;
+    std::string command = "cd '" + dir.path().string() + "' && LD_PRELOAD='" + preload + "' '" CCDCRC_PROGRAM "'";
+    for (const std::string& word : arguments) command += " '" + word + "'";
+    return run_process("/bin/bash", {"-c", command});
+  };
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"all", station, "--jobs", "4"},
+                                                    {"export", station, "--all", "-o", "."},
+                                                    {"diff", station, rev2, "--explain", "--jobs", "4"}}) {
+    const ProcessResult expected = run(arguments, "");
+    const ProcessResult refused = run(arguments, CCDCRC_NO_THREADS);
+    EXPECT_EQ(refused.status, expected.status) << arguments.front() << "\n" << refused.err;
+    EXPECT_EQ(refused.out, expected.out) << arguments.front();
+  }
+#endif
+}
+
 TEST(CliErrors, PermissionDeniedOnTheScdOrTheExportDirectory) {
   if (!program_runs_unprivileged()) GTEST_SKIP() << "the test program cannot be run as an ordinary user here";
   ScratchDir dir;
@@ -206,7 +232,8 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
   EXPECT_EQ(run_ccdcrc({"bogus", station}).err,
             "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check and verify)\n"
             "Run 'ccdcrc --help' for usage.\n");
-  EXPECT_EQ(run_ccdcrc({"--frobnicate"}).err, "ccdcrc: unknown option '--frobnicate'\nRun 'ccdcrc --help' for usage.\n");
+  EXPECT_EQ(run_ccdcrc({"--frobnicate"}).err,
+            "ccdcrc: unknown option '--frobnicate'\nRun 'ccdcrc --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"all", station, "--format", "xml"}).err,
             "ccdcrc: all: --format: xml not in {text,json,csv}\nRun 'ccdcrc all --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"export", station, "-o", "."}).err,
@@ -235,9 +262,10 @@ TEST(CliUsage, HelpShowsAnExampleOfEveryCommandAndVersionTheVersion) {
   const ProcessResult version = run_ccdcrc({"--version"});
   EXPECT_EQ(version.status, 0);
   // The version, what it was built with, what it reads.
-  EXPECT_TRUE(std::regex_match(version.out, std::regex("ccdcrc [0-9]+\\.[0-9]+\\.[0-9]+\n"
-                                                       "built with pugixml [0-9]+\\.[0-9]+ and libarchive [0-9.]+\n"
-                                                       "reads SCL files .* gzip-compressed or in zip archives.*\n")))
+  EXPECT_TRUE(
+      std::regex_match(version.out, std::regex("ccdcrc [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                               "built with pugixml [0-9]+\\.[0-9]+ libzip [0-9.]+ and zlib [0-9.]+\n"
+                                               "reads SCL files .* gzip-compressed or in zip archives.*\n")))
       << version.out;
 }
 
