@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <archive.h>
+#include <zip.h>
+#include <zlib.h>
 #include <CLI/CLI.hpp>
 #include <pugixml.hpp>
 
