@@ -3,7 +3,9 @@
 # --no-build-isolation` does, installs it into a fresh venv with nothing but
 # the wheel, and runs it there: `import ccdcrc` gives the CRCs that the build
 # tree's program lists, and `python3 -m ccdcrc` and the venv's `ccdcrc` run the
-# program the wheel carries. The CMake tree BUILD_DIR/wheel is kept between runs.
+# program the wheel carries. The CMake tree BUILD_DIR-wheel is kept between
+# runs; at the depth of BUILD_DIR, its compilations are ccache hits of
+# BUILD_DIR's (under ./dev, which sets CCACHE_BASEDIR).
 #   wheel_test.sh BUILD_DIR SOURCE_DIR PYTHON
 set -euo pipefail
 build=$1 source=$2 python=$3
@@ -11,7 +13,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "wheel test: $*" >&2; exit 1; }
 
-(cd "$source" && CCDCRC_CMAKE_BUILD_DIR=$build/wheel PIP_NO_INDEX=1 "$python" -m pip wheel . --no-build-isolation \
+(cd "$source" && CCDCRC_CMAKE_BUILD_DIR=$build-wheel PIP_NO_INDEX=1 "$python" -m pip wheel . --no-build-isolation \
   --no-deps -w "$scratch/wheel" >"$scratch/build.log" 2>&1) || { tail -n 40 "$scratch/build.log" >&2; fail "no wheel"; }
 wheel=$(find "$scratch/wheel" -name 'ccdcrc-*.whl' -print -quit)
 [ -n "$wheel" ] || fail "no wheel was made"
