@@ -264,7 +264,7 @@ TEST(CliUsage, HelpShowsAnExampleOfEveryCommandAndVersionTheVersion) {
   // The version, what it was built with, what it reads.
   EXPECT_TRUE(
       std::regex_match(version.out, std::regex("ccdcrc [0-9]+\\.[0-9]+\\.[0-9]+\n"
-                                               "built with pugixml [0-9]+\\.[0-9]+ libzip [0-9.]+ and zlib [0-9.]+\n"
+                                               "built with pugixml [0-9]+\\.[0-9]+, libzip [0-9.]+ and zlib [0-9.]+\n"
                                                "reads SCL files .* gzip-compressed or in zip archives.*\n")))
       << version.out;
 }
