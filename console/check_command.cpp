@@ -90,10 +90,6 @@ std::string check_detail(const CheckedIed& ied) {
   return "";
 }
 
-nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
-  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
-}
-
 void write_text(std::ostream& out, const CheckOptions& options, const CheckReport& report,
                 const std::vector<const CheckedIed*>& shown) {
   for (const CheckedIed* ied : shown) {
@@ -108,25 +104,44 @@ void write_text(std::ostream& out, const CheckOptions& options, const CheckRepor
   }
 }
 
+// Written a value at a time: no JSON tree is destroyed when memory runs out.
 void write_json_report(std::ostream& out, const CheckOptions& options, const CheckReport& report,
                        const std::vector<const CheckedIed*>& shown) {
-  nlohmann::ordered_json json{{"baseline", options.baseline}, {"scd", options.scd}};
+  JsonStream json(out);
+  json.open_object();
+  json.member("baseline", options.baseline);
+  json.member("scd", options.scd);
   if (report.scd) {
-    json["scd_crc"] = {{"status", report.scd->status()},
-                       {"approved_crc", json_value(report.scd->approved_crc)},
-                       {"crc", report.scd->crc}};
+    json.key("scd_crc");
+    json.open_object();
+    json.member("status", report.scd->status());
+    json.member("approved_crc", json_text(report.scd->approved_crc));
+    json.member("crc", report.scd->crc);
+    json.close();
   }
-  json["header"] = {
-      {"approved", report.approved_revision ? revision_json(*report.approved_revision) : nlohmann::ordered_json()},
-      {"now", revision_json(report.revision)}};
-  nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
+  json.key("header");
+  json.open_object();
+  json.key("approved");
+  if (report.approved_revision) {
+    write_revision(json, *report.approved_revision);
+  } else {
+    json.value(nullptr);
+  }
+  json.key("now");
+  write_revision(json, report.revision);
+  json.close();
+  json.key("ieds");
+  json.open_array();
   for (const CheckedIed* ied : shown) {
-    ieds.push_back({{"name", ied->name},
-                    {"status", check_status_name(ied->status)},
-                    {"approved_crc", json_value(ied->approved_crc)},
-                    {"crc", json_value(ied->crc)}});
+    json.open_object();
+    json.member("name", ied->name);
+    json.member("status", check_status_name(ied->status));
+    json.member("approved_crc", json_text(ied->approved_crc));
+    json.member("crc", json_text(ied->crc));
+    json.close();
   }
-  write_json(out, json);
+  json.close();
+  json.close();
 }
 
 // The IEDs as before, then a record of type `scd` (empty name) and one of
@@ -253,9 +268,21 @@ int run_check(const CheckOptions& options, Console& console) {
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
 
-  const CheckReport report =
-      check_report(*baseline, *scd, list_crcs(*scd, options.jobs, diagnostics), options.ignore_missing);
-  const std::size_t failures = tell(options, report, *scd, console);
+  const std::vector<ListedCrc> listed = list_crcs(*scd, options.jobs, diagnostics);
+  const CheckReport report = check_report(*baseline, *scd, listed, options.ignore_missing);
+  std::size_t failures = tell(options, report, *scd, console);
+  // A list approves one CRC per name: an IED behind a shared name, which no
+  // listed CRC covers, cannot be proved approved.
+  for (const ShadowedCrc& hidden : shadowed_crcs(*scd, listed, options.jobs)) {
+    if (options.ignore_missing && !baseline->crcs.count(hidden.name) && !baseline->unreadable.count(hidden.name)) {
+      continue;
+    }
+    ++failures;
+    if (!options.status_only) {
+      diagnostics.note(options.scd + ": " + shadowed_text(hidden) + ", with CRC " + *hidden.crc +
+                       ", is not checked: a list approves one IED of a name");
+    }
+  }
   if (baseline->incomplete || malformed_fail) return exit_usage;
   return failures > 0 ? exit_differences : exit_ok;
 }

@@ -5,9 +5,8 @@
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "console/diagnostics.h"
+#include "console/output.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
@@ -32,7 +31,7 @@ ScdRevision scd_revision(const Scd& scd);
 // or revision" when both are).
 std::string revision_text(const ScdRevision& revision);
 // {"version": ..., "revision": ...}, null for a missing attribute.
-nlohmann::ordered_json revision_json(const ScdRevision& revision);
+void write_revision(JsonStream& json, const ScdRevision& revision);
 
 // For CRCs that changed: warns when the SCD's Header still gives the version
 // and revision `before` (the approved or old one), which a new revision of

@@ -423,13 +423,26 @@ TEST(CliCheck, ReportsEachIedAgainstTheApprovedCrcsLikeAChecksumList) {
             (nlohmann::json{
                 {"name", "B2"}, {"status", "ok"}, {"approved_crc", approved.at("B2")}, {"crc", approved.at("B2")}}));
 
-  // Names with commas, quotes and line feeds survive both formats.
+  // Names with commas, quotes and line feeds survive both formats. The first
+  // of two IEDs named DUP is behind the listed one: no list can approve it.
   const std::string hostile = data_path("cli_hostile.scd");
   for (const std::string format : {"csv", "json"}) {
     const ProcessResult result = run_ccdcrc({"check", baseline(dir, hostile, format), hostile, "--quiet"});
-    EXPECT_EQ(result.status, 0) << format << result.err;
+    EXPECT_EQ(result.status, 1) << format << result.err;
     EXPECT_EQ(result.out, "") << format;
+    EXPECT_NE(result.err.find(hostile + ": the 1st of 2 IEDs named 'DUP', with CRC "), std::string::npos) << result.err;
   }
+}
+
+// A change behind a shared name changes no listed CRC, but it is a change.
+TEST(CliDiff, AChangedIedBehindASharedNameIsAChange) {
+  const std::string hostile = data_path("cli_hostile.scd");
+  const std::string changed = data_path("cli_hostile_shadowed_changed.scd");
+  const ProcessResult result = run_ccdcrc({"diff", hostile, changed});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, run_ccdcrc({"diff", hostile, hostile}).out);
+  EXPECT_NE(result.err.find(changed + ": the 1st of 2 IEDs named 'DUP' changed: "), std::string::npos) << result.err;
+  EXPECT_EQ(run_ccdcrc({"diff", hostile, hostile, "-q"}).status, 0);
 }
 
 TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
