@@ -3,14 +3,19 @@
 
 #include "console/command_line.h"
 
+#include <map>
 #include <new>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <zip.h>
+#include <zlib.h>
 #include <CLI/CLI.hpp>
+#include <pugixml.hpp>
 
 #include "ccdcrc/version.h"
+#include "console/colour.h"
 #include "console/command.h"
 
 namespace ccdcrc {
@@ -47,26 +52,79 @@ std::string command_names(const CLI::App& app) {
   return names;
 }
 
+std::string version_text() {
+  return std::string("ccdcrc ") + CCDCRC_VERSION + "\nbuilt with pugixml " + std::to_string(PUGIXML_VERSION / 1000) +
+         "." + std::to_string(PUGIXML_VERSION % 1000 / 10) + ", libzip " + LIBZIP_VERSION + " and zlib " +
+         ZLIB_VERSION +
+         "\nreads SCL files (.scd, .cid, .icd, .iid, .ssd, .sed, .xml) plain, gzip-compressed or in zip "
+         "archives, from paths, pipes and standard input";
+}
+
+// The first argument before the command that the program does not take, if
+// any: the parser would only say that a command is missing.
+std::string unknown_top_level_option(const CLI::App& app, const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (!argument.starts_with("-")) return {};
+    const std::string name = argument.substr(0, argument.find('='));
+    if (app.get_option_no_throw(name) == nullptr && name != "-h" && name != "--help") return argument;
+  }
+  return {};
+}
+
+// --color, before the command or among its options.
+void add_colour_option(CLI::App& app, ColourChoice& choice) {
+  const std::map<std::string, ColourChoice> choices{
+      {"auto", ColourChoice::automatic}, {"always", ColourChoice::always}, {"never", ColourChoice::never}};
+  const auto add = [&](CLI::App& command) {
+    command.add_option("--color", choice, "colour the statuses: auto (on a terminal, without NO_COLOR), always, never")
+        ->transform(CLI::CheckedTransformer(choices))
+        ->option_text("auto|always|never");
+  };
+  add(app);
+  for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) add(*command);
+}
+
+// Colour only for text: JSON, CSV and the reports stay as they are.
+bool writes_text(const CLI::App& app) {
+  for (const CLI::App* command : app.get_subcommands()) {
+    const CLI::Option* format = command->get_option_no_throw("--format");
+    if (format != nullptr && format->count() > 0 && format->as<std::string>() != "text") return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal) {
+int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
+                     bool colour_by_default) {
   Diagnostics diagnostics(err, terminal);
-  Console console{out, diagnostics};
+  StatusColouring colouring(out.rdbuf());
+  std::ostream results(&colouring);
+  Console console{results, diagnostics};
 
   CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
-  app.set_version_flag("--version", std::string("ccdcrc ") + CCDCRC_VERSION);
+  app.set_version_flag("--version", version_text());
   app.require_subcommand(1);
   app.footer(program_footer);
   for (auto add : {add_all_command, add_ied_command, add_export_command, add_ccd_command, add_diff_command,
                    add_check_command, add_verify_command}) {
     add(app, console);
   }
+  ColourChoice colour = ColourChoice::automatic;
+  add_colour_option(app, colour);
+  app.parse_complete_callback([&] {
+    colouring.enable(writes_text(app) &&
+                     (colour == ColourChoice::automatic ? colour_by_default : colour == ColourChoice::always));
+  });
 
   if (arguments.empty()) return usage_error("", "no command was given");
   const std::string& first = arguments.front();
   const auto named_first = [&first](const CLI::App* command) { return command->get_name() == first; };
   if (!first.starts_with("-") && app.get_subcommands(named_first).empty()) {
     return usage_error("", "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
+  }
+  if (const std::string unknown = unknown_top_level_option(app, arguments); !unknown.empty()) {
+    return usage_error("", "unknown option '" + unknown + "'");
   }
   try {
     // The parser takes the arguments last first.
@@ -87,8 +145,8 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
     }
     return exit_usage;
   }
-  out.flush();
-  if (!out) {
+  results.flush();
+  if (!results || !out) {
     diagnostics.note("cannot write to standard output");
     return exit_usage;
   }

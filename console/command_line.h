@@ -9,7 +9,10 @@
 namespace ccdcrc {
 
 // Runs `ccdcrc ARGUMENTS...` (without the program's name): results on `out`,
-// messages on `err` (progress only where `terminal`). Returns the exit status.
-int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal);
+// messages on `err` (progress only where `terminal`). Statuses are coloured
+// under --color=always, or by default where `colour_by_default` (standard
+// output is a terminal and NO_COLOR is not set). Returns the exit status.
+int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
+                     bool colour_by_default = false);
 
 }  // namespace ccdcrc

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "console/command.h"
 #include "console/scd_input.h"
@@ -41,6 +43,22 @@ bool check_export_directory(const std::string& directory, Diagnostics& diagnosti
 }
 
 namespace {
+
+// `export -o DIR` makes DIR and its missing parents, as `mkdir -p` would, and
+// says so; then the directory is checked as any other.
+bool prepare_export_directory(const std::string& directory, Diagnostics& diagnostics) {
+  struct stat info {};
+  if (::lstat(directory.c_str(), &info) != 0 && errno == ENOENT) {
+    std::error_code error;
+    if (std::filesystem::create_directories(directory, error)) {
+      diagnostics.error(directory, "the export directory did not exist and was created");
+    } else if (error) {
+      diagnostics.error(directory, "cannot create the export directory: " + error.message());
+      return false;
+    }
+  }
+  return check_export_directory(directory, diagnostics);
+}
 
 struct ExportOptions {
   std::string scd;
@@ -123,7 +141,7 @@ int run_export(const ExportOptions& options, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   const std::string path = without_trailing_slashes(options.directory);
-  if (!check_export_directory(path, diagnostics)) return exit_usage;
+  if (!prepare_export_directory(path, diagnostics)) return exit_usage;
   // Opened before the SCD is loaded: every file goes into this directory, even
   // if its path is renamed or replaced while the run goes on.
   const Directory directory(path);
@@ -155,7 +173,7 @@ void add_export_command(CLI::App& app, Console& console) {
   add_scd_argument(*command, options->scd);
   command->add_option("NAME", options->names, "IED names (or --all)")->option_text(" ");
   command->add_flag("--all", options->every_ied, "export every IED that has a CRC");
-  command->add_option("-o,--output", options->directory, "the export directory (it must exist)")
+  command->add_option("-o,--output", options->directory, "the export directory (made when missing)")
       ->required()
       ->option_text("DIR");
   add_quiet_option(*command, options->quiet, "show no progress on a terminal");

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "console/colour.h"
 #include "console/command_line.h"
 #include "console/diagnostics.h"
 #include "console/memory.h"
@@ -26,8 +28,9 @@ int main(int argc, char** argv) {
       std::ios::sync_with_stdio(false);
       return ccdcrc::run_menu(std::cin, std::cout, std::cerr);
     }
-    return ccdcrc::run_command_line(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
-                                    ::isatty(STDERR_FILENO) == 1);
+    return ccdcrc::run_command_line(
+        std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
+        ccdcrc::colour_wanted(ccdcrc::ColourChoice::automatic, ::isatty(STDOUT_FILENO) == 1, std::getenv("NO_COLOR")));
   } catch (const std::bad_alloc&) {
     std::cerr << "ccdcrc: not enough memory\n";
   } catch (const std::exception& error) {

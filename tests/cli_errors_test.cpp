@@ -134,17 +134,33 @@ TEST(CliErrors, PermissionDeniedOnTheScdOrTheExportDirectory) {
   EXPECT_TRUE(std::filesystem::is_empty(read_only));
 }
 
-TEST(CliErrors, TheExportDirectoryMustExistAndBeADirectory) {
+TEST(CliErrors, AMissingExportDirectoryIsMadeAndAFileInItsPlaceIsRefused) {
   ScratchDir dir;
-  const std::string missing = (dir.path() / "missing").string();
-  expect_failure(run_ccdcrc({"export", station, "P1", "-o", missing}), 2,
-                 "ccdcrc: " + missing + ": the export directory does not exist\n", "missing");
-  expect_failure(run_ccdcrc({"export", station, "--all", "-o", station}), 2,
-                 "ccdcrc: " + station + ": the export directory is not a directory\n", "file");
-  // The directory is checked first: a large SCD is not loaded in vain.
-  expect_failure(run_ccdcrc({"export", "no-such.scd", "P1", "-o", missing}), 2,
-                 "ccdcrc: " + missing + ": the export directory does not exist\n", "both");
-  EXPECT_FALSE(std::filesystem::exists(missing));
+  const std::string missing = (dir.path() / "missing/ccd").string();
+  const std::string made = "ccdcrc: " + missing + ": the export directory did not exist and was created\n";
+  const ProcessResult exported = run_ccdcrc({"export", station, "P1", "-o", missing});
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_EQ(exported.err, made);
+  EXPECT_TRUE(std::filesystem::is_regular_file(missing + "/P1.ccd"));
+  EXPECT_EQ(run_ccdcrc({"export", station, "P1", "-o", missing}).err, "") << "made only once";
+
+  const std::string other = (dir.path() / "other").string();
+  const std::string beneath_a_file = station + "/ccd";
+  struct Case {
+    std::vector<std::string> command;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"export", station, "--all", "-o", station},
+       "ccdcrc: " + station + ": the export directory is not a directory\n"},
+      {{"export", station, "P1", "-o", beneath_a_file},
+       "ccdcrc: " + beneath_a_file + ": the export directory does not exist\n"},
+      // The directory comes first: a large SCD is not loaded in vain.
+      {{"export", "no-such.scd", "P1", "-o", other},
+       "ccdcrc: " + other +
+           ": the export directory did not exist and was created\nccdcrc: no-such.scd: no such file\n"},
+  };
+  for (const Case& row : cases) expect_failure(run_ccdcrc(row.command), 2, row.err, row.command.back());
 }
 
 TEST(CliErrors, ARootOtherThanSclIsRefusedSayingWhatTheFileIs) {
@@ -216,6 +232,8 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
   EXPECT_EQ(run_ccdcrc({"bogus", station}).err,
             "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check and verify)\n"
             "Run 'ccdcrc --help' for usage.\n");
+  EXPECT_EQ(run_ccdcrc({"--frobnicate"}).err,
+            "ccdcrc: unknown option '--frobnicate'\nRun 'ccdcrc --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"all", station, "--format", "xml"}).err,
             "ccdcrc: all: --format: xml not in {text,json,csv}\nRun 'ccdcrc all --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"export", station, "-o", "."}).err,
@@ -243,7 +261,12 @@ TEST(CliUsage, HelpShowsAnExampleOfEveryCommandAndVersionTheVersion) {
 
   const ProcessResult version = run_ccdcrc({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_TRUE(std::regex_match(version.out, std::regex("ccdcrc [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+  // The version, what it was built with, what it reads.
+  EXPECT_TRUE(
+      std::regex_match(version.out, std::regex("ccdcrc [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                               "built with pugixml [0-9]+\\.[0-9]+, libzip [0-9.]+ and zlib [0-9.]+\n"
+                                               "reads SCL files .* gzip-compressed or in zip archives.*\n")))
+      << version.out;
 }
 
 TEST(CliOutput, ProgressIsShownOnATerminalOnlyAndCleared) {

@@ -1,9 +1,11 @@
-// The manual page and the bash completion know every command and option that
-// `ccdcrc --help` shows, and no other: an option added to the program but not
-// to them, or dropped from the program but not from them, fails here.
+// The manual page and the bash, zsh and fish completions know every command
+// and option that `ccdcrc --help` shows, and no other: an option added to the
+// program but not to them, or dropped from the program but not from them,
+// fails here.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -141,6 +143,73 @@ TEST(Completion, OffersEveryCommandAndOptionOfTheHelp) {
             (Names{examples}));
   EXPECT_EQ(completions({"ccdcrc", "export", "x.scd", "-o", example_path("substation.s")}), Names{});
   EXPECT_EQ(completions({"ccdcrc", "ied", example_path("substation.s")}), (Names{example_path("substation.scd")}));
+  EXPECT_EQ(completions({"ccdcrc", "diff", "a", "b", "-o", example_path("substation.s")}),
+            (Names{example_path("substation.scd")}));
+  // IED names from the SCD on the line, as `all` lists them.
+  const std::string scd = example_path("substation.scd");
+  const Names ieds{"CL1101", "MU1001", "MU1101", "PL1101", "PT1001"};
+  EXPECT_EQ(completions({CCDCRC_PROGRAM, "ied", scd, ""}), ieds);
+  EXPECT_EQ(completions({CCDCRC_PROGRAM, "ccd", scd, "P"}), (Names{"PL1101", "PT1001"}));
+  EXPECT_EQ(completions({CCDCRC_PROGRAM, "export", scd, "-o", "out", "M"}), (Names{"MU1001", "MU1101"}));
+  EXPECT_EQ(completions({CCDCRC_PROGRAM, "ied", "--color", "never", scd, "-n", "C"}), (Names{"CL1101"}));
+  EXPECT_EQ(completions({CCDCRC_PROGRAM, "ccd", scd, "PL1101", "P"}), Names{}) << "ccd takes one name";
+}
+
+// The zsh completion: per command the options in its branch of `case`, with
+// those of the shared specifications it names ($common, $format, ...).
+std::map<std::string, Names> zsh_options() {
+  std::ifstream in(std::string(CCDCRC_PACKAGING) + "/ccdcrc.zsh");
+  EXPECT_TRUE(in);
+  std::stringstream whole;
+  whole << in.rdbuf();
+  const std::string text = whole.str();
+  std::map<std::string, Names> shared;
+  static const std::regex specification(R"((common|format|quiet|jobs)=([^\n]*(\n +'[^\n]*)?))");
+  for (std::sregex_iterator it(text.begin(), text.end(), specification), end; it != end; ++it) {
+    shared[(*it)[1]] = options_in((*it)[2]);
+  }
+  std::map<std::string, Names> options;
+  static const std::regex branch(R"(\((\w+)\) _arguments([^;]*);;)");
+  static const std::regex variable(R"(\$(\w+))");
+  for (std::sregex_iterator it(text.begin(), text.end(), branch), end; it != end; ++it) {
+    const std::string body = (*it)[2];
+    Names names = options_in(body);
+    for (std::sregex_iterator v(body.begin(), body.end(), variable); v != end; ++v) {
+      names.insert(shared[(*v)[1]].begin(), shared[(*v)[1]].end());
+    }
+    options[(*it)[1]] = names;
+  }
+  return options;
+}
+
+// What fish offers for a command line (run by fish itself, where it is installed).
+Names fish_completions(const std::string& line) {
+  const ProcessResult result = run_process(
+      "/usr/bin/fish",
+      {"-c", "source " + std::string(CCDCRC_PACKAGING) + "/ccdcrc.fish; complete -C '" + line + "' | cut -f1"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  Names names;
+  std::istringstream lines(result.out);
+  for (std::string name; std::getline(lines, name);) names.insert(name);
+  return names;
+}
+
+TEST(Completion, ZshAndFishOfferEveryOptionOfTheHelp) {
+  const std::string help = help_of({"--help"});
+  const Names commands = help_section(help, "Subcommands:");
+  std::map<std::string, Names> zsh = zsh_options();
+  const bool fish = std::filesystem::exists("/usr/bin/fish");
+  for (const std::string& command : commands) {
+    const Names options = help_section(help_of({command, "--help"}), "Options:");
+    EXPECT_EQ(zsh[command], options) << "zsh: " << command;
+    if (fish) {
+      EXPECT_EQ(fish_completions("ccdcrc " + command + " -"), options) << "fish: " << command;
+    }
+  }
+  if (!fish) GTEST_SKIP() << "fish is not installed: its completion was not run";
+  EXPECT_EQ(fish_completions("ccdcrc -"), help_section(help, "Options:"));
+  EXPECT_EQ(fish_completions(std::string(CCDCRC_PROGRAM) + " ccd " + example_path("substation.scd") + " PL"),
+            Names{"PL1101"});
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package, checks that its dependencies are the packages of
-# the shared libraries it names, installs it into a scratch root with dpkg
-# (which checks the dependencies against the packages of this machine) and
-# runs the program, its manual page and its completion from there. With
-# PYTHON, the same for python3-ccdcrc, which also depends on the interpreter's
-# version and on ccdcrc, and whose package must import and run the program.
+# Builds the Debian packages (ccdcrc, libccdcrc0, libccdcrc-dev), has lintian
+# find no error or warning in them, checks that their dependencies are the
+# packages of the shared libraries they name, installs them into a scratch
+# root with dpkg (which checks the dependencies against the packages of this
+# machine) and runs the program, its manual page and its completion from there,
+# and pkg-config on the development files. With PYTHON, the same for
+# python3-ccdcrc, which also depends on the interpreter's version and on
+# ccdcrc, and whose package must import and run the program.
 #   debian_package_test.sh BUILD_DIR SOURCE_DIR [PYTHON]
 set -euo pipefail
 build=$1 source=$2 python=${3:-}
@@ -15,8 +17,10 @@ fail() { echo "package test: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB -B "$scratch/deb" >"$scratch/cpack.log") || { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
 package_file() { find "$scratch/deb" -maxdepth 1 -name "$1_*.deb" -print -quit; }
 deb=$(package_file ccdcrc)
-[ -n "$deb" ] || fail "no package was made"
-debs=("$deb")
+library_deb=$(package_file libccdcrc0)
+dev_deb=$(package_file libccdcrc-dev)
+[ -n "$deb" ] && [ -n "$library_deb" ] && [ -n "$dev_deb" ] || fail "not every package was made: $(ls "$scratch/deb")"
+debs=("$deb" "$library_deb" "$dev_deb")
 if [ -n "$python" ]; then
   python_deb=$(package_file python3-ccdcrc)
   [ -n "$python_deb" ] || fail "no Python package was made"
@@ -47,11 +51,28 @@ library_owners() {
 }
 dependency_names() { dpkg-deb -f "$1" Depends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | sort -u; }
 
-depends=$(dpkg-deb -f "$deb" Depends)
-echo "$(basename "$deb"): Depends: $depends"
-owners=$(library_owners "$deb")
-[ "$owners" = "$(dependency_names "$deb")" ] ||
-  fail "Depends names $(dependency_names "$deb" | xargs), the loaded libraries are of $(echo $owners)"
+# Errors and warnings fail; overrides, if ever needed, go with their reason
+# into packaging/ and are named here.
+if command -v lintian >/dev/null; then
+  lintian --pedantic --fail-on error,warning "${debs[@]}" 2>/dev/null || fail "lintian found errors or warnings (above)"
+else
+  fail "lintian is not installed (./dev setup installs it)"
+fi
+
+for package in "$deb" "$library_deb"; do
+  echo "$(basename "$package"): Depends: $(dpkg-deb -f "$package" Depends)"
+  owners=$(library_owners "$package")
+  [ "$owners" = "$(dependency_names "$package")" ] ||
+    fail "$(basename "$package"): Depends names $(dependency_names "$package" | xargs), the loaded libraries are of $(echo $owners)"
+done
+[ "$(dpkg-deb -f "$dev_deb" Depends)" = "libccdcrc0 (= $(dpkg-deb -f "$deb" Version))" ] ||
+  fail "libccdcrc-dev does not depend on libccdcrc0 of its version: $(dpkg-deb -f "$dev_deb" Depends)"
+# The library: ldconfig by dpkg's trigger, no maintainer scripts.
+control=$scratch/control
+dpkg-deb -e "$library_deb" "$control"
+[ "$(cat "$control/triggers")" = "activate-noawait ldconfig" ] || fail "libccdcrc0 has no ldconfig trigger"
+[ ! -e "$control/postinst" ] && [ ! -e "$control/postrm" ] || fail "libccdcrc0 has maintainer scripts"
+grep -q '^libccdcrc.so.0 libccdcrc0 #MINVER#$' "$control/symbols" || fail "libccdcrc0 has no symbols file"
 if [ -n "$python" ]; then
   echo "$(basename "$python_deb"): Depends: $(dpkg-deb -f "$python_deb" Depends)"
   version=$("$python" -c 'import sys; print(*sys.version_info[:2], sep=".")')
@@ -67,11 +88,11 @@ fi
 # has them, so that dpkg checks the packages' dependencies against them.
 root=$scratch/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-for package in $(for d in "${debs[@]}"; do dependency_names "$d"; done | sort -u | grep -vx ccdcrc); do
+for package in $(for d in "${debs[@]}"; do dependency_names "$d"; done | sort -u | grep -vxE 'ccdcrc|libccdcrc0'); do
   dpkg-query -s "$package"
   echo
 done >"$root/var/lib/dpkg/status"
-# The scratch root has no shell: the maintainer scripts (ldconfig) run outside it.
+# The scratch root has no shell: maintainer scripts, if any, run outside it.
 dpkg --root="$root" --log=/dev/null --force-not-root --force-script-chrootless -i "${debs[@]}" >"$scratch/dpkg.log" 2>&1 ||
   { cat "$scratch/dpkg.log" >&2; fail "dpkg -i failed"; }
 
@@ -101,6 +122,12 @@ grep -qx json <<<"$(complete_words ccdcrc all -f j)" || fail "completion of '--f
 # count the writer's broken pipe as a failure.
 offered=$(complete_words ccdcrc all "$source/examples/sub")
 grep -qx "$source/examples/substation.scd" <<<"$offered" || fail "completion of an SCD file: $offered"
+# pkg-config on the installed development files: clean paths under /usr.
+libdir=$(dirname "$(find "$root/usr/lib" -name ccdcrc.pc -print -quit)")
+[ "$(PKG_CONFIG_LIBDIR=$libdir pkg-config --variable=libdir ccdcrc)" = "/usr/lib/$(dirname "${libdir#"$root"/usr/lib/}")" ] ||
+  fail "ccdcrc.pc names another library folder: $(PKG_CONFIG_LIBDIR=$libdir pkg-config --variable=libdir ccdcrc)"
+flags=$(PKG_CONFIG_LIBDIR=$libdir pkg-config --cflags --libs ccdcrc | xargs)
+[ "$flags" = "-lccdcrc" ] || fail "pkg-config --cflags --libs ccdcrc prints $flags"
 if [ -n "$python" ]; then
   # shellcheck source=python_package.sh
   source "$(dirname "$0")/python_package.sh"

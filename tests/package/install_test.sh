@@ -49,7 +49,7 @@ done
 mkdir -p "$scratch/version"
 cat >"$scratch/version/CMakeLists.txt" <<'CMAKE'
 cmake_minimum_required(VERSION 3.22)
-project(version_check NONE)
+project(version_check C)  # C: find_package searches lib/<multiarch>/cmake
 find_package(ccdcrc ${WANTED} QUIET)
 message(STATUS "ccdcrc found: ${ccdcrc_FOUND}")
 CMAKE
@@ -62,7 +62,7 @@ done
 
 # pkg-config, with nothing but the prefix to look in.
 export PKG_CONFIG_LIBDIR=$libdir/pkgconfig PKG_CONFIG_PATH=
-[ "$(pkg-config --modversion ccdcrc)" = "$("$prefix/bin/ccdcrc" --version | cut -d' ' -f2)" ] ||
+[ "$(pkg-config --modversion ccdcrc)" = "$("$prefix/bin/ccdcrc" --version | sed -n 1p | cut -d' ' -f2)" ] ||
   fail "pkg-config gives another version"
 for program in all_crcs scd_queries; do
   # shellcheck disable=SC2046
