@@ -112,11 +112,12 @@ void record_digest(std::string_view bytes, Input& input) {
 bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, InputProblem& problem) {
   if (options.sha256) record_digest(bytes.view(), input);
   input.packing = options.unpack ? packing_of(bytes.view()) : Packing::none;
+  // Only a zip archive has members: a name given for anything else is a mistake.
+  if (input.packing != Packing::zip && !options.member.empty()) {
+    problem = {Kind::member_choice, "it is no zip archive, so it has no member " + quoted(options.member), {}};
+    return false;
+  }
   if (input.packing == Packing::none) {
-    if (!options.member.empty()) {
-      problem = {Kind::member_choice, "it is no zip archive, so it has no member " + quoted(options.member), {}};
-      return false;
-    }
     if (bytes.size() > options.limit) {
       problem = too_large(options.limit);
       return false;
