@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "util/text.h"
 #include "xml/archive.h"
@@ -181,6 +182,18 @@ bool not_empty(const Input& input, bool regular_file, InputProblem& problem) {
   return false;
 }
 
+// Runs `read`, a failed allocation (a buffer, a member name, a message)
+// ending as the refusal that memory ran out.
+template <typename Read>
+bool within_memory(Input& input, InputProblem& problem, Read read) {
+  try {
+    return read();
+  } catch (const std::bad_alloc&) {
+    input.text.release();
+    return out_of_memory(problem);
+  }
+}
+
 }  // namespace
 
 Packing packing_of(std::string_view first_bytes) {
@@ -194,24 +207,28 @@ Packing packing_of(std::string_view first_bytes) {
 }
 
 bool read_input(const std::string& path, const InputOptions& options, Input& input, InputProblem& problem) {
-  input = Input();
-  OpenInput file;
-  if (!file.open(path, options, problem)) return false;
-  const bool read =
-      file.regular() ? read_regular(file, options, input, problem) : read_stream(file, options, input, problem);
-  if (!read) return false;
-  return not_empty(input, file.regular(), problem);
+  return within_memory(input, problem, [&] {
+    input = Input();
+    OpenInput file;
+    if (!file.open(path, options, problem)) return false;
+    const bool read =
+        file.regular() ? read_regular(file, options, input, problem) : read_stream(file, options, input, problem);
+    if (!read) return false;
+    return not_empty(input, file.regular(), problem);
+  });
 }
 
 bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem) {
-  input = Input();
-  if (bytes.size() > options.limit && packing_of(bytes) == Packing::none) {
-    problem = too_large(options.limit);
-    return false;
-  }
-  SourceText copy;
-  if (!copy.assign(bytes)) return out_of_memory(problem);
-  return take_bytes(copy, options, input, problem) && not_empty(input, false, problem);
+  return within_memory(input, problem, [&] {
+    input = Input();
+    if (bytes.size() > options.limit && packing_of(bytes) == Packing::none) {
+      problem = too_large(options.limit);
+      return false;
+    }
+    SourceText copy;
+    if (!copy.assign(bytes)) return out_of_memory(problem);
+    return take_bytes(copy, options, input, problem) && not_empty(input, false, problem);
+  });
 }
 
 }  // namespace ccdcrc
