@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "util/text.h"
 #include "xml/archive.h"
@@ -112,11 +113,12 @@ void record_digest(std::string_view bytes, Input& input) {
 bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, InputProblem& problem) {
   if (options.sha256) record_digest(bytes.view(), input);
   input.packing = options.unpack ? packing_of(bytes.view()) : Packing::none;
+  // Only a zip archive has members: a name given for anything else is a mistake.
+  if (input.packing != Packing::zip && !options.member.empty()) {
+    problem = {Kind::member_choice, "it is no zip archive, so it has no member " + quoted(options.member), {}};
+    return false;
+  }
   if (input.packing == Packing::none) {
-    if (!options.member.empty()) {
-      problem = {Kind::member_choice, "it is no zip archive, so it has no member " + quoted(options.member), {}};
-      return false;
-    }
     if (bytes.size() > options.limit) {
       problem = too_large(options.limit);
       return false;
@@ -180,6 +182,18 @@ bool not_empty(const Input& input, bool regular_file, InputProblem& problem) {
   return false;
 }
 
+// Runs `read`, a failed allocation (a buffer, a member name, a message)
+// ending as the refusal that memory ran out.
+template <typename Read>
+bool within_memory(Input& input, InputProblem& problem, Read read) {
+  try {
+    return read();
+  } catch (const std::bad_alloc&) {
+    input.text.release();
+    return out_of_memory(problem);
+  }
+}
+
 }  // namespace
 
 Packing packing_of(std::string_view first_bytes) {
@@ -193,24 +207,28 @@ Packing packing_of(std::string_view first_bytes) {
 }
 
 bool read_input(const std::string& path, const InputOptions& options, Input& input, InputProblem& problem) {
-  input = Input();
-  OpenInput file;
-  if (!file.open(path, options, problem)) return false;
-  const bool read =
-      file.regular() ? read_regular(file, options, input, problem) : read_stream(file, options, input, problem);
-  if (!read) return false;
-  return not_empty(input, file.regular(), problem);
+  return within_memory(input, problem, [&] {
+    input = Input();
+    OpenInput file;
+    if (!file.open(path, options, problem)) return false;
+    const bool read =
+        file.regular() ? read_regular(file, options, input, problem) : read_stream(file, options, input, problem);
+    if (!read) return false;
+    return not_empty(input, file.regular(), problem);
+  });
 }
 
 bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem) {
-  input = Input();
-  if (bytes.size() > options.limit && packing_of(bytes) == Packing::none) {
-    problem = too_large(options.limit);
-    return false;
-  }
-  SourceText copy;
-  if (!copy.assign(bytes)) return out_of_memory(problem);
-  return take_bytes(copy, options, input, problem) && not_empty(input, false, problem);
+  return within_memory(input, problem, [&] {
+    input = Input();
+    if (bytes.size() > options.limit && packing_of(bytes) == Packing::none) {
+      problem = too_large(options.limit);
+      return false;
+    }
+    SourceText copy;
+    if (!copy.assign(bytes)) return out_of_memory(problem);
+    return take_bytes(copy, options, input, problem) && not_empty(input, false, problem);
+  });
 }
 
 }  // namespace ccdcrc
