@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "console/command.h"
-#include "console/crc_report.h"
 #include "console/scd_input.h"
-#include "console/scd_revision.h"
+#include "report/crc_report.h"
+#include "report/scd_revision.h"
 
 namespace ccdcrc {
 

@@ -8,7 +8,7 @@
 #include "console/baseline.h"
 #include "console/command.h"
 #include "console/scd_input.h"
-#include "console/scd_revision.h"
+#include "report/scd_revision.h"
 
 namespace ccdcrc {
 

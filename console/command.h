@@ -10,7 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "console/diagnostics.h"
-#include "console/output.h"
+#include "report/output.h"
 
 namespace ccdcrc {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "console/output.h"
+#include "report/output.h"
 
 namespace ccdcrc {
 

@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "console/command.h"
-#include "console/crc_report.h"
 #include "console/scd_input.h"
 #include "operations/ccd_pipeline.h"
 #include "operations/messages.h"
+#include "report/crc_report.h"
 
 namespace ccdcrc {
 

@@ -6,6 +6,8 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include "scd/scl_root.h"
+
 namespace ccdcrc {
 
 namespace {
@@ -129,7 +131,7 @@ std::size_t IndexedLookups::KeyHash::operator()(const Key& key) const {
 }
 
 IndexedLookups::IndexedLookups(pugi::xml_node root) : reference_(root) {
-  scl_root_ = is_element(root, "SCL") && root.parent().type() == pugi::node_document;
+  scl_root_ = queries_reach_root(root);
   index_communication();
   index_ieds();
   index_templates();

@@ -1,11 +1,11 @@
-#include "console/change_report.h"
+#include "report/change_report.h"
 
 #include <algorithm>
 #include <array>
 #include <memory>
 
-#include "console/output.h"
-#include "console/scd_revision.h"
+#include "report/output.h"
+#include "report/scd_revision.h"
 #include "scd/bays.h"
 #include "util/nodes.h"
 

@@ -7,7 +7,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "console/diagnostics.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
@@ -33,10 +32,5 @@ ScdRevision scd_revision(const Scd& scd);
 std::string revision_text(const ScdRevision& revision);
 // {"version": ..., "revision": ...}, null for a missing attribute.
 nlohmann::ordered_json revision_json(const ScdRevision& revision);
-
-// For CRCs that changed: warns when the SCD's Header still gives the version
-// and revision `before` (the approved or old one), which a new revision of
-// the SCD should have raised. Nothing is said of SCDs that record neither.
-void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics);
 
 }  // namespace ccdcrc

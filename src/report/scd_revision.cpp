@@ -1,8 +1,8 @@
-#include "console/scd_revision.h"
+#include "report/scd_revision.h"
 
 #include <string_view>
 
-#include "console/output.h"
+#include "report/output.h"
 
 namespace ccdcrc {
 
@@ -41,13 +41,6 @@ std::string revision_text(const ScdRevision& revision) {
 
 nlohmann::ordered_json revision_json(const ScdRevision& revision) {
   return {{"version", json_value(revision.version)}, {"revision", json_value(revision.revision)}};
-}
-
-void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics) {
-  // An SCD that records no revision at all has none to raise.
-  if (scd_revision(now) != before || (!before.version && !before.revision)) return;
-  diagnostics.warning(now.path(),
-                      "CRCs changed, but the Header's version and revision did not (" + revision_text(before) + ")");
 }
 
 }  // namespace ccdcrc
