@@ -200,7 +200,8 @@ std::size_t tell(const CheckOptions& options, const CheckReport& report, const S
 }
 
 int run_check(const CheckOptions& options, Console& console) {
-  if (const int status = check_standard_input_once("check", {options.baseline, options.scd}); status != exit_ok) {
+  if (const int status = check_standard_input_once(console.diagnostics, "check", {options.baseline, options.scd});
+      status != exit_ok) {
     return status;
   }
   Diagnostics& diagnostics = console.diagnostics;

@@ -62,11 +62,12 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
     add(app, console);
   }
 
-  if (arguments.empty()) return usage_error("", "no command was given");
+  if (arguments.empty()) return usage_error(diagnostics, "", "no command was given");
   const std::string& first = arguments.front();
   const auto named_first = [&first](const CLI::App* command) { return command->get_name() == first; };
   if (!first.starts_with("-") && app.get_subcommands(named_first).empty()) {
-    return usage_error("", "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
+    return usage_error(diagnostics, "",
+                       "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
   }
   try {
     // The parser takes the arguments last first.
@@ -75,7 +76,7 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return app.exit(error, out, err);  // --help, --version
     const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
-    return usage_error(command, error.what());
+    return usage_error(diagnostics, command, error.what());
   } catch (const std::bad_alloc&) {
     // Nothing half done is reported: a result is printed only once it is
     // whole; only the changes of diff --explain, too many to hold, are

@@ -31,6 +31,13 @@ void Diagnostics::note(std::string_view reason) {
   err_ << "ccdcrc: " << reason << '\n' << std::flush;
 }
 
+void Diagnostics::usage(std::string_view command, std::string_view message) {
+  clear_status();
+  const std::string named = command.empty() ? std::string() : std::string(command) + " ";
+  err_ << "ccdcrc: " << (command.empty() ? "" : std::string(command) + ": ") << message << '\n'
+       << "Run 'ccdcrc " << named << "--help' for usage.\n";
+}
+
 void Diagnostics::show_status(std::string_view text) {
   if (!progress_allowed_) return;
   // Carriage return and "erase to end of line": the next text overwrites this one.

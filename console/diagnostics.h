@@ -37,6 +37,8 @@ class Diagnostics {
   void warning(std::string_view where, std::string_view reason);
   // "ccdcrc: REASON", for messages that concern no single file.
   void note(std::string_view reason);
+  // "ccdcrc: COMMAND: MESSAGE" and where to find help.
+  void usage(std::string_view command, std::string_view message);
 
   // Progress is drawn only when standard error is a terminal and it is wanted.
   void allow_progress(bool allowed) { progress_allowed_ = allowed && terminal_; }

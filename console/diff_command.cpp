@@ -84,23 +84,25 @@ bool write_report_file(const DiffOptions& options, const DiffReport& diff, const
   return true;
 }
 
-int check_layout(const DiffOptions& options) {
+int check_layout(const DiffOptions& options, Diagnostics& diagnostics) {
   if (options.explain + options.name_only + options.stat > 1) {
-    return usage_error("diff", "--explain, --name-only and --stat are one of each other's alternatives");
+    return usage_error(diagnostics, "diff", "--explain, --name-only and --stat are one of each other's alternatives");
   }
   if (options.report && (options.name_only || options.stat)) {
-    return usage_error("diff", "a change report has a layout of its own: leave out --name-only and --stat");
+    return usage_error(diagnostics, "diff",
+                       "a change report has a layout of its own: leave out --name-only and --stat");
   }
   if (options.explain && options.format == Format::csv && !options.report) {
-    return usage_error("diff", "--explain is written as text or JSON, not as CSV");
+    return usage_error(diagnostics, "diff", "--explain is written as text or JSON, not as CSV");
   }
   if ((options.name_only || options.stat) && options.format != Format::text) {
-    return usage_error("diff", std::string(options.stat ? "--stat" : "--name-only") + " is written as text only");
+    return usage_error(diagnostics, "diff",
+                       std::string(options.stat ? "--stat" : "--name-only") + " is written as text only");
   }
   if (!options.output.empty() && !options.report) {
-    return usage_error("diff", "-o writes a report: give --format html or --format markdown");
+    return usage_error(diagnostics, "diff", "-o writes a report: give --format html or --format markdown");
   }
-  return check_standard_input_once("diff", {options.old_scd, options.new_scd});
+  return check_standard_input_once(diagnostics, "diff", {options.old_scd, options.new_scd});
 }
 
 // The IEDs whose CCDs are compared: those explained (a report explains every
@@ -122,7 +124,7 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
 }
 
 int run_diff(const DiffOptions& options, Console& console) {
-  if (const int status = check_layout(options); status != exit_ok) return status;
+  if (const int status = check_layout(options, console.diagnostics); status != exit_ok) return status;
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   // Both are loaded even when the first fails, so that every problem is told at once.

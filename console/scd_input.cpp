@@ -81,9 +81,10 @@ void add_member_option(CLI::App& command, std::string& member) {
   command.add_option("--member", member, "the SCD's file in a zip archive that holds several")->option_text("NAME");
 }
 
-int check_standard_input_once(const std::string& command, const std::vector<std::string>& paths) {
+int check_standard_input_once(Diagnostics& diagnostics, const std::string& command,
+                              const std::vector<std::string>& paths) {
   if (std::count_if(paths.begin(), paths.end(), is_standard_input) > 1) {
-    return usage_error(command, "'-' (standard input) is given more than once; it can be read only once");
+    return usage_error(diagnostics, command, "'-' (standard input) is given more than once; it can be read only once");
   }
   return exit_ok;
 }

@@ -36,7 +36,8 @@ void add_member_option(CLI::App& command, std::string& member);
 
 // A usage error when "-" (standard input) is given more than once: it can be
 // read only once. Returns exit_ok when it is not.
-int check_standard_input_once(const std::string& command, const std::vector<std::string>& paths);
+int check_standard_input_once(Diagnostics& diagnostics, const std::string& command,
+                              const std::vector<std::string>& paths);
 
 // Warns when no IED of the SCD has circuits, with the number of IEDs it holds.
 void note_no_circuits(const Scd& scd, Diagnostics& diagnostics);
