@@ -7,11 +7,6 @@
 
 namespace ccdcrc {
 
-std::string location(const std::string& path, const TextPosition& position) {
-  if (position.line == 0) return path;
-  return path + ":" + std::to_string(position.line) + ":" + std::to_string(position.column);
-}
-
 std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence) {
   return std::to_string(count) + " IEDs are named " + quoted(name) + "; " + std::string(consequence);
 }

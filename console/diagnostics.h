@@ -20,9 +20,6 @@ enum ExitStatus : int {
   exit_usage = 2,        // usage error or unreadable input
 };
 
-// "PATH", or "PATH:LINE:COLUMN" when the position is known: where a message points.
-std::string location(const std::string& path, const TextPosition& position);
-
 // The warning for a name that `count` IEDs share, and what was done about it:
 // "COUNT IEDs are named 'NAME'; CONSEQUENCE".
 std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence);

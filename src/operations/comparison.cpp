@@ -126,7 +126,7 @@ std::string key_attributes(pugi::xml_node element) {
   const std::string name = element.name();
   std::vector<const char*> keys{"name"};
   if (name == "P") keys = {"type"};
-  if (name == "GSE" || name == "SMV") keys = {"cbName", "ldInst"};
+  if (is_control_block_address(name)) keys = {"cbName", "ldInst"};
   std::string text;
   for (const char* key : keys) {
     if (pugi::xml_attribute attribute = element.attribute(key)) {
