@@ -11,10 +11,6 @@ namespace {
 // Lists far larger than any station's are refused rather than read without end.
 constexpr std::size_t largest_list = std::size_t{1} << 30;
 
-constexpr const char* expected_layout =
-    "expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or JSON), or CSV with 'name' and 'crc' "
-    "columns";
-
 // Collects the entries of a list and reports the lines it rejects.
 class BaselineBuilder : public ApprovedListReceiver {
  public:
@@ -48,8 +44,19 @@ class BaselineBuilder : public ApprovedListReceiver {
   }
 
   void malformed(std::size_t line, const std::string& reason, const std::optional<std::string>& name) override {
-    reject(line, reason);
-    if (name) rejected_.insert(*name);
+    if (!name) {
+      reject(line, reason);
+      return;
+    }
+    // Told for its IED, which fails the check: a damaged entry must never
+    // take its IED out of the check.
+    name_line(line, reason);
+    baseline_.unreadable.emplace(*name, reason);
+  }
+
+  void unreadable_scd(std::size_t line, const std::string& reason) override {
+    name_line(line, reason);
+    if (!baseline_.scd_crc_unreadable) baseline_.scd_crc_unreadable = reason;
   }
 
   void incomplete(std::size_t line, const std::string& reason) override {
@@ -57,16 +64,15 @@ class BaselineBuilder : public ApprovedListReceiver {
     baseline_.incomplete = true;
   }
 
-  Baseline take() {
-    for (const std::string& name : rejected_) {
-      if (!baseline_.crcs.count(name)) baseline_.rejected.insert(name);
-    }
-    return std::move(baseline_);
-  }
+  Baseline take() { return std::move(baseline_); }
 
  private:
   void reject(std::size_t line, const std::string& reason) {
     ++baseline_.malformed_lines;
+    name_line(line, reason);
+  }
+
+  void name_line(std::size_t line, const std::string& reason) {
     if (warn_) diagnostics_.error(path_ + ":" + std::to_string(line), printable(reason));
   }
 
@@ -75,7 +81,6 @@ class BaselineBuilder : public ApprovedListReceiver {
   Diagnostics& diagnostics_;
   Baseline baseline_;
   std::map<std::string, std::size_t> lines_;  // IED name -> line of its entry
-  std::set<std::string> rejected_;
   std::size_t scd_line_ = 0;
 };
 
@@ -102,8 +107,9 @@ std::optional<Baseline> read_baseline(const std::string& path, bool warn, Diagno
     return std::nullopt;
   }
   Baseline baseline = builder.take();
-  if (baseline.crcs.empty() && !baseline.scd_crc && !baseline.incomplete) {
-    diagnostics.error(path, std::string("the list holds no CRC: ") + expected_layout);
+  if (baseline.crcs.empty() && baseline.unreadable.empty() && !baseline.scd_crc && !baseline.scd_crc_unreadable &&
+      !baseline.incomplete) {
+    diagnostics.error(path, std::string("the list holds no CRC: ") + approved_list_layout);
     return std::nullopt;
   }
   return baseline;

@@ -21,27 +21,31 @@ struct CheckOptions {
   bool quiet = false;           // only the IEDs that do not match, no progress
   bool status_only = false;     // no output: the exit status tells
   bool ignore_missing = false;  // IEDs that the list leaves out are not checked
-  bool strict = false;          // malformed lines make the check fail
+  bool skip_malformed = false;  // lines that are no entry only warn
+  bool strict = false;          // overrides skip_malformed (failing is the default)
   bool warn = false;            // malformed lines are named
   unsigned jobs = 0;            // 0: one per core
   std::string member;
 };
 
-enum class CheckStatus { ok, changed, missing, added };
+enum class CheckStatus { ok, changed, missing, added, unreadable };
 
 struct CheckedIed {
   std::string name;
   CheckStatus status = CheckStatus::ok;
   std::optional<std::string> approved_crc;
   std::optional<std::string> crc;
-  bool in_scd = false;  // the SCD has an IED of the name (with or without a CRC)
+  bool in_scd = false;     // the SCD has an IED of the name (with or without a CRC)
+  std::string unreadable;  // why the approved CRC cannot be read
 };
 
 // The SCD CRC against the approved one, when the list has one.
 struct CheckedScd {
-  std::string approved_crc;
+  std::optional<std::string> approved_crc;  // nullopt: its record cannot be read
   std::string crc;
+  std::string unreadable;
   bool ok() const { return approved_crc == crc; }
+  const char* status() const { return ok() ? "ok" : approved_crc ? "changed" : "unreadable"; }
 };
 
 struct CheckReport {
@@ -57,8 +61,15 @@ const char* check_status_name(CheckStatus status) {
     case CheckStatus::changed: return "changed";
     case CheckStatus::missing: return "missing";
     case CheckStatus::added: return "new";
+    case CheckStatus::unreadable: return "unreadable";
   }
   return "";
+}
+
+std::string scd_detail(const CheckedScd& scd) {
+  if (scd.ok()) return "";
+  if (!scd.approved_crc) return " (" + scd.unreadable + "; now " + scd.crc + ")";
+  return " (approved " + *scd.approved_crc + ", now " + scd.crc + ")";
 }
 
 std::string check_detail(const CheckedIed& ied) {
@@ -69,12 +80,14 @@ std::string check_detail(const CheckedIed& ied) {
       return " (approved " + *ied.approved_crc + "; " +
              (ied.in_scd ? "the IED has no circuits now" : "the SCD has no IED of this name") + ")";
     case CheckStatus::added: return " (now " + *ied.crc + "; not in the list of approved CRCs)";
+    case CheckStatus::unreadable:
+      return " (" + printable(ied.unreadable) + "; " +
+             (ied.crc      ? "now " + *ied.crc
+              : ied.in_scd ? std::string("the IED has no circuits now")
+                           : std::string("the SCD has no IED of this name")) +
+             ")";
   }
   return "";
-}
-
-nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
-  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
 }
 
 void write_text(std::ostream& out, const CheckOptions& options, const CheckReport& report,
@@ -83,10 +96,7 @@ void write_text(std::ostream& out, const CheckOptions& options, const CheckRepor
     out << printable(ied->name) << ": " << check_status_name(ied->status) << check_detail(*ied) << '\n';
   }
   if (report.scd && (!options.quiet || !report.scd->ok())) {
-    out << "SCD CRC: "
-        << (report.scd->ok() ? "ok"
-                             : "changed (approved " + report.scd->approved_crc + ", now " + report.scd->crc + ")")
-        << '\n';
+    out << "SCD CRC: " << report.scd->status() << scd_detail(*report.scd) << '\n';
   }
   if (!options.quiet) {
     out << "Header: " << (report.approved_revision ? revision_text(*report.approved_revision) : "not in the list")
@@ -94,25 +104,44 @@ void write_text(std::ostream& out, const CheckOptions& options, const CheckRepor
   }
 }
 
+// Written a value at a time: no JSON tree is destroyed when memory runs out.
 void write_json_report(std::ostream& out, const CheckOptions& options, const CheckReport& report,
                        const std::vector<const CheckedIed*>& shown) {
-  nlohmann::ordered_json json{{"baseline", options.baseline}, {"scd", options.scd}};
+  JsonStream json(out);
+  json.open_object();
+  json.member("baseline", options.baseline);
+  json.member("scd", options.scd);
   if (report.scd) {
-    json["scd_crc"] = {{"status", report.scd->ok() ? "ok" : "changed"},
-                       {"approved_crc", report.scd->approved_crc},
-                       {"crc", report.scd->crc}};
+    json.key("scd_crc");
+    json.open_object();
+    json.member("status", report.scd->status());
+    json.member("approved_crc", json_text(report.scd->approved_crc));
+    json.member("crc", report.scd->crc);
+    json.close();
   }
-  json["header"] = {
-      {"approved", report.approved_revision ? revision_json(*report.approved_revision) : nlohmann::ordered_json()},
-      {"now", revision_json(report.revision)}};
-  nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
+  json.key("header");
+  json.open_object();
+  json.key("approved");
+  if (report.approved_revision) {
+    write_revision(json, *report.approved_revision);
+  } else {
+    json.value(nullptr);
+  }
+  json.key("now");
+  write_revision(json, report.revision);
+  json.close();
+  json.key("ieds");
+  json.open_array();
   for (const CheckedIed* ied : shown) {
-    ieds.push_back({{"name", ied->name},
-                    {"status", check_status_name(ied->status)},
-                    {"approved_crc", json_value(ied->approved_crc)},
-                    {"crc", json_value(ied->crc)}});
+    json.open_object();
+    json.member("name", ied->name);
+    json.member("status", check_status_name(ied->status));
+    json.member("approved_crc", json_text(ied->approved_crc));
+    json.member("crc", json_text(ied->crc));
+    json.close();
   }
-  write_json(out, json);
+  json.close();
+  json.close();
 }
 
 // The IEDs as before, then a record of type `scd` (empty name) and one of
@@ -125,7 +154,7 @@ void write_csv(std::ostream& out, const CheckOptions& options, const CheckReport
         << (ied->approved_crc ? *ied->approved_crc : "") << ',' << (ied->crc ? *ied->crc : "") << ",ied\n";
   }
   if (report.scd && (!options.quiet || !report.scd->ok())) {
-    out << ',' << (report.scd->ok() ? "ok" : "changed") << ',' << report.scd->approved_crc << ',' << report.scd->crc
+    out << ',' << report.scd->status() << ',' << report.scd->approved_crc.value_or("") << ',' << report.scd->crc
         << ",scd\n";
   }
   if (options.quiet) return;
@@ -143,14 +172,18 @@ void write_csv(std::ostream& out, const CheckOptions& options, const CheckReport
 std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector<ListedCrc>& listed,
                                      bool ignore_missing) {
   std::map<std::string, CheckedIed> checked;
-  for (const auto& [name, crc] : baseline.crcs) checked[name] = {name, CheckStatus::missing, crc, std::nullopt, false};
+  for (const auto& [name, crc] : baseline.crcs)
+    checked[name] = {name, CheckStatus::missing, crc, std::nullopt, false, {}};
+  for (const auto& [name, reason] : baseline.unreadable) {
+    checked[name] = {name, CheckStatus::unreadable, std::nullopt, std::nullopt, false, reason};
+  }
   for (const ListedCrc& ied : listed) {
-    if (baseline.rejected.count(ied.name())) continue;  // its entry was reported as unusable
     if (ignore_missing && !checked.count(ied.name())) continue;
     CheckedIed& entry = checked[ied.name()];
     entry.name = ied.name();
     entry.in_scd = true;
     entry.crc = ied.crc;
+    if (entry.status == CheckStatus::unreadable) continue;
     if (!entry.approved_crc) {
       entry.status = CheckStatus::added;
     } else if (ied.crc) {
@@ -159,7 +192,7 @@ std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector
   }
   std::vector<CheckedIed> result;
   for (auto& [name, ied] : checked) {
-    if (ied.approved_crc || ied.crc) result.push_back(std::move(ied));  // else nothing to check
+    if (ied.approved_crc || ied.crc || ied.status == CheckStatus::unreadable) result.push_back(std::move(ied));
   }
   return result;
 }
@@ -167,7 +200,11 @@ std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector
 CheckReport check_report(const Baseline& baseline, const Scd& scd, const std::vector<ListedCrc>& listed,
                          bool ignore_missing) {
   CheckReport report{checked_ieds(baseline, listed, ignore_missing), std::nullopt, std::nullopt, scd_revision(scd)};
-  if (baseline.scd_crc) report.scd = CheckedScd{*baseline.scd_crc, scd_crc(crc_map(listed))};
+  if (baseline.scd_crc_unreadable) {
+    report.scd = CheckedScd{std::nullopt, scd_crc(crc_map(listed)), *baseline.scd_crc_unreadable};
+  } else if (baseline.scd_crc) {
+    report.scd = CheckedScd{*baseline.scd_crc, scd_crc(crc_map(listed)), {}};
+  }
   if (baseline.header_recorded)
     report.approved_revision = ScdRevision{baseline.header_version, baseline.header_revision};
   return report;
@@ -177,9 +214,11 @@ CheckReport check_report(const Baseline& baseline, const Scd& scd, const std::ve
 std::size_t tell(const CheckOptions& options, const CheckReport& report, const Scd& scd, Console& console) {
   std::vector<const CheckedIed*> shown;
   std::size_t failures = 0;
+  std::size_t unreadable = 0;
   bool changed = report.scd && !report.scd->ok();
   for (const CheckedIed& ied : report.ieds) {
     if (ied.status != CheckStatus::ok) ++failures;
+    if (ied.status == CheckStatus::unreadable) ++unreadable;
     if (ied.status != CheckStatus::ok) changed = true;
     if (!options.quiet || ied.status != CheckStatus::ok) shown.push_back(&ied);
   }
@@ -191,10 +230,15 @@ std::size_t tell(const CheckOptions& options, const CheckReport& report, const S
   }
   Diagnostics& diagnostics = console.diagnostics;
   if (failures > 0) {
-    diagnostics.note(std::to_string(failures) + " of " + std::to_string(report.ieds.size()) +
-                     " IEDs do not match the approved CRCs");
+    diagnostics.note(
+        std::to_string(failures) + " of " + std::to_string(report.ieds.size()) +
+        " IEDs do not match the approved CRCs" +
+        (unreadable == 0 ? "" : " (" + std::to_string(unreadable) + " with an approved CRC that cannot be read)"));
   }
-  if (report.scd && !report.scd->ok()) diagnostics.note("the SCD CRC does not match the approved one");
+  if (report.scd && !report.scd->ok()) {
+    diagnostics.note(report.scd->approved_crc ? "the SCD CRC does not match the approved one"
+                                              : "the approved SCD CRC cannot be read");
+  }
   if (changed && report.approved_revision) warn_about_revision(*report.approved_revision, scd, diagnostics);
   return failures + (report.scd && !report.scd->ok() ? 1 : 0);
 }
@@ -209,18 +253,38 @@ int run_check(const CheckOptions& options, Console& console) {
   // The list is read first: a mistyped path costs no time on a large SCD.
   const std::optional<Baseline> baseline = read_baseline(options.baseline, options.warn, diagnostics);
   if (!baseline) return exit_usage;
+  // A list with lines that are no entry may have lost entries: the check
+  // fails unless the user asked to check without them.
+  const bool malformed_fail = baseline->malformed_lines > 0 && (options.strict || !options.skip_malformed);
   if (baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
-    diagnostics.warning(options.baseline, std::to_string(baseline->malformed_lines) +
-                                              (baseline->malformed_lines == 1 ? " line is" : " lines are") +
-                                              " improperly formatted and not checked (--warn names them)");
+    const std::string lines = std::to_string(baseline->malformed_lines) +
+                              (baseline->malformed_lines == 1 ? " line is" : " lines are") + " improperly formatted";
+    if (malformed_fail) {
+      diagnostics.error(options.baseline,
+                        lines + ", so the check fails (--warn names them; --skip-malformed checks without them)");
+    } else {
+      diagnostics.warning(options.baseline, lines + " and not checked (--warn names them)");
+    }
   }
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
 
-  const CheckReport report =
-      check_report(*baseline, *scd, list_crcs(*scd, options.jobs, diagnostics), options.ignore_missing);
-  const std::size_t failures = tell(options, report, *scd, console);
-  if (baseline->incomplete || (options.strict && baseline->malformed_lines > 0)) return exit_usage;
+  const std::vector<ListedCrc> listed = list_crcs(*scd, options.jobs, diagnostics);
+  const CheckReport report = check_report(*baseline, *scd, listed, options.ignore_missing);
+  std::size_t failures = tell(options, report, *scd, console);
+  // A list approves one CRC per name: an IED behind a shared name, which no
+  // listed CRC covers, cannot be proved approved.
+  for (const ShadowedCrc& hidden : shadowed_crcs(*scd, listed, options.jobs)) {
+    if (options.ignore_missing && !baseline->crcs.count(hidden.name) && !baseline->unreadable.count(hidden.name)) {
+      continue;
+    }
+    ++failures;
+    if (!options.status_only) {
+      diagnostics.note(options.scd + ": " + shadowed_text(hidden) + ", with CRC " + *hidden.crc +
+                       ", is not checked: a list approves one IED of a name");
+    }
+  }
+  if (baseline->incomplete || malformed_fail) return exit_usage;
   return failures > 0 ? exit_differences : exit_ok;
 }
 
@@ -237,12 +301,16 @@ void add_check_command(CLI::App& app, Console& console) {
   command->add_flag("--status", options->status_only, "print nothing: the exit status tells");
   command->add_flag("--ignore-missing", options->ignore_missing,
                     "check only the IEDs of the list (one bay's list passes when they match)");
-  command->add_flag("--strict", options->strict, "fail (exit status 2) when a line of the list is malformed");
+  command->add_flag("--skip-malformed", options->skip_malformed,
+                    "only warn about lines of the list that are no entry (by default they fail the check, status 2)");
+  command->add_flag("--strict", options->strict,
+                    "fail (exit status 2) when a line of the list is malformed (the default)");
   command->add_flag("-w,--warn", options->warn, "name each malformed line of the list");
   add_jobs_option(*command, options->jobs);
   add_member_option(*command, options->member);
   command->footer(
-      "Status: ok, changed, missing (approved, but no CRC now), new (a CRC, but not approved).\n"
+      "Status: ok, changed, missing (approved, but no CRC now), new (a CRC, but not approved),\n"
+      "unreadable (the list names the IED, but its approved CRC cannot be read).\n"
       "Exit status: 0 every IED matches, 1 some do not, 2 trouble.\n"
       "Examples:\n"
       "  ccdcrc check approved.csv station.scd\n"

@@ -150,7 +150,12 @@ int run_diff(const DiffOptions& options, Console& console) {
                     options.name_only ? DiffLayout::name_only
                     : options.stat    ? DiffLayout::stat
                                       : DiffLayout::table};
-  const bool changed = std::any_of(report.ieds.begin(), report.ieds.end(),
+  // IEDs behind a shared name are no part of the listing, but a change in
+  // one is a change all the same.
+  const std::vector<std::string> hidden_changes = shadowed_changes(shadowed_crcs(*old_scd, old_ieds, options.jobs),
+                                                                   shadowed_crcs(*new_scd, new_ieds, options.jobs));
+  const bool changed = !hidden_changes.empty() ||
+                       std::any_of(report.ieds.begin(), report.ieds.end(),
                                    [](const IedCrcChange& ied) { return ied.status != CrcStatus::unchanged; });
   // --quiet prints nothing, but a report file asked for is still written.
   if (options.quiet && options.output.empty()) return changed ? exit_differences : exit_ok;
@@ -173,6 +178,7 @@ int run_diff(const DiffOptions& options, Console& console) {
         [&] { diagnostics.clear_status(); });
     write_diff_report(console.out, options.format, report, &explained);
   }
+  for (const std::string& change : hidden_changes) diagnostics.note(options.new_scd + ": " + change);
   if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);
 
   if (trouble) return exit_usage;

@@ -21,12 +21,17 @@ std::string text_name(const std::string& path, const ScdFile& file) {
   return file.member.empty() ? path : path + "(" + file.member + ")";
 }
 
+// The members to choose from, a few of them: an archive may hold thousands.
 std::string input_problem_text(const InputProblem& problem, const std::string& member) {
-  if (problem.kind != InputProblem::Kind::member_choice) return problem.message;
-  std::string text = member.empty() ? problem.message : "the archive has no member " + quoted(member);
-  if (problem.members.empty()) return text;
+  constexpr std::size_t named_members = 5;
+  std::string text = problem.message;
+  if (problem.kind != InputProblem::Kind::member_choice || problem.members.empty()) return text;
   text += member.empty() ? "; name one with --member: " : "; its files: ";
-  for (std::size_t i = 0; i < problem.members.size(); ++i) text += (i ? ", " : "") + quoted(problem.members[i]);
+  const std::size_t shown = std::min(problem.members.size(), named_members);
+  for (std::size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + quoted(problem.members[i]);
+  if (shown < problem.members.size()) {
+    text += ", and " + std::to_string(problem.members.size() - shown) + " more";
+  }
   return text;
 }
 

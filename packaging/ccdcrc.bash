@@ -40,7 +40,7 @@ _ccdcrc() {
     export) options+=" --all -o --output -q --quiet -j --jobs" ;;
     ccd) options+=" --measured" ;;
     diff) options+=" --explain -f --format -o --output -a --all --name-only --stat -q --quiet -j --jobs" ;;
-    check) options+=" -f --format -q --quiet --status --ignore-missing --strict -w --warn -j --jobs" ;;
+    check) options+=" -f --format -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
     verify) options+=" --scd -f --format -q --quiet" ;;
   esac
   options+=" --member"

@@ -111,17 +111,34 @@ TEST(CliApprovals, PartialListsTheScdCrcAndTheRevision) {
   expect_rows(rows);
 }
 
-TEST(CliApprovals, MalformedLinesAreSkippedWarnedAboutOrFatalAsSha256sumHasIt) {
+// A damaged entry fails like a missing one, whatever the options: it must
+// never take its IED, or the SCD CRC, out of the check.
+TEST(CliApprovals, EntriesWhoseCrcCannotBeReadFailTheCheck) {
   const std::string malformed = list("malformed.csv");
-  const std::string lines = "ccdcrc: " + malformed + ":3: the CRC '929A65' is not eight hexadecimal digits\n" +
+  const std::string damaged = list("damaged-scd.txt");
+  const std::string m1 = "M1: unreadable (the approved CRC '929A65' is not eight hexadecimal digits; now 929A6525)\n";
+  const std::string q9 = "Q9: unreadable (expected 2 fields (name,crc), found 1; the SCD has no IED of this name)\n";
+  const std::string checked = "B2: ok\n" + m1 + "P1: ok\n" + q9;
+  const std::string lines = "ccdcrc: " + malformed + ":3: the approved CRC '929A65' is not eight hexadecimal digits\n" +
                             "ccdcrc: " + malformed + ":7: expected 2 fields (name,crc), found 1\n";
-  const std::string counted =
-      "ccdcrc: " + malformed + ": warning: 2 lines are improperly formatted and not checked (--warn names them)\n";
+  const std::string summary =
+      "ccdcrc: 2 of 4 IEDs do not match the approved CRCs (2 with an approved CRC that cannot be read)\n";
   const std::vector<Row> rows{
-      {{malformed, station}, "", "B2: ok\nP1: ok\n" + no_header, counted, 0},
-      {{malformed, station, "--warn"}, "", "B2: ok\nP1: ok\n" + no_header, lines, 0},
-      {{malformed, station, "--strict", "-q"}, "", "", counted, 2},
-      {{malformed, station, "--strict", "--warn", "--status"}, "", "", lines, 2},
+      {{malformed, station}, "", checked + no_header, summary, 1},
+      {{malformed, station, "--warn"}, "", checked + no_header, lines + summary, 1},
+      {{malformed, station, "--ignore-missing", "--skip-malformed", "-q"}, "", m1 + q9, summary, 1},
+      {{malformed, station, "--status"}, "", "", "", 1},
+      {{damaged, station, "-q"},
+       "",
+       "SCD CRC: unreadable (the approved CRC 'A9B8997' is not eight hexadecimal digits; now A9B8997B)\n",
+       "ccdcrc: the approved SCD CRC cannot be read\n",
+       1},
+      // Lists pasted as the menu prints them, or without their CSV header.
+      {{"-", station},
+       "B2:6D9E341B\nM1: 929a6525\nSCD CRC:A9B8997B\nP1,6F9C679D\n",
+       "B2: ok\nM1: ok\nP1: ok\nSCD CRC: ok\n" + no_header,
+       "",
+       0},
   };
   expect_rows(rows);
 }
@@ -156,7 +173,7 @@ TEST(CliApprovals, ListsThatCannotBeUsedStopTheCheck) {
        "",
        "",
        "ccdcrc: " + list("no-crc-column.csv") +
-           ": the list holds no CRC: expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or JSON), or CSV "
+           ":1: a header without a 'crc' column: expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or JSON), or CSV "
            "with 'name' and 'crc' columns\n",
        2},
       {{fifo, station}, "", "", "ccdcrc: " + fifo + cannot + "is not a regular file\n", 2},

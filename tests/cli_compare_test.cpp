@@ -423,13 +423,26 @@ TEST(CliCheck, ReportsEachIedAgainstTheApprovedCrcsLikeAChecksumList) {
             (nlohmann::json{
                 {"name", "B2"}, {"status", "ok"}, {"approved_crc", approved.at("B2")}, {"crc", approved.at("B2")}}));
 
-  // Names with commas, quotes and line feeds survive both formats.
+  // Names with commas, quotes and line feeds survive both formats. The first
+  // of two IEDs named DUP is behind the listed one: no list can approve it.
   const std::string hostile = data_path("cli_hostile.scd");
   for (const std::string format : {"csv", "json"}) {
     const ProcessResult result = run_ccdcrc({"check", baseline(dir, hostile, format), hostile, "--quiet"});
-    EXPECT_EQ(result.status, 0) << format << result.err;
+    EXPECT_EQ(result.status, 1) << format << result.err;
     EXPECT_EQ(result.out, "") << format;
+    EXPECT_NE(result.err.find(hostile + ": the 1st of 2 IEDs named 'DUP', with CRC "), std::string::npos) << result.err;
   }
+}
+
+// A change behind a shared name changes no listed CRC, but it is a change.
+TEST(CliDiff, AChangedIedBehindASharedNameIsAChange) {
+  const std::string hostile = data_path("cli_hostile.scd");
+  const std::string changed = data_path("cli_hostile_shadowed_changed.scd");
+  const ProcessResult result = run_ccdcrc({"diff", hostile, changed});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, run_ccdcrc({"diff", hostile, hostile}).out);
+  EXPECT_NE(result.err.find(changed + ": the 1st of 2 IEDs named 'DUP' changed: "), std::string::npos) << result.err;
+  EXPECT_EQ(run_ccdcrc({"diff", hostile, hostile, "-q"}).status, 0);
 }
 
 TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
@@ -450,19 +463,34 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
                                          "\n"
                                          "ied,P2," +
                                          crcs.at("P2") + "\n");
-  // Like sha256sum: malformed lines are skipped and counted; --warn names
-  // them and --strict makes them fail the check. A CRC in lower case is fine.
+  // Lines that are no entry fail the check unless --skip-malformed; --warn
+  // names them. An entry whose CRC cannot be read fails for its IED. A CRC in
+  // lower case is fine.
+  const std::string m1_unreadable =
+      "M1: unreadable (expected 3 fields (type,name,crc), found 2; now " + crcs.at("M1") + ")\n";
+  const std::string checked =
+      "B2: ok\n" + m1_unreadable + "P1: ok\nP2: ok\nHeader: not in the list -> no version or revision\n";
+  const std::string summary =
+      "ccdcrc: 1 of 4 IEDs do not match the approved CRCs (1 with an approved CRC that cannot be read)\n";
   const ProcessResult from_csv = run_ccdcrc({"check", csv, base, "--warn", "--strict"});
   EXPECT_EQ(from_csv.status, 2);
-  EXPECT_EQ(from_csv.out, "B2: ok\nP1: ok\nP2: ok\nHeader: not in the list -> no version or revision\n");
+  EXPECT_EQ(from_csv.out, checked);
   EXPECT_EQ(from_csv.err, "ccdcrc: " + csv + ":3: expected 3 fields (type,name,crc), found 2\n" + "ccdcrc: " + csv +
                               ":5: unknown record type 'bay' ('ied' or 'scd' expected)\n" + "ccdcrc: " + csv +
-                              ":6: IED 'B2' is listed again (first on line 2); the first entry is used\n");
-  const ProcessResult lenient = run_ccdcrc({"check", csv, base});
-  EXPECT_EQ(lenient.status, 0);
-  EXPECT_EQ(lenient.out, from_csv.out);
-  EXPECT_EQ(lenient.err,
-            "ccdcrc: " + csv + ": warning: 3 lines are improperly formatted and not checked (--warn names them)\n");
+                              ":6: IED 'B2' is listed again (first on line 2); the first entry is used\n" + summary);
+  const ProcessResult by_default = run_ccdcrc({"check", csv, base});
+  EXPECT_EQ(by_default.status, 2);
+  EXPECT_EQ(by_default.out, checked);
+  EXPECT_EQ(by_default.err, "ccdcrc: " + csv +
+                                ": 2 lines are improperly formatted, so the check fails (--warn names them; "
+                                "--skip-malformed checks without them)\n" +
+                                summary);
+  const ProcessResult lenient = run_ccdcrc({"check", csv, base, "--skip-malformed"});
+  EXPECT_EQ(lenient.status, 1);
+  EXPECT_EQ(lenient.out, checked);
+  EXPECT_EQ(
+      lenient.err,
+      "ccdcrc: " + csv + ": warning: 2 lines are improperly formatted and not checked (--warn names them)\n" + summary);
 
   const std::string json = write_file(dir.path() / "approved.json",
                                       "{\n  \"ieds\": [\n"
@@ -475,13 +503,17 @@ TEST(CliCheck, RejectedLinesAreNamedAndTheOtherIedsStillChecked) {
                                           crcs.at("B2") + "\"}\n  ]\n}\n");
   const ProcessResult from_json = run_ccdcrc({"check", json, base, "--quiet", "--warn", "--strict"});
   EXPECT_EQ(from_json.status, 2);
-  EXPECT_EQ(from_json.out, "P1: new (now " + crcs.at("P1") + "; not in the list of approved CRCs)\n" + "P2: new (now " +
-                               crcs.at("P2") + "; not in the list of approved CRCs)\n");
+  EXPECT_EQ(from_json.out,
+            "M1: unreadable (entry 2 of \"ieds\" is not an object with the strings \"name\" and "
+            "\"crc\"; now " +
+                crcs.at("M1") + ")\nP1: new (now " + crcs.at("P1") + "; not in the list of approved CRCs)\n" +
+                "P2: new (now " + crcs.at("P2") + "; not in the list of approved CRCs)\n");
   const std::string not_an_entry = "is not an object with the strings \"name\" and \"crc\"\n";
   EXPECT_EQ(from_json.err, "ccdcrc: " + json + ":4: entry 2 of \"ieds\" " + not_an_entry + "ccdcrc: " + json +
                                ":5: entry 3 of \"ieds\" " + not_an_entry + "ccdcrc: " + json +
                                ":6: IED 'B2' is listed again (first on line 3); the first entry is used\n" +
-                               "ccdcrc: 2 of 3 IEDs do not match the approved CRCs\n");
+                               "ccdcrc: 3 of 4 IEDs do not match the approved CRCs (1 with an approved CRC that "
+                               "cannot be read)\n");
 
   // A file that is no such list at all stops the check before the SCD is loaded.
   const std::vector<std::pair<std::string, std::string>> unusable{

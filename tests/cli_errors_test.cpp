@@ -84,6 +84,32 @@ bool program_runs_unprivileged() {
   return probe.status == 0 && !probe.exec_failed;
 }
 
+// Threads that cannot start (a process limit, no memory) leave the work to
+// fewer threads, the calling one at least: the same answer, never an abort.
+TEST(CliErrors, ThreadsThatCannotStartLeaveTheWorkToFewer) {
+#ifndef CCDCRC_NO_THREADS
+  GTEST_SKIP() << "the library that refuses threads is built without sanitizers only";
+#else
+  const std::string station = example_path("substation.scd");
+  const std::string rev2 = example_path("substation_rev2.scd");
+  // Runs the program in a directory of its own, with the given preload.
+  const auto run = [](const std::vector<std::string>& arguments, const std::string& preload) {
+    ScratchDir dir;
+    std::string command = "cd '" + dir.path().string() + "' && LD_PRELOAD='" + preload + "' '" CCDCRC_PROGRAM "'";
+    for (const std::string& word : arguments) command += " '" + word + "'";
+    return run_process("/bin/bash", {"-c", command});
+  };
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"all", station, "--jobs", "4"},
+                                                    {"export", station, "--all", "-o", "."},
+                                                    {"diff", station, rev2, "--explain", "--jobs", "4"}}) {
+    const ProcessResult expected = run(arguments, "");
+    const ProcessResult refused = run(arguments, CCDCRC_NO_THREADS);
+    EXPECT_EQ(refused.status, expected.status) << arguments.front() << "\n" << refused.err;
+    EXPECT_EQ(refused.out, expected.out) << arguments.front();
+  }
+#endif
+}
+
 TEST(CliErrors, PermissionDeniedOnTheScdOrTheExportDirectory) {
   if (!program_runs_unprivileged()) GTEST_SKIP() << "the test program cannot be run as an ordinary user here";
   ScratchDir dir;

@@ -32,7 +32,7 @@ std::string lower(std::string_view text) {
 }
 
 std::string bad_crc(std::string_view crc) {
-  return "the CRC " + quoted(std::string(crc)) + " is not eight hexadecimal digits";
+  return "the approved CRC " + quoted(std::string(crc)) + " is not eight hexadecimal digits";
 }
 
 // UTF-16 text (after its byte-order mark) as UTF-8; unpaired surrogates become U+FFFD.
@@ -109,12 +109,24 @@ class Lines {
   std::size_t number_ = 0;
 };
 
+// Splits "NAME  CRC", "NAME:CRC", "NAME: CRC" (as the menu prints them) or
+// "NAME,CRC" (a list pasted without its header) after the last blank, ':',
+// ',' or ';'. An IED name holds no ':', so one that ends a name is dropped.
+std::optional<std::pair<std::string_view, std::string_view>> name_and_crc(std::string_view line) {
+  const std::size_t split = line.find_last_of(" \t:,;");
+  if (split == std::string_view::npos) return std::nullopt;
+  std::string_view name = trimmed(line.substr(0, split));
+  if (name.ends_with(':')) name = trimmed(name.substr(0, name.size() - 1));
+  return std::pair{name, line.substr(split + 1)};
+}
+
 // The text that `all` prints: "NAME  CRC" lines, "SCD CRC  CRC", and with
 // several SCDs a "PATH:" line before each one's block.
 std::optional<ApprovedListProblem> read_text(std::string_view text, ApprovedListReceiver& receiver) {
   Lines lines(text);
   std::string_view line;
   bool headed = false;
+  std::size_t entries = 0;
   while (lines.next(line)) {
     line = trimmed(line);
     if (line.empty()) continue;
@@ -123,17 +135,24 @@ std::optional<ApprovedListProblem> read_text(std::string_view text, ApprovedList
       headed = true;  // the block of one SCD, as `all` heads it among several
       continue;
     }
-    const std::size_t blank = line.find_last_of(" \t");
-    if (blank == std::string_view::npos) {
+    const auto fields = name_and_crc(line);
+    const bool first = !entries++;
+    if (first && fields && !approved_crc_text(fields->second) && line.find_first_of(",;\t") != std::string_view::npos) {
+      // A header, but not one of a CSV list: what its columns hold is a guess.
+      return ApprovedListProblem{lines.number(),
+                                 std::string("a header without a 'crc' column: ") + approved_list_layout};
+    }
+    if (!fields || fields->first.empty()) {
       receiver.malformed(lines.number(), "expected an IED name and its CRC", std::nullopt);
       continue;
     }
-    const std::string name = unescaped(trimmed(line.substr(0, blank)));
-    const std::string_view crc_field = line.substr(blank + 1);
+    const std::string name = unescaped(fields->first);
+    const std::string_view crc_field = fields->second;
     const std::optional<std::string> crc = approved_crc_text(crc_field);
-    if (!crc) {
-      receiver.malformed(lines.number(), bad_crc(crc_field),
-                         name == scd_crc_label ? std::nullopt : std::optional(name));
+    if (!crc && name == scd_crc_label) {
+      receiver.unreadable_scd(lines.number(), bad_crc(crc_field));
+    } else if (!crc) {
+      receiver.malformed(lines.number(), bad_crc(crc_field), name);
     } else if (name == scd_crc_label) {
       receiver.scd(lines.number(), *crc);
     } else {
@@ -336,7 +355,7 @@ class CsvList {
       if (scd_line_) return ApprovedListProblem{line, several_scds};
       scd_line_ = line;
       if (crc) receiver_.scd(line, *crc);
-      if (!crc) receiver_.malformed(line, bad_crc(crc_field), std::nullopt);
+      if (!crc) receiver_.unreadable_scd(line, bad_crc(crc_field));
       if (columns_.version != CsvColumns::none || columns_.revision != CsvColumns::none) {
         receiver_.header(recorded(fields, columns_.version), recorded(fields, columns_.revision));
       }
@@ -475,7 +494,7 @@ class JsonList {
     if (crc) {
       receiver_.scd(line, *crc);
     } else {
-      receiver_.malformed(line, "\"scd_crc\" is not a CRC of eight hexadecimal digits", std::nullopt);
+      receiver_.unreadable_scd(line, "\"scd_crc\" is not a CRC of eight hexadecimal digits");
     }
     return false;
   }

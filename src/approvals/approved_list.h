@@ -1,6 +1,7 @@
 #pragma once
 // Lists of approved CRCs as people keep them: the text that `ccdcrc all`
-// prints, CSV as a spreadsheet saves it (separated by commas, semicolons or
+// prints (or `NAME:CRC` lines as the menu prints them, or `NAME,CRC` lines
+// without a header), CSV as a spreadsheet saves it (separated by commas, semicolons or
 // tabs, under a header that names at least the columns `name` and `crc`, in
 // any order), or the JSON that `ccdcrc all --format json` writes. A
 // byte-order mark (UTF-8 or UTF-16), CRLF line ends and hexadecimal digits in
@@ -19,6 +20,11 @@ namespace ccdcrc {
 
 enum class ApprovedListFormat { text, csv, json };
 
+// What a list should look like, for messages about one that is not.
+inline constexpr const char* approved_list_layout =
+    "expected a list of CRCs as 'ccdcrc all' writes it (as text, CSV or JSON), or CSV with 'name' and 'crc' "
+    "columns";
+
 // What a list holds, as it is read.
 class ApprovedListReceiver {
  public:
@@ -29,8 +35,11 @@ class ApprovedListReceiver {
   virtual void scd(std::size_t line, const std::string& crc) = 0;
   // The SCD's Header as the list records it.
   virtual void header(const std::optional<std::string>& version, const std::optional<std::string>& revision) = 0;
-  // A line that is no entry; `name` when it names an IED all the same.
+  // A line that is no entry; `name` when it names an IED all the same (its
+  // approved CRC cannot be read).
   virtual void malformed(std::size_t line, const std::string& reason, const std::optional<std::string>& name) = 0;
+  // The SCD's record, whose approved CRC cannot be read.
+  virtual void unreadable_scd(std::size_t line, const std::string& reason) { malformed(line, reason, std::nullopt); }
   // The list cannot be read on from this line: what follows is lost.
   virtual void incomplete(std::size_t line, const std::string& reason) = 0;
 };

@@ -452,4 +452,30 @@ CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_cc
   return result;
 }
 
+std::vector<std::string> shadowed_changes(const std::vector<ShadowedCrc>& old_ieds,
+                                          const std::vector<ShadowedCrc>& new_ieds) {
+  const auto key = [](const ShadowedCrc& ied) { return std::pair(ied.name, ied.position); };
+  std::map<std::pair<std::string, std::size_t>, const ShadowedCrc*> old_by_key;
+  for (const ShadowedCrc& ied : old_ieds) old_by_key.emplace(key(ied), &ied);
+  std::vector<std::string> changes;
+  for (const ShadowedCrc& ied : new_ieds) {
+    const auto old = old_by_key.find(key(ied));
+    if (old == old_by_key.end()) {
+      changes.push_back(shadowed_text(ied) + " is new, with CRC " + ied.crc.value_or("-") +
+                        " (the listing shows another IED of the name)");
+    } else {
+      if (old->second->crc != ied.crc) {
+        changes.push_back(shadowed_text(ied) + " changed: " + old->second->crc.value_or("-") + " -> " +
+                          ied.crc.value_or("-") + " (the listing shows another IED of the name)");
+      }
+      old_by_key.erase(old);
+    }
+  }
+  for (const auto& [position, ied] : old_by_key) {
+    changes.push_back(shadowed_text(*ied) + " of the old SCD, with CRC " + ied->crc.value_or("-") +
+                      ", is gone (the listing shows another IED of the name)");
+  }
+  return changes;
+}
+
 }  // namespace ccdcrc

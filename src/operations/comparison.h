@@ -45,6 +45,11 @@ struct IedCrcChange {
 std::vector<IedCrcChange> compare_ied_crcs(const std::vector<ListedCrc>& old_ieds,
                                            const std::vector<ListedCrc>& new_ieds);
 
+// The IEDs that no listed CRC covers (see shadowed_crcs) and that differ
+// between two SCDs, matched by name and position: one sentence each.
+std::vector<std::string> shadowed_changes(const std::vector<ShadowedCrc>& old_ieds,
+                                          const std::vector<ShadowedCrc>& new_ieds);
+
 // A CCD as it is measured, together with the built CCD it was finished from,
 // which still carries the member references that name data-set members.
 class MeasuredCcd {

@@ -2,6 +2,8 @@
 
 #include "crc/canonical.h"
 #include "operations/ccd_pipeline.h"
+#include "util/nodes.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 
@@ -23,6 +25,42 @@ std::vector<ListedCrc> listed_crcs(const Scd& scd, unsigned jobs, const Progress
   result.reserve(listed.size());
   for (std::size_t i = 0; i < listed.size(); ++i) result.push_back({std::move(listed[i]), std::move(crcs[i])});
   return result;
+}
+
+std::vector<ShadowedCrc> shadowed_crcs(const Scd& scd, const std::vector<ListedCrc>& listed, unsigned jobs) {
+  std::vector<ShadowedCrc> shadowed;
+  std::vector<pugi::xml_node> ieds;
+  for (const ListedCrc& entry : listed) {
+    if (entry.listed.count < 2) continue;
+    std::size_t position = 0;
+    for (pugi::xml_node ied : scd.ieds()) {
+      if (attr(ied, "name") != entry.name()) continue;
+      ++position;
+      if (ied == entry.listed.ied) continue;
+      shadowed.push_back({entry.name(), position, entry.listed.count, std::nullopt});
+      ieds.push_back(ied);
+    }
+  }
+  if (ieds.empty()) return shadowed;
+  std::vector<std::optional<std::string>> crcs = ied_crcs(scd, ieds, jobs);
+  std::vector<ShadowedCrc> with_circuits;
+  for (std::size_t i = 0; i < shadowed.size(); ++i) {
+    if (!crcs[i]) continue;
+    shadowed[i].crc = std::move(crcs[i]);
+    with_circuits.push_back(std::move(shadowed[i]));
+  }
+  return with_circuits;
+}
+
+std::string shadowed_text(const ShadowedCrc& shadowed) {
+  const std::size_t n = shadowed.position;
+  const char* suffix = (n % 100 >= 11 && n % 100 <= 13) ? "th"
+                       : n % 10 == 1                    ? "st"
+                       : n % 10 == 2                    ? "nd"
+                       : n % 10 == 3                    ? "rd"
+                                                        : "th";
+  return "the " + std::to_string(n) + suffix + " of " + std::to_string(shadowed.of) + " IEDs named " +
+         quoted(shadowed.name);
 }
 
 IedCrcMap crc_map(const std::vector<ListedCrc>& listed) {

@@ -34,6 +34,22 @@ struct ListedCrc {
 // listing takes for it (jobs and progress as for ied_crcs).
 std::vector<ListedCrc> listed_crcs(const Scd& scd, unsigned jobs = 1, const ProgressCallback& progress = {});
 
+// An IED that shares its name with others and that the listing does not
+// take: no CRC the listing reports covers it.
+struct ShadowedCrc {
+  std::string name;
+  std::size_t position = 0;  // among the IEDs of the name, in document order, from 1
+  std::size_t of = 0;        // how many IEDs carry the name
+  std::optional<std::string> crc;
+};
+
+// Every shadowed IED with circuits, by name and position (jobs as for
+// ied_crcs). Empty, at no cost, when every name is an IED's own.
+std::vector<ShadowedCrc> shadowed_crcs(const Scd& scd, const std::vector<ListedCrc>& listed, unsigned jobs = 1);
+
+// "the 2nd of 3 IEDs named 'DUP'", for messages.
+std::string shadowed_text(const ShadowedCrc& shadowed);
+
 // The CRCs of the names that have one.
 IedCrcMap crc_map(const std::vector<ListedCrc>& listed);
 

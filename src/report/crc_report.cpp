@@ -6,27 +6,33 @@ namespace {
 
 constexpr const char* scd_crc_label = "SCD CRC";
 
-nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
-  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
-}
-
 // One IED per line, so that a diff of two results shows the IEDs that changed.
+// Written a value at a time: no JSON tree is destroyed when memory runs out.
 void write_json_report(std::ostream& out, CrcCommand command, const CrcReport& report) {
-  nlohmann::ordered_json json{{"scd", report.scd_path}};
+  JsonStream json(out);
+  json.open_object();
+  json.member("scd", report.scd_path);
   if (command == CrcCommand::all) {
-    json["scd_crc"] = json_value(report.scd_crc);
-    json["header"] = {{"id", json_value(report.header.id)},
-                      {"version", json_value(report.header.version)},
-                      {"revision", json_value(report.header.revision)}};
-    json["sha256"] = report.sha256;
+    json.member("scd_crc", json_text(report.scd_crc));
+    json.key("header");
+    json.open_object();
+    json.member("id", json_text(report.header.id));
+    json.member("version", json_text(report.header.version));
+    json.member("revision", json_text(report.header.revision));
+    json.close();
+    json.member("sha256", report.sha256);
   }
-  nlohmann::ordered_json& ieds = json["ieds"] = nlohmann::ordered_json::array();
+  json.key("ieds");
+  json.open_array();
   for (const IedCrc& ied : report.ieds) {
-    nlohmann::ordered_json entry{{"name", ied.name}, {"crc", json_value(ied.crc)}};
-    if (!ied.crc) entry["error"] = ied.error;
-    ieds.push_back(std::move(entry));
+    json.open_object();
+    json.member("name", ied.name);
+    json.member("crc", json_text(ied.crc));
+    if (!ied.crc) json.member("error", ied.error);
+    json.close();
   }
-  write_json(out, json);
+  json.close();
+  json.close();
 }
 
 std::string csv_value(const std::optional<std::string>& text) { return text ? csv_field(*text) : ""; }

@@ -17,10 +17,6 @@ std::string crc_cell(const std::optional<std::string>& crc) {
   return text;
 }
 
-nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
-  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
-}
-
 std::string csv_value(const std::optional<std::string>& text) { return text ? csv_field(*text) : ""; }
 
 // A value in an explanation: quoted, with control characters shown; "(none)" when absent.
@@ -179,37 +175,59 @@ void write_text(std::ostream& out, const DiffReport& report, ExplainedChanges* e
   }
 }
 
-nlohmann::ordered_json json_change(const CcdChange& change) {
-  return {{"path", change.path},
-          {"kind", ccd_change_name(change.kind)},
-          {"subject", change.subject},
-          {"old", json_value(change.old_value)},
-          {"new", json_value(change.new_value)}};
+void write_change_members(JsonStream& json, const CcdChange& change) {
+  json.member("path", change.path);
+  json.member("kind", ccd_change_name(change.kind));
+  json.member("subject", change.subject);
+  json.member("old", json_text(change.old_value));
+  json.member("new", json_text(change.new_value));
 }
 
-// Writes the changes of one IED as flat objects, items of its "changes", as they are told.
+// Writes the changes of one IED as flat objects, items of its "changes", as
+// they are told; a value at a time, so that no JSON tree is destroyed when
+// memory runs out.
 class JsonExplanation final : public ComparisonSink {
  public:
   explicit JsonExplanation(JsonStream& json) : json_(json) {}
 
   void reference(const ReferenceChange& reference) override {
-    head_ = {{"section", reference.section},
-             {"element", reference.element},
-             {"reference", reference.name},
-             {"change", reference_change_name(reference.kind)}};
+    head_ = {reference.section, reference.element, reference.name, reference.kind};
     // A changed reference is told with each of its changes, which follow.
-    if (reference.kind != ReferenceChange::Kind::changed) json_.value(head_);
+    if (reference.kind != ReferenceChange::Kind::changed) {
+      json_.open_object();
+      write_head();
+      json_.close();
+    }
   }
   void change(const CcdChange& change) override {
-    nlohmann::ordered_json object = head_;
-    object.update(json_change(change));
-    json_.value(object);
+    json_.open_object();
+    write_head();
+    write_change_members(json_, change);
+    json_.close();
   }
-  void other(const CcdChange& change) override { json_.value(json_change(change)); }
+  void other(const CcdChange& change) override {
+    json_.open_object();
+    write_change_members(json_, change);
+    json_.close();
+  }
 
  private:
+  void write_head() {
+    json_.member("section", head_.section);
+    json_.member("element", head_.element);
+    json_.member("reference", head_.name);
+    json_.member("change", reference_change_name(head_.kind));
+  }
+
+  struct Head {
+    std::string section;
+    std::string element;
+    std::string name;
+    ReferenceChange::Kind kind = ReferenceChange::Kind::changed;
+  };
+
   JsonStream& json_;
-  nlohmann::ordered_json head_;
+  Head head_;
 };
 
 void write_json_report(std::ostream& out, const DiffReport& report, ExplainedChanges* explained) {
@@ -217,16 +235,27 @@ void write_json_report(std::ostream& out, const DiffReport& report, ExplainedCha
   json.open_object();
   json.member("old", report.old_path);
   json.member("new", report.new_path);
-  json.member("scd_crc", {{"old", report.old_scd_crc}, {"new", report.new_scd_crc}, {"status", scd_status(report)}});
-  json.member("header", {{"old", revision_json(report.old_revision)}, {"new", revision_json(report.new_revision)}});
+  json.key("scd_crc");
+  json.open_object();
+  json.member("old", report.old_scd_crc);
+  json.member("new", report.new_scd_crc);
+  json.member("status", scd_status(report));
+  json.close();
+  json.key("header");
+  json.open_object();
+  json.key("old");
+  write_revision(json, report.old_revision);
+  json.key("new");
+  write_revision(json, report.new_revision);
+  json.close();
   json.key("ieds");
   json.open_array();
   for (const IedCrcChange& ied : report.ieds) {
     if (!shown(report, ied)) continue;
     json.open_object();
     json.member("name", ied.name);
-    json.member("old_crc", json_value(old_crc(ied)));
-    json.member("new_crc", json_value(new_crc(ied)));
+    json.member("old_crc", json_text(old_crc(ied)));
+    json.member("new_crc", json_text(new_crc(ied)));
     json.member("status", crc_status_name(ied.status));
     // Output that cannot be written ends the work: the failure is told at the end.
     if (explained && explained->explains(ied) && out) {

@@ -54,11 +54,6 @@ void write_value(std::ostream& out, const nlohmann::ordered_json& value, std::si
 
 }  // namespace
 
-void write_json(std::ostream& out, const nlohmann::ordered_json& report) {
-  write_value(out, report, 0, true);
-  out << '\n';
-}
-
 std::size_t JsonStream::start_value() {
   if (levels_.empty()) return 0;
   Level& level = levels_.back();

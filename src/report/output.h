@@ -4,6 +4,7 @@
 // other tools (and by `check`): change them only compatibly.
 
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,15 +20,19 @@ enum class Format { text, json, csv };
 // A CSV field, quoted when it holds a comma, a quote, CR or LF (RFC 4180).
 std::string csv_field(const std::string& text);
 
-// Writes a report object: its members one per line; an array of objects with
-// one element per line; everything else on the line where it starts. Bytes
-// of texts that are not UTF-8 become U+FFFD.
-void write_json(std::ostream& out, const nlohmann::ordered_json& report);
+// A text, or null.
+inline nlohmann::ordered_json json_text(const std::optional<std::string>& text) {
+  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
+}
 
-// Writes what write_json writes of a report, a piece at a time, for reports
-// too large to hold whole: objects and arrays are opened and closed around
-// members and items that are given whole. An array opened here holds objects
-// or arrays only, each written on a line of its own.
+// Writes a report a piece at a time: its members one per line; an array of
+// objects with one element per line; everything else on the line where it
+// starts. Bytes of texts that are not UTF-8 become U+FFFD. Objects and arrays
+// are opened and closed around members and items given whole (scalars, in
+// practice); an array opened here holds objects or arrays only, each on a
+// line of its own. No report is held whole as a JSON tree: a large one would
+// not fit, and a tree allocates to destroy itself, which ends the process
+// when memory has run out.
 class JsonStream {
  public:
   explicit JsonStream(std::ostream& out) : out_(out) {}

@@ -6,13 +6,7 @@
 
 namespace ccdcrc {
 
-namespace {
-
-nlohmann::ordered_json json_value(const std::optional<std::string>& text) {
-  return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ScdHeader scd_header(const Scd& scd) {
   for (pugi::xml_node child : scd.root().children()) {
@@ -39,8 +33,11 @@ std::string revision_text(const ScdRevision& revision) {
          printable(revision.revision.value_or("-"));
 }
 
-nlohmann::ordered_json revision_json(const ScdRevision& revision) {
-  return {{"version", json_value(revision.version)}, {"revision", json_value(revision.revision)}};
+void write_revision(JsonStream& json, const ScdRevision& revision) {
+  json.open_object();
+  json.member("version", json_text(revision.version));
+  json.member("revision", json_text(revision.revision));
+  json.close();
 }
 
 }  // namespace ccdcrc

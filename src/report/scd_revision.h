@@ -5,8 +5,7 @@
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "report/output.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
@@ -31,6 +30,6 @@ ScdRevision scd_revision(const Scd& scd);
 // or revision" when both are).
 std::string revision_text(const ScdRevision& revision);
 // {"version": ..., "revision": ...}, null for a missing attribute.
-nlohmann::ordered_json revision_json(const ScdRevision& revision);
+void write_revision(JsonStream& json, const ScdRevision& revision);
 
 }  // namespace ccdcrc

@@ -56,15 +56,19 @@ void write_verify_report(std::ostream& out, Format format, const std::optional<s
     }
     return;
   }
-  nlohmann::ordered_json json = nlohmann::ordered_json::object();
-  if (scd_path) json["scd"] = *scd_path;
-  nlohmann::ordered_json& entries = json["files"] = nlohmann::ordered_json::array();
+  // A value at a time: no JSON tree is destroyed when memory runs out.
+  JsonStream json(out);
+  json.open_object();
+  if (scd_path) json.member("scd", *scd_path);
+  json.key("files");
+  json.open_array();
   for (const VerifiedFile* file : files) {
-    nlohmann::ordered_json entry = nlohmann::ordered_json::object();
-    for (const auto& [key, value] : fields(*file)) entry[key] = value ? nlohmann::ordered_json(*value) : nullptr;
-    entries.push_back(std::move(entry));
+    json.open_object();
+    for (const auto& [key, value] : fields(*file)) json.member(key, json_text(value));
+    json.close();
   }
-  write_json(out, json);
+  json.close();
+  json.close();
 }
 
 }  // namespace ccdcrc

@@ -18,7 +18,9 @@ namespace ccdcrc {
 using ProgressCallback = std::function<void(std::size_t, std::size_t)>;
 
 // Calls work(i) for every i below count on up to `jobs` threads (0: one per
-// core). The first exception thrown by an item is rethrown after all threads end.
+// core), the calling thread among them. A thread that cannot be started
+// (a process limit, no memory) only lowers the parallelism. The first
+// exception thrown by an item is rethrown after all threads end.
 inline void parallel_for(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
                          const ProgressCallback& progress = {}) {
   if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -42,14 +44,14 @@ inline void parallel_for(std::size_t count, unsigned jobs, const std::function<v
       if (progress) progress(done, count);
     }
   };
-  if (jobs <= 1) {
-    worker();
-  } else {
-    std::vector<std::thread> threads;
-    threads.reserve(jobs);
-    for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(worker);
-    for (std::thread& thread : threads) thread.join();
+  std::vector<std::thread> threads;
+  try {
+    threads.reserve(jobs - 1);
+    for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(worker);
+  } catch (...) {  // std::system_error or std::bad_alloc: fewer threads do the work
   }
+  worker();
+  for (std::thread& thread : threads) thread.join();
   if (first_error) std::rethrow_exception(first_error);
 }
 

@@ -1,132 +1,121 @@
 #include "xml/archive.h"
 
-#include <archive.h>
-#include <archive_entry.h>
-#include <poll.h>
-#include <unistd.h>
+#include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
+#include <cctype>
+#include <climits>
 #include <memory>
 #include <vector>
 
-#include "xml/digest.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 
 namespace {
 
+using Kind = InputProblem::Kind;
+
 constexpr std::size_t block_size = std::size_t{64} * 1024;
 
-using ArchivePointer = std::unique_ptr<archive, int (*)(archive*)>;
-
-// What the callbacks read from: the prefix first, then the file.
-struct Feed {
-  const PackedSource& source;
-  bool prefix_given = false;
-  std::vector<char> buffer = std::vector<char>(block_size);
-};
-
-la_ssize_t feed_read(archive* reader, void* data, const void** block) {
-  Feed& feed = *static_cast<Feed*>(data);
-  if (!feed.prefix_given) {
-    feed.prefix_given = true;
-    if (!feed.source.prefix.empty()) {
-      if (feed.source.digest) feed.source.digest->update(feed.source.prefix);
-      *block = feed.source.prefix.data();
-      return static_cast<la_ssize_t>(feed.source.prefix.size());
-    }
-  }
-  ssize_t got = 0;
-  do {
-    got = ::read(feed.source.fd, feed.buffer.data(), feed.buffer.size());
-    if (got < 0 && errno == EAGAIN) {
-      pollfd ready{feed.source.fd, POLLIN, 0};
-      ::poll(&ready, 1, -1);
-    }
-  } while (got < 0 && (errno == EINTR || errno == EAGAIN));
-  if (got < 0) {
-    archive_set_error(reader, errno, "%s", std::strerror(errno));
-    return ARCHIVE_FATAL;
-  }
-  if (feed.source.digest) feed.source.digest->update({feed.buffer.data(), static_cast<std::size_t>(got)});
-  *block = feed.buffer.data();
-  return got;
-}
-
-la_int64_t feed_seek(archive*, void* data, la_int64_t offset, int whence) {
-  const off_t position = ::lseek(static_cast<Feed*>(data)->source.fd, static_cast<off_t>(offset), whence);
-  return position < 0 ? ARCHIVE_FATAL : position;
-}
-
-la_int64_t feed_skip(archive*, void* data, la_int64_t request) {
-  const int fd = static_cast<Feed*>(data)->source.fd;
-  const off_t before = ::lseek(fd, 0, SEEK_CUR);
-  if (before < 0 || ::lseek(fd, static_cast<off_t>(request), SEEK_CUR) < 0) return 0;
-  return request;
-}
-
-// The reader, opened when `opened` is true (else it holds the reason).
-ArchivePointer open_archive(const PackedSource& source, Feed& feed, bool& opened) {
-  ArchivePointer reader(archive_read_new(), archive_read_free);
-  if (!reader) throw std::bad_alloc();
-  archive_read_support_filter_gzip(reader.get());
-  archive_read_support_format_zip(reader.get());
-  archive_read_support_format_raw(reader.get());
-  int status = ARCHIVE_FATAL;
-  if (source.fd < 0) {
-    status = archive_read_open_memory(reader.get(), source.bytes.data(), source.bytes.size());
-  } else {
-    archive_read_set_callback_data(reader.get(), &feed);
-    archive_read_set_read_callback(reader.get(), feed_read);
-    if (source.seekable) {
-      archive_read_set_seek_callback(reader.get(), feed_seek);
-      archive_read_set_skip_callback(reader.get(), feed_skip);
-    }
-    status = archive_read_open1(reader.get());
-  }
-  opened = status == ARCHIVE_OK;
-  return reader;
-}
-
-// A header was read (perhaps with a warning, such as a name in another encoding).
-bool is_header(int status) { return status == ARCHIVE_OK || status == ARCHIVE_WARN; }
-
-bool damaged(archive* reader, InputProblem& problem) {
-  const char* reason = archive_error_string(reader);
-  problem = {InputProblem::Kind::damaged_archive,
-             std::string("the compressed data cannot be read: ") + (reason ? reason : "unknown format"),
-             {}};
+bool damaged(InputProblem& problem, const std::string& reason) {
+  problem = {Kind::damaged_archive, "the compressed data cannot be read: " + reason, {}};
   return false;
 }
 
-// Reads the current entry's data into `text`, in place of what it held.
-bool read_entry(archive* reader, archive_entry* entry, const InputOptions& options, SourceText& text,
-                InputProblem& problem) {
-  text.release();
-  if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0 &&
-      static_cast<std::size_t>(archive_entry_size(entry)) <= options.limit) {
-    text.reserve(static_cast<std::size_t>(archive_entry_size(entry)));  // a hint only
-  }
+bool out_of_memory(InputProblem& problem) {
+  problem = {Kind::out_of_memory, "not enough memory to load the file", {}};
+  return false;
+}
+
+bool too_large(InputProblem& problem, std::size_t limit) {
+  problem = {Kind::too_large, "it holds more than " + std::to_string(limit) + " bytes", {}};
+  return false;
+}
+
+// Adds decompressed bytes to `text`, within the limit.
+bool take(std::string_view bytes, const InputOptions& options, SourceText& text, InputProblem& problem) {
+  if (bytes.size() > options.limit - std::min(options.limit, text.size())) return too_large(problem, options.limit);
+  return text.append(bytes) || out_of_memory(problem);
+}
+
+// gzip data, member after member (as `cat a.gz b.gz` makes them); zlib checks
+// each member's CRC-32 and length against its trailer. Zero bytes after the
+// last member are padding; anything else there is damage.
+bool gunzip(std::string_view packed, const InputOptions& options, SourceText& text, InputProblem& problem) {
+  z_stream stream{};
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return out_of_memory(problem);
+  const std::unique_ptr<z_stream, int (*)(z_stream*)> end(&stream, inflateEnd);
+  std::vector<unsigned char> buffer(block_size);
+  std::size_t offset = 0;  // of the next input not yet given to zlib
+  const auto feed = [&] {
+    const std::size_t size = std::min<std::size_t>(packed.size() - offset, UINT_MAX);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data() + offset));
+    stream.avail_in = static_cast<uInt>(size);
+    offset += size;
+  };
+  feed();
   for (;;) {
-    const void* block = nullptr;
-    std::size_t size = 0;
-    la_int64_t offset = 0;
-    const int read = archive_read_data_block(reader, &block, &size, &offset);
-    if (read == ARCHIVE_EOF) return true;
-    if (read < ARCHIVE_WARN) return damaged(reader, problem);
-    if (size > options.limit - std::min(options.limit, text.size())) {
-      problem = {InputProblem::Kind::too_large, "it holds more than " + std::to_string(options.limit) + " bytes", {}};
+    if (stream.avail_in == 0 && offset < packed.size()) feed();
+    stream.next_out = buffer.data();
+    stream.avail_out = static_cast<uInt>(buffer.size());
+    const int status = inflate(&stream, Z_NO_FLUSH);
+    const std::size_t produced = buffer.size() - stream.avail_out;
+    if (produced > 0 && !take({reinterpret_cast<const char*>(buffer.data()), produced}, options, text, problem)) {
       return false;
     }
-    if (!text.append({static_cast<const char*>(block), size})) {
-      problem = {InputProblem::Kind::out_of_memory, "not enough memory to load the file", {}};
-      return false;
+    if (status == Z_STREAM_END) {
+      const std::size_t rest = stream.avail_in + (packed.size() - offset);
+      const std::string_view after = packed.substr(packed.size() - rest);
+      if (after.empty() || after.find_first_not_of('\0') == std::string_view::npos) return true;
+      if (!after.starts_with("\x1f\x8b")) return damaged(problem, "data follow the end of the gzip data");
+      if (inflateReset(&stream) != Z_OK) return damaged(problem, "the gzip data cannot be read on");
+      continue;
     }
+    if (status == Z_MEM_ERROR) return out_of_memory(problem);
+    if (status == Z_DATA_ERROR) {
+      const std::string reason = stream.msg ? stream.msg : "invalid data";
+      if (reason == "incorrect data check")
+        return damaged(problem, "the gzip trailer's CRC-32 does not match the data");
+      if (reason == "incorrect length check")
+        return damaged(problem, "the gzip trailer's length does not match the data");
+      return damaged(problem, reason + " in the gzip data");
+    }
+    const bool stuck = status == Z_BUF_ERROR || (produced == 0 && stream.avail_in == 0);
+    if (stuck && offset >= packed.size() && stream.avail_in == 0) return damaged(problem, "truncated gzip input");
+    if (status != Z_OK && status != Z_BUF_ERROR) return damaged(problem, "the gzip data cannot be read");
   }
 }
+
+std::string zip_reason(zip_error_t* error) {
+  switch (zip_error_code_zip(error)) {
+    case ZIP_ER_CRC: return "the CRC-32 of a member does not match its data";
+    case ZIP_ER_INCONS: return "the archive's central directory and its local headers disagree";
+    case ZIP_ER_NOZIP: return "not a zip archive";
+    default: break;
+  }
+  std::string reason = zip_error_strerror(error);
+  if (reason.size() > 1 && std::isupper(static_cast<unsigned char>(reason[0])) &&
+      std::islower(static_cast<unsigned char>(reason[1]))) {
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+  }
+  return reason;
+}
+
+bool zip_failed(zip_error_t* error, InputProblem& problem) {
+  if (zip_error_code_zip(error) == ZIP_ER_MEMORY) return out_of_memory(problem);
+  if (zip_error_code_zip(error) == ZIP_ER_EXISTS) {
+    problem = {
+        Kind::member_choice, "the archive holds two members of one name, and which one is meant cannot be told", {}};
+    return false;
+  }
+  return damaged(problem, zip_reason(error));
+}
+
+using ZipArchive = std::unique_ptr<zip_t, void (*)(zip_t*)>;
+using ZipFile = std::unique_ptr<zip_file_t, int (*)(zip_file_t*)>;
 
 // Files a zip tool adds beside the real ones: macOS resource forks.
 bool is_resource_fork(const std::string& name) {
@@ -134,68 +123,125 @@ bool is_resource_fork(const std::string& name) {
   return name.starts_with("__MACOSX/") || name.compare(slash == std::string::npos ? 0 : slash + 1, 2, "._") == 0;
 }
 
-// Chooses the member to read while the entries pass, reading each better
-// one: with a name given, that member; otherwise an SCL file before any other
-// file, and of several of the same rank none (the user must choose).
-class MemberChoice {
- public:
-  MemberChoice(const InputOptions& options, Input& input, InputProblem& problem)
-      : options_(options), input_(input), problem_(problem) {}
-
-  // False when reading the entry failed.
-  bool consider(archive* reader, archive_entry* entry) {
-    if (archive_entry_filetype(entry) != AE_IFREG) return true;
-    const char* pathname = archive_entry_pathname(entry);
-    const std::string name = pathname ? pathname : "";
-    all_files_.push_back(name);
-    if (!options_.member.empty()) return name != options_.member || found_ || take(reader, entry, name);
-    if (is_resource_fork(name)) return true;
-    const int rank = has_scl_extension(name) ? 1 : 0;
-    if (rank < rank_) return true;
-    if (rank == rank_) {
-      tied_.push_back(name);
-      return true;
-    }
-    rank_ = rank;
-    tied_ = {name};
-    return take(reader, entry, name);
-  }
-
-  // False (and the text released) when no single member was chosen.
-  bool finish() {
-    using Kind = InputProblem::Kind;
-    if (!options_.member.empty() && !found_) {
-      problem_ = {Kind::member_choice, "the archive has no member of that name", all_files_};
-    } else if (options_.member.empty() && tied_.empty()) {
-      problem_ = {Kind::member_choice, "the archive holds no file", {}};
-    } else if (options_.member.empty() && tied_.size() > 1) {
-      problem_ = {Kind::member_choice,
-                  "the archive holds " + std::to_string(tied_.size()) +
-                      (rank_ == 1 ? " SCL files" : " files and none is an SCL file by its name"),
-                  tied_};
-    } else {
-      return true;
-    }
-    input_.text.release();
-    input_.member.clear();
-    return false;
-  }
-
- private:
-  bool take(archive* reader, archive_entry* entry, const std::string& name) {
-    found_ = true;
-    input_.member = name;
-    return read_entry(reader, entry, options_, input_.text, problem_);
-  }
-
-  const InputOptions& options_;
-  Input& input_;
-  InputProblem& problem_;
-  bool found_ = false;
-  int rank_ = -1;
-  std::vector<std::string> tied_;       // the members of the best rank
-  std::vector<std::string> all_files_;  // every file of the archive
+struct Member {
+  zip_uint64_t index = 0;
+  std::string name;
+  zip_uint64_t size = 0;
 };
+
+// The regular files of an archive, in the order of its central directory:
+// no directories, no symbolic links.
+bool regular_members(zip_t* archive, std::vector<Member>& members, InputProblem& problem) {
+  const zip_int64_t count = zip_get_num_entries(archive, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const auto index = static_cast<zip_uint64_t>(i);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive, index, 0, &stat) != 0) return zip_failed(zip_get_error(archive), problem);
+    const std::string name = (stat.valid & ZIP_STAT_NAME) && stat.name ? stat.name : "";
+    if (name.empty() || name.back() == '/') continue;
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) == 0 && system == ZIP_OPSYS_UNIX &&
+        ((attributes >> 16) & 0170000) != 0 && ((attributes >> 16) & 0170000) != 0100000) {
+      continue;  // a symbolic link or another kind of file
+    }
+    members.push_back({index, name, (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0});
+  }
+  return true;
+}
+
+// Reads a member through, checking its CRC-32; its bytes go to `text` when
+// one is given.
+bool read_member(zip_t* archive, const Member& member, const InputOptions& options, SourceText* text,
+                 InputProblem& problem) {
+  const ZipFile file(zip_fopen_index(archive, member.index, 0), zip_fclose);
+  if (!file) return zip_failed(zip_get_error(archive), problem);
+  if (text && member.size > 0 && member.size <= options.limit) text->reserve(member.size);  // a hint only
+  std::vector<char> buffer(block_size);
+  zip_uint64_t total = 0;
+  for (;;) {
+    const zip_int64_t got = zip_fread(file.get(), buffer.data(), buffer.size());
+    if (got < 0) return zip_failed(zip_file_get_error(file.get()), problem);
+    if (got == 0) break;
+    total += static_cast<zip_uint64_t>(got);
+    if (text && !take({buffer.data(), static_cast<std::size_t>(got)}, options, *text, problem)) return false;
+  }
+  if (total != member.size) return damaged(problem, "the size of " + quoted(member.name) + " is not as recorded");
+  return true;
+}
+
+// With a name given, the member of that name; otherwise an SCL file before
+// any other file, and of several of the same rank none (the user must
+// choose). Null with `problem` filled when there is no single one.
+const Member* chosen_member(const std::vector<Member>& members, const InputOptions& options, InputProblem& problem) {
+  std::vector<const Member*> candidates;
+  std::vector<std::string> names;
+  if (!options.member.empty()) {
+    for (const Member& member : members) {
+      if (member.name == options.member) candidates.push_back(&member);
+    }
+    if (candidates.size() == 1) return candidates.front();
+    for (const Member& member : members) names.push_back(member.name);
+    if (candidates.empty()) {
+      problem = {Kind::member_choice, "the archive has no member " + quoted(options.member), names};
+    } else {
+      problem = {Kind::member_choice,
+                 "the archive holds " + std::to_string(candidates.size()) + " members named " + quoted(options.member) +
+                     ", and which one is meant cannot be told",
+                 {}};
+    }
+    return nullptr;
+  }
+  int best = -1;
+  for (const Member& member : members) {
+    if (is_resource_fork(member.name)) continue;
+    const int rank = has_scl_extension(member.name) ? 1 : 0;
+    if (rank > best) candidates.clear();
+    if (rank >= best) {
+      best = rank;
+      candidates.push_back(&member);
+    }
+  }
+  if (candidates.size() == 1) return candidates.front();
+  for (const Member* member : candidates) names.push_back(member->name);
+  problem = {Kind::member_choice,
+             candidates.empty() ? "the archive holds no file"
+                                : "the archive holds " + std::to_string(candidates.size()) +
+                                      (best == 1 ? " SCL files" : " files and none is an SCL file by its name"),
+             names};
+  return nullptr;
+}
+
+bool unzip(std::string_view packed, const InputOptions& options, Input& input, InputProblem& problem) {
+  zip_error_t error;
+  zip_error_init(&error);
+  const std::unique_ptr<zip_error_t, void (*)(zip_error_t*)> error_end(&error, zip_error_fini);
+  zip_source_t* source = zip_source_buffer_create(packed.data(), packed.size(), 0, &error);
+  if (!source) return zip_failed(&error, problem);
+  // ZIP_CHECKCONS: every entry of the central directory must agree with its
+  // local header, so that no reader that walks the local headers sees
+  // another archive.
+  const ZipArchive archive(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error), zip_discard);
+  if (!archive) {
+    zip_source_free(source);
+    return zip_failed(&error, problem);
+  }
+  std::vector<Member> members;
+  if (!regular_members(archive.get(), members, problem)) return false;
+  const Member* chosen = chosen_member(members, options, problem);
+  if (!chosen) return false;
+  // Every member is read through: a damaged one beside the SCD makes the
+  // whole archive suspect.
+  for (const Member& member : members) {
+    if (!read_member(archive.get(), member, options, &member == chosen ? &input.text : nullptr, problem)) {
+      input.text.release();
+      return false;
+    }
+  }
+  input.member = chosen->name;
+  return true;
+}
 
 }  // namespace
 
@@ -208,28 +254,14 @@ bool has_scl_extension(std::string_view name) {
   return std::find(extensions.begin(), extensions.end(), ending) != extensions.end();
 }
 
-bool unpack(const PackedSource& source, const InputOptions& options, Input& input, InputProblem& problem) {
-  Feed feed{source};
-  bool opened = false;
-  const ArchivePointer reader = open_archive(source, feed, opened);
-  if (!opened) return damaged(reader.get(), problem);
-  archive_entry* entry = nullptr;
-  // The format is known once the first header is read: a zip archive, or
-  // the one stream of gzip data (libarchive's "raw" format).
-  int next = archive_read_next_header(reader.get(), &entry);
-  if (next != ARCHIVE_EOF && !is_header(next)) return damaged(reader.get(), problem);
-  if ((archive_format(reader.get()) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_ZIP) {
-    input.packing = Packing::gzip;
-    if (next == ARCHIVE_EOF) return true;  // no data at all
-    return read_entry(reader.get(), entry, options, input.text, problem);
-  }
-  input.packing = Packing::zip;
-  MemberChoice choice(options, input, problem);
-  for (; is_header(next); next = archive_read_next_header(reader.get(), &entry)) {
-    if (!choice.consider(reader.get(), entry)) return false;
-  }
-  if (next != ARCHIVE_EOF) return damaged(reader.get(), problem);
-  return choice.finish();
+bool unpack(std::string_view packed, Packing packing, const InputOptions& options, Input& input,
+            InputProblem& problem) {
+  input.packing = packing;
+  input.text.release();
+  const bool read =
+      packing == Packing::gzip ? gunzip(packed, options, input.text, problem) : unzip(packed, options, input, problem);
+  if (!read) input.text.release();
+  return read;
 }
 
 }  // namespace ccdcrc

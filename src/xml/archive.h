@@ -1,8 +1,12 @@
 #pragma once
-// Decompression of gzip data and of one member of a zip archive, through
-// libarchive, into a SourceText.
-
-#include <sys/types.h>
+// Decompression of gzip data (zlib) and of one member of a zip archive
+// (libzip), from bytes held in memory, into a SourceText.
+//
+// An archive is either intact or refused: every gzip member's trailer
+// (CRC-32 and length) and every zip member's CRC-32 are checked, a zip
+// archive is read through its central directory, whose entries must agree
+// with their local headers, and a member name given twice is never chosen
+// between. The answer depends on the bytes alone, never on how they arrived.
 
 #include <cstddef>
 #include <string>
@@ -12,23 +16,10 @@
 
 namespace ccdcrc {
 
-class Sha256;
-
-// Where the packed bytes come from: an open file (seekable when it is a
-// regular file), after `prefix`, the bytes read from it already; or bytes in
-// memory. The bytes that pass are added to `digest` when one is given; a
-// seekable file is not digested here (its bytes may be read out of order).
-struct PackedSource {
-  int fd = -1;
-  bool seekable = false;
-  std::string_view prefix;
-  std::string_view bytes;  // used when fd < 0
-  Sha256* digest = nullptr;
-};
-
 // Unpacks the gzip data or the chosen zip member (options.member, or the
-// archive's one SCL file) into input.text; false with `problem` filled.
-bool unpack(const PackedSource& source, const InputOptions& options, Input& input, InputProblem& problem);
+// archive's one SCL file) of `packed` into input.text; false with `problem`
+// filled.
+bool unpack(std::string_view packed, Packing packing, const InputOptions& options, Input& input, InputProblem& problem);
 
 // Member names taken for SCL files by their extension (.scd, .cid, .icd,
 // .iid, .ssd, .sed, .xml, in any case).

@@ -1,37 +1,35 @@
+// OpenSSL's one-shot SHA-256 functions: unlike the EVP interface, they
+// allocate nothing and need no provider set up on first use, so a digest
+// cannot fail (or crash inside OpenSSL) when memory runs out.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "xml/digest.h"
 
-#include <openssl/evp.h>
-
-#include <new>
+#include <openssl/sha.h>
 
 namespace ccdcrc {
 
 struct Sha256::Context {
-  EVP_MD_CTX* context = nullptr;
-  ~Context() { EVP_MD_CTX_free(context); }
+  SHA256_CTX state{};
 };
 
-Sha256::Sha256() : context_(std::make_unique<Context>()) {
-  context_->context = EVP_MD_CTX_new();
-  if (!context_->context || EVP_DigestInit_ex(context_->context, EVP_sha256(), nullptr) != 1) throw std::bad_alloc();
-}
+Sha256::Sha256() : context_(std::make_unique<Context>()) { SHA256_Init(&context_->state); }
 
 Sha256::~Sha256() = default;
 
 void Sha256::update(std::string_view bytes) {
-  if (EVP_DigestUpdate(context_->context, bytes.data(), bytes.size()) != 1) throw std::bad_alloc();
+  SHA256_Update(&context_->state, bytes.data(), bytes.size());
   size_ += bytes.size();
 }
 
 std::string Sha256::hex_digest() {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  if (EVP_DigestFinal_ex(context_->context, digest, &size) != 1) throw std::bad_alloc();
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  SHA256_Final(digest, &context_->state);
   static constexpr char digits[] = "0123456789abcdef";
   std::string text;
-  for (unsigned int i = 0; i < size; ++i) {
-    text += digits[digest[i] >> 4];
-    text += digits[digest[i] & 0x0F];
+  text.reserve(2 * SHA256_DIGEST_LENGTH);
+  for (const unsigned char byte : digest) {
+    text += digits[byte >> 4];
+    text += digits[byte & 0x0F];
   }
   return text;
 }

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
+#include "util/text.h"
 #include "xml/archive.h"
 #include "xml/digest.h"
 
@@ -100,107 +100,75 @@ bool out_of_memory(InputProblem& problem) {
   return false;
 }
 
-void record_digest(Sha256& digest, Input& input) {
+void record_digest(std::string_view bytes, Input& input) {
+  Sha256 digest;
+  digest.update(bytes);
   input.size = digest.size();
   input.sha256 = digest.hex_digest();
 }
 
-// The SHA-256 of `size` bytes of a file from `start`, read apart from the
-// decompression (which may read them out of order).
-bool digest_file(int fd, off_t start, off_t size, Input& input, InputProblem& problem) {
-  Sha256 digest;
-  std::string buffer(stream_chunk, '\0');
-  for (off_t done = 0; done < size;) {
-    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), start + done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      problem = problem_from_errno(errno);
+// Packed bytes, read whole, are unpacked from memory: a path and a pipe give
+// the same answer for the same bytes. Plain bytes are the text itself.
+bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, InputProblem& problem) {
+  if (options.sha256) record_digest(bytes.view(), input);
+  input.packing = options.unpack ? packing_of(bytes.view()) : Packing::none;
+  if (input.packing == Packing::none) {
+    if (!options.member.empty()) {
+      problem = {Kind::member_choice, "it is no zip archive, so it has no member " + quoted(options.member), {}};
       return false;
     }
-    if (got == 0) break;
-    digest.update({buffer.data(), static_cast<std::size_t>(got)});
-    done += got;
+    if (bytes.size() > options.limit) {
+      problem = too_large(options.limit);
+      return false;
+    }
+    input.text = std::move(bytes);
+    return true;
   }
-  record_digest(digest, input);
-  return true;
+  const SourceText packed = std::move(bytes);
+  return unpack(packed.view(), input.packing, options, input, problem);
 }
 
 bool read_regular(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
   const off_t start = std::max<off_t>(0, ::lseek(file.fd(), 0, SEEK_CUR));
   const off_t size = std::max<off_t>(0, file.size() - start);
-  char first[4] = {};
-  const ssize_t got = size == 0 ? 0 : ::pread(file.fd(), first, sizeof first, start);
-  input.packing = options.unpack && got > 0 ? packing_of({first, static_cast<std::size_t>(got)}) : Packing::none;
-  if (input.packing != Packing::none) {
-    if (options.sha256 && !digest_file(file.fd(), start, size, input, problem)) return false;
-    return unpack({file.fd(), true, {}, {}, nullptr}, options, input, problem);
-  }
   if (static_cast<std::uintmax_t>(size) > options.limit) {
     problem = too_large(options.limit);
     return false;
   }
   const int flags = ::fcntl(file.fd(), F_GETFL);
   if (flags >= 0) ::fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
-  if (!input.text.read(file.fd(), static_cast<std::size_t>(size))) {
+  SourceText bytes;
+  if (!bytes.read(file.fd(), static_cast<std::size_t>(size))) {
     problem = problem_from_errno(errno);
     return false;
   }
-  if (options.sha256) {
-    Sha256 digest;
-    digest.update(input.text.view());
-    record_digest(digest, input);
-  }
-  return true;
+  return take_bytes(bytes, options, input, problem);
 }
 
-// The first bytes of a pipe, enough to tell its packing (fewer when it ends
-// before). A FIFO without a writer ends at once: nothing is waited for.
-bool read_prefix(const OpenInput& file, std::string& prefix, InputProblem& problem) {
-  char first[4];
-  while (prefix.size() < sizeof first) {
-    const ssize_t got = ::read(file.fd(), first, sizeof first - prefix.size());
+// The first bytes of a pipe: a FIFO without a writer ends at once, and is
+// told apart from one that was written to and closed.
+bool read_stream(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
+  SourceText bytes;
+  for (;;) {
+    if (bytes.size() > options.limit) {
+      problem = too_large(options.limit);
+      return false;
+    }
+    // One byte past the limit tells that it was passed.
+    const std::size_t room = options.limit - bytes.size();
+    const long got = bytes.read_some(file.fd(), room < stream_chunk ? room + 1 : stream_chunk);
+    if (got == 0) break;
     if (got < 0 && (errno == EINTR || (errno == EAGAIN && wait_readable(file.fd())))) continue;
     if (got < 0) {
       problem = problem_from_errno(errno);
       return false;
     }
-    if (got == 0 && prefix.empty() && file.fifo_path()) {
-      problem = {Kind::empty, "the FIFO is empty (no program writes to it)", {}};
-      return false;
-    }
-    if (got == 0) break;
-    prefix.append(first, static_cast<std::size_t>(got));
   }
-  return true;
-}
-
-bool read_stream(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
-  std::string prefix;
-  if (!read_prefix(file, prefix, problem)) return false;
-  input.packing = options.unpack ? packing_of(prefix) : Packing::none;
-  std::optional<Sha256> digest;
-  if (options.sha256) digest.emplace();
-  if (input.packing != Packing::none) {
-    if (!unpack({file.fd(), false, prefix, {}, digest ? &*digest : nullptr}, options, input, problem)) return false;
-  } else {
-    if (!input.text.append(prefix)) return out_of_memory(problem);
-    for (;;) {
-      if (input.text.size() > options.limit) {
-        problem = too_large(options.limit);
-        return false;
-      }
-      const long got = input.text.read_some(file.fd(), std::min(stream_chunk, options.limit - input.text.size() + 1));
-      if (got == 0) break;
-      if (got < 0 && errno == EAGAIN && wait_readable(file.fd())) continue;
-      if (got < 0) {
-        problem = problem_from_errno(errno);
-        return false;
-      }
-    }
-    if (digest) digest->update(input.text.view());
+  if (bytes.size() == 0 && file.fifo_path()) {
+    problem = {Kind::empty, "the FIFO is empty (no program writes to it)", {}};
+    return false;
   }
-  if (digest) record_digest(*digest, input);
-  return true;
+  return take_bytes(bytes, options, input, problem);
 }
 
 bool not_empty(const Input& input, bool regular_file, InputProblem& problem) {
@@ -226,21 +194,13 @@ bool read_input(const std::string& path, const InputOptions& options, Input& inp
 
 bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem) {
   input = Input();
-  if (options.sha256) {
-    Sha256 digest;
-    digest.update(bytes);
-    record_digest(digest, input);
-  }
-  input.packing = options.unpack ? packing_of(bytes) : Packing::none;
-  if (input.packing != Packing::none) {
-    return unpack({-1, true, {}, bytes, nullptr}, options, input, problem) && not_empty(input, false, problem);
-  }
-  if (bytes.size() > options.limit) {
+  if (bytes.size() > options.limit && packing_of(bytes) == Packing::none) {
     problem = too_large(options.limit);
     return false;
   }
-  if (!input.text.assign(bytes)) return out_of_memory(problem);
-  return not_empty(input, false, problem);
+  SourceText copy;
+  if (!copy.assign(bytes)) return out_of_memory(problem);
+  return take_bytes(copy, options, input, problem) && not_empty(input, false, problem);
 }
 
 }  // namespace ccdcrc

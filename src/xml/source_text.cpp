@@ -97,6 +97,7 @@ bool SourceText::grow(std::size_t size) {
 bool SourceText::reserve(std::size_t size) { return grow(size); }
 
 bool SourceText::append(std::string_view bytes) {
+  if (bytes.empty()) return true;  // an empty view may point nowhere
   if (bytes.size() > SIZE_MAX / 2 - size_) {
     errno = ENOMEM;
     return false;
