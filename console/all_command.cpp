@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "console/command.h"
-#include "console/crc_report.h"
 #include "console/scd_input.h"
-#include "console/scd_revision.h"
+#include "report/crc_report.h"
+#include "report/scd_revision.h"
 
 namespace ccdcrc {
 
@@ -36,7 +36,8 @@ bool report_scd(const std::string& path, const AllOptions& options, Console& con
 }
 
 int run_all(const AllOptions& options, Console& console) {
-  if (const int status = check_standard_input_once("all", options.scds); status != exit_ok) return status;
+  if (const int status = check_standard_input_once(console.diagnostics, "all", options.scds); status != exit_ok)
+    return status;
   console.diagnostics.allow_progress(!options.quiet);
   CrcReportWriter writer(console.out, options.format, CrcCommand::all, options.scds.size() > 1);
   int status = exit_ok;

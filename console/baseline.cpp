@@ -1,7 +1,7 @@
 #include "console/baseline.h"
 
 #include "approvals/approved_list.h"
-#include "console/output.h"
+#include "report/output.h"
 #include "xml/input.h"
 
 namespace ccdcrc {

@@ -8,7 +8,7 @@
 #include "console/baseline.h"
 #include "console/command.h"
 #include "console/scd_input.h"
-#include "console/scd_revision.h"
+#include "report/scd_revision.h"
 
 namespace ccdcrc {
 
@@ -244,7 +244,8 @@ std::size_t tell(const CheckOptions& options, const CheckReport& report, const S
 }
 
 int run_check(const CheckOptions& options, Console& console) {
-  if (const int status = check_standard_input_once("check", {options.baseline, options.scd}); status != exit_ok) {
+  if (const int status = check_standard_input_once(console.diagnostics, "check", {options.baseline, options.scd});
+      status != exit_ok) {
     return status;
   }
   Diagnostics& diagnostics = console.diagnostics;

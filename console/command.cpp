@@ -1,7 +1,5 @@
 #include "console/command.h"
 
-#include <iostream>
-
 namespace ccdcrc {
 
 void add_format_option(CLI::App& command, Format& format) {
@@ -37,9 +35,8 @@ CLI::Option* add_scd_argument(CLI::App& command, std::string& path) {
 
 void add_examples(CLI::App& command, const std::string& examples) { command.footer("Examples:\n" + examples); }
 
-int usage_error(const std::string& command, const std::string& message) {
-  std::cerr << "ccdcrc: " << (command.empty() ? "" : command + ": ") << message << '\n'
-            << "Run 'ccdcrc " << (command.empty() ? "" : command + " ") << "--help' for usage.\n";
+int usage_error(Diagnostics& diagnostics, const std::string& command, const std::string& message) {
+  diagnostics.usage(command, message);
   return exit_usage;
 }
 

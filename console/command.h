@@ -10,7 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "console/diagnostics.h"
-#include "console/output.h"
+#include "report/output.h"
 
 namespace ccdcrc {
 
@@ -41,8 +41,8 @@ CLI::Option* add_scd_argument(CLI::App& command, std::string& path);
 void add_examples(CLI::App& command, const std::string& examples);
 
 // Reports a usage error ("ccdcrc: COMMAND: MESSAGE" and where to find help)
-// and returns exit_usage.
-int usage_error(const std::string& command, const std::string& message);
+// on the command line's error stream and returns exit_usage.
+int usage_error(Diagnostics& diagnostics, const std::string& command, const std::string& message);
 
 // The export directory must exist and take new files; false (after saying
 // why) when it does not.

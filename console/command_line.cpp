@@ -117,11 +117,12 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
                      (colour == ColourChoice::automatic ? colour_by_default : colour == ColourChoice::always));
   });
 
-  if (arguments.empty()) return usage_error("", "no command was given");
+  if (arguments.empty()) return usage_error(diagnostics, "", "no command was given");
   const std::string& first = arguments.front();
   const auto named_first = [&first](const CLI::App* command) { return command->get_name() == first; };
   if (!first.starts_with("-") && app.get_subcommands(named_first).empty()) {
-    return usage_error("", "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
+    return usage_error(diagnostics, "",
+                       "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
   }
   if (const std::string unknown = unknown_top_level_option(app, arguments); !unknown.empty()) {
     return usage_error("", "unknown option '" + unknown + "'");
@@ -133,7 +134,7 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return app.exit(error, out, err);  // --help, --version
     const std::string command = app.get_subcommands().empty() ? "" : app.get_subcommands().front()->get_name();
-    return usage_error(command, error.what());
+    return usage_error(diagnostics, command, error.what());
   } catch (const std::bad_alloc&) {
     // Nothing half done is reported: a result is printed only once it is
     // whole; only the changes of diff --explain, too many to hold, are

@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "console/output.h"
+#include "report/output.h"
 
 namespace ccdcrc {
-
-std::string location(const std::string& path, const TextPosition& position) {
-  if (position.line == 0) return path;
-  return path + ":" + std::to_string(position.line) + ":" + std::to_string(position.column);
-}
 
 std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence) {
   return std::to_string(count) + " IEDs are named " + quoted(name) + "; " + std::string(consequence);
@@ -29,6 +24,13 @@ void Diagnostics::warning(std::string_view where, std::string_view reason) {
 void Diagnostics::note(std::string_view reason) {
   clear_status();
   err_ << "ccdcrc: " << reason << '\n' << std::flush;
+}
+
+void Diagnostics::usage(std::string_view command, std::string_view message) {
+  clear_status();
+  const std::string named = command.empty() ? std::string() : std::string(command) + " ";
+  err_ << "ccdcrc: " << (command.empty() ? "" : std::string(command) + ": ") << message << '\n'
+       << "Run 'ccdcrc " << named << "--help' for usage.\n";
 }
 
 void Diagnostics::show_status(std::string_view text) {

@@ -20,9 +20,6 @@ enum ExitStatus : int {
   exit_usage = 2,        // usage error or unreadable input
 };
 
-// "PATH", or "PATH:LINE:COLUMN" when the position is known: where a message points.
-std::string location(const std::string& path, const TextPosition& position);
-
 // The warning for a name that `count` IEDs share, and what was done about it:
 // "COUNT IEDs are named 'NAME'; CONSEQUENCE".
 std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence);
@@ -37,6 +34,8 @@ class Diagnostics {
   void warning(std::string_view where, std::string_view reason);
   // "ccdcrc: REASON", for messages that concern no single file.
   void note(std::string_view reason);
+  // "ccdcrc: COMMAND: MESSAGE" and where to find help.
+  void usage(std::string_view command, std::string_view message);
 
   // Progress is drawn only when standard error is a terminal and it is wanted.
   void allow_progress(bool allowed) { progress_allowed_ = allowed && terminal_; }

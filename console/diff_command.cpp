@@ -9,11 +9,12 @@
 #include <sstream>
 #include <thread>
 
-#include "console/change_report.h"
 #include "console/command.h"
-#include "console/diff_report.h"
 #include "console/scd_input.h"
 #include "files/staged_file.h"
+#include "operations/differences.h"
+#include "report/change_report.h"
+#include "report/diff_report.h"
 #include "util/parallel.h"
 
 namespace ccdcrc {
@@ -38,209 +39,29 @@ struct DiffOptions {
   std::string member;
 };
 
-// The IEDs whose circuits are shown in full: they have a CRC only in NEW.
-bool newly_measured(CrcStatus status) { return status == CrcStatus::added || status == CrcStatus::gained; }
-
-bool explained_by_default(CrcStatus status) { return status == CrcStatus::changed || newly_measured(status); }
-
 // The IEDs to explain: the named ones, or every one whose CRC changed, was
 // added or gained one. Names that are in neither SCD are reported and make
 // `trouble` true.
 std::vector<const IedCrcChange*> ieds_to_explain(const DiffOptions& options, const std::vector<IedCrcChange>& ieds,
                                                  Diagnostics& diagnostics, bool& trouble) {
-  std::vector<const IedCrcChange*> selected;
-  if (options.explain_names.empty()) {
-    for (const IedCrcChange& ied : ieds) {
-      if (explained_by_default(ied.status)) selected.push_back(&ied);
-    }
-    return selected;
+  ExplainedSelection selection = select_explained(ieds, distinct_names(options.explain_names));
+  for (const std::string& name : selection.unknown) {
+    diagnostics.note("no IED named " + quoted(name) + " in " + options.old_scd + " or " + options.new_scd);
+    trouble = true;
   }
-  for (const std::string& name : distinct_names(options.explain_names)) {
-    auto found = std::lower_bound(ieds.begin(), ieds.end(), name,
-                                  [](const IedCrcChange& ied, const std::string& wanted) { return ied.name < wanted; });
-    if (found == ieds.end() || found->name != name) {
-      diagnostics.note("no IED named " + quoted(name) + " in " + options.old_scd + " or " + options.new_scd);
-      trouble = true;
-    } else if (!explained_by_default(found->status)) {
-      diagnostics.note("IED " + quoted(name) + " is " + crc_status_name(found->status) +
-                       "; only IEDs whose CRC changed, that were added or that gained a CRC are explained");
-    } else {
-      selected.push_back(&*found);
-    }
+  for (const IedCrcChange* ied : selection.unexplainable) {
+    diagnostics.note("IED " + quoted(ied->name) + " is " + crc_status_name(ied->status) +
+                     "; only IEDs whose CRC changed, that were added or that gained a CRC are explained");
   }
-  return selected;
-}
-
-// The measured CCDs of an IED that is not unchanged, of the sides that have a CRC.
-struct MeasuredPair {
-  std::unique_ptr<MeasuredCcd> old_ccd;
-  std::unique_ptr<MeasuredCcd> new_ccd;
-};
-
-MeasuredPair measured_pair(const IedCrcChange& ied, const Scd& old_scd, const Scd& new_scd) {
-  MeasuredPair pair;
-  if (ied.old_ied && ied.old_ied->crc) pair.old_ccd = MeasuredCcd::build(old_scd, ied.old_ied->listed.ied);
-  if (ied.new_ied && ied.new_ied->crc) pair.new_ccd = MeasuredCcd::build(new_scd, ied.new_ied->listed.ied);
-  return pair;
-}
-
-// Tells what differs: the comparison of both CCDs, or, of the one side that
-// has a CRC, every control block reference as one that appeared (or
-// disappeared): the circuits an IED publishes and subscribes to.
-void tell_differences(const MeasuredPair& pair, ComparisonSink& sink) {
-  if (pair.old_ccd && pair.new_ccd) return compare_ccds(*pair.old_ccd, *pair.new_ccd, sink);
-  const MeasuredCcd* ccd = pair.new_ccd ? pair.new_ccd.get() : pair.old_ccd.get();
-  if (!ccd) return;
-  const auto kind = pair.new_ccd ? ReferenceChange::Kind::appeared : ReferenceChange::Kind::disappeared;
-  for (pugi::xml_node section : ccd->root().children()) {
-    if (section.type() != pugi::node_element) continue;
-    for (pugi::xml_node reference : section.children()) {
-      if (reference.type() != pugi::node_element) continue;
-      sink.reference({kind, section.name(), reference.name(), reference.attribute("name").value(), {}});
-    }
-  }
+  return std::move(selection.ieds);
 }
 
 // The explanations of a change report, collected.
 std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrcChange*>& ieds, const Scd& old_scd,
                                                   const Scd& new_scd, unsigned jobs, Diagnostics& diagnostics) {
-  std::vector<CcdComparison> comparisons(ieds.size());
-  {
-    Progress progress(diagnostics, ieds.size());
-    parallel_for(
-        ieds.size(), jobs,
-        [&](std::size_t i) {
-          CollectingSink sink(comparisons[i]);
-          tell_differences(measured_pair(*ieds[i], old_scd, new_scd), sink);
-        },
-        [&](std::size_t, std::size_t) { progress.advance(); });
-  }
-  std::map<std::string, CcdComparison> by_name;
-  for (std::size_t i = 0; i < ieds.size(); ++i) by_name.emplace(ieds[i]->name, std::move(comparisons[i]));
-  return by_name;
+  Progress progress(diagnostics, ieds.size());
+  return collect_explanations(ieds, old_scd, new_scd, jobs, [&](std::size_t, std::size_t) { progress.advance(); });
 }
-
-// Thrown by CappedSink when a comparison tells more than it keeps.
-struct TooManyChanges {};
-
-// Collects what a comparison tells up to a number of changes, and throws
-// TooManyChanges beyond: the comparison is then cut short.
-class CappedSink final : public ComparisonSink {
- public:
-  CappedSink(CcdComparison& result, std::size_t most) : collecting_(result), left_(most) {}
-  void reference(const ReferenceChange& reference) override {
-    count();
-    collecting_.reference(reference);
-  }
-  void change(const CcdChange& change) override {
-    count();
-    collecting_.change(change);
-  }
-  void other(const CcdChange& change) override {
-    count();
-    collecting_.other(change);
-  }
-
- private:
-  void count() {
-    if (left_ == 0) throw TooManyChanges{};
-    --left_;
-  }
-
-  CollectingSink collecting_;
-  std::size_t left_;
-};
-
-// Tells a collected comparison again, in the order it was found.
-void retell(CcdComparison& comparison, ComparisonSink& sink) {
-  for (ReferenceChange& reference : comparison.references) {
-    const std::vector<CcdChange> changes = std::move(reference.changes);
-    reference.changes.clear();
-    sink.reference(reference);
-    for (const CcdChange& change : changes) sink.change(change);
-  }
-  for (const CcdChange& change : comparison.other) sink.other(change);
-}
-
-// The changes of --explain and the counts of --stat, found as they are
-// written. The IEDs of a window are built and compared on several threads,
-// their changes collected; then they are told in order and dropped. An IED
-// with more changes than are collected keeps its CCDs instead, and is
-// compared again as it is written. Memory is that of a window of CCDs and of
-// collected changes, however many changes there are.
-class WindowedExplanations final : public ExplainedChanges {
- public:
-  WindowedExplanations(std::vector<const IedCrcChange*> ieds, const Scd& old_scd, const Scd& new_scd, unsigned jobs,
-                       Diagnostics& diagnostics)
-      : ieds_(std::move(ieds)), old_scd_(old_scd), new_scd_(new_scd), diagnostics_(diagnostics) {
-    // In the order of the report, which is the order of the entries the pointers point to.
-    std::sort(ieds_.begin(), ieds_.end(), std::less<>());
-    jobs_ = jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
-  }
-
-  bool explains(const IedCrcChange& ied) const override {
-    return std::binary_search(ieds_.begin(), ieds_.end(), &ied, std::less<>());
-  }
-
-  void tell(const IedCrcChange& ied, ComparisonSink& sink) override {
-    if (!explains(ied)) return;
-    const std::size_t index =
-        static_cast<std::size_t>(std::lower_bound(ieds_.begin(), ieds_.end(), &ied, std::less<>()) - ieds_.begin());
-    if (index < window_start_ || index >= window_start_ + window_.size()) build_window(index);
-    Slot& slot = window_[index - window_start_];
-    if (slot.collected) {
-      retell(*slot.collected, sink);
-    } else {
-      tell_differences(slot.pair, sink);
-    }
-    slot = {};
-  }
-
- private:
-  // Changes of one IED collected on a worker thread; a few megabytes.
-  static constexpr std::size_t collected_changes = 10000;
-  // IEDs per thread in a window: small and large ones even out.
-  static constexpr std::size_t ieds_per_job = 4;
-
-  struct Slot {
-    std::optional<CcdComparison> collected;
-    MeasuredPair pair;  // kept when the changes were too many to collect
-  };
-
-  void build_window(std::size_t first) {
-    window_.clear();
-    window_start_ = first;
-    window_.resize(std::min(ieds_per_job * jobs_, ieds_.size() - first));
-    if (!progress_) progress_.emplace(diagnostics_, ieds_.size());
-    parallel_for(
-        window_.size(), jobs_, [&](std::size_t i) { fill(window_[i], *ieds_[first + i]); },
-        [&](std::size_t, std::size_t) { progress_->advance(); });
-    // The output follows on standard output, which may be the same terminal.
-    diagnostics_.clear_status();
-  }
-
-  void fill(Slot& slot, const IedCrcChange& ied) const {
-    slot.pair = measured_pair(ied, old_scd_, new_scd_);
-    CcdComparison comparison;
-    CappedSink sink(comparison, collected_changes);
-    try {
-      tell_differences(slot.pair, sink);
-    } catch (const TooManyChanges&) {
-      return;
-    }
-    slot.collected = std::move(comparison);
-    slot.pair = {};
-  }
-
-  std::vector<const IedCrcChange*> ieds_;
-  const Scd& old_scd_;
-  const Scd& new_scd_;
-  Diagnostics& diagnostics_;
-  unsigned jobs_ = 1;
-  std::size_t window_start_ = 0;
-  std::vector<Slot> window_;
-  std::optional<Progress> progress_;
-};
 
 // Writes the report to its file, which is replaced whole, or to standard output.
 bool write_report_file(const DiffOptions& options, const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
@@ -263,23 +84,25 @@ bool write_report_file(const DiffOptions& options, const DiffReport& diff, const
   return true;
 }
 
-int check_layout(const DiffOptions& options) {
+int check_layout(const DiffOptions& options, Diagnostics& diagnostics) {
   if (options.explain + options.name_only + options.stat > 1) {
-    return usage_error("diff", "--explain, --name-only and --stat are one of each other's alternatives");
+    return usage_error(diagnostics, "diff", "--explain, --name-only and --stat are one of each other's alternatives");
   }
   if (options.report && (options.name_only || options.stat)) {
-    return usage_error("diff", "a change report has a layout of its own: leave out --name-only and --stat");
+    return usage_error(diagnostics, "diff",
+                       "a change report has a layout of its own: leave out --name-only and --stat");
   }
   if (options.explain && options.format == Format::csv && !options.report) {
-    return usage_error("diff", "--explain is written as text or JSON, not as CSV");
+    return usage_error(diagnostics, "diff", "--explain is written as text or JSON, not as CSV");
   }
   if ((options.name_only || options.stat) && options.format != Format::text) {
-    return usage_error("diff", std::string(options.stat ? "--stat" : "--name-only") + " is written as text only");
+    return usage_error(diagnostics, "diff",
+                       std::string(options.stat ? "--stat" : "--name-only") + " is written as text only");
   }
   if (!options.output.empty() && !options.report) {
-    return usage_error("diff", "-o writes a report: give --format html or --format markdown");
+    return usage_error(diagnostics, "diff", "-o writes a report: give --format html or --format markdown");
   }
-  return check_standard_input_once("diff", {options.old_scd, options.new_scd});
+  return check_standard_input_once(diagnostics, "diff", {options.old_scd, options.new_scd});
 }
 
 // The IEDs whose CCDs are compared: those explained (a report explains every
@@ -301,7 +124,7 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
 }
 
 int run_diff(const DiffOptions& options, Console& console) {
-  if (const int status = check_layout(options); status != exit_ok) return status;
+  if (const int status = check_layout(options, console.diagnostics); status != exit_ok) return status;
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   // Both are loaded even when the first fails, so that every problem is told at once.
@@ -344,7 +167,15 @@ int run_diff(const DiffOptions& options, Console& console) {
     if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
     if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, console)) return exit_usage;
   } else {
-    WindowedExplanations explained(std::move(compared), *old_scd, *new_scd, options.jobs, diagnostics);
+    std::optional<Progress> progress;
+    WindowedExplanations explained(
+        std::move(compared), *old_scd, *new_scd, options.jobs,
+        [&](std::size_t done, std::size_t total) {
+          if (!progress) progress.emplace(diagnostics, total);
+          progress->update(done, total);
+        },
+        // The output follows on standard output, which may be the same terminal.
+        [&] { diagnostics.clear_status(); });
     write_diff_report(console.out, options.format, report, &explained);
   }
   for (const std::string& change : hidden_changes) diagnostics.note(options.new_scd + ": " + change);

@@ -136,7 +136,7 @@ struct ExportRun {
 
 int run_export(const ExportOptions& options, Console& console) {
   if (options.every_ied == !options.names.empty()) {
-    return usage_error("export", "name the IEDs to export or give --all (one of the two)");
+    return usage_error(console.diagnostics, "export", "name the IEDs to export or give --all (one of the two)");
   }
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);

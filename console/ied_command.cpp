@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "console/command.h"
-#include "console/crc_report.h"
 #include "console/scd_input.h"
 #include "operations/ccd_pipeline.h"
 #include "operations/messages.h"
+#include "report/crc_report.h"
 
 namespace ccdcrc {
 
@@ -48,8 +48,9 @@ int run_ied(IedOptions options, Console& console) {
   } else {
     scds.insert(scds.end(), options.arguments.begin(), options.arguments.end());
   }
-  if (options.names.empty()) return usage_error("ied", "name the IEDs after the SCD, or with --name");
-  if (const int status = check_standard_input_once("ied", scds); status != exit_ok) return status;
+  if (options.names.empty())
+    return usage_error(console.diagnostics, "ied", "name the IEDs after the SCD, or with --name");
+  if (const int status = check_standard_input_once(console.diagnostics, "ied", scds); status != exit_ok) return status;
   Diagnostics& diagnostics = console.diagnostics;
   CrcReportWriter writer(console.out, options.format, CrcCommand::ied, scds.size() > 1);
   int status = exit_ok;

@@ -14,23 +14,13 @@
 
 #include "console/diagnostics.h"
 #include "operations/crc_runs.h"
+#include "operations/loading.h"
+#include "report/scd_revision.h"
 #include "scd/ied_selection.h"
+#include "scd/name_suggestions.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
-
-// How a command reads its SCDs.
-struct ScdReading {
-  std::string member;   // the zip member to read (--member); empty: the archive's one SCL file
-  bool sha256 = false;  // compute the SHA-256 of the file as given
-};
-
-// What was learnt of an SCD's file while it was read.
-struct ScdFile {
-  std::string sha256;       // when asked for
-  std::uintmax_t size = 0;  // bytes as given, with the SHA-256
-  std::string member;       // the zip member read
-};
 
 // Reads and loads an SCD: a path, or "-" for standard input; plain, gzip or
 // zip. On failure reports "PATH: reason" or "PATH:LINE:COLUMN: reason"
@@ -46,7 +36,8 @@ void add_member_option(CLI::App& command, std::string& member);
 
 // A usage error when "-" (standard input) is given more than once: it can be
 // read only once. Returns exit_ok when it is not.
-int check_standard_input_once(const std::string& command, const std::vector<std::string>& paths);
+int check_standard_input_once(Diagnostics& diagnostics, const std::string& command,
+                              const std::vector<std::string>& paths);
 
 // Warns when no IED of the SCD has circuits, with the number of IEDs it holds.
 void note_no_circuits(const Scd& scd, Diagnostics& diagnostics);
@@ -60,6 +51,8 @@ std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& dia
 class NamedIeds {
  public:
   explicit NamedIeds(const Scd& scd) : scd_(scd), lookup_(scd) {}
+  NamedIeds(const NamedIeds&) = delete;
+  NamedIeds& operator=(const NamedIeds&) = delete;
 
   // Finds a named IED or reports why there is none: the root is not SCL, or
   // no IED has the name (with close names as suggestions). When several IEDs
@@ -68,16 +61,15 @@ class NamedIeds {
   pugi::xml_node find(const std::string& name, const std::string& consequence, Diagnostics& diagnostics,
                       std::string* reason = nullptr) const;
 
-  // Up to five names of the SCD that look like `name`: equal but for case,
-  // starting with it, or a few edits away; the closest first. Each call looks
-  // at every name once, at a cost bounded per name.
-  std::vector<std::string> close_names(const std::string& name) const;
-
  private:
   const Scd& scd_;
   IedLookup lookup_;
-  // The names folded to lower case, made at the first unknown name.
-  mutable std::vector<std::pair<std::string, std::string>> folded_names_;  // (folded, name)
+  NameSuggestions suggestions_{lookup_};
 };
+
+// For CRCs that changed: warns when the SCD's Header still gives the version
+// and revision `before` (the approved or old one), which a new revision of
+// the SCD should have raised. Nothing is said of SCDs that record neither.
+void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics);
 
 }  // namespace ccdcrc

@@ -12,7 +12,8 @@ set(CCDCRC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ccdcrc)
 install(TARGETS ccdcrc EXPORT ccdcrc_targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library NAMELINK_COMPONENT development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/ccdcrc/ccdcrc.h ${PROJECT_BINARY_DIR}/include/ccdcrc/version.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/ccdcrc/ccdcrc.h ${PROJECT_SOURCE_DIR}/include/ccdcrc/legacy.h
+  ${PROJECT_SOURCE_DIR}/include/ccdcrc/export.h ${PROJECT_BINARY_DIR}/include/ccdcrc/version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ccdcrc COMPONENT development)
 
 install(EXPORT ccdcrc_targets NAMESPACE ccdcrc:: FILE ccdcrcTargets.cmake
@@ -40,7 +41,7 @@ if(CCDCRC_PROGRAM)
   # search path of its own.
   install(TARGETS ccdcrc_console RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 
-  configure_file(${PROJECT_SOURCE_DIR}/doc/ccdcrc.1.in ${PROJECT_BINARY_DIR}/doc/ccdcrc.1 @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/ccdcrc.1.in ${PROJECT_BINARY_DIR}/doc/ccdcrc.1 @ONLY)
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/ccdcrc.1.gz
     COMMAND gzip -9 -n -c ${PROJECT_BINARY_DIR}/doc/ccdcrc.1 > ${PROJECT_BINARY_DIR}/doc/ccdcrc.1.gz
     DEPENDS ${PROJECT_BINARY_DIR}/doc/ccdcrc.1

@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,16 +20,20 @@
 #include <vector>
 
 #include "ccdcrc/version.h"
-#include "console/command_line.h"
 #include "files/staged_file.h"
 #include "operations/ccd_pipeline.h"
 #include "operations/crc_runs.h"
+#include "operations/differences.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "operations/shown_ccd.h"
+#include "operations/verification.h"
+#include "report/diff_report.h"
+#include "report/verify_report.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "util/text.h"
+#include "xml/input.h"
 
 namespace py = pybind11;
 
@@ -152,6 +157,17 @@ class OpenScd {
   mutable std::optional<std::pair<IedCrcMap, std::string>> listing_;
 };
 
+// True for a file whose first bytes are those of gzip or zip data.
+bool packed(const std::string& path) {
+  std::string first_bytes(4, '\0');
+  std::ifstream file(path, std::ios::binary);
+  file.read(first_bytes.data(), static_cast<std::streamsize>(first_bytes.size()));
+  first_bytes.resize(static_cast<std::size_t>(file.gcount()));
+  return packing_of(first_bytes) != Packing::none;
+}
+
+[[noreturn]] void raise_input_problem(const InputProblem& problem, const std::string& path);
+
 std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
   std::unique_ptr<Scd> scd;
   LoadProblem problem;
@@ -171,8 +187,24 @@ std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
     scd = Scd::parse(std::move(text), path, &problem);
   } else {
     path = file_system_path(source);
-    const py::gil_scoped_release unlocked;
-    scd = Scd::load(path, &problem);
+    std::optional<InputProblem> unreadable;
+    {
+      const py::gil_scoped_release unlocked;
+      scd = Scd::load(path, &problem);
+      // gzip data and zip archives are read as the program reads them.
+      if (!scd && problem.kind == LoadProblem::Kind::malformed && packed(path)) {
+        Input input;
+        InputProblem input_problem;
+        if (read_input(path, InputOptions(), input, input_problem)) {
+          const std::string name = input.member.empty() ? path : path + "(" + input.member + ")";
+          scd = Scd::parse(std::move(input.text), name, &problem);
+          if (!scd) path = name;
+        } else {
+          unreadable = std::move(input_problem);
+        }
+      }
+    }
+    if (unreadable) raise_input_problem(*unreadable, path);
   }
   if (!scd) raise_load_error(problem, path);
   if (const std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
@@ -318,21 +350,91 @@ py::dict export_files(const OpenScd& open, const py::object& python_directory, c
   return export_report(exports);
 }
 
-// `ccdcrc ARGUMENTS...` run in this process: (status, standard output,
-// messages), the library working without the GIL.
-py::tuple run_command(const py::sequence& words) {
-  std::vector<std::string> arguments;
-  for (const py::handle word : words) {
-    arguments.push_back(PyBytes_Check(word.ptr()) ? word.cast<std::string>() : library_text(word, "an argument"));
+// Why a packed input could not be read, as the LoadError of its kind.
+[[noreturn]] void raise_input_problem(const InputProblem& problem, const std::string& path) {
+  using Kind = InputProblem::Kind;
+  if (problem.kind == Kind::out_of_memory) raise_builtin(PyExc_MemoryError, path + ": " + problem.message);
+  LoadProblem load_problem;
+  load_problem.kind = problem.kind == Kind::empty ? LoadProblem::Kind::empty : LoadProblem::Kind::read_error;
+  load_problem.message = problem.message;
+  raise_load_error(load_problem, path);
+}
+
+// The SCDs that diff and verify take: a loaded Scd, or a path to load.
+const OpenScd& loaded_or_load(const py::object& source, std::unique_ptr<OpenScd>& holder, unsigned jobs) {
+  if (py::isinstance<OpenScd>(source)) return source.cast<const OpenScd&>();
+  holder = load(source, jobs);
+  return *holder;
+}
+
+// `diff --format json`: (the JSON text, the explained names that neither SCD holds).
+py::tuple diff_json(const py::object& old_source, const py::object& new_source, const py::object& python_names,
+                    bool every_ied, unsigned jobs) {
+  std::unique_ptr<OpenScd> old_holder;
+  std::unique_ptr<OpenScd> new_holder;
+  const OpenScd& old_open = loaded_or_load(old_source, old_holder, jobs);
+  const OpenScd& new_open = loaded_or_load(new_source, new_holder, jobs);
+  std::optional<std::vector<std::string>> names;
+  if (!python_names.is_none()) {
+    names.emplace();
+    for (const py::handle name : python_names) names->push_back(library_text(name, "an IED name"));
   }
   std::ostringstream out;
-  std::ostringstream err;
-  int status = 0;
+  std::vector<std::string> unknown;
   {
     const py::gil_scoped_release unlocked;
-    status = run_command_line(arguments, out, err, false);
+    const Scd& old_scd = old_open.scd();
+    const Scd& new_scd = new_open.scd();
+    const std::vector<ListedCrc> old_ieds = listed_crcs(old_scd, jobs);
+    const std::vector<ListedCrc> new_ieds = listed_crcs(new_scd, jobs);
+    const DiffReport report{old_scd.path(),
+                            new_scd.path(),
+                            compare_ied_crcs(old_ieds, new_ieds),
+                            scd_crc(crc_map(old_ieds)),
+                            scd_crc(crc_map(new_ieds)),
+                            scd_revision(old_scd),
+                            scd_revision(new_scd),
+                            {},
+                            !every_ied,
+                            DiffLayout::table};
+    if (names) {
+      ExplainedSelection selection = select_explained(report.ieds, distinct_names(*names));
+      unknown = std::move(selection.unknown);
+      WindowedExplanations explained(std::move(selection.ieds), old_scd, new_scd, jobs);
+      write_diff_report(out, Format::json, report, &explained);
+    } else {
+      write_diff_report(out, Format::json, report, nullptr);
+    }
   }
-  return py::make_tuple(status, py::bytes(out.str()), py::bytes(err.str()));
+  py::list unknown_names;
+  for (const std::string& name : unknown) unknown_names.append(python_text(name));
+  return py::make_tuple(python_text(out.str()), unknown_names);
+}
+
+// `verify --format json`: (the JSON text, why each unreadable file is, by its place in `paths`).
+py::tuple verify_json(const py::object& python_paths, const py::object& scd_source) {
+  std::vector<std::string> paths;
+  for (const py::handle path : python_paths) paths.push_back(file_system_path(path));
+  std::unique_ptr<OpenScd> holder;
+  const OpenScd* open = scd_source.is_none() ? nullptr : &loaded_or_load(scd_source, holder, 0);
+  std::ostringstream out;
+  std::vector<VerifiedFile> files;
+  {
+    const py::gil_scoped_release unlocked;
+    std::optional<CurrentCrcs> current;
+    if (open) current.emplace(open->scd());
+    for (const std::string& path : paths) files.push_back(verify_ccd_file(path, current ? &*current : nullptr));
+    std::vector<const VerifiedFile*> shown;
+    for (const VerifiedFile& file : files) shown.push_back(&file);
+    write_verify_report(out, Format::json, open ? std::optional(open->scd().path()) : std::nullopt, shown);
+  }
+  py::list reasons;
+  for (const VerifiedFile& file : files) {
+    reasons.append(file.status == VerifyStatus::unreadable
+                       ? py::object(python_text(location(file.path, file.check.position) + ": " + file.check.problem))
+                       : py::object(py::none()));
+  }
+  return py::make_tuple(python_text(out.str()), reasons);
 }
 
 py::str representation(const OpenScd& open) {
@@ -395,8 +497,11 @@ PYBIND11_MODULE(_ccdcrc, module) {
              "Loads an SCD from a path, or from the bytes of one. `jobs` is the number of\n"
              "threads that build the IEDs when all CRCs or every CCD file are asked for (0:\n"
              "one per core); the results are the same. Raises a LoadError.");
-  module.def("_run_command", &run_command, py::arg("arguments"),
-             "_run_command(arguments: Sequence[str | bytes]) -> tuple[int, bytes, bytes]\n\n"
-             "Runs the command line `ccdcrc ARGUMENTS...` in this process: its exit status,\n"
-             "output and messages.");
+  module.def("_diff", &diff_json, py::arg("old"), py::arg("new"), py::arg("explain"), py::arg("every_ied"),
+             py::arg("jobs"),
+             "_diff(old, new, explain: list[str] | None, every_ied: bool, jobs: int) -> tuple[str, list[str]]\n\n"
+             "The JSON of `ccdcrc diff --format json` and the explained names neither SCD holds.");
+  module.def("_verify", &verify_json, py::arg("paths"), py::arg("scd"),
+             "_verify(paths: list, scd) -> tuple[str, list[str | None]]\n\n"
+             "The JSON of `ccdcrc verify --format json` and why each unreadable file is.");
 }

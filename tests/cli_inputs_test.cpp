@@ -260,6 +260,25 @@ TEST(CliInputs, WhatIsNoScdIsRefusedSayingWhatItIs) {
   expect_rows(rows);
 }
 
+// An SCL root under a namespace prefix is an SCD to every way in: `ied` and
+// the lookup by name take the IEDs whose CRCs `all` lists.
+TEST(CliInputs, APrefixedRootAnswersByNameAsItLists) {
+  ScratchDir dir;
+  std::string text = read_file(station);
+  text.replace(text.find("<SCL "), 5, "<s:SCL xmlns:s=\"http://www.iec.ch/61850/2003/SCL\" ");
+  text.replace(text.rfind("</SCL>"), 6, "</s:SCL>");
+  const std::string prefixed = write_file(dir.path() / "prefixed.scd", text);
+  const IedCrcMap listed = run_all_ied_crcs(prefixed);
+  ASSERT_FALSE(listed.empty());
+  for (const auto& [name, crc] : listed) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(run_ied_crc(prefixed, name), crc);
+    const ProcessResult result = run_ccdcrc({"ied", prefixed, name});
+    EXPECT_EQ(result.out, name + "  " + crc + "\n");
+    EXPECT_EQ(result.status, 0);
+  }
+}
+
 // Content the document leaves out is told, and the CRCs are those of the document.
 TEST(CliInputs, ContentAfterTheDocumentIsWarnedAbout) {
   ScratchDir dir;

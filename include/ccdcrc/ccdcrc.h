@@ -28,42 +28,12 @@
 
 #include "ccdcrc/version.h"
 
-/* The functions the shared library exports; everything else in it is hidden. */
-#if defined(__GNUC__)
-#define CCDCRC_API __attribute__((visibility("default")))
-#else
-#define CCDCRC_API
-#endif
+#include "ccdcrc/export.h"
+#include "ccdcrc/legacy.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* One IED: its name and its CRC text (eight upper-case hexadecimal digits).
- * The record and both texts are separate new[] blocks. */
-typedef struct CrcPair {
-  char* name;
-  char* crc;
-} CrcPair;
-
-/* Computes the CRC of every IED that has circuits. Stores an array of `*count`
- * pointers to CrcPair records, ordered by IED name (byte-wise), in `*pairs`,
- * and returns the SCD CRC: the CRC-32 of the IED CRC texts in that order. */
-CCDCRC_API char* compute_all_ied_crcs(CrcPair*** pairs, const char* scd_path, int* count);
-
-/* The CRC text of one IED; the empty text when it is missing or has no circuits. */
-CCDCRC_API char* compute_ied_crc(const char* scd_path, const char* ied_name);
-
-/* Writes export_dir + "/" + IED name + ".ccd" with the IED's CCD, its CRC and
- * the local time. Writes nothing for an unknown IED, one without circuits, or
- * a name that is not a plain file name.
- * Under a file-size limit (RLIMIT_FSIZE, `ulimit -f`) a write that passes it
- * raises SIGXFSZ, which ends the process unless it is ignored: a host that
- * wants such a file to fail alone ignores the signal (the program does). */
-CCDCRC_API void export_ied_ccd(const char* scd_path, const char* ied_name, const char* export_dir);
-
-/* Releases what compute_all_ied_crcs handed out: the records, their texts and the array. */
-CCDCRC_API void ccdcrc_free_pairs(CrcPair** pairs, int count);
 
 /* Releases a text handed out by this library. */
 CCDCRC_API void ccdcrc_free_text(char* text);
@@ -94,7 +64,7 @@ typedef enum ccdcrc_status {
 
 /* A short text for a status (a ccdcrc_status), e.g. "no such file". Static
  * text, not freed. */
-CCDCRC_API const char* ccdcrc_status_text(int status);
+CCDCRC_API const char* ccdcrc_status_text(ccdcrc_status status);
 
 /* What went wrong in the last call an error object was passed to. */
 typedef struct ccdcrc_error ccdcrc_error;
@@ -124,7 +94,9 @@ CCDCRC_API size_t ccdcrc_error_column(const ccdcrc_error* error);
 typedef struct ccdcrc_scd ccdcrc_scd;
 
 /* Opens and loads an SCD file. On success `*scd` is the open SCD, to be
- * closed with ccdcrc_scd_close; on failure it is null. */
+ * closed with ccdcrc_scd_close; on failure it is null. Plain XML only: gzip
+ * and zip data fail with CCDCRC_MALFORMED_XML and a message that says so
+ * (the program and the Python module read them). */
 CCDCRC_API ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccdcrc_error* error);
 
 /* Loads an SCD from `size` bytes (copied; the caller keeps its buffer).
@@ -183,8 +155,8 @@ typedef enum ccdcrc_ccd_form {
  * `ccdcrc ccd` prints it; `form` is a ccdcrc_ccd_form. `*text` is released
  * with ccdcrc_free_text; `size` (may be null) receives its length in bytes,
  * without the zero byte. */
-CCDCRC_API ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, int form, char** text,
-                                             size_t* size, ccdcrc_error* error);
+CCDCRC_API ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, ccdcrc_ccd_form form,
+                                             char** text, size_t* size, ccdcrc_error* error);
 
 /* Writes directory + "/" + IED name + ".ccd" for the IED of that name (of
  * several, the first), complete or not at all; its CRC goes to `crc` (may be

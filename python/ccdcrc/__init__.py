@@ -21,10 +21,12 @@ import os
 from collections.abc import Iterable
 from typing import Any
 
-from ccdcrc._ccdcrc import Scd, __version__, _run_command, load
+from ccdcrc import _ccdcrc
+from ccdcrc._ccdcrc import Scd, __version__, load
 
 __all__ = [
     "CommandError",
+    "DiffResult",
     "DirectoryError",
     "FileAccessError",
     "FileLoadError",
@@ -35,6 +37,7 @@ __all__ = [
     "NotAnScdError",
     "Scd",
     "UnknownIedError",
+    "VerifyResult",
     "__version__",
     "diff",
     "load",
@@ -123,8 +126,8 @@ class UnknownIedError(KeyError):
 
 
 class CommandError(Exception):
-    """diff or verify could not give an answer; `messages` holds what the
-    program says on standard error, `status` its exit status."""
+    """diff could not give an answer; `messages` holds what the program says
+    on standard error, `status` its exit status."""
 
     def __init__(self, messages: str, status: int) -> None:
         super().__init__(messages.strip())
@@ -132,71 +135,71 @@ class CommandError(Exception):
         self.status = status
 
 
-_PACKED = (b"\x1f\x8b", b"PK\x03\x04", b"PK\x05\x06", b"PK\x07\x08")
+class DiffResult(dict):
+    """What `ccdcrc diff --format json` prints, as plain data: {'old', 'new',
+    'scd_crc', 'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...]}.
+    to_json() gives the program's JSON text."""
+
+    def __init__(self, text: str) -> None:
+        super().__init__(json.loads(text))
+        self._text = text
+
+    def to_json(self) -> str:
+        return self._text
 
 
-def _raise_load_error(path: str | os.PathLike[str]) -> None:
-    """Raises the LoadError that loading `path` gives, if it gives one. A
-    compressed file is left to the program, which reads it."""
-    try:
-        with open(path, "rb") as file:
-            if file.read(4).startswith(_PACKED):
-                return
-    except OSError:
-        pass
-    load(path)
+class VerifyResult(list):
+    """The 'files' of `ccdcrc verify --format json`: [{'file', 'ied', 'status',
+    'file_crc', 'content_crc', 'current_crc'}...]. `reasons` says why each
+    unreadable file is, by its path, as "PATH[:LINE:COLUMN]: REASON".
+    to_json() gives the program's JSON text."""
 
+    def __init__(self, text: str, reasons: list[str | None]) -> None:
+        files = json.loads(text)["files"]
+        super().__init__(files)
+        self.reasons = {entry["file"]: reason for entry, reason in zip(files, reasons) if reason is not None}
+        self._text = text
 
-def _answer(arguments: list[str | bytes], scds: list[Any], trouble_is_data: bool = False) -> Any:
-    """The JSON that the command prints. Exit status 2 raises, unless
-    `trouble_is_data` (verify: an unreadable CCD file is one of its answers)."""
-    status, out, err = _run_command(arguments)
-    if status == 2:
-        for scd in scds:
-            if scd is not None:
-                _raise_load_error(scd)
-    if status == 2 and not (trouble_is_data and out):
-        raise CommandError(err.decode("utf-8", "replace"), status)
-    return json.loads(out)
+    def to_json(self) -> str:
+        return self._text
 
 
 def diff(
-    old: str | os.PathLike[str],
-    new: str | os.PathLike[str],
+    old: str | os.PathLike[str] | Scd,
+    new: str | os.PathLike[str] | Scd,
     explain: bool | Iterable[str] = False,
     *,
     all: bool = False,  # noqa: A002 (the program's option)
     jobs: int = 0,
-) -> dict[str, Any]:
-    """Compares the IED CRCs of two SCD files as `ccdcrc diff --format json`
-    does, and returns its JSON as plain data: {'old', 'new', 'scd_crc',
-    'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...]}. Only the
-    IEDs that differ are listed unless `all`. With `explain` (True, or the IED
-    names to explain) each IED also has its 'changes'. Raises a LoadError when
-    an SCD cannot be loaded, CommandError for anything else."""
-    arguments: list[str | bytes] = ["diff", "--format", "json"]
-    if all:
-        arguments.append("--all")
-    if jobs:
-        arguments += ["--jobs", str(jobs)]
-    arguments += ["--", os.fsencode(old), os.fsencode(new)]
-    if explain is not False:
-        names = [] if explain is True else list(explain)
-        arguments = arguments[:-3] + ["--explain", *names, "--", os.fsencode(old), os.fsencode(new)]
-    return _answer(arguments, [old, new])
+) -> DiffResult:
+    """Compares the IED CRCs of two SCDs (paths or loaded Scd objects) as
+    `ccdcrc diff --format json` does. Only the IEDs that differ are listed
+    unless `all`. With `explain` (True, or the IED names to explain) each IED
+    also has its 'changes'. Raises a LoadError when an SCD cannot be loaded,
+    CommandError for an explained name that neither SCD holds."""
+    names = None if explain is False else [] if explain is True else list(explain)
+    if isinstance(explain, str):
+        raise TypeError("explain must be True or an iterable of IED names, not a str")
+    text, unknown = _ccdcrc._diff(old, new, names, all, jobs)
+    if unknown:
+        old_path = old.path if isinstance(old, Scd) else os.fsdecode(old)
+        new_path = new.path if isinstance(new, Scd) else os.fsdecode(new)
+        raise CommandError(
+            "".join(f"ccdcrc: no IED named '{name}' in {old_path} or {new_path}\n" for name in unknown), 2
+        )
+    return DiffResult(text)
 
 
 def verify(
     paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]],
-    scd: str | os.PathLike[str] | None = None,
-) -> list[dict[str, Any]]:
-    """Verifies exported CCD files as `ccdcrc verify --format json` does and
-    returns its 'files': [{'file', 'ied', 'status', 'file_crc', 'content_crc',
-    'current_crc'}...], with status 'ok', 'modified', 'outdated' (against
-    `scd`) or 'unreadable'. Raises a LoadError when `scd` cannot be loaded."""
+    scd: str | os.PathLike[str] | Scd | None = None,
+) -> VerifyResult:
+    """Verifies exported CCD files as `ccdcrc verify --format json` does, with
+    status 'ok', 'modified', 'outdated' (against `scd`, a path or a loaded
+    Scd) or 'unreadable' (why: in `reasons`). Raises a LoadError when `scd`
+    cannot be loaded, ValueError when no file is given."""
     files = [paths] if isinstance(paths, (str, bytes, os.PathLike)) else list(paths)
-    arguments: list[str | bytes] = ["verify", "--format", "json"]
-    if scd is not None:
-        arguments += ["--scd", os.fsencode(scd)]
-    arguments += ["--", *map(os.fsencode, files)]
-    return _answer(arguments, [scd], trouble_is_data=True)["files"]
+    if not files:
+        raise ValueError("verify: no CCD file was given; name the files that 'export' wrote")
+    text, reasons = _ccdcrc._verify(files, scd)
+    return VerifyResult(text, reasons)

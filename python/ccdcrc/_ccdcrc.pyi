@@ -1,6 +1,6 @@
 # Types of the native part of the package, for type checkers and editors.
 import os
-from collections.abc import Iterable, Sequence
+from collections.abc import Iterable
 from typing import TypedDict
 
 __version__: str
@@ -32,4 +32,11 @@ class Scd:
     def export(self, directory: str | os.PathLike[str], names: Iterable[str] | None = None) -> ExportReport: ...
 
 def load(source: str | os.PathLike[str] | bytes | bytearray | memoryview, jobs: int = 0) -> Scd: ...
-def _run_command(arguments: Sequence[str | bytes]) -> tuple[int, bytes, bytes]: ...
+def _diff(
+    old: str | os.PathLike[str] | Scd,
+    new: str | os.PathLike[str] | Scd,
+    explain: list[str] | None,
+    every_ied: bool,
+    jobs: int,
+) -> tuple[str, list[str]]: ...
+def _verify(paths: list[str | os.PathLike[str]], scd: str | os.PathLike[str] | Scd | None) -> tuple[str, list[str | None]]: ...

@@ -2,8 +2,8 @@
 
 #include "api/errors.h"
 
-// Takes an int: a caller in C or another language may pass any value.
-extern "C" const char* ccdcrc_status_text(int status) {
+// A caller in C or another language may pass any value.
+extern "C" const char* ccdcrc_status_text(ccdcrc_status status) {
   switch (status) {
     case CCDCRC_OK: return "success";
     case CCDCRC_FILE_NOT_FOUND: return "no such file";
@@ -61,13 +61,9 @@ ccdcrc_status fail(ccdcrc_error* error, ccdcrc_status status, std::string_view f
   try {
     error->file = file;
     if (!file.empty()) {
-      error->message = file;
-      if (position.line != 0) {
-        error->message += ':' + std::to_string(position.line) + ':' + std::to_string(position.column);
-        error->line = position.line;
-        error->column = position.column;
-      }
-      error->message += ": ";
+      error->message = location(std::string(file), position) + ": ";
+      error->line = position.line;
+      error->column = position.column;
     }
     error->message += reason;
   } catch (...) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <string_view>
 #include <vector>
 
 #include "api/scd_handle.h"
@@ -10,6 +12,7 @@
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "operations/shown_ccd.h"
+#include "xml/packing.h"
 
 namespace ccdcrc {
 namespace {
@@ -29,8 +32,14 @@ ccdcrc_status status_of(LoadProblem::Kind kind) {
 }
 
 // Hands out a loaded SCD, or describes why it could not be loaded.
-ccdcrc_status opened(std::unique_ptr<Scd> loaded, const LoadProblem& problem, const std::string& name, ccdcrc_scd** scd,
-                     ccdcrc_error* error) {
+ccdcrc_status opened(std::unique_ptr<Scd> loaded, LoadProblem problem, const std::string& name, ccdcrc_scd** scd,
+                     ccdcrc_error* error, std::string_view first_bytes) {
+  // The handle reads plain XML only: compressed data are named as such.
+  if (!loaded && problem.kind == LoadProblem::Kind::malformed && packing_of(first_bytes) != Packing::none) {
+    problem.message = std::string(packing_of(first_bytes) == Packing::gzip ? "gzip" : "zip") +
+                      " data: an open SCD is read from plain XML only (decompress it first)";
+    problem.position = {};
+  }
   if (!loaded) return fail(error, status_of(problem.kind), name, problem.message, problem.position);
   *scd = new ccdcrc_scd(std::move(loaded));
   return CCDCRC_OK;
@@ -83,7 +92,13 @@ extern "C" ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccd
     if (!scd) return fail(error, CCDCRC_INVALID_ARGUMENT, path, "there is nowhere to store the open SCD");
     ccdcrc::LoadProblem problem;
     std::unique_ptr<ccdcrc::Scd> loaded = ccdcrc::Scd::load(path, &problem);
-    return ccdcrc::opened(std::move(loaded), problem, path, scd, error);
+    std::string first_bytes(4, '\0');
+    if (!loaded) {
+      std::ifstream file(path, std::ios::binary);
+      file.read(first_bytes.data(), static_cast<std::streamsize>(first_bytes.size()));
+      first_bytes.resize(static_cast<std::size_t>(file.gcount()));
+    }
+    return ccdcrc::opened(std::move(loaded), problem, path, scd, error, first_bytes);
   });
 }
 
@@ -99,8 +114,9 @@ extern "C" ccdcrc_status ccdcrc_scd_open_memory(const void* data, size_t size, c
       return fail(error, CCDCRC_OUT_OF_MEMORY, subject, "not enough memory to load the file");
     }
     ccdcrc::LoadProblem problem;
+    const std::string first_bytes(static_cast<const char*>(data), std::min<size_t>(size, 4));
     std::unique_ptr<ccdcrc::Scd> loaded = ccdcrc::Scd::parse(std::move(text), subject, &problem);
-    return ccdcrc::opened(std::move(loaded), problem, subject, scd, error);
+    return ccdcrc::opened(std::move(loaded), problem, subject, scd, error, first_bytes);
   });
 }
 
@@ -165,8 +181,8 @@ extern "C" ccdcrc_status ccdcrc_scd_all_crcs(const ccdcrc_scd* scd, unsigned job
 
 extern "C" void ccdcrc_free_crcs(ccdcrc_crcs* crcs) { delete static_cast<ccdcrc::CrcList*>(crcs); }
 
-extern "C" ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, int form, char** text,
-                                             size_t* size, ccdcrc_error* error) {
+extern "C" ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* ied_name, ccdcrc_ccd_form form,
+                                             char** text, size_t* size, ccdcrc_error* error) {
   if (text) *text = nullptr;
   if (size) *size = 0;
   return guarded_call(error, ccdcrc::subject_of(scd), [&] {

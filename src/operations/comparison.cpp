@@ -126,7 +126,7 @@ std::string key_attributes(pugi::xml_node element) {
   const std::string name = element.name();
   std::vector<const char*> keys{"name"};
   if (name == "P") keys = {"type"};
-  if (name == "GSE" || name == "SMV") keys = {"cbName", "ldInst"};
+  if (is_control_block_address(name)) keys = {"cbName", "ldInst"};
   std::string text;
   for (const char* key : keys) {
     if (pugi::xml_attribute attribute = element.attribute(key)) {
@@ -426,18 +426,23 @@ void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, Compar
   for (const CcdChange& change : other) sink.other(change);
 }
 
-std::vector<ReferenceChange> circuits_of(const Scd& scd, pugi::xml_node ied) {
-  std::vector<ReferenceChange> circuits;
-  const std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured);
-  if (ccd->nothing_found) return circuits;
-  for (ControlBlockKind kind : control_block_kinds) {
-    for (const char* section : {names_of(kind).published, names_of(kind).subscribed}) {
-      for (pugi::xml_node reference : first_element(ccd->root, section).children(names_of(kind).reference)) {
-        circuits.push_back({ReferenceChange::Kind::appeared, section, reference.name(), attr(reference, "name"), {}});
+void tell_circuits(pugi::xml_node ccd_root, ReferenceChange::Kind kind, ComparisonSink& sink) {
+  for (ControlBlockKind block_kind : control_block_kinds) {
+    for (const char* section : {names_of(block_kind).published, names_of(block_kind).subscribed}) {
+      for (pugi::xml_node reference : first_element(ccd_root, section).children(names_of(block_kind).reference)) {
+        sink.reference({kind, section, reference.name(), attr(reference, "name"), {}});
       }
     }
   }
-  return circuits;
+}
+
+std::vector<ReferenceChange> circuits_of(const Scd& scd, pugi::xml_node ied) {
+  CcdComparison circuits;
+  const std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured);
+  if (ccd->nothing_found) return {};
+  CollectingSink sink(circuits);
+  tell_circuits(ccd->root, ReferenceChange::Kind::appeared, sink);
+  return std::move(circuits.references);
 }
 
 CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd) {

@@ -149,6 +149,10 @@ void compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd, Compar
 // The same, collected.
 CcdComparison compare_ccds(const MeasuredCcd& old_ccd, const MeasuredCcd& new_ccd);
 
+// Tells every control block reference of a CCD (built or measured), section
+// by section, as one of `kind`: the circuits an IED publishes and subscribes.
+void tell_circuits(pugi::xml_node ccd_root, ReferenceChange::Kind kind, ComparisonSink& sink);
+
 // What an IED publishes and subscribes: every reference of its CCD, as one
 // that appeared, section by section.
 std::vector<ReferenceChange> circuits_of(const Scd& scd, pugi::xml_node ied);

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "scd/scl_root.h"
 #include "util/text.h"
 
 namespace ccdcrc {
@@ -11,8 +12,7 @@ std::string no_circuits_message(const std::string& ied_name) {
 }
 
 std::optional<std::string> not_an_scd_message(const std::string& root_name) {
-  const std::size_t colon = root_name.find(':');
-  if (std::string_view(root_name).substr(colon == std::string::npos ? 0 : colon + 1) == "SCL") return std::nullopt;
+  if (is_scl_root_name(root_name)) return std::nullopt;
   if (root_name == "IED") return "not an SCD file: a CCD file; use verify";
   if (root_name.empty()) return "not an SCD file: an XML file without a root element";
   return "not an SCD file: an XML file whose root element is " + quoted(root_name) + ", not 'SCL'";

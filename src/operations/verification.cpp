@@ -8,6 +8,7 @@
 
 #include "operations/ccd_pipeline.h"
 #include "util/nodes.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 
@@ -95,6 +96,47 @@ CcdFileCheck check_ccd_file(const std::string& path) {
   check.content_crc = finish_copy(root)->crc;
   check.status = check.content_crc == check.file_crc ? CcdFileStatus::ok : CcdFileStatus::modified;
   return check;
+}
+
+const char* verify_status_name(VerifyStatus status) {
+  switch (status) {
+    case VerifyStatus::ok: return "ok";
+    case VerifyStatus::modified: return "modified";
+    case VerifyStatus::outdated: return "outdated";
+    case VerifyStatus::unreadable: return "unreadable";
+  }
+  return "";
+}
+
+CurrentCrcs::CurrentCrcs(const Scd& scd) : scd_(scd) {
+  for (ListedIed& listed : listed_ieds(scd)) by_name_.emplace(listed.name, std::move(listed));
+}
+
+void CurrentCrcs::compare(VerifiedFile& file) const {
+  const std::string& name = file.check.ied_name;
+  const auto listed = by_name_.find(name);
+  if (listed == by_name_.end()) {
+    file.status = VerifyStatus::outdated;
+    file.outdated_reason = "the SCD has no IED named " + quoted(name);
+    return;
+  }
+  file.shared_name_count = listed->second.count;
+  file.current_crc = ied_crc(scd_, listed->second.ied);
+  if (!file.current_crc) file.outdated_reason = "the IED has no circuits in the SCD";
+  file.status = file.current_crc == file.check.file_crc ? VerifyStatus::ok : VerifyStatus::outdated;
+}
+
+VerifiedFile verify_ccd_file(const std::string& path, const CurrentCrcs* current) {
+  VerifiedFile file{path, VerifyStatus::unreadable, check_ccd_file(path), std::nullopt, {}, 0};
+  switch (file.check.status) {
+    case CcdFileStatus::unreadable: break;
+    case CcdFileStatus::modified: file.status = VerifyStatus::modified; break;
+    case CcdFileStatus::ok:
+      file.status = VerifyStatus::ok;
+      if (current) current->compare(file);
+      break;
+  }
+  return file;
 }
 
 }  // namespace ccdcrc

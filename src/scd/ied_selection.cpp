@@ -2,13 +2,14 @@
 
 #include <cstring>
 
+#include "scd/scl_root.h"
 #include "util/nodes.h"
 
 namespace ccdcrc {
 
 namespace {
 
-bool has_scl_root(const Scd& scd) { return std::strcmp(scd.root().name(), "SCL") == 0; }
+bool has_scl_root(const Scd& scd) { return is_scl_root(scd.root()); }
 
 }  // namespace
 

@@ -6,7 +6,8 @@
 //   --scd` and compute_all_ied_crcs pair with it): per distinct name, the last
 //   IED of that name with circuits, else the last IED of that name;
 // - the lookup by name (`ied`, `ccd`, a named export, compute_ied_crc and
-//   export_ied_ccd): the first IED of that name, under a root named SCL only.
+//   export_ied_ccd): the first IED of that name, under a root named SCL (a
+//   namespace prefix allowed, as for the listing: scd/scl_root.h).
 
 #include <cstddef>
 #include <map>

@@ -6,6 +6,8 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include "scd/scl_root.h"
+
 namespace ccdcrc {
 
 namespace {
@@ -129,7 +131,7 @@ std::size_t IndexedLookups::KeyHash::operator()(const Key& key) const {
 }
 
 IndexedLookups::IndexedLookups(pugi::xml_node root) : reference_(root) {
-  scl_root_ = is_element(root, "SCL") && root.parent().type() == pugi::node_document;
+  scl_root_ = queries_reach_root(root);
   index_communication();
   index_ieds();
   index_templates();
@@ -231,7 +233,7 @@ const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_no
         for (pugi::xml_node child = ln0.first_child(); child; child = child.next_sibling()) {
           if (is_element(child, "DataSet")) {
             data_sets.push_back(child);
-          } else if (is_element(child, "GSEControl") || is_element(child, "SampledValueControl")) {
+          } else if (child.type() == pugi::node_element && is_control_block(child.name())) {
             for (pugi::xml_attribute a = child.first_attribute(); a; a = a.next_attribute()) {
               if (std::strcmp(a.name(), "datSet") == 0) sent.insert(a.value());
             }
@@ -396,11 +398,14 @@ CircuitSources IndexedLookups::circuit_sources(pugi::xml_node ied) const {
                 if (is_element(child, "Inputs")) add_inputs(child);
                 break;
               case 'G':
-                if (ln0 && is_element(child, "GSEControl")) blocks[ControlBlockKind::goose].push_back(child);
+                if (ln0 && is_element(child, names_of(ControlBlockKind::goose).control)) {
+                  blocks[ControlBlockKind::goose].push_back(child);
+                }
                 break;
               case 'S':
-                if (ln0 && is_element(child, "SampledValueControl"))
+                if (ln0 && is_element(child, names_of(ControlBlockKind::sampled_values).control)) {
                   blocks[ControlBlockKind::sampled_values].push_back(child);
+                }
                 break;
               default: break;
             }

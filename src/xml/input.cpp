@@ -196,16 +196,6 @@ bool within_memory(Input& input, InputProblem& problem, Read read) {
 
 }  // namespace
 
-Packing packing_of(std::string_view first_bytes) {
-  if (first_bytes.starts_with("\x1f\x8b")) return Packing::gzip;
-  // A local file header, the end of an archive without files, or a split archive.
-  for (std::string_view signature :
-       {std::string_view("PK\x03\x04"), std::string_view("PK\x05\x06"), std::string_view("PK\x07\x08")}) {
-    if (first_bytes.starts_with(signature)) return Packing::zip;
-  }
-  return Packing::none;
-}
-
 bool read_input(const std::string& path, const InputOptions& options, Input& input, InputProblem& problem) {
   return within_memory(input, problem, [&] {
     input = Input();

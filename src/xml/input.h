@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/packing.h"
 #include "xml/source_text.h"
 
 namespace ccdcrc {
@@ -31,8 +32,6 @@ struct InputOptions {
   // The SHA-256 of the bytes as given (of the compressed file, as `sha256sum` sees it).
   bool sha256 = false;
 };
-
-enum class Packing { none, gzip, zip };
 
 struct Input {
   SourceText text;
@@ -67,8 +66,5 @@ bool read_input(const std::string& path, const InputOptions& options, Input& inp
 
 // The same for the bytes of an input held in memory.
 bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem);
-
-// How bytes are packed, by their first bytes.
-Packing packing_of(std::string_view first_bytes);
 
 }  // namespace ccdcrc

@@ -11,6 +11,11 @@
 
 namespace ccdcrc {
 
+std::string location(const std::string& path, const TextPosition& position) {
+  if (position.line == 0) return path;
+  return path + ":" + std::to_string(position.line) + ":" + std::to_string(position.column);
+}
+
 TextPosition position_in(std::string_view text, std::ptrdiff_t offset) {
   if (offset < 0) return {};
   // pugixml places an error at the end of a text one byte past it.

@@ -3,6 +3,7 @@
 // a zero byte, so that an XML parser may work on them where they lie.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace ccdcrc {
@@ -12,6 +13,10 @@ struct TextPosition {
   std::size_t line = 0;
   std::size_t column = 0;
 };
+
+// "PATH", or "PATH:LINE:COLUMN" when the position is known: where a message
+// points. Every front end names a place in a text this way.
+std::string location(const std::string& path, const TextPosition& position);
 
 // The line and column of a byte offset into a text (one past its end: at its
 // end); unknown for a negative offset.

@@ -169,6 +169,25 @@ def test_diff_and_verify_give_the_programs_json(call, arguments):
     assert call() == json.loads(run(*arguments, "--format", "json").stdout)
 
 
+def test_results_are_the_programs_text_and_take_loaded_scds(tmp_path):
+    program = run("diff", EXAMPLE, REVISION, "--explain", "--format", "json").stdout.decode()
+    assert ccdcrc.diff(EXAMPLE, REVISION, explain=True).to_json() == program
+    loaded = ccdcrc.diff(ccdcrc.load(EXAMPLE), ccdcrc.load(REVISION), explain=True)
+    assert loaded.to_json() == program
+    missing = tmp_path / "nosuch.ccd"
+    verified = ccdcrc.verify([DATA / "pub_golden_PROT1.ccd", missing], scd=ccdcrc.load(EXAMPLE))
+    assert verified.to_json() == run("verify", DATA / "pub_golden_PROT1.ccd", missing, "--scd", EXAMPLE,
+                                     "--format", "json").stdout.decode()
+    assert verified.reasons[str(missing)] == f"{missing}: no such file"
+    with pytest.raises(ValueError, match="no CCD file was given"):
+        ccdcrc.verify([])
+
+
+@pytest.mark.parametrize("packed", ["cli_station.scd.gz", "cli_station.zip"])
+def test_packed_files_load_as_the_program_reads_them(packed):
+    assert ccdcrc.load(DATA / packed).crcs() == ccdcrc.load(DATA / "cli_station.scd").crcs()
+
+
 @pytest.mark.parametrize("call, kind", [
     (lambda: ccdcrc.diff(EXAMPLE, DATA / "missing.scd"), FileNotFoundError),
     (lambda: ccdcrc.diff(DATA / "malformed/end_tag.scd", EXAMPLE), ccdcrc.MalformedXmlError),

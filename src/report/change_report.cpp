@@ -1,12 +1,13 @@
-#include "console/change_report.h"
+#include "report/change_report.h"
 
 #include <algorithm>
 #include <array>
 #include <memory>
 
-#include "console/output.h"
-#include "console/scd_revision.h"
+#include "report/output.h"
+#include "report/scd_revision.h"
 #include "scd/bays.h"
+#include "scd/control_block_kind.h"
 #include "util/nodes.h"
 
 namespace ccdcrc {
@@ -19,12 +20,12 @@ std::string block_name(const std::string& reference) {
   return dollar == std::string::npos ? reference : reference.substr(dollar + 1);
 }
 
-bool is_publication(const ReferenceChange& reference) {
-  return reference.section == "GOOSEPUB" || reference.section == "SVPUB";
-}
+bool is_publication(const ReferenceChange& reference) { return is_published_section(reference.section); }
 
 // "GOCB" or "SVCB".
-const char* block_kind(const ReferenceChange& reference) { return reference.element == "GOCBref" ? "GOCB" : "SVCB"; }
+const char* block_kind(const ReferenceChange& reference) {
+  return names_of(kind_of_reference(reference.element)).block;
+}
 
 // The first change of a published block in a few words: "confRev 1 → 2".
 void describe(Phrase& phrase, const CcdChange& change) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/output.h"
-#include "console/scd_revision.h"
+#include "report/output.h"
+#include "report/scd_revision.h"
 
 namespace ccdcrc {
 

@@ -7,26 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "console/output.h"
-#include "console/scd_revision.h"
 #include "operations/comparison.h"
+#include "operations/differences.h"
+#include "report/output.h"
+#include "report/scd_revision.h"
 
 namespace ccdcrc {
 
 // What the text output shows: the table of IEDs, their names only, or for
 // each IED that differs how many control blocks do.
 enum class DiffLayout { table, name_only, stat };
-
-// What changed in the CCDs of the IEDs that are explained, found while the
-// report is written, so that no more than one IED's changes are ever held.
-// The writers ask for each IED once, in the order of DiffReport::ieds.
-class ExplainedChanges {
- public:
-  virtual ~ExplainedChanges() = default;
-  virtual bool explains(const IedCrcChange& ied) const = 0;
-  // Tells the changes of an IED that is explained to `sink` as they are found.
-  virtual void tell(const IedCrcChange& ied, ComparisonSink& sink) = 0;
-};
 
 struct DiffReport {
   std::string old_path;

@@ -5,8 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "console/diagnostics.h"
-#include "console/output.h"
+#include "report/output.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
@@ -32,10 +31,5 @@ ScdRevision scd_revision(const Scd& scd);
 std::string revision_text(const ScdRevision& revision);
 // {"version": ..., "revision": ...}, null for a missing attribute.
 void write_revision(JsonStream& json, const ScdRevision& revision);
-
-// For CRCs that changed: warns when the SCD's Header still gives the version
-// and revision `before` (the approved or old one), which a new revision of
-// the SCD should have raised. Nothing is said of SCDs that record neither.
-void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics);
 
 }  // namespace ccdcrc

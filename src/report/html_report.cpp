@@ -5,8 +5,8 @@
 #include <string>
 
 #include "ccdcrc/version.h"
-#include "console/change_report.h"
-#include "console/output.h"
+#include "report/change_report.h"
+#include "report/output.h"
 
 namespace ccdcrc {
 

@@ -1,4 +1,4 @@
-#include "console/diff_report.h"
+#include "report/diff_report.h"
 
 #include <algorithm>
 #include <tuple>

@@ -1,4 +1,4 @@
-#include "console/output.h"
+#include "report/output.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,8 +1,8 @@
-#include "console/scd_revision.h"
+#include "report/scd_revision.h"
 
 #include <string_view>
 
-#include "console/output.h"
+#include "report/output.h"
 
 namespace ccdcrc {
 
@@ -38,13 +38,6 @@ void write_revision(JsonStream& json, const ScdRevision& revision) {
   json.member("version", json_text(revision.version));
   json.member("revision", json_text(revision.revision));
   json.close();
-}
-
-void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics) {
-  // An SCD that records no revision at all has none to raise.
-  if (scd_revision(now) != before || (!before.version && !before.revision)) return;
-  diagnostics.warning(now.path(),
-                      "CRCs changed, but the Header's version and revision did not (" + revision_text(before) + ")");
 }
 
 }  // namespace ccdcrc

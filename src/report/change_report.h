@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "console/diff_report.h"
-#include "console/scd_input.h"
 #include "operations/comparison.h"
+#include "operations/loading.h"
+#include "report/diff_report.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {

@@ -1,4 +1,4 @@
-#include "console/crc_report.h"
+#include "report/crc_report.h"
 
 namespace ccdcrc {
 
