@@ -85,10 +85,24 @@ void add_colour_option(CLI::App& app, ColourChoice& choice) {
 }
 
 // Colour only for text: JSON, CSV and the reports stay as they are.
-bool writes_text(const CLI::App& app) {
-  for (const CLI::App* command : app.get_subcommands()) {
-    const CLI::Option* format = command->get_option_no_throw("--format");
-    if (format != nullptr && format->count() > 0 && format->as<std::string>() != "text") return false;
+// Whether the command writes text, read from the arguments as given: the
+// parser's own look-up cannot fail without ending the process (it is
+// noexcept, and allocates), and this runs after every parse.
+bool writes_text(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    if (word == "--") break;
+    std::string format;
+    if ((word == "--format" || word == "-f") && i + 1 < arguments.size()) {
+      format = arguments[i + 1];
+    } else if (word.starts_with("--format=")) {
+      format = word.substr(9);
+    } else if (word.starts_with("-f") && word.size() > 2 && word[2] != '-') {
+      format = word.substr(word[2] == '=' ? 3 : 2);
+    } else {
+      continue;
+    }
+    if (format != "text") return false;
   }
   return true;
 }
@@ -113,7 +127,7 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   ColourChoice colour = ColourChoice::automatic;
   add_colour_option(app, colour);
   app.parse_complete_callback([&] {
-    colouring.enable(writes_text(app) &&
+    colouring.enable(writes_text(arguments) &&
                      (colour == ColourChoice::automatic ? colour_by_default : colour == ColourChoice::always));
   });
 
@@ -125,7 +139,7 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
                        "unknown command '" + first + "' (the commands are " + command_names(app) + ")");
   }
   if (const std::string unknown = unknown_top_level_option(app, arguments); !unknown.empty()) {
-    return usage_error("", "unknown option '" + unknown + "'");
+    return usage_error(diagnostics, "", "unknown option '" + unknown + "'");
   }
   try {
     // The parser takes the arguments last first.
