@@ -1,9 +1,12 @@
 // The handle interface: opening an SCD once and asking it for IED names,
 // CRCs and CCD texts.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 #include <vector>
 
@@ -80,6 +83,23 @@ void copy_crc(const std::string& crc, char* buffer) {
   buffer[length] = '\0';
 }
 
+namespace {
+
+// The first bytes of a regular file, to tell a packed file by; nothing
+// else is opened in a way that could wait (a FIFO without a writer).
+std::string first_bytes_of_regular_file(const char* path, std::size_t count) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return {};
+  std::string bytes(count, '\0');
+  struct stat info {};
+  const ssize_t got = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::pread(fd, bytes.data(), count, 0) : 0;
+  ::close(fd);
+  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return bytes;
+}
+
+}  // namespace
+
 }  // namespace ccdcrc
 
 using ccdcrc::fail;
@@ -93,11 +113,7 @@ extern "C" ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccd
     ccdcrc::LoadProblem problem;
     std::unique_ptr<ccdcrc::Scd> loaded = ccdcrc::Scd::load(path, &problem);
     std::string first_bytes(4, '\0');
-    if (!loaded) {
-      std::ifstream file(path, std::ios::binary);
-      file.read(first_bytes.data(), static_cast<std::streamsize>(first_bytes.size()));
-      first_bytes.resize(static_cast<std::size_t>(file.gcount()));
-    }
+    if (!loaded) first_bytes = ccdcrc::first_bytes_of_regular_file(path, first_bytes.size());
     return ccdcrc::opened(std::move(loaded), problem, path, scd, error, first_bytes);
   });
 }
