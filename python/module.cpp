@@ -423,8 +423,10 @@ py::tuple verify_json(const py::object& python_paths, const py::object& scd_sour
     const py::gil_scoped_release unlocked;
     std::optional<CurrentCrcs> current;
     if (open) current.emplace(open->scd());
+    files.reserve(paths.size());
     for (const std::string& path : paths) files.push_back(verify_ccd_file(path, current ? &*current : nullptr));
     std::vector<const VerifiedFile*> shown;
+    shown.reserve(files.size());
     for (const VerifiedFile& file : files) shown.push_back(&file);
     write_verify_report(out, Format::json, open ? std::optional(open->scd().path()) : std::nullopt, shown);
   }
