@@ -41,7 +41,12 @@ inline void parallel_for(std::size_t count, unsigned jobs, const std::function<v
       }
       std::lock_guard<std::mutex> lock(mutex);
       ++done;
-      if (progress) progress(done, count);
+      try {
+        if (progress) progress(done, count);
+      } catch (...) {  // told like an item's failure: nothing leaves a thread
+        if (!first_error) first_error = std::current_exception();
+        failed = true;
+      }
     }
   };
   std::vector<std::thread> threads;
