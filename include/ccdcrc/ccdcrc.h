@@ -148,7 +148,10 @@ CCDCRC_API void ccdcrc_free_crcs(ccdcrc_crcs* crcs);
 
 typedef enum ccdcrc_ccd_form {
   CCDCRC_CCD_EXPORTED = 0, /* as a CCD file holds it: with descriptions, the CRC element and the time */
-  CCDCRC_CCD_MEASURED = 1  /* the finished CCD, serialised as it is before its CRC is computed */
+  CCDCRC_CCD_MEASURED = 1, /* the finished CCD, serialised as it is before its CRC is computed */
+  /* No form: it keeps the type as wide as an int, so that any value a caller
+     passes is a value of the type, which the library checks. */
+  CCDCRC_CCD_FORM_WIDTH = 0x7FFFFFFF
 } ccdcrc_ccd_form;
 
 /* The CCD text of the IED of that name (of several, the first), UTF-8, as
