@@ -92,15 +92,14 @@ std::string unescaped(std::string_view name) {
   };
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char next = i + 1 < name.size() ? name[i + 1] : '\0';
-    if (name[i] != '\\') {
-      result += name[i];
-    } else if (next == 'n' || next == 't' || next == '\\') {
+    const bool escape = name[i] == '\\';
+    if (escape && (next == 'n' || next == 't' || next == '\\')) {
       result += next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
       ++i;
-    } else if (next == 'x' && hex(i + 2, 2)) {
+    } else if (escape && next == 'x' && hex(i + 2, 2)) {
       result += static_cast<char>(number(i + 2, 2));
       i += 3;
-    } else if (next == 'u' && hex(i + 2, 4)) {
+    } else if (escape && next == 'u' && hex(i + 2, 4)) {
       append_utf8(result, number(i + 2, 4));
       i += 5;
     } else {

@@ -105,7 +105,7 @@ std::string csv_field(const std::string& text) {
   // A spreadsheet runs a cell that starts with one of these as a formula
   // (=HYPERLINK(...) in an IED name): an apostrophe first makes it text.
   const bool formula = text.size() > 1 && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
-  const std::string cell = formula ? "'" + text : text;
+  std::string cell = formula ? "'" + text : text;
   if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
   std::string field = "\"";
   for (char c : cell) {

@@ -26,7 +26,7 @@ std::string Sha256::hex_digest() {
   SHA256_Final(digest, &context_->state);
   static constexpr char digits[] = "0123456789abcdef";
   std::string text;
-  text.reserve(2 * SHA256_DIGEST_LENGTH);
+  text.reserve(std::size_t{2} * SHA256_DIGEST_LENGTH);
   for (const unsigned char byte : digest) {
     text += digits[byte >> 4];
     text += digits[byte & 0x0F];
