@@ -55,9 +55,7 @@ int run_check(const CheckOptions& options, Console& console) {
   // The list is read first: a mistyped path costs no time on a large SCD.
   const std::optional<Baseline> baseline = read_list(options.baseline, options.warn, diagnostics);
   if (!baseline) return exit_usage;
-  // A list with lines that are no entry may have lost entries: the check
-  // fails unless the user asked to check without them.
-  const bool malformed_fail = baseline->malformed_lines > 0 && (options.strict || !options.skip_malformed);
+  const bool malformed_fail = malformed_lines_fail(*baseline, options.skip_malformed && !options.strict);
   if (baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
     const std::string lines = std::to_string(baseline->malformed_lines) +
                               (baseline->malformed_lines == 1 ? " line is" : " lines are") + " improperly formatted";

@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "approvals/approval_check.h"
 #include "ccdcrc/version.h"
 #include "files/staged_file.h"
 #include "operations/ccd_pipeline.h"
@@ -28,6 +29,7 @@
 #include "operations/messages.h"
 #include "operations/shown_ccd.h"
 #include "operations/verification.h"
+#include "report/check_report.h"
 #include "report/diff_report.h"
 #include "report/verify_report.h"
 #include "scd/ied_selection.h"
@@ -439,6 +441,48 @@ py::tuple verify_json(const py::object& python_paths, const py::object& scd_sour
   return py::make_tuple(python_text(out.str()), reasons);
 }
 
+// `check --format json`: (the JSON text, what fails, whether the list itself
+// fails the check). A list that cannot be used raises ValueError.
+py::tuple check_json(const py::object& list_path, const py::object& scd_source, bool ignore_missing,
+                     bool skip_malformed, unsigned jobs) {
+  const std::string path = file_system_path(list_path);
+  std::unique_ptr<OpenScd> holder;
+  std::vector<std::string> notes;
+  std::optional<Baseline> baseline;
+  BaselineProblem problem;
+  {
+    const py::gil_scoped_release unlocked;
+    baseline = read_baseline_file(
+        path,
+        [&](const BaselineNote& note) {
+          notes.push_back(path + ":" + std::to_string(note.line) + ": " + printable(note.reason));
+        },
+        problem);
+  }
+  if (!baseline) {
+    raise_builtin(PyExc_ValueError,
+                  (problem.line == 0 ? path : path + ":" + std::to_string(problem.line)) + ": " + problem.message);
+  }
+  const OpenScd& open = loaded_or_load(scd_source, holder, jobs);
+  std::ostringstream out;
+  std::vector<std::string> failures;
+  {
+    const py::gil_scoped_release unlocked;
+    const Scd& scd = open.scd();
+    const std::vector<ListedCrc> listed = listed_crcs(scd, jobs);
+    const ApprovalCheck check =
+        check_approvals(*baseline, scd, listed, shadowed_crcs(scd, listed, jobs), ignore_missing);
+    write_check_report(out, {Format::json, false, path, scd.path()}, check);
+    failures = check_failures(check, scd.path());
+  }
+  const bool list_fails = baseline->incomplete || malformed_lines_fail(*baseline, skip_malformed);
+  py::list python_failures;
+  for (const std::string& failure : failures) python_failures.append(python_text(failure));
+  py::list python_notes;
+  for (const std::string& note : notes) python_notes.append(python_text(note));
+  return py::make_tuple(python_text(out.str()), python_failures, python_notes, list_fails);
+}
+
 py::str representation(const OpenScd& open) {
   const std::size_t count = open.scd().ieds().size();
   return py::str("<ccdcrc.Scd {!r}, {} IED{}>").format(python_path(open.scd().path()), count, count == 1 ? "" : "s");
@@ -503,6 +547,8 @@ PYBIND11_MODULE(_ccdcrc, module) {
              py::arg("jobs"),
              "_diff(old, new, explain: list[str] | None, every_ied: bool, jobs: int) -> tuple[str, list[str]]\n\n"
              "The JSON of `ccdcrc diff --format json` and the explained names neither SCD holds.");
+  module.def("_check", &check_json, py::arg("baseline"), py::arg("scd"), py::arg("ignore_missing"),
+             py::arg("skip_malformed"), py::arg("jobs"));
   module.def("_verify", &verify_json, py::arg("paths"), py::arg("scd"),
              "_verify(paths: list, scd) -> tuple[str, list[str | None]]\n\n"
              "The JSON of `ccdcrc verify --format json` and why each unreadable file is.");

@@ -36,6 +36,12 @@ struct BaselineNote {
 };
 using BaselineNotes = std::function<void(const BaselineNote&)>;
 
+// A list with lines that are no entry may have lost entries: the check
+// fails unless its user asked to check without them.
+inline bool malformed_lines_fail(const Baseline& baseline, bool skip_malformed) {
+  return baseline.malformed_lines > 0 && !skip_malformed;
+}
+
 // Why a list cannot be used at all, as a message (its names printable).
 struct BaselineProblem {
   std::size_t line = 0;  // 0: the list as a whole
