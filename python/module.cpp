@@ -27,6 +27,7 @@
 #include "operations/differences.h"
 #include "operations/export.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "operations/shown_ccd.h"
 #include "operations/verification.h"
 #include "report/check_report.h"
@@ -170,48 +171,53 @@ bool packed(const std::string& path) {
 
 [[noreturn]] void raise_input_problem(const InputProblem& problem, const std::string& path);
 
+// A failure of the library's load as the LoadError of its kind.
+[[noreturn]] void raise_input_failure(const ScdInputFailure& failure) {
+  switch (failure.kind) {
+    case ScdInputFailure::Kind::input: raise_input_problem(failure.input, failure.name);
+    case ScdInputFailure::Kind::xml: raise_load_error(failure.xml, failure.name);
+    case ScdInputFailure::Kind::not_scl: break;
+  }
+  raise_package_error("NotAnScdError", py::make_tuple(python_text(failure.message), python_path(failure.name)));
+}
+
 std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
   std::unique_ptr<Scd> scd;
-  LoadProblem problem;
-  std::string path;
+  ScdInputFailure failure;
   if (PyObject_CheckBuffer(source.ptr())) {
-    path = "<memory>";
-    SourceText text;
+    // The bytes are copied while the GIL keeps them from changing.
+    std::string bytes;
     {
-      // The bytes are copied while the GIL keeps them from changing.
       Py_buffer view;
       if (PyObject_GetBuffer(source.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
-      const bool copied = text.assign(std::string_view(static_cast<const char*>(view.buf), view.len));
+      try {
+        bytes.assign(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
+      } catch (...) {
+        PyBuffer_Release(&view);
+        throw;
+      }
       PyBuffer_Release(&view);
-      if (!copied) throw std::bad_alloc();
     }
     const py::gil_scoped_release unlocked;
-    scd = Scd::parse(std::move(text), path, &problem);
+    scd = load_scd_input_bytes(bytes, "<memory>", {}, nullptr, failure);
   } else {
-    path = file_system_path(source);
-    std::optional<InputProblem> unreadable;
+    const std::string path = file_system_path(source);
+    LoadProblem problem;
     {
       const py::gil_scoped_release unlocked;
       scd = Scd::load(path, &problem);
       // gzip data and zip archives are read as the program reads them.
       if (!scd && problem.kind == LoadProblem::Kind::malformed && packed(path)) {
-        Input input;
-        InputProblem input_problem;
-        if (read_input(path, InputOptions(), input, input_problem)) {
-          const std::string name = input.member.empty() ? path : path + "(" + input.member + ")";
-          scd = Scd::parse(std::move(input.text), name, &problem);
-          if (!scd) path = name;
-        } else {
-          unreadable = std::move(input_problem);
-        }
+        scd = load_scd_input(path, {}, nullptr, failure);
+      } else if (!scd) {
+        failure = ScdInputFailure::malformed(path, problem);
+      } else if (std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
+        failure = ScdInputFailure::not_an_scd(path, *refusal);
+        scd.reset();
       }
     }
-    if (unreadable) raise_input_problem(*unreadable, path);
   }
-  if (!scd) raise_load_error(problem, path);
-  if (const std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
-    raise_package_error("NotAnScdError", py::make_tuple(python_text(*refusal), python_path(path)));
-  }
+  if (!scd) raise_input_failure(failure);
   return std::make_unique<OpenScd>(std::move(scd), jobs);
 }
 

@@ -209,8 +209,9 @@ def test_check_refuses_a_list_it_cannot_use():
 
 
 @pytest.mark.parametrize("packed", ["cli_station.scd.gz", "cli_station.zip"])
-def test_packed_files_load_as_the_program_reads_them(packed):
-    assert ccdcrc.load(DATA / packed).crcs() == ccdcrc.load(DATA / "cli_station.scd").crcs()
+@pytest.mark.parametrize("read", [lambda path: path, lambda path: path.read_bytes()], ids=["path", "bytes"])
+def test_packed_files_load_as_the_program_reads_them(packed, read):
+    assert ccdcrc.load(read(DATA / packed)).crcs() == ccdcrc.load(DATA / "cli_station.scd").crcs()
 
 
 @pytest.mark.parametrize("call, kind", [
