@@ -37,6 +37,7 @@ __all__ = [
     "MissingFileError",
     "NotAFileError",
     "NotAnScdError",
+    "Record",
     "Scd",
     "UnknownIedError",
     "VerifyResult",
@@ -138,13 +139,28 @@ class CommandError(Exception):
         self.status = status
 
 
-class DiffResult(dict):
-    """What `ccdcrc diff --format json` prints, as plain data: {'old', 'new',
+class Record(dict):
+    """A JSON object of a result: a dict whose keys are also attributes
+    (`report.ieds[0].status` is `report["ieds"][0]["status"]`)."""
+
+    def __getattr__(self, name: str) -> Any:
+        try:
+            return self[name]
+        except KeyError:
+            raise AttributeError(name) from None
+
+
+def _records(text: str) -> Any:
+    return json.loads(text, object_hook=Record)
+
+
+class DiffResult(Record):
+    """What `ccdcrc diff --format json` prints, as records: {'old', 'new',
     'scd_crc', 'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...]}.
     to_json() gives the program's JSON text."""
 
     def __init__(self, text: str) -> None:
-        super().__init__(json.loads(text))
+        super().__init__(_records(text))
         self._text = text
 
     def to_json(self) -> str:
@@ -158,7 +174,7 @@ class VerifyResult(list):
     to_json() gives the program's JSON text."""
 
     def __init__(self, text: str, reasons: list[str | None]) -> None:
-        files = json.loads(text)["files"]
+        files = _records(text)["files"]
         super().__init__(files)
         self.reasons = {entry["file"]: reason for entry, reason in zip(files, reasons) if reason is not None}
         self._text = text
@@ -167,8 +183,8 @@ class VerifyResult(list):
         return self._text
 
 
-class CheckResult(dict):
-    """What `ccdcrc check --format json` prints, as plain data: {'baseline',
+class CheckResult(Record):
+    """What `ccdcrc check --format json` prints, as records: {'baseline',
     'scd', 'scd_crc', 'header', 'ieds': [{'name', 'status', 'approved_crc',
     'crc'}...]}, statuses 'ok', 'changed', 'missing', 'new', 'unreadable'.
     `failures` says what fails, `notes` names the lines of the list that are
@@ -177,7 +193,7 @@ class CheckResult(dict):
     to_json() gives the program's JSON text."""
 
     def __init__(self, text: str, failures: list[str], notes: list[str], list_fails: bool) -> None:
-        super().__init__(json.loads(text))
+        super().__init__(_records(text))
         self.failures = failures
         self.notes = notes
         self.passed = not failures and not list_fails

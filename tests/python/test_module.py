@@ -179,6 +179,7 @@ def test_results_are_the_programs_text_and_take_loaded_scds(tmp_path):
     assert verified.to_json() == run("verify", DATA / "pub_golden_PROT1.ccd", missing, "--scd", EXAMPLE,
                                      "--format", "json").stdout.decode()
     assert verified.reasons[str(missing)] == f"{missing}: no such file"
+    assert (loaded.ieds[0].status, verified[1].status) == (loaded["ieds"][0]["status"], "unreadable")
     with pytest.raises(ValueError, match="no CCD file was given"):
         ccdcrc.verify([])
 
