@@ -214,7 +214,7 @@ std::optional<ElementDifference> element_difference(pugi::xml_node old_element, 
     std::string path;
   };
   // Depth first, without recursion: an SCD may nest deeply.
-  std::vector<Pair> pending{{old_element, new_element, ""}};
+  std::vector<Pair> pending{{old_element, new_element, old_element.name()}};
   while (!pending.empty()) {
     const Pair pair = std::move(pending.back());
     pending.pop_back();
@@ -227,7 +227,7 @@ std::optional<ElementDifference> element_difference(pugi::xml_node old_element, 
       difference = own_difference(pair.a, pair.b);
     }
     if (!difference.empty()) {
-      if (found.elements++ == 0) found.first = (pair.path.empty() ? "" : pair.path + " ") + difference;
+      if (found.elements++ == 0) found.first = pair.path + " " + difference;
       if (!pair.a || !pair.b) continue;
     }
     std::vector<Pair> children;
@@ -235,7 +235,7 @@ std::optional<ElementDifference> element_difference(pugi::xml_node old_element, 
     pugi::xml_node y = next_element(pair.b.first_child());
     while (x || y) {
       const std::string here = step(x ? x : y);
-      children.push_back({x, y, pair.path.empty() ? here : pair.path + "/" + here});
+      children.push_back({x, y, pair.path + "/" + here});
       if (x) x = next_element(x.next_sibling());
       if (y) y = next_element(y.next_sibling());
     }

@@ -43,7 +43,7 @@ BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
                                 const std::vector<BrokenBinding>& new_bindings, const Scd& new_scd);
 
 // Where two revisions of an IED element differ, as a path of elements
-// ("AccessPoint[S1]/Server/LDevice[PROT]/LN0/Inputs/ExtRef[2] intAddr"), and
+// ("IED/AccessPoint[S1]/Server/LDevice[PROT]/LN0/Inputs/ExtRef[2] intAddr"), and
 // how many elements differ; nullopt when they are the same.
 struct ElementDifference {
   std::string first;
