@@ -42,7 +42,7 @@ struct DiffOptions {
   std::string member;
   bool uncovered = false;    // name the IEDs changed outside their CRCs
   std::string approved;      // a list of approved CRCs for the report; empty: none
-  bool signoff = true;       // the report's sign-off block
+  bool no_signoff = false;   // leave the report's sign-off block out
 };
 
 // The IEDs to explain: the named ones, or every one whose CRC changed, was
@@ -74,7 +74,7 @@ bool write_report_file(const DiffOptions& options, const DiffReport& diff, const
                        const Scd& new_scd, const ScdFile& new_file, Console& console) {
   ReportOptions asked;
   asked.date = export_timestamp();
-  asked.signoff = options.signoff;
+  asked.signoff = !options.no_signoff;
   asked.list_uncovered = options.uncovered;
   if (!options.approved.empty()) {
     std::optional<Baseline> baseline = read_baseline(options.approved, false, console.diagnostics);
@@ -120,9 +120,9 @@ int check_layout(const DiffOptions& options, Diagnostics& diagnostics) {
   if (!options.output.empty() && !options.report) {
     return usage_error(diagnostics, "diff", "-o writes a report: give --format html or --format markdown");
   }
-  if ((!options.approved.empty() || !options.signoff) && !options.report) {
+  if ((!options.approved.empty() || options.no_signoff) && !options.report) {
     return usage_error(diagnostics, "diff",
-                       std::string(options.signoff ? "--approved" : "--no-signoff") +
+                       std::string(options.no_signoff ? "--no-signoff" : "--approved") +
                            " belongs to a change report: give --format html or --format markdown");
   }
   return check_standard_input_once(diagnostics, "diff", {options.old_scd, options.new_scd});
@@ -286,7 +286,7 @@ void add_diff_command(CLI::App& app, Console& console) {
   command->add_option("--approved", options->approved,
                       "a list of approved CRCs: the report shows each IED's approved CRC and its check")
       ->option_text("LIST");
-  command->add_flag("!--no-signoff", options->signoff, "leave the sign-off block out of the report");
+  command->add_flag("--no-signoff", options->no_signoff, "leave the sign-off block out of the report");
   add_quiet_option(*command, options->quiet, "print nothing: the exit status tells whether anything changed");
   add_jobs_option(*command, options->jobs);
   add_member_option(*command, options->member);
