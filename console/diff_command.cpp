@@ -148,8 +148,7 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
 
 // Tells the inputs that NEW breaks and those it mends: each in full with
 // --explain, else how many.
-void note_bindings(const DiffOptions& options, const Scd& old_scd, const Scd& new_scd, Diagnostics& diagnostics) {
-  const BindingChanges changes = compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd);
+void note_bindings(const DiffOptions& options, const BindingChanges& changes, Diagnostics& diagnostics) {
   if (options.explain) {
     for (const BrokenBinding& binding : changes.broken) {
       diagnostics.warning(options.new_scd, "the input " + printable(binding.int_addr) + " of " +
@@ -213,7 +212,8 @@ int run_diff(const DiffOptions& options, Console& console) {
                     !options.every_ied,
                     options.name_only ? DiffLayout::name_only
                     : options.stat    ? DiffLayout::stat
-                                      : DiffLayout::table};
+                                      : DiffLayout::table,
+                    std::nullopt};
   // IEDs behind a shared name are no part of the listing, but a change in
   // one is a change all the same.
   const std::vector<std::string> hidden_changes = shadowed_changes(shadowed_crcs(*old_scd, old_ieds, options.jobs),
@@ -231,6 +231,10 @@ int run_diff(const DiffOptions& options, Console& console) {
     if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
     if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, console)) return exit_usage;
   } else {
+    report.bindings = compare_bindings(broken_bindings(*old_scd), broken_bindings(*new_scd), *new_scd);
+    note_bindings(options, *report.bindings, diagnostics);
+    // JSON carries them; text only tells them on the error stream.
+    if (options.format != Format::json) report.bindings.reset();
     std::optional<Progress> progress;
     WindowedExplanations explained(
         std::move(compared), *old_scd, *new_scd, options.jobs,
@@ -243,7 +247,6 @@ int run_diff(const DiffOptions& options, Console& console) {
     write_diff_report(console.out, options.format, report, &explained);
     if (options.uncovered) write_uncovered(console.out, report);
   }
-  if (!options.report) note_bindings(options, *old_scd, *new_scd, diagnostics);
   for (const std::string& change : hidden_changes) diagnostics.note(options.new_scd + ": " + change);
   if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);
 
