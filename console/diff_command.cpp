@@ -40,9 +40,9 @@ struct DiffOptions {
   bool stat = false;
   unsigned jobs = 0;  // 0: one per core
   std::string member;
-  bool uncovered = false;    // name the IEDs changed outside their CRCs
-  std::string approved;      // a list of approved CRCs for the report; empty: none
-  bool no_signoff = false;   // leave the report's sign-off block out
+  bool uncovered = false;   // name the IEDs changed outside their CRCs
+  std::string approved;     // a list of approved CRCs for the report; empty: none
+  bool no_signoff = false;  // leave the report's sign-off block out
 };
 
 // The IEDs to explain: the named ones, or every one whose CRC changed, was
@@ -165,9 +165,8 @@ void note_bindings(const DiffOptions& options, const BindingChanges& changes, Di
     return std::to_string(count) + (count == 1 ? one : several);
   };
   if (!changes.broken.empty()) {
-    diagnostics.warning(options.new_scd,
-                        counted(changes.broken.size(), " input now resolves", " inputs now resolve") +
-                            " to nothing (broken bindings); --explain names them");
+    diagnostics.warning(options.new_scd, counted(changes.broken.size(), " input now resolves", " inputs now resolve") +
+                                             " to nothing (broken bindings); --explain names them");
   }
   if (!changes.mended.empty()) {
     diagnostics.note(options.new_scd + ": " +
@@ -286,8 +285,9 @@ void add_diff_command(CLI::App& app, Console& console) {
   command->add_flag("--stat", options->stat, "print how many control blocks of each IED differ");
   command->add_flag("--uncovered", options->uncovered,
                     "name each IED whose elements changed while its CRC did not (a report counts them alone)");
-  command->add_option("--approved", options->approved,
-                      "a list of approved CRCs: the report shows each IED's approved CRC and its check")
+  command
+      ->add_option("--approved", options->approved,
+                   "a list of approved CRCs: the report shows each IED's approved CRC and its check")
       ->option_text("LIST");
   command->add_flag("--no-signoff", options->no_signoff, "leave the sign-off block out of the report");
   add_quiet_option(*command, options->quiet, "print nothing: the exit status tells whether anything changed");

@@ -119,9 +119,8 @@ void note_broken_bindings(const Scd& scd, const std::vector<BrokenBinding>& brok
   }
   std::string listed;
   for (const std::string& name : names) listed += (listed.empty() ? "" : ", ") + printable(name);
-  diagnostics.warning(scd.path(), std::to_string(broken.size()) +
-                                      " inputs resolve to nothing (broken bindings), of " + listed +
-                                      "; the change report of diff names each");
+  diagnostics.warning(scd.path(), std::to_string(broken.size()) + " inputs resolve to nothing (broken bindings), of " +
+                                      listed + "; the change report of diff names each");
 }
 
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {

@@ -7,8 +7,8 @@
 #include "ccd/builder.h"
 #include "ccd/data_references.h"
 #include "scd/ied_selection.h"
-#include "util/text.h"
 #include "util/nodes.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 
@@ -32,8 +32,8 @@ std::string named_data_set(pugi::xml_node publisher_ied, pugi::xml_node ext_ref,
     for (pugi::xml_node ldevice : access_point.child("Server").children("LDevice")) {
       if (attr(ldevice, "inst") != cb_ld_inst) continue;
       for (pugi::xml_node block : ldevice.child("LN0").children()) {
-        const bool is_block = std::strcmp(block.name(), "GSEControl") == 0 ||
-                              std::strcmp(block.name(), "SampledValueControl") == 0;
+        const bool is_block =
+            std::strcmp(block.name(), "GSEControl") == 0 || std::strcmp(block.name(), "SampledValueControl") == 0;
         if (is_block && attr(block, "name") == cb_name) return attr(block, "datSet");
       }
     }
@@ -68,8 +68,8 @@ BrokenBinding check_input(const Scd& scd, const IedLookup& ieds, pugi::xml_node 
   const ScdLookups& lookups = scd.lookups();
   const DataReference reference(ext_ref);
   const std::string publisher_name = attr(ext_ref, "iedName");
-  BrokenBinding broken{{}, publisher_name + reference.ld_inst + "/" + member_text(reference), attr(ext_ref, "intAddr"),
-                       {}};
+  BrokenBinding broken{
+      {}, publisher_name + reference.ld_inst + "/" + member_text(reference), attr(ext_ref, "intAddr"), {}};
   const pugi::xml_node publisher = lookups.publisher_ldevice(publisher_name, reference.ld_inst);
   if (!publisher) {
     broken.reason = ieds.find(publisher_name) ? publisher_name + " has no logical device " + quoted(reference.ld_inst)
@@ -86,7 +86,8 @@ BrokenBinding check_input(const Scd& scd, const IedLookup& ieds, pugi::xml_node 
     return broken;
   }
   broken.reason = unbound_reason(lookups, publisher, members, reference.key(publisher_name), publisher_name);
-  if (broken.reason.empty()) broken.reason = "its control block is passed over: another block of " + publisher_name + " was met first";
+  if (broken.reason.empty())
+    broken.reason = "its control block is passed over: another block of " + publisher_name + " was met first";
   return broken;
 }
 
@@ -119,7 +120,8 @@ std::set<std::string> bound_keys(const ScdLookups& scd, const NodeList& inputs) 
         seen_of_kind.push_back(block.reference());
         const std::string publisher_name = attr(block.ldevice.parent().parent().parent(), "name");
         const pugi::xml_node source = scd.data_set_in_ldevice(block.ldevice, data_set);
-        for (pugi::xml_node fcda : child_elements(source, "FCDA")) bound.insert(DataReference(fcda).key(publisher_name));
+        for (pugi::xml_node fcda : child_elements(source, "FCDA"))
+          bound.insert(DataReference(fcda).key(publisher_name));
       }
     }
   }

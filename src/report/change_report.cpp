@@ -199,7 +199,8 @@ std::vector<ReportedBinding> reported_bindings(const Scd& old_scd, const Scd& ne
                         bay_of(binding.ied, new_bays)});
   }
   for (const BrokenBinding& binding : changes.mended) {
-    const std::string bay = new_bays.count(binding.ied) > 0 ? bay_of(binding.ied, new_bays) : bay_of(binding.ied, old_bays);
+    const std::string bay =
+        new_bays.count(binding.ied) > 0 ? bay_of(binding.ied, new_bays) : bay_of(binding.ied, old_bays);
     bindings.push_back({binding, ReportedBinding::Kind::mended, bay});
   }
   // The newly broken first within a bay: they are what a reviewer must act on.

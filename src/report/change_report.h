@@ -22,8 +22,8 @@ namespace ccdcrc {
 struct ReportFile {
   std::string path;
   std::optional<std::string> header_id, header_version, header_revision;  // of its Header element
-  std::optional<std::uintmax_t> size;                      // bytes
-  std::string sha256;                                      // empty when unknown
+  std::optional<std::uintmax_t> size;                                     // bytes
+  std::string sha256;                                                     // empty when unknown
   std::string scd_crc;
 };
 
@@ -100,10 +100,10 @@ struct UnchangedIed {
 
 // What the report is asked to hold beyond the comparison.
 struct ReportOptions {
-  std::string date;                       // when the report was made
-  std::optional<ApprovedCrcs> approved;   // adds the approved CRC and the check's status
-  bool signoff = true;                    // room to sign: prepared, checked, approved
-  bool list_uncovered = false;            // name the IEDs changed outside their CRCs, not only count them
+  std::string date;                      // when the report was made
+  std::optional<ApprovedCrcs> approved;  // adds the approved CRC and the check's status
+  bool signoff = true;                   // room to sign: prepared, checked, approved
+  bool list_uncovered = false;           // name the IEDs changed outside their CRCs, not only count them
 };
 
 struct ChangeReport {
@@ -111,14 +111,14 @@ struct ChangeReport {
   ReportFile new_file;
   std::string date;
   std::string tool_version;
-  std::map<CrcStatus, std::size_t> counts;  // every status, also those no IED has
-  std::vector<ReportedBinding> bindings;    // grouped by bay as `retest`
-  std::vector<ReportedIed> retest;          // grouped by bay, those in no bay last
-  std::vector<UnchangedIed> unchanged;      // IEDs that keep their CRC
+  std::map<CrcStatus, std::size_t> counts;    // every status, also those no IED has
+  std::vector<ReportedBinding> bindings;      // grouped by bay as `retest`
+  std::vector<ReportedIed> retest;            // grouped by bay, those in no bay last
+  std::vector<UnchangedIed> unchanged;        // IEDs that keep their CRC
   std::vector<std::string> without_circuits;  // IEDs without a CRC in either SCD
   std::vector<UncoveredChange> uncovered;     // changed outside their CRCs
   bool list_uncovered = false;
-  std::optional<std::string> approved_path;   // the list checked against, when given
+  std::optional<std::string> approved_path;  // the list checked against, when given
   bool signoff = true;
 };
 

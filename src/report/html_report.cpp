@@ -28,8 +28,9 @@ th { background: var(--head); font-weight: 600; white-space: nowrap; }
 table.facts th { width: 9rem; }
 code, .mono { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace; font-size: .9em; }
 .mono, td.value { overflow-wrap: anywhere; }
-.summary { display: grid; grid-template-columns: repeat(auto-fill, minmax(7.5rem, 1fr)); gap: .6rem; margin: .4rem 0; }
-.count { border: 1px solid var(--line); border-radius: 8px; padding: .45rem .9rem; }
+.summary { display: grid; grid-template-columns: repeat(var(--cards), minmax(0, 1fr)); gap: .5rem; margin: .4rem 0; }
+@media screen and (max-width: 760px) { .summary { grid-template-columns: repeat(3, minmax(0, 1fr)); } }
+.count { border: 1px solid var(--line); border-radius: 8px; padding: .45rem .6rem; font-size: .9em; }
 .count.alert { border-color: #dc2626; background: #fef2f2; }
 .count b { display: block; font-size: 1.45rem; line-height: 1.2; }
 .status { display: inline-block; padding: 0 .45rem; border-radius: 4px; font-size: .85em; font-weight: 600; }
@@ -52,7 +53,7 @@ footer { margin-top: 2.5rem; font-size: .85em; }
   body { max-width: none; margin: 0; padding: 0; font-size: 9.5pt; }
   h2, h3, h4 { break-after: avoid; }
   tr, .count { break-inside: avoid; }
-  .summary { grid-template-columns: repeat(var(--cards), 1fr); gap: .3rem; }
+  .summary { gap: .3rem; }
   .count { padding: .3rem .4rem; }
   details > summary { display: none; }
 }
@@ -122,7 +123,7 @@ void write_files(std::ostream& out, const ChangeReport& report) {
 
 void write_summary(std::ostream& out, const ChangeReport& report) {
   const std::size_t broken = broken_count(report);
-  // In print every card stands in one row: none is left alone on a row of its own.
+  // Every card stands in one row (three rows of three on a narrow screen): none is left alone on a row.
   out << "<section id=\"summary\">\n<h2>Summary</h2>\n<div class=\"summary\" style=\"--cards: "
       << report.counts.size() + 3 << "\">\n";
   for (const auto& [status, count] : report.counts) {
@@ -258,14 +259,16 @@ void write_uncovered(std::ostream& out, const ChangeReport& report) {
   const std::size_t count = report.uncovered.size();
   out << "<section id=\"uncovered\">\n<h2>Changed outside the CRCs</h2>\n<p>"
       << (count == 0 ? std::string("No IED that keeps its CRC changed in the SCD.")
-                     : std::to_string(count) + (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their") +
-                           " elements in the SCD changed: in what no CRC covers (descriptions, inputs that bind to nothing, settings).")
+                     : std::to_string(count) +
+                           (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their") +
+                           " elements in the SCD changed: in what no CRC covers (descriptions, inputs that bind to "
+                           "nothing, settings).")
       << "</p>\n";
   if (report.list_uncovered && count > 0) {
     out << "<table>\n<tr><th>IED</th><th>Elements changed</th><th>First change</th></tr>\n";
     for (const UncoveredChange& change : report.uncovered) {
-      out << "<tr><td>" << escaped(change.name) << "</td><td>" << change.difference.elements << "</td><td class=\"mono\">"
-          << escaped(change.difference.first) << "</td></tr>\n";
+      out << "<tr><td>" << escaped(change.name) << "</td><td>" << change.difference.elements
+          << "</td><td class=\"mono\">" << escaped(change.difference.first) << "</td></tr>\n";
     }
     out << "</table>\n";
   }
@@ -282,8 +285,8 @@ void write_unchanged(std::ostream& out, const ChangeReport& report) {
     out << "</li>\n";
   }
   out << "</ul>\n</details>\n</section>\n";
-  out << "<section id=\"without-circuits\">\n<h2>IEDs without circuits</h2>\n<p>"
-      << report.without_circuits.size() << (report.without_circuits.size() == 1 ? " IED has" : " IEDs have")
+  out << "<section id=\"without-circuits\">\n<h2>IEDs without circuits</h2>\n<p>" << report.without_circuits.size()
+      << (report.without_circuits.size() == 1 ? " IED has" : " IEDs have")
       << " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.</p>\n";
   if (!report.without_circuits.empty()) {
     out << "<ul class=\"names\">\n";

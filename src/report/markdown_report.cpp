@@ -162,8 +162,7 @@ void write_retest(std::ostream& out, const ChangeReport& report) {
         << crc_or_dash(change.old_ied ? change.old_ied->crc : std::nullopt) << " | "
         << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << " | ";
     if (report.approved_path) {
-      out << (ied.approval ? crc_or_dash(ied.approval->approved_crc) + " | " + ied.approval->status : "– | –")
-          << " | ";
+      out << (ied.approval ? crc_or_dash(ied.approval->approved_crc) + " | " + ied.approval->status : "– | –") << " | ";
     }
     out << crc_status_name(change.status) << " | " << cell(phrase(ied.reason)) << " |\n";
   }
@@ -230,7 +229,8 @@ void write_unchanged(std::ostream& out, const ChangeReport& report) {
     out << '\n';
   }
   const std::size_t without = report.without_circuits.size();
-  out << "\n</details>\n\n## IEDs without circuits\n\n" << without << (without == 1 ? " IED has" : " IEDs have")
+  out << "\n</details>\n\n## IEDs without circuits\n\n"
+      << without << (without == 1 ? " IED has" : " IEDs have")
       << " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.\n\n";
   for (const std::string& name : report.without_circuits) out << "- " << escaped(name) << '\n';
   if (!report.without_circuits.empty()) out << '\n';
@@ -245,7 +245,8 @@ void write_signoff(std::ostream& out) {
 }  // namespace
 
 void write_markdown_report(std::ostream& out, const ChangeReport& report) {
-  out << "# SCD change report\n\n" << escaped(report.old_file.path) << " → " << escaped(report.new_file.path) << "\n\n"
+  out << "# SCD change report\n\n"
+      << escaped(report.old_file.path) << " → " << escaped(report.new_file.path) << "\n\n"
       << "Date: " << escaped(report.date) << "  \nMade by: ccdcrc " << escaped(report.tool_version) << "  \n";
   if (report.approved_path) out << "Approved CRCs: " << escaped(*report.approved_path) << "  \n";
   out << '\n';

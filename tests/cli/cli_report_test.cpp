@@ -64,8 +64,8 @@ TEST(Report, ExampleRevisionInABrowser) {
   ASSERT_EQ(dom.status, 0) << dom.err;
   for (const std::string& expected :
        {std::string("<b>3</b><span class=\"status s-unchanged\">unchanged</span>"),
-        std::string("<b>2</b><span class=\"status s-changed\">changed</span>"),
-        std::string("<b>1</b>without circuits"), std::string("<h3>E1 110kV / Q01 110kV 林河线</h3>"),
+        std::string("<b>2</b><span class=\"status s-changed\">changed</span>"), std::string("<b>1</b>without circuits"),
+        std::string("<h3>E1 110kV / Q01 110kV 林河线</h3>"),
         std::string("<tr><th>Header revision</th><td class=\"mono\">B</td><td class=\"mono\">C</td></tr>"),
         std::string("Kestrel LPR-931<br>configVersion V2.11 2024-05-21"),
         std::string("publishes GOCB <code>gcbTrip</code>: confRev 1 → 2"),

@@ -48,8 +48,10 @@ TEST(Bindings, NewAndMendedBetweenRevisions) {
 TEST(Bindings, ElementDifferences) {
   pugi::xml_document a;
   pugi::xml_document b;
-  ASSERT_TRUE(a.load_string(R"(<IED name="P"><AccessPoint name="S1"><LN inst="1"><E x="1"/><E x="2"/></LN></AccessPoint></IED>)"));
-  ASSERT_TRUE(b.load_string(R"(<IED name="P"><AccessPoint name="S1"><LN inst="1"><E x="1"/><E x="3"/><F/></LN></AccessPoint></IED>)"));
+  ASSERT_TRUE(a.load_string(
+      R"(<IED name="P"><AccessPoint name="S1"><LN inst="1"><E x="1"/><E x="2"/></LN></AccessPoint></IED>)"));
+  ASSERT_TRUE(b.load_string(
+      R"(<IED name="P"><AccessPoint name="S1"><LN inst="1"><E x="1"/><E x="3"/><F/></LN></AccessPoint></IED>)"));
   EXPECT_FALSE(element_difference(a.document_element(), a.document_element()));
   const std::optional<ElementDifference> difference = element_difference(a.document_element(), b.document_element());
   ASSERT_TRUE(difference);
