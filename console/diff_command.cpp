@@ -185,6 +185,27 @@ void write_uncovered(std::ostream& out, const DiffReport& report) {
   }
 }
 
+// The text, JSON or CSV output, its explanations told as they are written.
+void write_diff_output(const DiffOptions& options, DiffReport& report, std::vector<const IedCrcChange*> compared,
+                       const Scd& old_scd, const Scd& new_scd, Console& console) {
+  Diagnostics& diagnostics = console.diagnostics;
+  report.bindings = compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd);
+  note_bindings(options, *report.bindings, diagnostics);
+  // JSON carries them; text only tells them on the error stream.
+  if (options.format != Format::json) report.bindings.reset();
+  std::optional<Progress> progress;
+  WindowedExplanations explained(
+      std::move(compared), old_scd, new_scd, options.jobs,
+      [&](std::size_t done, std::size_t total) {
+        if (!progress) progress.emplace(diagnostics, total);
+        progress->update(done, total);
+      },
+      // The output follows on standard output, which may be the same terminal.
+      [&] { diagnostics.clear_status(); });
+  write_diff_report(console.out, options.format, report, &explained);
+  if (options.uncovered) write_uncovered(console.out, report);
+}
+
 int run_diff(const DiffOptions& options, Console& console) {
   if (const int status = check_layout(options, console.diagnostics); status != exit_ok) return status;
   Diagnostics& diagnostics = console.diagnostics;
@@ -230,21 +251,7 @@ int run_diff(const DiffOptions& options, Console& console) {
     if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
     if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, console)) return exit_usage;
   } else {
-    report.bindings = compare_bindings(broken_bindings(*old_scd), broken_bindings(*new_scd), *new_scd);
-    note_bindings(options, *report.bindings, diagnostics);
-    // JSON carries them; text only tells them on the error stream.
-    if (options.format != Format::json) report.bindings.reset();
-    std::optional<Progress> progress;
-    WindowedExplanations explained(
-        std::move(compared), *old_scd, *new_scd, options.jobs,
-        [&](std::size_t done, std::size_t total) {
-          if (!progress) progress.emplace(diagnostics, total);
-          progress->update(done, total);
-        },
-        // The output follows on standard output, which may be the same terminal.
-        [&] { diagnostics.clear_status(); });
-    write_diff_report(console.out, options.format, report, &explained);
-    if (options.uncovered) write_uncovered(console.out, report);
+    write_diff_output(options, report, std::move(compared), *old_scd, *new_scd, console);
   }
   for (const std::string& change : hidden_changes) diagnostics.note(options.new_scd + ": " + change);
   if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);

@@ -57,7 +57,12 @@ std::string unbound_reason(const ScdLookups& scd, pugi::xml_node publisher, cons
       const pugi::xml_node block_ldevice = block.parent().parent();
       if (scd.data_set_in_ldevice(block_ldevice, data_set)) return {};
     }
-    if (unsent.empty()) unsent = publisher_name + attr(member.parent().parent().parent(), "inst") + "/LLN0." + data_set;
+    if (unsent.empty()) {
+      unsent = publisher_name;
+      unsent += attr(member.parent().parent().parent(), "inst");
+      unsent += "/LLN0.";
+      unsent += data_set;
+    }
   }
   if (!exact) return "the data sets of " + publisher_name + attr(publisher, "inst") + " hold only parts of it";
   return "no control block sends " + unsent;
