@@ -102,6 +102,32 @@ TEST(Report, NamesFromTheScdAreTextThatInjectsNothing) {
   EXPECT_GT(count("tab\\tand\\nline"), 1u);
 }
 
+TEST(Report, BrokenBindingsAreToldOnTheErrorStream) {
+  const std::string intact = example_path("substation.scd");
+  const std::string renamed = data_path("report_renamed_member.scd");
+  const std::string reason = "CL1101CTRL/LLN0.dsIntlk has no member CILO1.EnaCls.stVal";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string told;
+  };
+  for (const Case& test : std::vector<Case>{
+           {{"all", renamed}, 0, "the input 1-A:PIGO/GOINGGIO1.SPCSO2.stVal of PL1101 resolves to nothing"},
+           {{"diff", intact, renamed}, 1, "warning: 1 input now resolves to nothing (broken bindings)"},
+           {{"diff", intact, renamed, "--explain"}, 1, "now resolves to nothing: " + reason},
+           {{"diff", renamed, intact}, 1, "1 input that resolved to nothing resolves again"},
+           {{"all", intact}, 0, ""},
+       }) {
+    const ProcessResult run = run_ccdcrc(test.arguments);
+    EXPECT_EQ(run.status, test.status) << run.err;
+    if (test.told.empty()) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_NE(run.err.find(test.told), std::string::npos) << run.err;
+    }
+  }
+}
+
 // The cells of a Markdown table row: split at pipes that no backslash escapes.
 std::size_t cells_of(const std::string& row) {
   std::size_t pipes = 0;
