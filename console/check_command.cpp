@@ -40,8 +40,7 @@ std::optional<Baseline> read_list(const std::string& path, bool warn, Diagnostic
   };
   BaselineProblem problem;
   std::optional<Baseline> baseline = read_baseline_file(path, notes, problem);
-  if (!baseline)
-    diagnostics.error(problem.line == 0 ? path : path + ":" + std::to_string(problem.line), problem.message);
+  if (!baseline) diagnostics.error(problem.where(path), problem.message);
   return baseline;
 }
 

@@ -467,8 +467,7 @@ py::tuple check_json(const py::object& list_path, const py::object& scd_source, 
         problem);
   }
   if (!baseline) {
-    raise_builtin(PyExc_ValueError,
-                  (problem.line == 0 ? path : path + ":" + std::to_string(problem.line)) + ": " + problem.message);
+    raise_builtin(PyExc_ValueError, problem.where(path) + ": " + problem.message);
   }
   const OpenScd& open = loaded_or_load(scd_source, holder, jobs);
   std::ostringstream out;
