@@ -138,8 +138,15 @@ class TemporaryFile {
     if (!::FlushFileBuffers(handle_)) return last_error();
     ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
     const std::wstring destination = wide_path(joined(directory_, target));
-    if (!::MoveFileExW(path_.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return last_error();
+    // A reader, a virus scanner or another export may hold the target for a
+    // moment: the move is tried again for up to a second.
+    for (int attempt = 0;; ++attempt) {
+      if (::MoveFileExW(path_.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+      const DWORD error = ::GetLastError();
+      if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 100) {
+        return errno_of_windows_error(error);
+      }
+      ::Sleep(10);
     }
     kept_ = true;
     return 0;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <new>
 
 #ifdef _WIN32
 #include <io.h>
@@ -158,10 +159,17 @@ bool is_directory(const std::wstring& path) {
 }  // namespace
 
 int open_for_reading(const std::string& path) {
-  const std::wstring wide = wide_path(path);
-  const int fd = ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-  if (fd < 0 && is_directory(wide)) errno = EISDIR;
-  return fd;
+  // The wide path is the one allocation here: its failure is ENOMEM, as
+  // callers that read files take no exceptions.
+  try {
+    const std::wstring wide = wide_path(path);
+    const int fd = ::_wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0 && is_directory(wide)) errno = EISDIR;
+    return fd;
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    return -1;
+  }
 }
 
 int standard_input_descriptor() {

@@ -5,11 +5,13 @@
 # and exit status; the README's commands; export refusing names Windows
 # cannot hold and a case collision; a path in Chinese; the C example built
 # against the DLL. Skipped, saying so, where Wine cannot run.
-#   wine_test.sh [WINDOWS_DIR] [LINUX_PROGRAM]
+#   wine_test.sh [WINDOWS_DIR] [LINUX_PROGRAM] [WINDOWS_TEST_PROGRAM]
+# With WINDOWS_TEST_PROGRAM, the GoogleTest suites built for Windows run first.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 windows=${1:-$root/build/windows}
 linux=${2:-$root/build/release/console/ccdcrc}
+suites=${3:-}
 cd "$root"
 export WINEPREFIX=${WINEPREFIX:-$root/build/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
@@ -31,6 +33,15 @@ fail() {
   echo "wine test: FAILED: $*" >&2
   failures=$((failures + 1))
 }
+
+if [ -n "$suites" ]; then
+  if "$wine" "$suites" --gtest_brief=1 >"$scratch/suites.out" 2>&1; then
+    echo "wine test: GoogleTest suites: $(grep -E '^\[  (PASSED|SKIPPED) ' "$scratch/suites.out" | tr '\n' ' ')"
+  else
+    tail -n 60 "$scratch/suites.out" >&2
+    fail "the GoogleTest suites under Wine"
+  fi
+fi
 
 # same NAME ARGS...: stdout and exit status of both programs, in the project's
 # folder; standard input is $input (by default nothing).
