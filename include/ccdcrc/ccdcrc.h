@@ -8,9 +8,10 @@
  *   array form of operator new and belongs to the caller: release it with
  *   delete[] (C++ sharing the library's C++ runtime), or with
  *   ccdcrc_free_pairs and ccdcrc_free_text (C, other languages, and C++
- *   built with another compiler, such as MSVC against ccdcrc.dll). Failures are silent: an SCD that cannot be loaded gives
- *   no pairs and the SCD CRC "00000000"; an unknown IED or one without
- *   circuits gives the empty text. No function throws.
+ *   built with another compiler, such as MSVC against ccdcrc.dll).
+ *   Failures are silent: an SCD that cannot be loaded gives no pairs and
+ *   the SCD CRC "00000000"; an unknown IED or one without circuits gives
+ *   the empty text. No function throws.
  *
  * - An SCD opened once (ccdcrc_scd) and asked any number of questions. Every
  *   call that can fail returns a ccdcrc_status and, when given a ccdcrc_error,
