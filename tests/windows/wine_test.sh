@@ -101,6 +101,10 @@ chinese="$scratch/林登变电站"
 mkdir -p "$chinese/导出" "$scratch/linux-export"
 cp examples/substation.scd "$chinese/林登.scd"
 same "a path in Chinese" all "$chinese/林登.scd"
+long="$scratch/$(printf 'verzeichnis-mit-langem-namen-%02d/' $(seq 1 12))"
+mkdir -p "$long"
+cp examples/substation.scd "$long/Umspannwerk-Lindenstraße.scd"
+same "a path of more than 400 characters" all "$long/Umspannwerk-Lindenstraße.scd"
 export SOURCE_DATE_EPOCH=1700000000
 "$wine" "$exe" export "$chinese/林登.scd" --all -o "$chinese/导出" >/dev/null 2>&1 || fail "export into a path in Chinese"
 "$linux" export examples/substation.scd --all -o "$scratch/linux-export" >/dev/null 2>&1
