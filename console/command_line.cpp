@@ -119,6 +119,8 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
   app.set_version_flag("--version", version_text());
   app.require_subcommand(1);
+  // Options are written as on Linux everywhere: on Windows "/x" is a path.
+  app.allow_windows_style_options(false);
   app.footer(program_footer);
   for (auto add : {add_all_command, add_ied_command, add_export_command, add_ccd_command, add_diff_command,
                    add_check_command, add_verify_command}) {

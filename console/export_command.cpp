@@ -1,8 +1,5 @@
 // `ccdcrc export SCD (NAME... | --all) -o DIR`: CCD files of a loaded SCD.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +10,7 @@
 
 #include "console/command.h"
 #include "console/scd_input.h"
+#include "files/system_files.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 
@@ -21,9 +19,9 @@ namespace ccdcrc {
 // Checked before the SCD is loaded, so that a mistyped directory costs no
 // time on a large SCD.
 bool check_export_directory(const std::string& directory, Diagnostics& diagnostics) {
-  struct stat info {};
-  if (::stat(directory.c_str(), &info) != 0) {
-    const int error = errno;
+  const FileStatus info = path_status(directory);
+  if (info.error != 0) {
+    const int error = info.error;
     if (error == ENOENT || error == ENOTDIR) {
       diagnostics.error(directory, "the export directory does not exist");
     } else {
@@ -31,12 +29,12 @@ bool check_export_directory(const std::string& directory, Diagnostics& diagnosti
     }
     return false;
   }
-  if (!S_ISDIR(info.st_mode)) {
+  if (info.kind != FileKind::directory) {
     diagnostics.error(directory, "the export directory is not a directory");
     return false;
   }
-  if (::access(directory.c_str(), W_OK | X_OK) != 0) {
-    diagnostics.error(directory, std::string("the export directory is not writable: ") + std::strerror(errno));
+  if (const int error = directory_access(directory); error != 0) {
+    diagnostics.error(directory, std::string("the export directory is not writable: ") + std::strerror(error));
     return false;
   }
   return true;
@@ -47,10 +45,9 @@ namespace {
 // `export -o DIR` makes DIR and its missing parents, as `mkdir -p` would, and
 // says so; then the directory is checked as any other.
 bool prepare_export_directory(const std::string& directory, Diagnostics& diagnostics) {
-  struct stat info {};
-  if (::lstat(directory.c_str(), &info) != 0 && errno == ENOENT) {
+  if (path_status(directory, false).error == ENOENT) {
     std::error_code error;
-    if (std::filesystem::create_directories(directory, error)) {
+    if (std::filesystem::create_directories(native_path(directory), error)) {
       diagnostics.error(directory, "the export directory did not exist and was created");
     } else if (error) {
       diagnostics.error(directory, "cannot create the export directory: " + error.message());
@@ -106,10 +103,11 @@ struct ExportRun {
 
   void export_named(const std::vector<std::string>& names) {
     const NamedIeds named(scd);
+    RunFiles files;
     for (const std::string& name : distinct_names(names)) {
       const pugi::xml_node ied = named.find(name, "the first one is exported", diagnostics);
       if (ied) {
-        record(name, export_ied(scd, ied, directory));
+        record(name, files.export_ied(scd, ied, directory));
       } else {
         failed_names.push_back(name);
       }

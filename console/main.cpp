@@ -1,6 +1,12 @@
 // ccdcrc: without arguments the interactive menu, with arguments the command line.
 
-#include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+// CommandLineToArgvW
+#include <shellapi.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
@@ -15,22 +21,64 @@
 #include "console/diagnostics.h"
 #include "console/memory.h"
 #include "console/menu.h"
+#include "files/system_files.h"
+
+namespace {
+
+#ifdef _WIN32
+// The arguments in UTF-8, whatever the code page; the console shows UTF-8,
+// and the streams carry bytes as they are (`\n`, as on Linux).
+std::vector<std::string> arguments(int, char**) {
+  ::SetConsoleOutputCP(CP_UTF8);
+  ::SetConsoleCP(CP_UTF8);
+  ::_setmode(1, _O_BINARY);
+  ::_setmode(2, _O_BINARY);
+  // Colours and the progress line are terminal sequences.
+  for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    DWORD mode = 0;
+    const HANDLE handle = ::GetStdHandle(stream);
+    if (::GetConsoleMode(handle, &mode)) ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  }
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> utf8;
+  for (int i = 1; wide && i < count; ++i) utf8.push_back(ccdcrc::utf8_of(wide[i]));
+  ::LocalFree(wide);
+  return utf8;
+}
+
+// Started from Explorer, the console window would close with the answer.
+void end_dialogue() {
+  if (ccdcrc::is_terminal(0)) std::system("pause");
+}
+#else
+std::vector<std::string> arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+void end_dialogue() {}
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
   // Under a file-size limit a write that passes it fails with "File too
   // large", and that file alone is not written, instead of the process ending.
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
   try {
     ccdcrc::keep_freed_memory();
-    if (argc <= 1) {
+    std::vector<std::string> line = arguments(argc, argv);
+    if (line.empty()) {
       // The menu reads its answers a byte at a time: from the stream's own
       // buffer rather than through C's standard input, a call per byte.
       std::ios::sync_with_stdio(false);
-      return ccdcrc::run_menu(std::cin, std::cout, std::cerr);
+      const int status = ccdcrc::run_menu(std::cin, std::cout, std::cerr);
+      end_dialogue();
+      return status;
     }
     return ccdcrc::run_command_line(
-        std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-        ccdcrc::colour_wanted(ccdcrc::ColourChoice::automatic, ::isatty(STDOUT_FILENO) == 1, std::getenv("NO_COLOR")));
+        line, std::cout, std::cerr, ccdcrc::is_terminal(2),
+        ccdcrc::colour_wanted(ccdcrc::ColourChoice::automatic, ccdcrc::is_terminal(1), std::getenv("NO_COLOR")));
   } catch (const std::bad_alloc&) {
     std::cerr << "ccdcrc: not enough memory\n";
   } catch (const std::exception& error) {

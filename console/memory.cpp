@@ -1,7 +1,9 @@
 #include "console/memory.h"
 
+#ifndef _WIN32
 #include <malloc.h>
 #include <sys/mman.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,8 +26,10 @@ constexpr std::uintptr_t page_size = 4096;
 }  // namespace
 
 void keep_freed_memory() {
+#ifndef _WIN32
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(largest_heap_block));
   ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(largest_heap_block));
+#endif
 }
 
 void provide_memory_for_load(std::size_t text_size) {

@@ -4,10 +4,9 @@
 
 #include "console/menu.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <istream>
 #include <map>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "console/command.h"
 #include "console/diagnostics.h"
 #include "console/scd_input.h"
+#include "files/system_files.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "scd/ied_selection.h"
@@ -27,7 +27,11 @@ namespace {
 
 // Answers longer than these are not kept: no path is longer, and no IED name
 // comes near.
+#ifdef _WIN32
+constexpr std::size_t longest_path = 32767;  // a path in its long form
+#else
 constexpr std::size_t longest_path = PATH_MAX - 1;
+#endif
 constexpr std::size_t longest_name = 4096;
 
 void say(std::ostream& out, const std::string& line) { out << line << std::endl; }
@@ -144,15 +148,15 @@ int one_ied_crc(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
 // The file an export replaces, as it is before: a new one is another file.
 struct FileIdentity {
   bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   bool operator==(const FileIdentity&) const = default;
 };
 
 FileIdentity identity(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return {};
-  return {true, info.st_dev, info.st_ino};
+  const FileStatus info = path_status(path, false);
+  if (info.error != 0) return {};
+  return {true, info.device, info.inode};
 }
 
 // Why nothing was exported.
@@ -216,7 +220,8 @@ int run_menu(std::istream& in, std::ostream& out, std::ostream& err) {
     diagnostics.note("cannot write to standard output");
     return exit_usage;
   }
-  // The dialogue ends here; a Linux terminal has no "pause" to wait on.
+  // The dialogue ends here; on Windows the program then waits for a key
+  // (console/main.cpp), a Linux terminal has no "pause" to wait on.
   return status;
 }
 

@@ -292,9 +292,10 @@ std::vector<NamedExport> export_every_ied(const OpenScd& open, const Directory& 
 std::vector<NamedExport> export_named(const OpenScd& open, const Directory& directory,
                                       const std::vector<std::string>& names) {
   std::vector<NamedExport> exports;
+  RunFiles files;
   for (const std::string& name : distinct_names(names)) {
     if (const pugi::xml_node ied = open.lookup().find(name)) {
-      exports.push_back({name, export_ied(open.scd(), ied, directory)});
+      exports.push_back({name, files.export_ied(open.scd(), ied, directory)});
     } else {
       exports.push_back({name, unknown_ied_message(open.scd(), open.lookup(), name)});
     }

@@ -6,10 +6,12 @@
  * - Three functions that load the SCD on every call: compute_all_ied_crcs,
  *   compute_ied_crc and export_ied_ccd. Every result is allocated with the
  *   array form of operator new and belongs to the caller: release it with
- *   delete[] (C++), or with ccdcrc_free_pairs and ccdcrc_free_text (C and
- *   other languages). Failures are silent: an SCD that cannot be loaded gives
- *   no pairs and the SCD CRC "00000000"; an unknown IED or one without
- *   circuits gives the empty text. No function throws.
+ *   delete[] (C++ sharing the library's C++ runtime), or with
+ *   ccdcrc_free_pairs and ccdcrc_free_text (C, other languages, and C++
+ *   built with another compiler, such as MSVC against ccdcrc.dll).
+ *   Failures are silent: an SCD that cannot be loaded gives no pairs and
+ *   the SCD CRC "00000000"; an unknown IED or one without circuits gives
+ *   the empty text. No function throws.
  *
  * - An SCD opened once (ccdcrc_scd) and asked any number of questions. Every
  *   call that can fail returns a ccdcrc_status and, when given a ccdcrc_error,
@@ -54,7 +56,8 @@ typedef enum ccdcrc_status {
   CCDCRC_MALFORMED_XML = 4,     /* not well-formed XML, or an empty file */
   CCDCRC_UNKNOWN_IED = 5,       /* no IED of that name (or the root is not SCL) */
   CCDCRC_NO_CIRCUITS = 6,       /* the IED publishes and subscribes nothing: no CRC, no CCD */
-  CCDCRC_UNSAFE_NAME = 7,       /* the IED name cannot be a file name ("", ".", "..", "/", "\") */
+  CCDCRC_UNSAFE_NAME = 7,       /* the IED name cannot be a file name ("", ".", "..", "/", "\", or one Windows
+                                   cannot hold: CON, a:b ...), or its file would replace one of the same run */
   CCDCRC_TOO_DEEP = 8,          /* the CCD nests more levels than a file may (its CRC is computed) */
   CCDCRC_WRITE_FAILED = 9,      /* the export directory or a CCD file cannot be written */
   CCDCRC_OUT_OF_MEMORY = 10,    /* nothing was kept or handed out */

@@ -1,6 +1,12 @@
 /* ccdcrc: the three functions that load the SCD on every call, and the
  * record they hand out, as the first callers of the library know them.
- * Included by ccdcrc/ccdcrc.h; see there for the rules of their results. */
+ * Included by ccdcrc/ccdcrc.h; see there for the rules of their results.
+ *
+ * Their results are new[] blocks of the library's C++ runtime: delete[] in
+ * the caller only works when the caller shares that runtime. Everyone else
+ * (a program built with another compiler, such as MSVC against ccdcrc.dll,
+ * and every C program) releases them with ccdcrc_free_pairs and
+ * ccdcrc_free_text. */
 #ifndef CCDCRC_LEGACY_H
 #define CCDCRC_LEGACY_H
 
@@ -27,7 +33,7 @@ CCDCRC_API char* compute_ied_crc(const char* scd_path, const char* ied_name);
 
 /* Writes export_dir + "/" + IED name + ".ccd" with the IED's CCD, its CRC and
  * the local time. Writes nothing for an unknown IED, one without circuits, or
- * a name that is not a plain file name.
+ * a name that is not a plain file name or one that Windows cannot hold.
  * Under a file-size limit (RLIMIT_FSIZE, `ulimit -f`) a write that passes it
  * raises SIGXFSZ, which ends the process unless it is ignored: a host that
  * wants such a file to fail alone ignores the signal (the program does). */

@@ -19,7 +19,8 @@ ccdcrc_status status_of(ExportStatus status) {
   switch (status) {
     case ExportStatus::written: return CCDCRC_OK;
     case ExportStatus::no_circuits: return CCDCRC_NO_CIRCUITS;
-    case ExportStatus::unsafe_name: return CCDCRC_UNSAFE_NAME;
+    case ExportStatus::unsafe_name:
+    case ExportStatus::name_taken: return CCDCRC_UNSAFE_NAME;
     case ExportStatus::too_deep: return CCDCRC_TOO_DEEP;
     case ExportStatus::write_failed: return CCDCRC_WRITE_FAILED;
     case ExportStatus::out_of_memory: return CCDCRC_OUT_OF_MEMORY;

@@ -1,16 +1,13 @@
 // The handle interface: opening an SCD once and asking it for IED names,
 // CRCs and CCD texts.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "api/scd_handle.h"
+#include "files/system_files.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
 #include "operations/messages.h"
@@ -88,12 +85,11 @@ namespace {
 // The first bytes of a regular file, to tell a packed file by; nothing
 // else is opened in a way that could wait (a FIFO without a writer).
 std::string first_bytes_of_regular_file(const char* path, std::size_t count) {
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = open_for_reading(path);
   if (fd < 0) return {};
   std::string bytes(count, '\0');
-  struct stat info {};
-  const ssize_t got = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::pread(fd, bytes.data(), count, 0) : 0;
-  ::close(fd);
+  const long got = descriptor_status(fd).kind == FileKind::regular ? read_from(fd, bytes.data(), count) : 0;
+  close_descriptor(fd);
   bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
   return bytes;
 }

@@ -1,3 +1,5 @@
+// POSIX; Windows has staged_file_windows.cpp.
+#ifndef _WIN32
 #include "files/staged_file.h"
 
 #include <dirent.h>
@@ -278,3 +280,5 @@ void remove_stale_temporary_files(const Directory& directory) {
 }
 
 }  // namespace ccdcrc
+
+#endif

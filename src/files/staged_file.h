@@ -10,6 +10,9 @@
 // content waits in memory until the commit, which creates the hidden file,
 // writes, syncs and renames it at once: only a process killed in that moment
 // leaves a temporary file, which a later run removes.
+//
+// On Windows (staged_file_windows.cpp) the hidden file is made at once,
+// flushed, and moved over its target with replace and write-through.
 
 #include <memory>
 #include <string>
@@ -38,6 +41,9 @@ class Directory {
   std::string path_;
   int fd_ = -1;
   int error_ = 0;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#endif
 };
 
 class TemporaryFile;

@@ -1,6 +1,8 @@
 #include "operations/export.h"
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +18,7 @@
 
 #include "crc/canonical.h"
 #include "util/nodes.h"
+#include "util/text.h"
 
 namespace ccdcrc {
 
@@ -54,11 +57,19 @@ std::string export_timestamp() {
     }
   }
   std::tm parts{};
+#ifdef _WIN32
+  if (universal) {
+    gmtime_s(&parts, &when);
+  } else {
+    localtime_s(&parts, &when);
+  }
+#else
   if (universal) {
     gmtime_r(&when, &parts);
   } else {
     localtime_r(&when, &parts);
   }
+#endif
   char buffer[100];
   const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts);
   return std::string(buffer, length);
@@ -134,8 +145,56 @@ std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::st
   return ccd;
 }
 
-bool is_safe_file_name(const std::string& ied_name) {
-  return !ied_name.empty() && ied_name != "." && ied_name != ".." && ied_name.find_first_of("/\\") == std::string::npos;
+namespace {
+
+char folded(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string folded(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = folded(c);
+  return result;
+}
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9: devices wherever they stand, also
+// with an extension and with spaces before it.
+bool is_device_name(std::string_view name) {
+  std::string base = folded(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
+std::string unusable_file_name(const std::string& ied_name) {
+  if (ied_name.empty() || ied_name == "." || ied_name == ".." || ied_name.find_first_of("/\\") != std::string::npos) {
+    return "it is empty, '.' or '..', or holds '/' or '\\'";
+  }
+  if (is_device_name(ied_name)) return "Windows reserves " + ied_name + ".ccd for a device";
+  if (const std::size_t at = ied_name.find_first_of("<>:\"|?*"); at != std::string::npos) {
+    return std::string("it holds '") + ied_name[at] + "', which Windows does not allow in file names";
+  }
+  const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  if (std::any_of(ied_name.begin(), ied_name.end(), control)) return "it holds a control character";
+  return {};
+}
+
+bool is_safe_file_name(const std::string& ied_name) { return unusable_file_name(ied_name).empty(); }
+
+const std::string* RunFiles::written_for(const std::string& ied_name) const {
+  const auto found = written_.find(folded(ied_name));
+  return found == written_.end() ? nullptr : &found->second;
+}
+
+void RunFiles::add(const std::string& ied_name) { written_.emplace(folded(ied_name), ied_name); }
+
+ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const Directory& directory) {
+  ExportResult result;
+  result.status = ExportStatus::name_taken;
+  result.path = directory.path() + "/" + ied_name + ".ccd";
+  result.message = "its file would replace " + earlier + ".ccd, written for IED " + quoted(earlier) +
+                   " in this run (names that differ only in case name one file on Windows)";
+  return result;
 }
 
 namespace {
@@ -207,15 +266,27 @@ ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& dir
   return commit_export(staged);
 }
 
+ExportResult RunFiles::export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+  const std::string name = attr(ied, "name");
+  if (const std::string* earlier = written_for(name)) return name_taken(name, *earlier, directory);
+  ExportResult result = ccdcrc::export_ied(scd, ied, directory);
+  if (result.status == ExportStatus::written) add(name);
+  return result;
+}
+
 namespace {
 
 // Files written before they are made durable together. Each holds a
 // descriptor open until then: a quarter of the process's limit at most.
 std::size_t files_per_batch() {
   constexpr std::size_t most = 64;
+#ifdef _WIN32
+  return most;  // handles have no limit near it
+#else
   rlimit limit{};
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
   return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
+#endif
 }
 
 std::optional<StagedExport> stage_listed(const Scd& scd, const ListedIed& listed, const Directory& directory) {
@@ -227,22 +298,55 @@ std::optional<StagedExport> stage_listed(const Scd& scd, const ListedIed& listed
 
 }  // namespace
 
+namespace {
+
+// For each name, the IED earlier in the listing, and exported, whose file
+// takes its file's place; empty for none. Only names that differ in nothing
+// but case are looked at closer.
+std::vector<std::string> taken_names(const Scd& scd, const std::vector<ListedIed>& listed) {
+  std::map<std::string, std::size_t> count;
+  for (const ListedIed& ied : listed) ++count[folded(ied.name)];
+  std::vector<std::string> taken(listed.size());
+  RunFiles files;
+  for (std::size_t k = 0; k < listed.size(); ++k) {
+    if (count[folded(listed[k].name)] < 2 || !is_safe_file_name(listed[k].name) || !has_circuits(scd, listed[k].ied)) {
+      continue;
+    }
+    if (const std::string* earlier = files.written_for(listed[k].name)) {
+      taken[k] = *earlier;
+    } else {
+      files.add(listed[k].name);
+    }
+  }
+  return taken;
+}
+
+}  // namespace
+
 std::vector<ListedExport> export_listed_ieds(const Scd& scd, const Directory& directory, unsigned jobs,
                                              const ProgressCallback& progress) {
   const std::vector<ListedIed> listed = listed_ieds(scd);
+  const std::vector<std::string> taken = taken_names(scd, listed);
   std::vector<ListedExport> exports(listed.size());
   const std::size_t batch = files_per_batch();
   for (std::size_t begin = 0; begin < listed.size(); begin += batch) {
     const std::size_t count = std::min(batch, listed.size() - begin);
     std::vector<std::optional<StagedExport>> staged(count);
     parallel_for(
-        count, jobs, [&](std::size_t k) { staged[k] = stage_listed(scd, listed[begin + k], directory); },
+        count, jobs,
+        [&](std::size_t k) {
+          if (taken[begin + k].empty()) staged[k] = stage_listed(scd, listed[begin + k], directory);
+        },
         [&](std::size_t done, std::size_t) {
           if (progress) progress(begin + done, listed.size());
         });
     for (std::size_t k = 0; k < count; ++k) {
       exports[begin + k].name = listed[begin + k].name;
-      if (staged[k]) exports[begin + k].result = commit_export(*staged[k]);
+      if (!taken[begin + k].empty()) {
+        exports[begin + k].result = name_taken(listed[begin + k].name, taken[begin + k], directory);
+      } else if (staged[k]) {
+        exports[begin + k].result = commit_export(*staged[k]);
+      }
     }
   }
   return exports;

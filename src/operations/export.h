@@ -3,6 +3,7 @@
 // last CRC element carrying the CRC of its finished copy and the time.
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,7 +19,7 @@
 
 namespace ccdcrc {
 
-enum class ExportStatus { written, no_circuits, unsafe_name, too_deep, write_failed, out_of_memory };
+enum class ExportStatus { written, no_circuits, unsafe_name, name_taken, too_deep, write_failed, out_of_memory };
 
 struct ExportResult {
   ExportStatus status = ExportStatus::write_failed;
@@ -49,8 +50,32 @@ std::string add_crc_element(Ccd& built, pugi::xml_node scd_ied);
 // no circuits. `crc` receives the CRC text.
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc = nullptr);
 
-// False for names that would leave the directory: empty, ".", "..", or with "/" or "\".
+// Why NAME.ccd cannot be the file of this IED name, on every platform, so
+// that exported folders can be shared with Windows: names that would leave
+// the directory (empty, ".", "..", "/", "\"), and names Windows cannot hold
+// (device names such as CON or COM1 with any extension, in any case; the
+// characters <>:"|?* and control characters). Empty when it can.
+std::string unusable_file_name(const std::string& ied_name);
 bool is_safe_file_name(const std::string& ied_name);
+
+// The files one run has written, told apart as a case-insensitive volume
+// (NTFS, SMB shares, vfat, exFAT) tells them: an export never replaces a
+// file that the same run wrote.
+class RunFiles {
+ public:
+  // The IED whose file the IED name's file would replace; null for none.
+  const std::string* written_for(const std::string& ied_name) const;
+  void add(const std::string& ied_name);
+  // Exports the IED (as export_ied) unless the run wrote its file for
+  // another IED: then the result is name_taken.
+  ExportResult export_ied(const Scd& scd, pugi::xml_node ied, const Directory& directory);
+
+ private:
+  std::map<std::string, std::string> written_;  // the folded file name -> the IED name
+};
+
+// The refusal of an IED whose file the run wrote for `earlier`.
+ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const Directory& directory);
 
 // An export whose file is written, but not yet durable and not yet in place.
 struct StagedExport {

@@ -39,9 +39,9 @@ ExportFailure export_failure(const std::string& ied_name, const ExportResult& re
     case ExportStatus::written: return {};
     case ExportStatus::no_circuits: return {false, no_circuits_message(ied_name)};
     case ExportStatus::unsafe_name:
-      return {false, "IED " + quoted(ied_name) +
-                         " cannot be exported: its name is not a plain file name (it is empty, '.' or '..', or holds "
-                         "'/' or '\\')"};
+      return {false, "IED " + quoted(ied_name) + " cannot be exported: its name is not a plain file name (" +
+                         unusable_file_name(ied_name) + ")"};
+    case ExportStatus::name_taken:
     case ExportStatus::too_deep:
     case ExportStatus::out_of_memory:
       return {false, "IED " + quoted(ied_name) + " cannot be exported: " + result.message};

@@ -1,12 +1,9 @@
 #include "scd/scd.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "files/system_files.h"
 #include "scd/indexed_lookups.h"
 #include "scd/query_lookups.h"
 #include "util/nodes.h"
@@ -25,6 +22,7 @@ LoadProblem problem_from_errno(int error) {
     case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}, error};
     case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}, error};
     case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}, error};
+    case EISDIR: return {Kind::not_a_file, "is a directory, not a file", {}, error};
     default: return {Kind::read_error, std::strerror(error), {}, error};
   }
 }
@@ -34,7 +32,7 @@ class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) close_descriptor(fd_);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -55,28 +53,27 @@ bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& p
   using Kind = LoadProblem::Kind;
   // Non-blocking, so that opening a FIFO does not wait for a writer; the
   // descriptor is checked before anything is read from it.
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
-    problem = problem_from_errno(errno);
+  const Descriptor file(open_for_reading(path));
+  const FileStatus info = file.get() >= 0 ? descriptor_status(file.get()) : FileStatus{errno};
+  if (info.error != 0) {
+    problem = problem_from_errno(info.error);
     return false;
   }
-  if (S_ISDIR(info.st_mode)) {
+  if (info.kind == FileKind::directory) {
     problem = {Kind::not_a_file, "is a directory, not a file", {}, EISDIR};
     return false;
   }
   // FIFOs, sockets and devices could block or never end.
-  if (!S_ISREG(info.st_mode)) {
+  if (info.kind != FileKind::regular) {
     problem = {Kind::not_a_file, "is not a regular file", {}};
     return false;
   }
-  if (info.st_size == 0) {
+  if (info.size == 0) {
     problem = {Kind::empty, "the file is empty", {}};
     return false;
   }
-  const int flags = ::fcntl(file.get(), F_GETFL);
-  if (flags >= 0) ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
-  if (!text.read(file.get(), static_cast<std::size_t>(info.st_size))) {
+  set_blocking(file.get());
+  if (!text.read(file.get(), static_cast<std::size_t>(info.size))) {
     const int error = errno;
     problem = error == ENOMEM ? problem_from_errno(ENOMEM)
                               : LoadProblem{Kind::read_error, "the file could not be read", {}, error};

@@ -1,15 +1,11 @@
 #include "xml/input.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
+#include "files/system_files.h"
 #include "util/text.h"
 #include "xml/archive.h"
 #include "xml/digest.h"
@@ -32,6 +28,7 @@ InputProblem problem_from_errno(int error) {
     case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}};
     case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}};
     case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}};
+    case EISDIR: return {Kind::not_a_file, "is a directory, not a file", {}};
     default: return {Kind::read_error, std::string("the file could not be read: ") + std::strerror(error), {}};
   }
 }
@@ -40,21 +37,12 @@ InputProblem too_large(std::size_t limit) {
   return {Kind::too_large, "it holds more than " + std::to_string(limit) + " bytes", {}};
 }
 
-// Waits until a descriptor that was set not to block has something to read.
-bool wait_readable(int fd) {
-  pollfd ready{fd, POLLIN, 0};
-  while (::poll(&ready, 1, -1) < 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
 // A descriptor, closed at the end unless it is standard input.
 class OpenInput {
  public:
   OpenInput() = default;
   ~OpenInput() {
-    if (fd_ > STDIN_FILENO) ::close(fd_);
+    if (fd_ >= 0 && !standard_input_) close_descriptor(fd_);
   }
   OpenInput(const OpenInput&) = delete;
   OpenInput& operator=(const OpenInput&) = delete;
@@ -63,37 +51,38 @@ class OpenInput {
   // when the path names nothing that may be read.
   bool open(const std::string& path, const InputOptions& options, InputProblem& problem) {
     standard_input_ = is_standard_input(path);
-    fd_ = standard_input_ ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0 || ::fstat(fd_, &info_) != 0) {
-      problem = problem_from_errno(errno);
+    fd_ = standard_input_ ? standard_input_descriptor() : open_for_reading(path);
+    if (fd_ >= 0) info_ = descriptor_status(fd_);
+    if (fd_ < 0 || info_.error != 0) {
+      problem = problem_from_errno(fd_ < 0 ? errno : info_.error);
       return false;
     }
-    if (S_ISDIR(info_.st_mode)) {
+    if (info_.kind == FileKind::directory) {
       problem = {Kind::not_a_file, "is a directory, not a file", {}};
       return false;
     }
-    if (S_ISREG(info_.st_mode)) return true;
+    if (info_.kind == FileKind::regular) return true;
     // A terminal as standard input ends when the user says so; other devices
     // could block or never end.
-    const bool device = S_ISCHR(info_.st_mode) || S_ISBLK(info_.st_mode);
-    if (standard_input_ && !(device && ::isatty(fd_) == 0)) return true;
+    const bool device = info_.kind == FileKind::device;
+    if (standard_input_ && !(device && !is_terminal(fd_))) return true;
     if (!device && options.pipes) return true;
     problem = {Kind::not_a_file, options.pipes ? "is a device, not a file or a pipe" : "is not a regular file", {}};
     return false;
   }
 
   int fd() const { return fd_; }
-  bool regular() const { return S_ISREG(info_.st_mode); }
-  off_t size() const { return info_.st_size; }
+  bool regular() const { return info_.kind == FileKind::regular; }
+  std::uint64_t size() const { return info_.size; }
 
   // A FIFO opened by its path: it stays set not to block, so that a FIFO that
   // no program writes to is found empty rather than waited on.
-  bool fifo_path() const { return !standard_input_ && S_ISFIFO(info_.st_mode); }
+  bool fifo_path() const { return !standard_input_ && info_.kind == FileKind::fifo; }
 
  private:
   int fd_ = -1;
   bool standard_input_ = false;
-  struct stat info_ {};
+  FileStatus info_;
 };
 
 bool out_of_memory(InputProblem& problem) {
@@ -131,14 +120,13 @@ bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, In
 }
 
 bool read_regular(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
-  const off_t start = std::max<off_t>(0, ::lseek(file.fd(), 0, SEEK_CUR));
-  const off_t size = std::max<off_t>(0, file.size() - start);
-  if (static_cast<std::uintmax_t>(size) > options.limit) {
+  const std::uint64_t start = read_position(file.fd());
+  const std::uint64_t size = file.size() > start ? file.size() - start : 0;
+  if (size > options.limit) {
     problem = too_large(options.limit);
     return false;
   }
-  const int flags = ::fcntl(file.fd(), F_GETFL);
-  if (flags >= 0) ::fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
+  set_blocking(file.fd());
   SourceText bytes;
   if (!bytes.read(file.fd(), static_cast<std::size_t>(size))) {
     problem = problem_from_errno(errno);

@@ -1,15 +1,48 @@
 #include "xml/source_text.h"
 
+#ifndef _WIN32
 #include <sys/mman.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "files/system_files.h"
+
 namespace ccdcrc {
+
+namespace {
+
+// The text's memory: pages mapped for it alone (in place at once when
+// `populate`), or on Windows from the heap.
+#ifndef _WIN32
+char* map_memory(std::size_t size, bool populate) {
+  void* memory =
+      ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
+  return memory == MAP_FAILED ? nullptr : static_cast<char*>(memory);
+}
+
+char* remap_memory(char* memory, std::size_t size, std::size_t new_size) {
+  void* moved = ::mremap(memory, size, new_size, MREMAP_MAYMOVE);
+  return moved == MAP_FAILED ? nullptr : static_cast<char*>(moved);
+}
+
+void unmap_memory(char* memory, std::size_t size) { ::munmap(memory, size); }
+#else
+char* map_memory(std::size_t size, bool) { return static_cast<char*>(std::malloc(size)); }
+
+char* remap_memory(char* memory, std::size_t, std::size_t new_size) {
+  return static_cast<char*>(std::realloc(memory, new_size));
+}
+
+void unmap_memory(char* memory, std::size_t) { std::free(memory); }
+#endif
+
+}  // namespace
 
 std::string location(const std::string& path, const TextPosition& position) {
   if (position.line == 0) return path;
@@ -47,9 +80,12 @@ bool SourceText::allocate(std::size_t size) {
   release();
   // Mapped with its pages in place: faulting in a large file's buffer page by
   // page costs more than the kernel's filling them in one go.
-  void* memory = ::mmap(nullptr, size + 1, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-  if (memory == MAP_FAILED) return false;
-  data_ = static_cast<char*>(memory);
+  char* const memory = map_memory(size + 1, true);
+  if (!memory) {
+    errno = ENOMEM;
+    return false;
+  }
+  data_ = memory;
   capacity_ = size + 1;
   data_[0] = '\0';
   return true;
@@ -58,8 +94,7 @@ bool SourceText::allocate(std::size_t size) {
 bool SourceText::read(int fd, std::size_t size) {
   if (!allocate(size)) return false;
   while (size_ < size) {
-    const ssize_t got = ::read(fd, data_ + size_, size - size_);
-    if (got < 0 && errno == EINTR) continue;
+    const long got = read_from(fd, data_ + size_, size - size_);
     if (got < 0) {
       const int error = errno;
       release();
@@ -85,10 +120,12 @@ bool SourceText::grow(std::size_t size) {
   if (size + 1 <= capacity_) return true;
   // At least doubled, so that appending costs linear time in all.
   const std::size_t capacity = std::max(size + 1, capacity_ * 2);
-  void* memory = data_ ? ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE)
-                       : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) return false;
-  data_ = static_cast<char*>(memory);
+  char* const memory = data_ ? remap_memory(data_, capacity_, capacity) : map_memory(capacity, false);
+  if (!memory) {
+    errno = ENOMEM;
+    return false;
+  }
+  data_ = memory;
   capacity_ = capacity;
   data_[size_] = '\0';
   return true;
@@ -115,10 +152,7 @@ long SourceText::read_some(int fd, std::size_t most) {
     return -1;
   }
   if (!grow(size_ + most)) return -1;
-  ssize_t got = 0;
-  do {
-    got = ::read(fd, data_ + size_, most);
-  } while (got < 0 && errno == EINTR);
+  const long got = read_from(fd, data_ + size_, most);
   if (got <= 0) return got;
   size_ += static_cast<std::size_t>(got);
   data_[size_] = '\0';
@@ -126,7 +160,7 @@ long SourceText::read_some(int fd, std::size_t most) {
 }
 
 void SourceText::release() {
-  if (data_) ::munmap(data_, capacity_);
+  if (data_) unmap_memory(data_, capacity_);
   data_ = nullptr;
   capacity_ = 0;
   size_ = 0;

@@ -129,7 +129,7 @@ TEST(CEntryPoints, UnloadableFilesGiveNoPairsAndTheEmptyScdCrc) {
     EXPECT_EQ(all.count, 0) << path;
     EXPECT_EQ(all.scd_crc, "00000000") << path;
     EXPECT_EQ(ied_crc_text(path, "P1"), "") << path;
-    export_ied_ccd(path.c_str(), "P1", dir.path().c_str());
+    export_ied_ccd(path.c_str(), "P1", dir.path().string().c_str());
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "P1.ccd"));
 }
@@ -144,8 +144,8 @@ TEST(CEntryPoints, UnknownIedsGiveTheEmptyTextAndNamesAreComparedNotQueried) {
   EXPECT_EQ(ied_crc_text(path, "x'] | /SCL/IED[@name='DUP"), "");
 
   ScratchDir out;
-  export_ied_ccd(path.c_str(), "Nobody", out.path().c_str());
-  export_ied_ccd(path.c_str(), "../evil", out.path().c_str());
+  export_ied_ccd(path.c_str(), "Nobody", out.path().string().c_str());
+  export_ied_ccd(path.c_str(), "../evil", out.path().string().c_str());
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));
   EXPECT_FALSE(std::filesystem::exists(out.path().parent_path() / "evil.ccd"));
 }

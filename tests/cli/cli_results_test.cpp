@@ -14,6 +14,7 @@
 
 #include "crc/canonical.h"
 #include "operations/crc_runs.h"
+#include "operations/export.h"
 #include "scd/scd.h"
 #include "support/process.h"
 #include "support/test_support.h"
@@ -271,11 +272,19 @@ TEST(CliExport, AFailedIedDoesNotStopTheOthers) {
   EXPECT_EQ(all.err, "ccdcrc: " + hostile +
                          ": IED '../evil' cannot be exported: its name is not a plain file name"
                          " (it is empty, '.' or '..', or holds '/' or '\\')\n"
-                         "ccdcrc: 1 of " +
-                         std::to_string(crcs.size()) + " IEDs not exported: '../evil'\n");
+                         "ccdcrc: " +
+                         hostile +
+                         ": IED 'line\\nbreak' cannot be exported: its name is not a plain file name"
+                         " (it holds a control character)\n"
+                         "ccdcrc: " +
+                         hostile +
+                         ": IED 'say \"hi\"' cannot be exported: its name is not a plain file name"
+                         " (it holds '\"', which Windows does not allow in file names)\n"
+                         "ccdcrc: 3 of " +
+                         std::to_string(crcs.size()) + " IEDs not exported: '../evil', 'line\\nbreak', 'say \"hi\"'\n");
   std::vector<std::string> expected_files;
   for (const auto& [name, crc] : crcs) {
-    if (name == "../evil") continue;
+    if (!is_safe_file_name(name)) continue;
     expected_files.push_back(name + ".ccd");
     EXPECT_EQ(exported_crc(read_file(out / (name + ".ccd"))), crc) << name;
   }
@@ -305,6 +314,37 @@ TEST(CliExport, AFileThatCannotBeWrittenLeavesNothingBehind) {
   EXPECT_TRUE(result.err.ends_with("ccdcrc: 1 of 3 IEDs not exported: 'P1'\n")) << result.err;
   EXPECT_EQ(files_in(out.path()), (std::vector<std::string>{"B2.ccd", "M1.ccd", "P1.ccd"}));
   EXPECT_TRUE(std::filesystem::is_empty(out.path() / "P1.ccd"));
+}
+
+TEST(CliExport, NeverReplacesAFileOfTheSameRunNorWritesNamesWindowsCannotHold) {
+  const std::string scd = data_path("windows_names.scd");
+  struct Row {
+    std::vector<std::string> names;  // empty: --all
+    std::vector<std::string> files;
+    std::vector<std::string> messages;
+  };
+  const Row rows[] = {
+      {{},
+       {"AB.ccd", "MU1001.ccd"},
+       {"IED 'CON' cannot be exported: its name is not a plain file name (Windows reserves CON.ccd for a device)",
+        "IED 'T:1' cannot be exported: its name is not a plain file name (it holds ':'",
+        "IED 'ab' cannot be exported: its file would replace AB.ccd, written for IED 'AB' in this run",
+        "3 of 5 IEDs not exported: 'CON', 'T:1', 'ab'"}},
+      {{"ab", "AB", "ab"},
+       {"ab.ccd"},
+       {"IED 'AB' cannot be exported: its file would replace ab.ccd, written for IED 'ab'"}},
+  };
+  for (const Row& row : rows) {
+    ScratchDir out;
+    std::vector<std::string> arguments{"export", scd, "-o", out.path().string()};
+    if (row.names.empty()) arguments.emplace_back("--all");
+    arguments.insert(arguments.end(), row.names.begin(), row.names.end());
+    const ProcessResult result = run_ccdcrc(arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(files_in(out.path()), row.files);
+    for (const std::string& message : row.messages)
+      EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+  }
 }
 
 TEST(CliCcd, PrintsTheCcdAsExportedOrAsMeasured) {

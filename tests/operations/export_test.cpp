@@ -222,6 +222,47 @@ TEST(Export, UnsafeIedNamesWriteNothingAnywhere) {
   EXPECT_TRUE(is_safe_file_name("..P1"));
 }
 
+TEST(Export, NamesWindowsCannotHoldAreRefusedEverywhere) {
+  struct Row {
+    const char* name;
+    const char* reason;  // a part of the reason; empty for a name that can be a file
+  };
+  const Row rows[] = {
+      {"CON", "reserves CON.ccd for a device"},
+      {"con", "reserves"},
+      {"Nul.1", "reserves"},
+      {"aux .x", "reserves"},
+      {"COM1", "reserves"},
+      {"lpt9", "reserves"},
+      {"a<b", "holds '<'"},
+      {"a>b", "holds '>'"},
+      {"T:1", "holds ':'"},
+      {"say \"hi\"", "holds '\"'"},
+      {"a|b", "holds '|'"},
+      {"a?", "holds '?'"},
+      {"a*", "holds '*'"},
+      {"line\nbreak", "control"},
+      {"tab\there", "control"},
+      {"COM0", ""},
+      {"COM10", ""},
+      {"CONSOLE", ""},
+      {"LPT", ""},
+      {"a.", ""},
+      {"a ", ""},
+      {"PL1101", ""},
+      {"林河线", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string reason = unusable_file_name(row.name);
+    if (*row.reason == '\0') {
+      EXPECT_EQ(reason, "");
+    } else {
+      EXPECT_NE(reason.find(row.reason), std::string::npos) << reason;
+    }
+  }
+}
+
 TEST(Export, FailedWriteLeavesTargetAndDirectoryAsTheyWere) {
   auto scd = load_fixture("sub_golden.scd");
   ASSERT_TRUE(scd);

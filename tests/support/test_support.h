@@ -123,21 +123,27 @@ class EnvironmentVariable {
  public:
   EnvironmentVariable(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) saved_ = old;
-    ::setenv(name, value, 1);
-    ::tzset();
+    set(name, value);
   }
-  ~EnvironmentVariable() {
-    if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-    ::tzset();
-  }
+  ~EnvironmentVariable() { set(name_, saved_ ? saved_->c_str() : nullptr); }
   EnvironmentVariable(const EnvironmentVariable&) = delete;
   EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
 
  private:
+  static void set(const char* name, const char* value) {
+#ifdef _WIN32
+    ::_putenv_s(name, value ? value : "");
+    ::_tzset();
+#else
+    if (value) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+    ::tzset();
+#endif
+  }
+
   const char* name_;
   std::optional<std::string> saved_;
 };
@@ -146,8 +152,16 @@ class EnvironmentVariable {
 class ScratchDir {
  public:
   ScratchDir() {
+#ifdef _WIN32
+    // No mkdtemp: a new name until one is free.
+    for (unsigned attempt = static_cast<unsigned>(std::clock());; ++attempt) {
+      path_ = std::filesystem::temp_directory_path() / ("ccdcrc-test-" + std::to_string(attempt));
+      if (std::filesystem::create_directory(path_)) break;
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "ccdcrc-test-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data());
+#endif
   }
   ~ScratchDir() {
     std::error_code ignored;

@@ -1,0 +1,60 @@
+#pragma once
+// The calls that reach the operating system's files for reading and for
+// questions about paths: POSIX descriptors, or on Windows the C runtime's
+// descriptors in binary mode, with paths in UTF-8 turned into wide ones.
+// Everything else that reads files goes through here.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace ccdcrc {
+
+enum class FileKind { missing, regular, directory, fifo, device, other };
+
+struct FileStatus {
+  int error = 0;  // 0, or the errno of the failure (kind is then `missing`)
+  FileKind kind = FileKind::missing;
+  std::uint64_t size = 0;
+  // Tells one file from another: a new file at a path is another file.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+// Opens a path for reading without waiting for a FIFO's writer and without
+// making it the process's terminal: the descriptor, or -1 with errno set
+// (EISDIR where a directory cannot be opened).
+int open_for_reading(const std::string& path);
+// Standard input's descriptor, set to read bytes as they are.
+int standard_input_descriptor();
+void close_descriptor(int fd);
+FileStatus descriptor_status(int fd);
+// What the path names; a final symbolic link is not followed.
+FileStatus path_status(const std::string& path, bool follow_link = true);
+// 0 when files may be made in the directory, else the errno that says why not.
+int directory_access(const std::string& path);
+// Lets reads of a descriptor opened not to block wait again.
+void set_blocking(int fd);
+// Reads once: the count read, 0 at the end, -1 with errno set (EAGAIN: a
+// descriptor set not to block has nothing yet). Interrupted reads are retried.
+long read_from(int fd, char* into, std::size_t most);
+// Waits until a descriptor set not to block has something to read.
+bool wait_readable(int fd);
+// Where the next read of the descriptor starts.
+std::uint64_t read_position(int fd);
+// Whether the descriptor is an interactive terminal (a console on Windows).
+bool is_terminal(int fd);
+// The path of a UTF-8 name, for std::filesystem.
+std::filesystem::path native_path(const std::string& path);
+
+#ifdef _WIN32
+// The wide path Windows' calls take; a long one in its `\\?\` form, which
+// has no length limit.
+std::wstring wide_path(const std::string& path);
+std::string utf8_of(const wchar_t* text);
+// The errno that stands for a Windows error code.
+int errno_of_windows_error(unsigned long error);
+#endif
+
+}  // namespace ccdcrc

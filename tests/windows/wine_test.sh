@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# The Windows build (./dev windows) under Wine against the Linux program:
+# `all --format csv` of every fixture, example, public SCL file (when
+# ../shared/corpus is there) and a generated station gives the same bytes
+# and exit status; the README's commands; export refusing names Windows
+# cannot hold and a case collision; a path in Chinese; the C example built
+# against the DLL. Skipped, saying so, where Wine cannot run.
+#   wine_test.sh [WINDOWS_DIR] [LINUX_PROGRAM] [WINDOWS_TEST_PROGRAM]
+# With WINDOWS_TEST_PROGRAM, the GoogleTest suites built for Windows run first.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+windows=${1:-$root/build/windows}
+linux=${2:-$root/build/release/console/ccdcrc}
+suites=${3:-}
+cd "$root"
+export WINEPREFIX=${WINEPREFIX:-$root/build/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
+exe=$windows/ccdcrc.exe
+scratch=$(mktemp -d "$root/build/wine-test.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+
+# The prefix is made once (about 20 s), then reused.
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+fi
+if ! "$wine" "$exe" --version >/dev/null 2>&1; then
+  echo "wine test: SKIPPED: Wine cannot run $exe here (is wine installed? ./dev windows built it?)"
+  exit 0
+fi
+
+fail() {
+  echo "wine test: FAILED: $*" >&2
+  failures=$((failures + 1))
+}
+
+if [ -n "$suites" ]; then
+  if "$wine" "$suites" --gtest_brief=1 >"$scratch/suites.out" 2>&1; then
+    echo "wine test: GoogleTest suites: $(grep -E '^\[  (PASSED|SKIPPED) ' "$scratch/suites.out" | tr '\n' ' ')"
+  else
+    tail -n 60 "$scratch/suites.out" >&2
+    fail "the GoogleTest suites under Wine"
+  fi
+fi
+
+# same NAME ARGS...: stdout and exit status of both programs, in the project's
+# folder; standard input is $input (by default nothing).
+input=/dev/null
+same() {
+  local name=$1; shift
+  local linux_status windows_status
+  "$linux" "$@" <"$input" >"$scratch/linux.out" 2>"$scratch/linux.err"
+  linux_status=$?
+  "$wine" "$exe" "$@" <"$input" >"$scratch/windows.out" 2>"$scratch/windows.err"
+  windows_status=$?
+  if ! cmp -s "$scratch/linux.out" "$scratch/windows.out" || [ "$linux_status" != "$windows_status" ]; then
+    fail "$name: Windows (status $windows_status) and Linux (status $linux_status) differ"
+    diff "$scratch/linux.out" "$scratch/windows.out" | head -n 20 >&2
+    head -n 5 "$scratch/windows.err" >&2
+    return 1
+  fi
+}
+
+# Every IED CRC and SCD CRC of a group of files, in one run of each program.
+crcs_compared=0
+compare_group() {
+  local name=$1; shift
+  [ $# -gt 0 ] || return 0
+  if same "$name" all --format csv "$@"; then
+    local rows
+    rows=$(grep -c ',' "$scratch/linux.out" || true)
+    crcs_compared=$((crcs_compared + rows - 1))
+    echo "wine test: $name: $# files, $((rows - 1)) CSV rows equal"
+  fi
+}
+
+mapfile -t fixtures < <(ls tests/data/*.scd tests/data/*.gz tests/data/*.zip 2>/dev/null)
+compare_group fixtures "${fixtures[@]}"
+compare_group examples examples/*.scd
+if [ -d ../shared/corpus ]; then
+  mapfile -t corpus < <(find ../shared/corpus -maxdepth 1 -type f | sort)
+  compare_group corpus "${corpus[@]}"
+else
+  echo "wine test: ../shared/corpus is absent: the public SCL files are not compared"
+fi
+python3 bench/gen_scd.py "$scratch/station.scd" --ieds 40 --odd >/dev/null
+compare_group "generated station" "$scratch/station.scd"
+echo "wine test: $crcs_compared CRCs compared between Windows and Linux"
+
+# The README's commands.
+same "all (text)" all examples/substation.scd
+same "diff" diff examples/substation.scd examples/substation_rev2.scd
+"$linux" all examples/substation.scd --format csv >"$scratch/approved.csv" 2>/dev/null
+same "check" check examples/substation_rev2.scd "$scratch/approved.csv"
+input=examples/substation.scd same "standard input" all -
+gzip -c examples/substation.scd >"$scratch/station.scd.gz"
+same "gzip" all "$scratch/station.scd.gz"
+
+# A path in Chinese, and a CCD export into it, byte for byte the Linux one.
+chinese="$scratch/林登变电站"
+mkdir -p "$chinese/导出" "$scratch/linux-export"
+cp examples/substation.scd "$chinese/林登.scd"
+same "a path in Chinese" all "$chinese/林登.scd"
+long="$scratch/$(printf 'verzeichnis-mit-langem-namen-%02d/' $(seq 1 12))"
+mkdir -p "$long"
+cp examples/substation.scd "$long/Umspannwerk-Lindenstraße.scd"
+same "a path of more than 400 characters" all "$long/Umspannwerk-Lindenstraße.scd"
+export SOURCE_DATE_EPOCH=1700000000
+"$wine" "$exe" export "$chinese/林登.scd" --all -o "$chinese/导出" >/dev/null 2>&1 || fail "export into a path in Chinese"
+"$linux" export examples/substation.scd --all -o "$scratch/linux-export" >/dev/null 2>&1
+for file in "$scratch"/linux-export/*.ccd; do
+  cmp -s "$file" "$chinese/导出/$(basename "$file")" || fail "export: $(basename "$file") differs from the Linux file"
+done
+
+# Names Windows cannot hold, and two names that differ only in case: the
+# same refusals on both, nothing else written, a failing status.
+mkdir -p "$scratch/names"
+"$wine" "$exe" export tests/data/windows_names.scd --all -o "$scratch/names" >/dev/null 2>"$scratch/names.err"
+status=$?
+written=$(cd "$scratch/names" && ls | tr '\n' ' ')
+[ "$status" = 1 ] || fail "export of names Windows cannot hold ends with status $status"
+[ "$written" = "AB.ccd MU1001.ccd " ] || fail "export of names Windows cannot hold wrote: $written"
+grep -q "'ab'.*would replace AB.ccd, written for IED 'AB'" "$scratch/names.err" || fail "no case-collision message"
+grep -q "'CON'.*reserves CON.ccd" "$scratch/names.err" || fail "no device-name message"
+mkdir -p "$scratch/named"
+"$wine" "$exe" export tests/data/windows_names.scd ab AB -o "$scratch/named" >/dev/null 2>"$scratch/named.err"
+status=$?
+written=$(cd "$scratch/named" && ls | tr '\n' ' ')
+[ "$status" = 1 ] && [ "$written" = "ab.ccd " ] || fail "export of ab and AB: status $status, wrote $written"
+grep -q "'AB'.*would replace ab.ccd, written for IED 'ab'" "$scratch/named.err" || fail "no case-collision message"
+
+# The DLL exports the C functions and nothing else, as on Linux.
+x86_64-w64-mingw32-objdump -p "$windows/ccdcrc.dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' |
+  sed -n 's/^\s*\[ *[0-9]*\] //p' | sort >"$scratch/exports.txt"
+sort src/api/exported_symbols.txt | cmp -s - "$scratch/exports.txt" || fail "ccdcrc.dll exports other symbols than src/api/exported_symbols.txt"
+
+# The C example against the DLL.
+if x86_64-w64-mingw32-gcc-posix -std=c11 -Wall -I"$windows/include" examples/all_crcs.c -o "$scratch/all_crcs.exe" \
+   -L"$windows" -lccdcrc 2>"$scratch/cc.err"; then
+  cp "$windows/ccdcrc.dll" "$scratch/"
+  "$wine" "$scratch/all_crcs.exe" examples/substation.scd >"$scratch/c.out" 2>&1 || fail "the C example failed"
+  for name in PL1101 PT1001 CL1101 MU1101 MU1001; do
+    grep -q "$name" "$scratch/c.out" || fail "the C example printed no CRC of $name"
+  done
+else
+  fail "the C example does not build against the DLL: $(head -n 3 "$scratch/cc.err")"
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "wine test: $failures failures" >&2
+  exit 1
+fi
+echo "wine test: passed"
