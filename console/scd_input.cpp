@@ -16,35 +16,9 @@ namespace ccdcrc {
 
 namespace {
 
-// "PATH" or, for a zip member, "PATH(MEMBER)": what a place in the text names.
-std::string text_name(const std::string& path, const ScdFile& file) {
-  return file.member.empty() ? path : path + "(" + file.member + ")";
-}
-
-// The members to choose from, a few of them: an archive may hold thousands.
-std::string input_problem_text(const InputProblem& problem, const std::string& member) {
-  constexpr std::size_t named_members = 5;
-  std::string text = problem.message;
-  if (problem.kind != InputProblem::Kind::member_choice || problem.members.empty()) return text;
-  text += member.empty() ? "; name one with --member: " : "; its files: ";
-  const std::size_t shown = std::min(problem.members.size(), named_members);
-  for (std::size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + quoted(problem.members[i]);
-  if (shown < problem.members.size()) {
-    text += ", and " + std::to_string(problem.members.size() - shown) + " more";
-  }
-  return text;
-}
-
 void warn_about_ignored_content(const Scd& scd, const std::string& name, Diagnostics& diagnostics) {
-  const std::optional<IgnoredContent>& ignored = scd.ignored_content();
-  if (!ignored) return;
-  if (ignored->kind == IgnoredContent::Kind::after_zero_byte) {
-    diagnostics.warning(
-        location(name, ignored->position),
-        "a zero byte ends the XML text here; the " + std::to_string(ignored->bytes) + " bytes from it on are ignored");
-  } else {
-    diagnostics.warning(location(name, ignored->position),
-                        "content after the document element is ignored (an SCD has one root element)");
+  if (const std::optional<IgnoredContent>& ignored = scd.ignored_content()) {
+    diagnostics.warning(location(name, ignored->position), ignored_content_message(*ignored));
   }
 }
 
@@ -68,7 +42,7 @@ std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics,
   LoadProblem problem;
   std::unique_ptr<Scd> scd = Scd::parse(std::move(input.text), path, &problem);
   diagnostics.clear_status();
-  const std::string name = text_name(path, read);
+  const std::string name = text_name(path, read.member);
   if (!scd) {
     diagnostics.error(location(name, problem.position), problem.message);
     return nullptr;
@@ -112,8 +86,7 @@ std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& dia
   }
   for (const ListedCrc& entry : listed) {
     if (entry.listed.with_circuits > 1) {
-      diagnostics.warning(scd.path(), std::to_string(entry.listed.with_circuits) + " IEDs named " +
-                                          quoted(entry.name()) + " have circuits; the CRC of the last one is listed");
+      diagnostics.warning(scd.path(), shared_circuits_warning(entry.listed.with_circuits, entry.name()));
     }
   }
   return listed;
