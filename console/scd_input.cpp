@@ -9,8 +9,8 @@
 #include "console/command.h"
 #include "console/memory.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "report/output.h"
-#include "xml/input.h"
 
 namespace ccdcrc {
 
@@ -28,30 +28,15 @@ std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics,
                               ScdFile* file) {
   diagnostics.working_on(path);
   diagnostics.show_status("loading " + path + " ...");
-  InputOptions options;
-  options.member = reading.member;
-  options.sha256 = reading.sha256;
-  Input input;
-  InputProblem input_problem;
-  if (!read_input(path, options, input, input_problem)) {
-    diagnostics.error(path, input_problem_text(input_problem, reading.member));
-    return nullptr;
-  }
-  ScdFile read{input.sha256, input.size, input.member};
-  provide_memory_for_load(input.text.size());
-  LoadProblem problem;
-  std::unique_ptr<Scd> scd = Scd::parse(std::move(input.text), path, &problem);
+  ScdInputFailure failure;
+  ScdFile read;
+  std::unique_ptr<Scd> scd = load_scd_input(path, reading, &read, failure, provide_memory_for_load);
   diagnostics.clear_status();
-  const std::string name = text_name(path, read.member);
   if (!scd) {
-    diagnostics.error(location(name, problem.position), problem.message);
+    diagnostics.error(failure.where(), failure.message);
     return nullptr;
   }
-  if (const std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
-    diagnostics.error(name, *refusal);
-    return nullptr;
-  }
-  warn_about_ignored_content(*scd, name, diagnostics);
+  warn_about_ignored_content(*scd, text_name(path, read), diagnostics);
   if (file) *file = std::move(read);
   return scd;
 }

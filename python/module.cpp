@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "approvals/approval_check.h"
 #include "ccdcrc/version.h"
 #include "files/staged_file.h"
 #include "operations/ccd_pipeline.h"
@@ -26,8 +27,10 @@
 #include "operations/differences.h"
 #include "operations/export.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "operations/shown_ccd.h"
 #include "operations/verification.h"
+#include "report/check_report.h"
 #include "report/diff_report.h"
 #include "report/verify_report.h"
 #include "scd/ied_selection.h"
@@ -168,48 +171,53 @@ bool packed(const std::string& path) {
 
 [[noreturn]] void raise_input_problem(const InputProblem& problem, const std::string& path);
 
+// A failure of the library's load as the LoadError of its kind.
+[[noreturn]] void raise_input_failure(const ScdInputFailure& failure) {
+  switch (failure.kind) {
+    case ScdInputFailure::Kind::input: raise_input_problem(failure.input, failure.name);
+    case ScdInputFailure::Kind::xml: raise_load_error(failure.xml, failure.name);
+    case ScdInputFailure::Kind::not_scl: break;
+  }
+  raise_package_error("NotAnScdError", py::make_tuple(python_text(failure.message), python_path(failure.name)));
+}
+
 std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
   std::unique_ptr<Scd> scd;
-  LoadProblem problem;
-  std::string path;
+  ScdInputFailure failure;
   if (PyObject_CheckBuffer(source.ptr())) {
-    path = "<memory>";
-    SourceText text;
+    // The bytes are copied while the GIL keeps them from changing.
+    std::string bytes;
     {
-      // The bytes are copied while the GIL keeps them from changing.
       Py_buffer view;
       if (PyObject_GetBuffer(source.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
-      const bool copied = text.assign(std::string_view(static_cast<const char*>(view.buf), view.len));
+      try {
+        bytes.assign(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
+      } catch (...) {
+        PyBuffer_Release(&view);
+        throw;
+      }
       PyBuffer_Release(&view);
-      if (!copied) throw std::bad_alloc();
     }
     const py::gil_scoped_release unlocked;
-    scd = Scd::parse(std::move(text), path, &problem);
+    scd = load_scd_input_bytes(bytes, "<memory>", {}, nullptr, failure);
   } else {
-    path = file_system_path(source);
-    std::optional<InputProblem> unreadable;
+    const std::string path = file_system_path(source);
+    LoadProblem problem;
     {
       const py::gil_scoped_release unlocked;
       scd = Scd::load(path, &problem);
       // gzip data and zip archives are read as the program reads them.
       if (!scd && problem.kind == LoadProblem::Kind::malformed && packed(path)) {
-        Input input;
-        InputProblem input_problem;
-        if (read_input(path, InputOptions(), input, input_problem)) {
-          const std::string name = input.member.empty() ? path : path + "(" + input.member + ")";
-          scd = Scd::parse(std::move(input.text), name, &problem);
-          if (!scd) path = name;
-        } else {
-          unreadable = std::move(input_problem);
-        }
+        scd = load_scd_input(path, {}, nullptr, failure);
+      } else if (!scd) {
+        failure = ScdInputFailure::malformed(path, problem);
+      } else if (std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
+        failure = ScdInputFailure::not_an_scd(path, *refusal);
+        scd.reset();
       }
     }
-    if (unreadable) raise_input_problem(*unreadable, path);
   }
-  if (!scd) raise_load_error(problem, path);
-  if (const std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
-    raise_package_error("NotAnScdError", py::make_tuple(python_text(*refusal), python_path(path)));
-  }
+  if (!scd) raise_input_failure(failure);
   return std::make_unique<OpenScd>(std::move(scd), jobs);
 }
 
@@ -439,6 +447,48 @@ py::tuple verify_json(const py::object& python_paths, const py::object& scd_sour
   return py::make_tuple(python_text(out.str()), reasons);
 }
 
+// `check --format json`: (the JSON text, what fails, whether the list itself
+// fails the check). A list that cannot be used raises ValueError.
+py::tuple check_json(const py::object& list_path, const py::object& scd_source, bool ignore_missing,
+                     bool skip_malformed, unsigned jobs) {
+  const std::string path = file_system_path(list_path);
+  std::unique_ptr<OpenScd> holder;
+  std::vector<std::string> notes;
+  std::optional<Baseline> baseline;
+  BaselineProblem problem;
+  {
+    const py::gil_scoped_release unlocked;
+    baseline = read_baseline_file(
+        path,
+        [&](const BaselineNote& note) {
+          notes.push_back(path + ":" + std::to_string(note.line) + ": " + printable(note.reason));
+        },
+        problem);
+  }
+  if (!baseline) {
+    raise_builtin(PyExc_ValueError,
+                  (problem.line == 0 ? path : path + ":" + std::to_string(problem.line)) + ": " + problem.message);
+  }
+  const OpenScd& open = loaded_or_load(scd_source, holder, jobs);
+  std::ostringstream out;
+  std::vector<std::string> failures;
+  {
+    const py::gil_scoped_release unlocked;
+    const Scd& scd = open.scd();
+    const std::vector<ListedCrc> listed = listed_crcs(scd, jobs);
+    const ApprovalCheck check =
+        check_approvals(*baseline, scd, listed, shadowed_crcs(scd, listed, jobs), ignore_missing);
+    write_check_report(out, {Format::json, false, path, scd.path()}, check);
+    failures = check_failures(check, scd.path());
+  }
+  const bool list_fails = baseline->incomplete || malformed_lines_fail(*baseline, skip_malformed);
+  py::list python_failures;
+  for (const std::string& failure : failures) python_failures.append(python_text(failure));
+  py::list python_notes;
+  for (const std::string& note : notes) python_notes.append(python_text(note));
+  return py::make_tuple(python_text(out.str()), python_failures, python_notes, list_fails);
+}
+
 py::str representation(const OpenScd& open) {
   const std::size_t count = open.scd().ieds().size();
   return py::str("<ccdcrc.Scd {!r}, {} IED{}>").format(python_path(open.scd().path()), count, count == 1 ? "" : "s");
@@ -503,6 +553,8 @@ PYBIND11_MODULE(_ccdcrc, module) {
              py::arg("jobs"),
              "_diff(old, new, explain: list[str] | None, every_ied: bool, jobs: int) -> tuple[str, list[str]]\n\n"
              "The JSON of `ccdcrc diff --format json` and the explained names neither SCD holds.");
+  module.def("_check", &check_json, py::arg("baseline"), py::arg("scd"), py::arg("ignore_missing"),
+             py::arg("skip_malformed"), py::arg("jobs"));
   module.def("_verify", &verify_json, py::arg("paths"), py::arg("scd"),
              "_verify(paths: list, scd) -> tuple[str, list[str | None]]\n\n"
              "The JSON of `ccdcrc verify --format json` and why each unreadable file is.");

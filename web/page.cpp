@@ -16,17 +16,20 @@
 
 #include <nlohmann/json.hpp>
 
+#include "approvals/approval_check.h"
+#include "approvals/baseline.h"
 #include "operations/crc_runs.h"
 #include "operations/differences.h"
 #include "operations/loading.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "operations/shown_ccd.h"
 #include "report/change_report.h"
+#include "report/check_report.h"
 #include "report/crc_report.h"
 #include "report/diff_report.h"
 #include "report/scd_revision.h"
 #include "util/text.h"
-#include "xml/input.h"
 
 using nlohmann::ordered_json;
 
@@ -65,7 +68,7 @@ char* answer(const ordered_json& value) {
   return copy;
 }
 
-char* failure(const std::string& message) { return answer({{"ok", false}, {"error", message}}); }
+char* failure_answer(const std::string& message) { return answer({{"ok", false}, {"error", message}}); }
 
 ordered_json text_or_null(const std::optional<std::string>& text) { return json_text(text); }
 
@@ -76,9 +79,9 @@ char* guarded(Step step) {
   try {
     return step();
   } catch (const std::bad_alloc&) {
-    return failure("out of memory: the browser gave the page no more (close other files, or use the program)");
+    return failure_answer("out of memory: the browser gave the page no more (close other files, or use the program)");
   } catch (const std::exception& error) {
-    return failure(error.what());
+    return failure_answer(error.what());
   }
 }
 
@@ -108,7 +111,7 @@ std::vector<std::string> load_warnings(const OpenedScd& opened) {
   std::vector<std::string> warnings;
   const Scd& scd = *opened.scd;
   if (const std::optional<IgnoredContent>& ignored = scd.ignored_content()) {
-    warnings.push_back(location(text_name(scd.path(), opened.file.member), ignored->position) +
+    warnings.push_back(location(text_name(scd.path(), opened.file), ignored->position) +
                        ": warning: " + ignored_content_message(*ignored));
   }
   for (const ListedCrc& entry : opened.listed) {
@@ -122,22 +125,13 @@ std::vector<std::string> load_warnings(const OpenedScd& opened) {
 
 char* open_scd(Session& session, const std::string& name, std::string_view bytes, const std::string& sha256) {
   page_progress("reading", 0, 1);
-  InputOptions options;
-  Input input;
-  InputProblem input_problem;
-  if (!read_input_bytes(bytes, options, input, input_problem)) {
-    return failure(name + ": " + input_problem_text(input_problem, options.member));
-  }
   OpenedScd opened;
-  opened.file = {sha256, bytes.size(), input.member};
-  page_progress("parsing", 0, 1);
-  LoadProblem problem;
-  opened.scd = Scd::parse(std::move(input.text), name, &problem);
-  const std::string shown_name = text_name(name, opened.file.member);
-  if (!opened.scd) return failure(location(shown_name, problem.position) + ": " + problem.message);
-  if (const std::optional<std::string> refusal = not_an_scd_message(opened.scd->root().name())) {
-    return failure(shown_name + ": " + *refusal);
-  }
+  ScdInputFailure failure;
+  opened.scd = load_scd_input_bytes(bytes, name, {}, &opened.file, failure);
+  if (!opened.scd) return failure_answer(failure.where() + ": " + failure.message);
+  // The browser's digest of the bytes as given, as the program's of the file.
+  opened.file.sha256 = sha256;
+  opened.file.size = bytes.size();
   opened.listed = listed_crcs(*opened.scd, 1, progress_of("computing"));
   const int number = session.next++;
   const std::vector<std::string> warnings = load_warnings(opened);
@@ -170,10 +164,11 @@ char* ied_ccd(const OpenedScd& opened, const std::string& ied_name, CcdForm form
   for (const ListedCrc& listed : opened.listed) {
     if (listed.name() == ied_name) entry = &listed;
   }
-  if (!entry) return failure(opened.scd->path() + ": no IED named " + quoted(ied_name));
+  if (!entry) return failure_answer(opened.scd->path() + ": no IED named " + quoted(ied_name));
   const ShownCcd shown = show_ccd(*opened.scd, entry->listed.ied, form);
-  if (shown.status == ShownCcd::Status::no_circuits) return failure(no_circuits_message(ied_name));
-  if (shown.status == ShownCcd::Status::too_deep) return failure(too_deep_to_show_message(ied_name, shown.depth));
+  if (shown.status == ShownCcd::Status::no_circuits) return failure_answer(no_circuits_message(ied_name));
+  if (shown.status == ShownCcd::Status::too_deep)
+    return failure_answer(too_deep_to_show_message(ied_name, shown.depth));
   return answer({{"ok", true}, {"text", shown_text(shown)}});
 }
 
@@ -199,6 +194,33 @@ char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
   ordered_json counts = ordered_json::object();
   for (const auto& [status, count] : report.counts) counts[crc_status_name(status)] = count;
   return answer({{"ok", true}, {"html", html.str()}, {"counts", counts}});
+}
+
+// `ccdcrc check LIST SCD`: the report and what fails, in the program's words;
+// a list with malformed lines fails, as it does by default.
+char* approval_check(const OpenedScd& opened, const std::string& list_name, std::string_view list) {
+  std::vector<std::string> notes;
+  const BaselineNotes note = [&](const BaselineNote& found) {
+    notes.push_back(list_name + ":" + std::to_string(found.line) + ": " + printable(found.reason));
+  };
+  BaselineProblem problem;
+  const std::optional<Baseline> baseline = read_baseline(list, note, problem);
+  if (!baseline) {
+    return failure_answer((problem.line == 0 ? list_name : list_name + ":" + std::to_string(problem.line)) + ": " +
+                          problem.message);
+  }
+  const Scd& scd = *opened.scd;
+  const ApprovalCheck check = check_approvals(*baseline, scd, opened.listed, shadowed_crcs(scd, opened.listed), false);
+  std::ostringstream text;
+  write_check_report(text, {Format::text, false, list_name, scd.path()}, check);
+  std::vector<std::string> failures = check_failures(check, scd.path());
+  if (malformed_lines_fail(*baseline, false)) {
+    failures.push_back(list_name + ": " + std::to_string(baseline->malformed_lines) +
+                       (baseline->malformed_lines == 1 ? " line is" : " lines are") +
+                       " improperly formatted, so the check fails");
+  }
+  const bool approved = failures.empty() && !baseline->incomplete;
+  return answer({{"ok", true}, {"approved", approved}, {"text", text.str()}, {"failures", failures}, {"notes", notes}});
 }
 
 }  // namespace
@@ -234,7 +256,7 @@ EMSCRIPTEN_KEEPALIVE char* page_crc_table(Session* session, int format) {
 EMSCRIPTEN_KEEPALIVE char* page_ccd(Session* session, int number, const char* ied_name, int measured) {
   return ccdcrc::guarded([&] {
     const ccdcrc::OpenedScd* opened = ccdcrc::find(*session, number);
-    if (!opened) return ccdcrc::failure("the file is no longer open");
+    if (!opened) return ccdcrc::failure_answer("the file is no longer open");
     return ccdcrc::ied_ccd(*opened, ied_name, measured ? ccdcrc::CcdForm::measured : ccdcrc::CcdForm::exported);
   });
 }
@@ -243,8 +265,18 @@ EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, 
   return ccdcrc::guarded([&] {
     const ccdcrc::OpenedScd* old_scd = ccdcrc::find(*session, old_number);
     const ccdcrc::OpenedScd* new_scd = ccdcrc::find(*session, new_number);
-    if (!old_scd || !new_scd) return ccdcrc::failure("the file is no longer open");
+    if (!old_scd || !new_scd) return ccdcrc::failure_answer("the file is no longer open");
     return ccdcrc::change_report(*old_scd, *new_scd);
+  });
+}
+
+// Checks an open SCD against the list of approved CRCs of `size` bytes at `list`.
+EMSCRIPTEN_KEEPALIVE char* page_check(Session* session, int number, const char* list_name, const char* list,
+                                      std::size_t size) {
+  return ccdcrc::guarded([&] {
+    const ccdcrc::OpenedScd* opened = ccdcrc::find(*session, number);
+    if (!opened) return ccdcrc::failure_answer("the file is no longer open");
+    return ccdcrc::approval_check(*opened, list_name, {list, size});
   });
 }
 

@@ -52,7 +52,7 @@ function restart(why) {
   render();
 }
 
-const steps = { reading: 'Reading', parsing: 'Parsing', computing: 'Computing CRCs', comparing: 'Comparing' };
+const steps = { reading: 'Reading and parsing', computing: 'Computing CRCs', comparing: 'Comparing' };
 
 function showProgress({ step, done, total }) {
   $('step').textContent = `${steps[step] || step} ${state.busyName || ''}` +
@@ -162,7 +162,11 @@ function scdBlock(scd) {
         button('measured', () => showCcd(scd, ied, true)));
     }
   }
-  block.append(title, facts, table);
+  const check = button('Check against a list of approved CRCs', () => {
+    state.checked = scd;
+    $('list').click();
+  });
+  block.append(title, facts, check, table);
   return block;
 }
 
@@ -227,6 +231,25 @@ async function showCcd(scd, ied, measured) {
   $('ccd').scrollIntoView();
 }
 
+// `ccdcrc check LIST SCD`: each IED's status, and what fails.
+async function checkList(scd, file) {
+  const answer = await busy(file.name, async () => ask({ op: 'check', number: scd.number, name: file.name,
+    bytes: await file.arrayBuffer() }));
+  if (!answer.ok) return say(answer.error, 'error');
+  $('check-title').textContent = `${scd.name} against ${file.name}`;
+  $('check-verdict').textContent = answer.approved ? 'Every IED matches its approved CRC.' :
+    'The check fails: this is not the approved configuration.';
+  $('check-verdict').className = answer.approved ? 'approved' : 'refused';
+  $('check-failures').replaceChildren(...[...answer.notes, ...answer.failures].map((text) => {
+    const item = document.createElement('li');
+    item.textContent = text;
+    return item;
+  }));
+  $('check-text').textContent = answer.text;
+  $('check').hidden = false;
+  $('check').scrollIntoView();
+}
+
 async function makeReport() {
   const oldNumber = Number($('old-scd').value);
   const newNumber = Number($('new-scd').value);
@@ -280,6 +303,11 @@ function wire() {
     render();
   });
   $('make-report').addEventListener('click', makeReport);
+  $('list').addEventListener('change', (event) => {
+    const [file] = event.target.files;
+    event.target.value = '';
+    if (file && state.checked) checkList(state.checked, file);
+  });
   $('save-report').addEventListener('click', () => save('change-report.html', state.report, 'text/html'));
   $('save-ccd').addEventListener('click', () => save(state.ccd.name, state.ccd.text, 'application/xml'));
   $('close-ccd').addEventListener('click', () => { $('ccd').hidden = true; });

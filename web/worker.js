@@ -30,18 +30,23 @@ async function sha256(bytes) {
   return Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
 }
 
-async function open({ name, bytes }, { module, session }) {
-  postMessage({ progress: { step: 'reading', done: 0, total: 1 } });
-  const digest = await sha256(bytes);
+// Calls `name` with the bytes copied into the module's memory: (address, size) after `before`.
+function withBytes(module, name, bytes, types, before, after = []) {
   const address = module._malloc(Math.max(bytes.byteLength, 1)) >>> 0;
-  if (!address) return { ok: false, error: `${name}: out of memory: the browser gave the page no more` };
+  if (!address) return { ok: false, error: 'out of memory: the browser gave the page no more' };
   try {
     module.HEAPU8.set(new Uint8Array(bytes), address);
-    return call(module, 'page_open', ['number', 'string', 'number', 'number', 'string'],
-      [session, name, address, bytes.byteLength, digest]);
+    return call(module, name, types, [...before, address, bytes.byteLength, ...after]);
   } finally {
     module._free(address);
   }
+}
+
+async function open({ name, bytes }, { module, session }) {
+  postMessage({ progress: { step: 'reading', done: 0, total: 1 } });
+  const digest = await sha256(bytes);
+  return withBytes(module, 'page_open', bytes, ['number', 'string', 'number', 'number', 'string'], [session, name],
+    [digest]);
 }
 
 const operations = {
@@ -56,6 +61,9 @@ const operations = {
     call(module, 'page_ccd', ['number', 'number', 'string', 'number'], [session, number, ied, measured ? 1 : 0]),
   report: ({ oldNumber, newNumber }, { module, session }) =>
     call(module, 'page_change_report', ['number', 'number', 'number'], [session, oldNumber, newNumber]),
+  check: ({ number, name, bytes }, { module, session }) =>
+    withBytes(module, 'page_check', bytes, ['number', 'number', 'string', 'number', 'number'],
+      [session, number, name]),
   // The WebAssembly memory, which only grows: the most the page took.
   memory: (request, { module }) => ({ ok: true, bytes: module.HEAPU8.length }),
 };

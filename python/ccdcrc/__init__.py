@@ -9,6 +9,7 @@
     scd.export("out")                  # out/NAME.ccd, as `ccdcrc export --all`
     ccdcrc.diff("old.scd", "new.scd", explain=True)   # as `ccdcrc diff --format json`
     ccdcrc.verify(["out/P1.ccd"], scd="new.scd")      # as `ccdcrc verify --format json`
+    ccdcrc.check("approved.csv", "new.scd").passed    # as `ccdcrc check`
 
 The library does the work with the GIL released. `python3 -m ccdcrc ARGS...`
 runs the ccdcrc program.
@@ -25,6 +26,7 @@ from ccdcrc import _ccdcrc
 from ccdcrc._ccdcrc import Scd, __version__, load
 
 __all__ = [
+    "CheckResult",
     "CommandError",
     "DiffResult",
     "DirectoryError",
@@ -35,10 +37,12 @@ __all__ = [
     "MissingFileError",
     "NotAFileError",
     "NotAnScdError",
+    "Record",
     "Scd",
     "UnknownIedError",
     "VerifyResult",
     "__version__",
+    "check",
     "diff",
     "load",
     "verify",
@@ -135,13 +139,28 @@ class CommandError(Exception):
         self.status = status
 
 
-class DiffResult(dict):
-    """What `ccdcrc diff --format json` prints, as plain data: {'old', 'new',
+class Record(dict):
+    """A JSON object of a result: a dict whose keys are also attributes
+    (`report.ieds[0].status` is `report["ieds"][0]["status"]`)."""
+
+    def __getattr__(self, name: str) -> Any:
+        try:
+            return self[name]
+        except KeyError:
+            raise AttributeError(name) from None
+
+
+def _records(text: str) -> Any:
+    return json.loads(text, object_hook=Record)
+
+
+class DiffResult(Record):
+    """What `ccdcrc diff --format json` prints, as records: {'old', 'new',
     'scd_crc', 'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...]}.
     to_json() gives the program's JSON text."""
 
     def __init__(self, text: str) -> None:
-        super().__init__(json.loads(text))
+        super().__init__(_records(text))
         self._text = text
 
     def to_json(self) -> str:
@@ -155,13 +174,50 @@ class VerifyResult(list):
     to_json() gives the program's JSON text."""
 
     def __init__(self, text: str, reasons: list[str | None]) -> None:
-        files = json.loads(text)["files"]
+        files = _records(text)["files"]
         super().__init__(files)
         self.reasons = {entry["file"]: reason for entry, reason in zip(files, reasons) if reason is not None}
         self._text = text
 
     def to_json(self) -> str:
         return self._text
+
+
+class CheckResult(Record):
+    """What `ccdcrc check --format json` prints, as records: {'baseline',
+    'scd', 'scd_crc', 'header', 'ieds': [{'name', 'status', 'approved_crc',
+    'crc'}...]}, statuses 'ok', 'changed', 'missing', 'new', 'unreadable'.
+    `failures` says what fails, `notes` names the lines of the list that are
+    no entry (or whose CRC cannot be read), and `passed` is True only when the
+    SCD is the approved configuration, as exit status 0 of the program is.
+    to_json() gives the program's JSON text."""
+
+    def __init__(self, text: str, failures: list[str], notes: list[str], list_fails: bool) -> None:
+        super().__init__(_records(text))
+        self.failures = failures
+        self.notes = notes
+        self.passed = not failures and not list_fails
+        self._text = text
+
+    def to_json(self) -> str:
+        return self._text
+
+
+def check(
+    baseline: str | os.PathLike[str],
+    scd: str | os.PathLike[str] | Scd,
+    *,
+    ignore_missing: bool = False,
+    skip_malformed: bool = False,
+    jobs: int = 0,
+) -> CheckResult:
+    """Checks the IED CRCs of an SCD (a path or a loaded Scd) against a list
+    of approved CRCs (text, CSV or JSON as `ccdcrc all` writes it) as `ccdcrc
+    check` does. With `ignore_missing` only the IEDs of the list are checked;
+    lines of the list that are no entry fail the check unless
+    `skip_malformed`. Raises ValueError when the list cannot be used, a
+    LoadError when the SCD cannot be loaded."""
+    return CheckResult(*_ccdcrc._check(baseline, scd, ignore_missing, skip_malformed, jobs))
 
 
 def diff(

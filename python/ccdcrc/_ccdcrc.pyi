@@ -40,3 +40,10 @@ def _diff(
     jobs: int,
 ) -> tuple[str, list[str]]: ...
 def _verify(paths: list[str | os.PathLike[str]], scd: str | os.PathLike[str] | Scd | None) -> tuple[str, list[str | None]]: ...
+def _check(
+    baseline: str | os.PathLike[str],
+    scd: str | os.PathLike[str] | Scd,
+    ignore_missing: bool,
+    skip_malformed: bool,
+    jobs: int,
+) -> tuple[str, list[str], list[str], bool]: ...

@@ -18,10 +18,6 @@ std::optional<std::string> not_an_scd_message(const std::string& root_name) {
   return "not an SCD file: an XML file whose root element is " + quoted(root_name) + ", not 'SCL'";
 }
 
-std::string text_name(const std::string& path, const std::string& member) {
-  return member.empty() ? path : path + "(" + member + ")";
-}
-
 std::string shared_circuits_warning(std::size_t with_circuits, const std::string& ied_name) {
   return std::to_string(with_circuits) + " IEDs named " + quoted(ied_name) +
          " have circuits; the CRC of the last one is listed";

@@ -19,9 +19,6 @@ std::string no_circuits_message(const std::string& ied_name);
 // tells; nullopt for an SCL root (a namespace prefix allowed).
 std::optional<std::string> not_an_scd_message(const std::string& root_name);
 
-// "PATH" or, for a zip member, "PATH(MEMBER)": what a place in the text names.
-std::string text_name(const std::string& path, const std::string& member);
-
 // "N IEDs named 'NAME' have circuits; the CRC of the last one is listed"
 std::string shared_circuits_warning(std::size_t with_circuits, const std::string& ied_name);
 

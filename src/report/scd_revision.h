@@ -1,30 +1,12 @@
 #pragma once
-// What an SCD says of its own revision: the Header's id, version and
-// revision, shown beside CRCs so that an approval carries its context.
+// The SCD's Header beside CRCs, as text and JSON.
 
-#include <optional>
 #include <string>
 
 #include "report/output.h"
-#include "scd/scd.h"
+#include "scd/header.h"
 
 namespace ccdcrc {
-
-// The attributes of the SCD's Header (nullopt: no such attribute).
-struct ScdHeader {
-  std::optional<std::string> id;
-  std::optional<std::string> version;
-  std::optional<std::string> revision;
-};
-ScdHeader scd_header(const Scd& scd);
-
-// The two attributes that say which revision of a station an SCD is.
-struct ScdRevision {
-  std::optional<std::string> version;
-  std::optional<std::string> revision;
-  bool operator==(const ScdRevision&) const = default;
-};
-ScdRevision scd_revision(const Scd& scd);
 
 // "version 3, revision B" ("-" for an attribute that is missing, "no version
 // or revision" when both are).

@@ -20,7 +20,8 @@ using ProgressCallback = std::function<void(std::size_t, std::size_t)>;
 // Calls work(i) for every i below count on up to `jobs` threads (0: one per
 // core), the calling thread among them. A thread that cannot be started
 // (a process limit, no memory) only lowers the parallelism. The first
-// exception thrown by an item is rethrown after all threads end.
+// exception thrown by an item is rethrown after all threads end; a progress
+// callback cancels a run the same way, by throwing: no further item starts.
 inline void parallel_for(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work,
                          const ProgressCallback& progress = {}) {
   if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());

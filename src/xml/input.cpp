@@ -221,17 +221,4 @@ bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input
   });
 }
 
-std::string input_problem_text(const InputProblem& problem, const std::string& member) {
-  constexpr std::size_t named_members = 5;
-  std::string text = problem.message;
-  if (problem.kind != InputProblem::Kind::member_choice || problem.members.empty()) return text;
-  text += member.empty() ? "; name one with --member: " : "; its files: ";
-  const std::size_t shown = std::min(problem.members.size(), named_members);
-  for (std::size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + quoted(problem.members[i]);
-  if (shown < problem.members.size()) {
-    text += ", and " + std::to_string(problem.members.size() - shown) + " more";
-  }
-  return text;
-}
-
 }  // namespace ccdcrc

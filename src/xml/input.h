@@ -58,10 +58,6 @@ struct InputProblem {
   std::vector<std::string> members;  // member_choice: the members to choose from
 };
 
-// The problem in words, with a few of the members to choose from (an
-// archive may hold thousands); `member` is the one asked for.
-std::string input_problem_text(const InputProblem& problem, const std::string& member);
-
 // The name that stands for standard input.
 inline bool is_standard_input(const std::string& path) { return path == "-"; }
 

@@ -179,13 +179,40 @@ def test_results_are_the_programs_text_and_take_loaded_scds(tmp_path):
     assert verified.to_json() == run("verify", DATA / "pub_golden_PROT1.ccd", missing, "--scd", EXAMPLE,
                                      "--format", "json").stdout.decode()
     assert verified.reasons[str(missing)] == f"{missing}: no such file"
+    assert (loaded.ieds[0].status, verified[1].status) == (loaded["ieds"][0]["status"], "unreadable")
     with pytest.raises(ValueError, match="no CCD file was given"):
         ccdcrc.verify([])
 
 
+APPROVED = DATA / "approved"
+
+
+@pytest.mark.parametrize("baseline, scd, options, flags", [
+    (APPROVED / "station.txt", DATA / "cli_station.scd", {}, []),
+    (APPROVED / "bay1.csv", DATA / "cli_station.scd", {"ignore_missing": True}, ["--ignore-missing"]),
+    (APPROVED / "malformed.csv", DATA / "cli_station.scd", {}, []),
+    (APPROVED / "malformed.csv", DATA / "cli_station.scd", {"skip_malformed": True}, ["--skip-malformed"]),
+    (APPROVED / "station.txt", ccdcrc.load(DATA / "cli_station.scd"), {}, []),
+    (APPROVED / "damaged-scd.txt", DATA / "cli_station.scd", {}, []),
+], ids=["passes", "one bay", "malformed fails", "malformed skipped", "loaded", "damaged scd record"])
+def test_check_is_the_programs(baseline, scd, options, flags):
+    checked = ccdcrc.check(baseline, scd, **options)
+    path = scd.path if isinstance(scd, ccdcrc.Scd) else scd
+    program = run("check", baseline, path, "--format", "json", *flags)
+    assert checked == json.loads(program.stdout)
+    assert checked.passed == (program.returncode == 0)
+    assert bool(checked.failures) == (program.returncode == 1)
+
+
+def test_check_refuses_a_list_it_cannot_use():
+    with pytest.raises(ValueError, match="no-crc-column.csv"):
+        ccdcrc.check(APPROVED / "no-crc-column.csv", EXAMPLE)
+
+
 @pytest.mark.parametrize("packed", ["cli_station.scd.gz", "cli_station.zip"])
-def test_packed_files_load_as_the_program_reads_them(packed):
-    assert ccdcrc.load(DATA / packed).crcs() == ccdcrc.load(DATA / "cli_station.scd").crcs()
+@pytest.mark.parametrize("read", [lambda path: path, lambda path: path.read_bytes()], ids=["path", "bytes"])
+def test_packed_files_load_as_the_program_reads_them(packed, read):
+    assert ccdcrc.load(read(DATA / packed)).crcs() == ccdcrc.load(DATA / "cli_station.scd").crcs()
 
 
 @pytest.mark.parametrize("call, kind", [

@@ -177,9 +177,27 @@ test('an IED\'s CCD is the program\'s, as exported and as measured', async () =>
   const exported = await page.evaluate(() => ask({ op: 'ccd', number: 0, ied: 'SUB', measured: false })
     .then((answer) => answer.text));
   const run = spawnSync(program, ['ccd', 'sub_golden.scd', 'SUB'], { cwd: data('.'), encoding: 'utf8' });
-  // The CRC element's time is the moment of the export.
-  const timeless = (text) => text.replace(/ time="[^"]*"/g, '');
+  // The CRC element's timestamp is the moment of the export.
+  const timeless = (text) => text.replace(/ timestamp="[^"]*"/g, '');
   assert.equal(timeless(exported), timeless(run.stdout));
+});
+
+test('a list of approved CRCs is checked as the program checks it', async (t) => {
+  const { page } = await openPage();
+  await openFiles(page, [data('cli_station.scd')]);
+  for (const [list, status] of [['station.txt', 0], ['wrong-scd-crc.csv', 1], ['malformed.csv', 1], ['bay1.csv', 1]]) {
+    await t.test(list, async () => {
+      const bytes = fs.readFileSync(data(`approved/${list}`)).toString('base64');
+      const answer = await page.evaluate((name, base64) => ask({ op: 'check', number: 0, name,
+        bytes: Uint8Array.from(atob(base64), (c) => c.charCodeAt(0)).buffer }), list, bytes);
+      const run = spawnSync(program, ['check', `approved/${list}`, 'cli_station.scd'], { cwd: data('.'),
+        encoding: 'utf8' });
+      assert.equal(run.status, status);
+      assert.equal(answer.text, run.stdout);
+      assert.equal(answer.approved, status === 0);
+      assert.deepEqual(answer.failures, run.stderr.split('\n').filter(Boolean).map((line) => line.slice(8)));
+    });
+  }
 });
 
 test('every file of the corpus gives the program\'s CSV', { skip: !fs.existsSync(corpus) && 'no corpus' },

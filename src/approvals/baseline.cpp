@@ -1,7 +1,7 @@
-#include "console/baseline.h"
+#include "approvals/baseline.h"
 
 #include "approvals/approved_list.h"
-#include "report/output.h"
+#include "util/text.h"
 #include "xml/input.h"
 
 namespace ccdcrc {
@@ -11,11 +11,12 @@ namespace {
 // Lists far larger than any station's are refused rather than read without end.
 constexpr std::size_t largest_list = std::size_t{1} << 30;
 
-// Collects the entries of a list and reports the lines it rejects.
+constexpr const char* unreadable_list = "cannot read the list of approved CRCs: ";
+
+// Collects the entries of a list and notes the lines it rejects.
 class BaselineBuilder : public ApprovedListReceiver {
  public:
-  BaselineBuilder(const std::string& path, bool warn, Diagnostics& diagnostics)
-      : path_(path), warn_(warn), diagnostics_(diagnostics) {}
+  explicit BaselineBuilder(const BaselineNotes& notes) : notes_(notes) {}
 
   void ied(std::size_t line, const std::string& name, const std::string& crc) override {
     auto [entry, added] = lines_.emplace(name, line);
@@ -50,17 +51,17 @@ class BaselineBuilder : public ApprovedListReceiver {
     }
     // Told for its IED, which fails the check: a damaged entry must never
     // take its IED out of the check.
-    name_line(line, reason);
+    note(line, reason);
     baseline_.unreadable.emplace(*name, reason);
   }
 
   void unreadable_scd(std::size_t line, const std::string& reason) override {
-    name_line(line, reason);
+    note(line, reason);
     if (!baseline_.scd_crc_unreadable) baseline_.scd_crc_unreadable = reason;
   }
 
   void incomplete(std::size_t line, const std::string& reason) override {
-    diagnostics_.error(path_ + ":" + std::to_string(line), reason);
+    if (notes_) notes_({line, reason, true});
     baseline_.incomplete = true;
   }
 
@@ -69,16 +70,14 @@ class BaselineBuilder : public ApprovedListReceiver {
  private:
   void reject(std::size_t line, const std::string& reason) {
     ++baseline_.malformed_lines;
-    name_line(line, reason);
+    note(line, reason);
   }
 
-  void name_line(std::size_t line, const std::string& reason) {
-    if (warn_) diagnostics_.error(path_ + ":" + std::to_string(line), printable(reason));
+  void note(std::size_t line, const std::string& reason) {
+    if (notes_) notes_({line, reason, false});
   }
 
-  const std::string& path_;
-  bool warn_;
-  Diagnostics& diagnostics_;
+  const BaselineNotes& notes_;
   Baseline baseline_;
   std::map<std::string, std::size_t> lines_;  // IED name -> line of its entry
   std::size_t scd_line_ = 0;
@@ -86,33 +85,34 @@ class BaselineBuilder : public ApprovedListReceiver {
 
 }  // namespace
 
-std::optional<Baseline> read_baseline(const std::string& path, bool warn, Diagnostics& diagnostics) {
-  InputOptions options;
-  options.pipes = false;  // a FIFO given by its path is refused; a pipe is read as standard input
-  options.unpack = false;
-  options.limit = largest_list;
-  Input input;
-  InputProblem problem;
-  if (!read_input(path, options, input, problem)) {
-    diagnostics.error(path, "cannot read the list of approved CRCs: " + problem.message);
-    return std::nullopt;
-  }
-  BaselineBuilder builder(path, warn, diagnostics);
-  if (const std::optional<ApprovedListProblem> unusable = read_approved_list(input.text.view(), builder)) {
-    if (unusable->line == 0) {
-      diagnostics.error(path, "cannot read the list of approved CRCs: " + unusable->reason);
-    } else {
-      diagnostics.error(path + ":" + std::to_string(unusable->line), printable(unusable->reason));
-    }
+std::optional<Baseline> read_baseline(std::string_view bytes, const BaselineNotes& notes, BaselineProblem& problem) {
+  BaselineBuilder builder(notes);
+  if (const std::optional<ApprovedListProblem> unusable = read_approved_list(bytes, builder)) {
+    problem = {unusable->line, unusable->line == 0 ? unreadable_list + unusable->reason : printable(unusable->reason)};
     return std::nullopt;
   }
   Baseline baseline = builder.take();
   if (baseline.crcs.empty() && baseline.unreadable.empty() && !baseline.scd_crc && !baseline.scd_crc_unreadable &&
       !baseline.incomplete) {
-    diagnostics.error(path, std::string("the list holds no CRC: ") + approved_list_layout);
+    problem = {0, std::string("the list holds no CRC: ") + approved_list_layout};
     return std::nullopt;
   }
   return baseline;
+}
+
+std::optional<Baseline> read_baseline_file(const std::string& path, const BaselineNotes& notes,
+                                           BaselineProblem& problem) {
+  InputOptions options;
+  options.pipes = false;
+  options.unpack = false;
+  options.limit = largest_list;
+  Input input;
+  InputProblem unread;
+  if (!read_input(path, options, input, unread)) {
+    problem = {0, unreadable_list + unread.message};
+    return std::nullopt;
+  }
+  return read_baseline(input.text.view(), notes, problem);
 }
 
 }  // namespace ccdcrc

@@ -1,0 +1,29 @@
+#pragma once
+// The results of `check`: each IED with its status, the SCD CRC and the
+// Header, as text, JSON or CSV; and what a front end says of the failures.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "approvals/approval_check.h"
+#include "report/output.h"
+
+namespace ccdcrc {
+
+struct CheckReportOptions {
+  Format format = Format::text;
+  bool quiet = false;    // only what does not match
+  std::string baseline;  // the list's path, as JSON names it
+  std::string scd;       // the SCD's path
+};
+
+// Writes the check; with `quiet` only the IEDs (and SCD CRC) that fail.
+void write_check_report(std::ostream& out, const CheckReportOptions& options, const ApprovalCheck& check);
+
+// What fails, one sentence each, for the error stream: the IEDs that do not
+// match, the SCD CRC, each IED that cannot be checked (`scd_path` names its
+// SCD). Empty when everything matches.
+std::vector<std::string> check_failures(const ApprovalCheck& check, const std::string& scd_path);
+
+}  // namespace ccdcrc
