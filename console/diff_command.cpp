@@ -9,10 +9,13 @@
 #include <sstream>
 #include <thread>
 
+#include "approvals/baseline.h"
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "files/staged_file.h"
+#include "operations/bindings.h"
 #include "operations/differences.h"
+#include "operations/export.h"
 #include "report/change_report.h"
 #include "report/diff_report.h"
 #include "util/parallel.h"
@@ -37,6 +40,9 @@ struct DiffOptions {
   bool stat = false;
   unsigned jobs = 0;  // 0: one per core
   std::string member;
+  bool uncovered = false;   // name the IEDs changed outside their CRCs
+  std::string approved;     // a list of approved CRCs for the report; empty: none
+  bool no_signoff = false;  // leave the report's sign-off block out
 };
 
 // The IEDs to explain: the named ones, or every one whose CRC changed, was
@@ -66,7 +72,20 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
 // Writes the report to its file, which is replaced whole, or to standard output.
 bool write_report_file(const DiffOptions& options, const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
                        const Scd& new_scd, const ScdFile& new_file, Console& console) {
-  const ChangeReport report = build_change_report(diff, old_scd, old_file, new_scd, new_file);
+  ReportOptions asked;
+  asked.date = export_timestamp();
+  asked.signoff = !options.no_signoff;
+  asked.list_uncovered = options.uncovered;
+  if (!options.approved.empty()) {
+    BaselineProblem problem;
+    std::optional<Baseline> baseline = read_baseline_file(options.approved, {}, problem);
+    if (!baseline) {
+      console.diagnostics.error(problem.where(options.approved), problem.message);
+      return false;
+    }
+    asked.approved = ApprovedCrcs{options.approved, std::move(*baseline)};
+  }
+  const ChangeReport report = build_change_report(diff, old_scd, old_file, new_scd, new_file, asked);
   std::ostringstream text;
   if (*options.report == ReportKind::html) {
     write_html_report(text, report);
@@ -92,6 +111,9 @@ int check_layout(const DiffOptions& options, Diagnostics& diagnostics) {
     return usage_error(diagnostics, "diff",
                        "a change report has a layout of its own: leave out --name-only and --stat");
   }
+  if (options.uncovered && options.format != Format::text && !options.report) {
+    return usage_error(diagnostics, "diff", "--uncovered is written as text or in a change report");
+  }
   if (options.explain && options.format == Format::csv && !options.report) {
     return usage_error(diagnostics, "diff", "--explain is written as text or JSON, not as CSV");
   }
@@ -101,6 +123,11 @@ int check_layout(const DiffOptions& options, Diagnostics& diagnostics) {
   }
   if (!options.output.empty() && !options.report) {
     return usage_error(diagnostics, "diff", "-o writes a report: give --format html or --format markdown");
+  }
+  if ((!options.approved.empty() || options.no_signoff) && !options.report) {
+    return usage_error(diagnostics, "diff",
+                       std::string(options.no_signoff ? "--no-signoff" : "--approved") +
+                           " belongs to a change report: give --format html or --format markdown");
   }
   return check_standard_input_once(diagnostics, "diff", {options.old_scd, options.new_scd});
 }
@@ -121,6 +148,66 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
     if (ied.status != CrcStatus::unchanged) compared.push_back(&ied);
   }
   return compared;
+}
+
+// Tells the inputs that NEW breaks and those it mends: each in full with
+// --explain, else how many.
+void note_bindings(const DiffOptions& options, const BindingChanges& changes, Diagnostics& diagnostics) {
+  if (options.explain) {
+    for (const BrokenBinding& binding : changes.broken) {
+      diagnostics.warning(options.new_scd, "the input " + printable(binding.int_addr) + " of " +
+                                               printable(binding.ied) + " (" + printable(binding.source) +
+                                               ") now resolves to nothing: " + printable(binding.reason));
+    }
+    for (const BrokenBinding& binding : changes.mended) {
+      diagnostics.note(options.new_scd + ": the input " + printable(binding.int_addr) + " of " +
+                       printable(binding.ied) + " (" + printable(binding.source) + ") resolves again");
+    }
+    return;
+  }
+  const auto counted = [](std::size_t count, const char* one, const char* several) {
+    return std::to_string(count) + (count == 1 ? one : several);
+  };
+  if (!changes.broken.empty()) {
+    diagnostics.warning(options.new_scd, counted(changes.broken.size(), " input now resolves", " inputs now resolve") +
+                                             " to nothing (broken bindings); --explain names them");
+  }
+  if (!changes.mended.empty()) {
+    diagnostics.note(options.new_scd + ": " +
+                     counted(changes.mended.size(), " input that resolved to nothing resolves",
+                             " inputs that resolved to nothing resolve") +
+                     " again (mended bindings)");
+  }
+}
+
+// One line per IED whose element changed while its CRC did not.
+void write_uncovered(std::ostream& out, const DiffReport& report) {
+  for (const UncoveredChange& change : uncovered_changes(report.ieds)) {
+    out << printable(change.name) << ": changed outside its CRC (" << change.difference.elements
+        << (change.difference.elements == 1 ? " element" : " elements") << ", first "
+        << printable(change.difference.first) << ")\n";
+  }
+}
+
+// The text, JSON or CSV output, its explanations told as they are written.
+void write_diff_output(const DiffOptions& options, DiffReport& report, std::vector<const IedCrcChange*> compared,
+                       const Scd& old_scd, const Scd& new_scd, Console& console) {
+  Diagnostics& diagnostics = console.diagnostics;
+  report.bindings = compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd);
+  note_bindings(options, *report.bindings, diagnostics);
+  // JSON carries them; text only tells them on the error stream.
+  if (options.format != Format::json) report.bindings.reset();
+  std::optional<Progress> progress;
+  WindowedExplanations explained(
+      std::move(compared), old_scd, new_scd, options.jobs,
+      [&](std::size_t done, std::size_t total) {
+        if (!progress) progress.emplace(diagnostics, total);
+        progress->update(done, total);
+      },
+      // The output follows on standard output, which may be the same terminal.
+      [&] { diagnostics.clear_status(); });
+  write_diff_report(console.out, options.format, report, &explained);
+  if (options.uncovered) write_uncovered(console.out, report);
 }
 
 int run_diff(const DiffOptions& options, Console& console) {
@@ -149,7 +236,8 @@ int run_diff(const DiffOptions& options, Console& console) {
                     !options.every_ied,
                     options.name_only ? DiffLayout::name_only
                     : options.stat    ? DiffLayout::stat
-                                      : DiffLayout::table};
+                                      : DiffLayout::table,
+                    std::nullopt};
   // IEDs behind a shared name are no part of the listing, but a change in
   // one is a change all the same.
   const std::vector<std::string> hidden_changes = shadowed_changes(shadowed_crcs(*old_scd, old_ieds, options.jobs),
@@ -167,16 +255,7 @@ int run_diff(const DiffOptions& options, Console& console) {
     if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
     if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, console)) return exit_usage;
   } else {
-    std::optional<Progress> progress;
-    WindowedExplanations explained(
-        std::move(compared), *old_scd, *new_scd, options.jobs,
-        [&](std::size_t done, std::size_t total) {
-          if (!progress) progress.emplace(diagnostics, total);
-          progress->update(done, total);
-        },
-        // The output follows on standard output, which may be the same terminal.
-        [&] { diagnostics.clear_status(); });
-    write_diff_report(console.out, options.format, report, &explained);
+    write_diff_output(options, report, std::move(compared), *old_scd, *new_scd, console);
   }
   for (const std::string& change : hidden_changes) diagnostics.note(options.new_scd + ": " + change);
   if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);
@@ -215,6 +294,13 @@ void add_diff_command(CLI::App& app, Console& console) {
   command->add_flag("-a,--all", options->every_ied, "list the unchanged IEDs too");
   command->add_flag("--name-only", options->name_only, "print only the names of the IEDs that differ");
   command->add_flag("--stat", options->stat, "print how many control blocks of each IED differ");
+  command->add_flag("--uncovered", options->uncovered,
+                    "name each IED whose elements changed while its CRC did not (a report counts them alone)");
+  command
+      ->add_option("--approved", options->approved,
+                   "a list of approved CRCs: the report shows each IED's approved CRC and its check")
+      ->option_text("LIST");
+  command->add_flag("--no-signoff", options->no_signoff, "leave the sign-off block out of the report");
   add_quiet_option(*command, options->quiet, "print nothing: the exit status tells whether anything changed");
   add_jobs_option(*command, options->jobs);
   add_member_option(*command, options->member);
@@ -226,7 +312,8 @@ void add_diff_command(CLI::App& app, Console& console) {
       "  ccdcrc diff old.scd new.scd --explain\n"
       "  ccdcrc diff old.scd new.scd --explain P1 B2\n"
       "  git show HEAD~1:station.scd | ccdcrc diff - station.scd --stat\n"
-      "  ccdcrc diff old.scd new.scd --format html -o report.html");
+      "  ccdcrc diff old.scd new.scd --format html -o report.html\n"
+      "  ccdcrc diff old.scd new.scd --format html --approved approved.csv -o report.html");
   command->callback([options, explain, &console] {
     DiffOptions given = *options;
     given.explain = explain->count() > 0;

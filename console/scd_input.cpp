@@ -62,6 +62,26 @@ void note_no_circuits(const Scd& scd, Diagnostics& diagnostics) {
   diagnostics.warning(scd.path(), reason + ", so no IED has a CRC");
 }
 
+void note_broken_bindings(const Scd& scd, const std::vector<BrokenBinding>& broken, Diagnostics& diagnostics) {
+  constexpr std::size_t named_in_full = 3;
+  if (broken.empty()) return;
+  if (broken.size() <= named_in_full) {
+    for (const BrokenBinding& binding : broken) {
+      diagnostics.warning(scd.path(), "the input " + printable(binding.int_addr) + " of " + printable(binding.ied) +
+                                          " resolves to nothing (a broken binding): " + printable(binding.reason));
+    }
+    return;
+  }
+  std::vector<std::string> names;
+  for (const BrokenBinding& binding : broken) {
+    if (names.empty() || names.back() != binding.ied) names.push_back(binding.ied);
+  }
+  std::string listed;
+  for (const std::string& name : names) listed += (listed.empty() ? "" : ", ") + printable(name);
+  diagnostics.warning(scd.path(), std::to_string(broken.size()) + " inputs resolve to nothing (broken bindings), of " +
+                                      listed + "; the change report of diff names each");
+}
+
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
   diagnostics.working_on(scd.path());
   std::vector<ListedCrc> listed;

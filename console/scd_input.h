@@ -13,6 +13,7 @@
 #include <pugixml.hpp>
 
 #include "console/diagnostics.h"
+#include "operations/bindings.h"
 #include "operations/crc_runs.h"
 #include "operations/loading.h"
 #include "report/scd_revision.h"
@@ -40,6 +41,9 @@ int check_standard_input_once(Diagnostics& diagnostics, const std::string& comma
                               const std::vector<std::string>& paths);
 
 // Warns when no IED of the SCD has circuits, with the number of IEDs it holds.
+// Warns of inputs that resolve to nothing: each in full when there are few.
+void note_broken_bindings(const Scd& scd, const std::vector<BrokenBinding>& broken, Diagnostics& diagnostics);
+
 void note_no_circuits(const Scd& scd, Diagnostics& diagnostics);
 
 // Every IED name of the SCD with the CRC that the listing gives it (jobs:

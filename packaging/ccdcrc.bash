@@ -37,7 +37,7 @@ _ccdcrc() {
   for ((i = start + 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
       -n | --name) by_name=1; ((i++)) ;;
-      -f | --format | -j | --jobs | --member | -o | --output | --scd | --color) ((i++)) ;;
+      -f | --format | -j | --jobs | --member | -o | --output | --scd | --approved | --color) ((i++)) ;;
       -*) ;;
       *) arguments+=("${COMP_WORDS[i]}") ;;
     esac
@@ -63,6 +63,10 @@ _ccdcrc() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       fi
       return 0 ;;
+    --approved)
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      return 0 ;;
   esac
 
   local options="-h --help --color"
@@ -71,7 +75,7 @@ _ccdcrc() {
     ied) options+=" -n --name -f --format" ;;
     export) options+=" --all -o --output -q --quiet -j --jobs" ;;
     ccd) options+=" --measured" ;;
-    diff) options+=" --explain -f --format -o --output -a --all --name-only --stat -q --quiet -j --jobs" ;;
+    diff) options+=" --explain -f --format -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
     check) options+=" -f --format -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
     verify) options+=" --scd -f --format -q --quiet" ;;
   esac

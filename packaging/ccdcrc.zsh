@@ -36,7 +36,9 @@ _ccdcrc() {
     (diff) _arguments $common $quiet $jobs '--explain[why each IED changed]' \
              '(-f --format)'{-f,--format}'[output format]:format:(text json csv html markdown)' \
              '(-o --output)'{-o,--output}'[the report file]:file:_files' '(-a --all)'{-a,--all}'[unchanged IEDs too]' \
-             '--name-only[names only]' '--stat[control blocks that differ]' '*:SCD:_files' ;;
+             '--name-only[names only]' '--stat[control blocks that differ]' \
+             '--uncovered[IEDs changed outside their CRCs]' '--approved[a list of approved CRCs]:list:_files' \
+             '--no-signoff[no sign-off block in the report]' '*:SCD:_files' ;;
     (check) _arguments $common $format $quiet $jobs '--status[print nothing]' \
               '--ignore-missing[only the IEDs of the list]' '--skip-malformed[pass over malformed lines]' \
               '--strict[malformed lines fail]' \

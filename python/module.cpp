@@ -404,7 +404,8 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
                             scd_revision(new_scd),
                             {},
                             !every_ied,
-                            DiffLayout::table};
+                            DiffLayout::table,
+                            compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd)};
     if (names) {
       ExplainedSelection selection = select_explained(report.ieds, distinct_names(*names));
       unknown = std::move(selection.unknown);

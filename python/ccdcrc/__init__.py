@@ -156,7 +156,9 @@ def _records(text: str) -> Any:
 
 class DiffResult(Record):
     """What `ccdcrc diff --format json` prints, as records: {'old', 'new',
-    'scd_crc', 'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...]}.
+    'scd_crc', 'header', 'ieds': [{'name', 'old_crc', 'new_crc', 'status'}...],
+    'bindings': {'broken', 'mended': [{'ied', 'int_addr', 'source', 'reason'}...]}}:
+    the inputs that resolve to nothing in `new` alone, and those `new` mends.
     to_json() gives the program's JSON text."""
 
     def __init__(self, text: str) -> None:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace ccdcrc {
 
@@ -11,28 +12,22 @@ namespace {
 // only the approved ones.
 std::vector<CheckedIed> checked_ieds(const Baseline& baseline, const std::vector<ListedCrc>& listed,
                                      bool ignore_missing) {
-  std::map<std::string, CheckedIed> checked;
-  for (const auto& [name, crc] : baseline.crcs)
-    checked[name] = {name, CheckStatus::missing, crc, std::nullopt, false, {}};
-  for (const auto& [name, reason] : baseline.unreadable) {
-    checked[name] = {name, CheckStatus::unreadable, std::nullopt, std::nullopt, false, reason};
-  }
-  for (const ListedCrc& ied : listed) {
-    if (ignore_missing && !checked.count(ied.name())) continue;
-    CheckedIed& entry = checked[ied.name()];
-    entry.name = ied.name();
-    entry.in_scd = true;
-    entry.crc = ied.crc;
-    if (entry.status == CheckStatus::unreadable) continue;
-    if (!entry.approved_crc) {
-      entry.status = CheckStatus::added;
-    } else if (ied.crc) {
-      entry.status = *ied.crc == *entry.approved_crc ? CheckStatus::ok : CheckStatus::changed;
-    }
+  std::map<std::string, const ListedCrc*> in_scd;
+  for (const ListedCrc& ied : listed) in_scd.emplace(ied.name(), &ied);
+  std::set<std::string> names;
+  for (const auto& [name, crc] : baseline.crcs) names.insert(name);
+  for (const auto& [name, reason] : baseline.unreadable) names.insert(name);
+  if (!ignore_missing) {
+    for (const ListedCrc& ied : listed) names.insert(ied.name());
   }
   std::vector<CheckedIed> result;
-  for (auto& [name, ied] : checked) {
-    if (ied.approved_crc || ied.crc || ied.status == CheckStatus::unreadable) result.push_back(std::move(ied));
+  for (const std::string& name : names) {
+    const auto found = in_scd.find(name);
+    const bool listed_now = found != in_scd.end();
+    if (std::optional<CheckedIed> ied =
+            check_ied(baseline, name, listed_now ? found->second->crc : std::nullopt, listed_now)) {
+      result.push_back(std::move(*ied));
+    }
   }
   return result;
 }
@@ -48,6 +43,25 @@ const char* check_status_name(CheckStatus status) {
     case CheckStatus::unreadable: return "unreadable";
   }
   return "";
+}
+
+std::optional<CheckedIed> check_ied(const Baseline& baseline, const std::string& name,
+                                    const std::optional<std::string>& crc, bool in_scd) {
+  CheckedIed ied{name, CheckStatus::ok, std::nullopt, crc, in_scd, {}};
+  if (const auto damaged = baseline.unreadable.find(name); damaged != baseline.unreadable.end()) {
+    ied.status = CheckStatus::unreadable;
+    ied.unreadable = damaged->second;
+    return ied;
+  }
+  const auto entry = baseline.crcs.find(name);
+  if (entry == baseline.crcs.end()) {
+    if (!crc) return std::nullopt;
+    ied.status = CheckStatus::added;
+    return ied;
+  }
+  ied.approved_crc = entry->second;
+  ied.status = !crc ? CheckStatus::missing : *crc == entry->second ? CheckStatus::ok : CheckStatus::changed;
+  return ied;
 }
 
 std::size_t ApprovalCheck::failed_ieds() const {

@@ -56,6 +56,11 @@ struct ApprovalCheck {
   bool changed() const { return failed_ieds() > 0 || scd_failed(); }
 };
 
+// One IED's CRC (nullopt: none) against the list; nullopt when neither the
+// list nor the SCD gives it a CRC. `in_scd`: the SCD has an IED of the name.
+std::optional<CheckedIed> check_ied(const Baseline& baseline, const std::string& name,
+                                    const std::optional<std::string>& crc, bool in_scd);
+
 // Checks the SCD's listed CRCs (and its shadowed IEDs) against the list.
 // With `ignore_missing` only the IEDs the list names are checked.
 ApprovalCheck check_approvals(const Baseline& baseline, const Scd& scd, const std::vector<ListedCrc>& listed,

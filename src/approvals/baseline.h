@@ -46,6 +46,8 @@ inline bool malformed_lines_fail(const Baseline& baseline, bool skip_malformed) 
 struct BaselineProblem {
   std::size_t line = 0;  // 0: the list as a whole
   std::string message;
+  // "PATH" or "PATH:LINE", where the message points.
+  std::string where(const std::string& path) const { return line == 0 ? path : path + ":" + std::to_string(line); }
 };
 
 // Reads a list from its bytes, handing each note to `notes` as it is found;

@@ -4,6 +4,9 @@
 #include <array>
 #include <memory>
 
+#include "approvals/approval_check.h"
+#include "ccdcrc/version.h"
+
 #include "report/output.h"
 #include "report/scd_revision.h"
 #include "scd/bays.h"
@@ -126,9 +129,9 @@ ReportFile file_of(const Scd& scd, const ScdFile& read, const std::string& scd_c
   const ScdHeader header = scd_header(scd);
   ReportFile file;
   file.path = scd.path();
-  file.header_id = header.id.value_or("");
-  file.header_version = header.version.value_or("");
-  file.header_revision = header.revision.value_or("");
+  file.header_id = header.id;
+  file.header_version = header.version;
+  file.header_revision = header.revision;
   if (!read.sha256.empty()) {
     file.size = read.size;
     file.sha256 = read.sha256;
@@ -159,29 +162,129 @@ Phrase status_reason(const IedCrcChange& change, std::size_t circuits) {
   return reason;
 }
 
+IedIdentity identity_of(const IedCrcChange& change) {
+  const pugi::xml_node ied = change.new_ied ? change.new_ied->listed.ied : change.old_ied->listed.ied;
+  IedIdentity identity{attr(ied, "desc"), attr(ied, "manufacturer"), attr(ied, "type"), attr(ied, "configVersion"), {}};
+  if (change.old_ied && change.new_ied) {
+    std::string old_version = attr(change.old_ied->listed.ied, "configVersion");
+    if (old_version != identity.config_version) identity.old_config_version = std::move(old_version);
+  }
+  return identity;
+}
+
+// By bay, in the order of their labels, those in no bay last.
+template <typename Item>
+void sort_by_bay(std::vector<Item>& items) {
+  std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+    if (a.bay.empty() != b.bay.empty()) return b.bay.empty();
+    return a.bay < b.bay;
+  });
+}
+
+std::string bay_of(const std::string& name, const std::map<std::string, BayPlace>& bays) {
+  const auto bay = bays.find(name);
+  return bay == bays.end() ? std::string() : bay_label(bay->second);
+}
+
+std::vector<ReportedBinding> reported_bindings(const Scd& old_scd, const Scd& new_scd,
+                                               const std::map<std::string, BayPlace>& old_bays,
+                                               const std::map<std::string, BayPlace>& new_bays) {
+  const std::vector<BrokenBinding> old_broken = broken_bindings(old_scd);
+  const std::vector<BrokenBinding> new_broken = broken_bindings(new_scd);
+  const BindingChanges changes = compare_bindings(old_broken, new_broken, new_scd);
+  std::vector<ReportedBinding> bindings;
+  for (const BrokenBinding& binding : new_broken) {
+    const bool is_new = std::any_of(changes.broken.begin(), changes.broken.end(),
+                                    [&](const BrokenBinding& b) { return b.same_input(binding); });
+    bindings.push_back({binding, is_new ? ReportedBinding::Kind::broken : ReportedBinding::Kind::still_broken,
+                        bay_of(binding.ied, new_bays)});
+  }
+  for (const BrokenBinding& binding : changes.mended) {
+    const std::string bay =
+        new_bays.count(binding.ied) > 0 ? bay_of(binding.ied, new_bays) : bay_of(binding.ied, old_bays);
+    bindings.push_back({binding, ReportedBinding::Kind::mended, bay});
+  }
+  // The newly broken first within a bay: they are what a reviewer must act on.
+  std::stable_sort(bindings.begin(), bindings.end(),
+                   [](const ReportedBinding& a, const ReportedBinding& b) { return a.kind < b.kind; });
+  sort_by_bay(bindings);
+  return bindings;
+}
+
 }  // namespace
 
+const char* binding_kind_name(ReportedBinding::Kind kind) {
+  switch (kind) {
+    case ReportedBinding::Kind::broken: return "broken";
+    case ReportedBinding::Kind::still_broken: return "still broken";
+    case ReportedBinding::Kind::mended: return "mended";
+  }
+  return "";
+}
+
+std::optional<Approval> approval_of(const ApprovedCrcs& approved, const std::string& name,
+                                    const std::optional<std::string>& crc) {
+  const std::optional<CheckedIed> checked = check_ied(approved.list, name, crc, crc.has_value());
+  if (!checked) return std::nullopt;
+  return Approval{checked->approved_crc, check_status_name(checked->status)};
+}
+
+std::size_t broken_count(const ChangeReport& report) {
+  return static_cast<std::size_t>(
+      std::count_if(report.bindings.begin(), report.bindings.end(),
+                    [](const ReportedBinding& item) { return item.kind != ReportedBinding::Kind::mended; }));
+}
+
+std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds) {
+  std::vector<UncoveredChange> uncovered;
+  for (const IedCrcChange& change : ieds) {
+    if (change.status != CrcStatus::unchanged || !change.old_ied || !change.new_ied || !change.new_ied->crc) continue;
+    if (std::optional<ElementDifference> difference =
+            element_difference(change.old_ied->listed.ied, change.new_ied->listed.ied)) {
+      uncovered.push_back({change.name, std::move(*difference)});
+    }
+  }
+  return uncovered;
+}
+
 ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
-                                 const Scd& new_scd, const ScdFile& new_file) {
+                                 const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options) {
   ChangeReport report;
   report.old_file = file_of(old_scd, old_file, diff.old_scd_crc);
   report.new_file = file_of(new_scd, new_file, diff.new_scd_crc);
+  report.date = options.date;
+  report.tool_version = CCDCRC_VERSION;
+  report.signoff = options.signoff;
+  report.list_uncovered = options.list_uncovered;
+  if (options.approved) report.approved_path = options.approved->path;
+  report.uncovered = uncovered_changes(diff.ieds);
   for (CrcStatus status : {CrcStatus::unchanged, CrcStatus::changed, CrcStatus::added, CrcStatus::removed,
                            CrcStatus::gained, CrcStatus::lost}) {
     report.counts[status] = 0;
   }
   const std::map<std::string, BayPlace> old_bays = bays_of_ieds(old_scd);
   const std::map<std::string, BayPlace> new_bays = bays_of_ieds(new_scd);
+  report.bindings = reported_bindings(old_scd, new_scd, old_bays, new_bays);
   for (const IedCrcChange& change : diff.ieds) {
+    const std::optional<std::string> crc = change.new_ied ? change.new_ied->crc : std::nullopt;
+    const bool has_crc = crc || (change.old_ied && change.old_ied->crc);
+    if (!has_crc) {
+      // No CRC in either SCD: nothing is kept, nothing to retest.
+      report.without_circuits.push_back(change.name);
+      continue;
+    }
     ++report.counts[change.status];
+    std::optional<Approval> approval;
+    if (options.approved) approval = approval_of(*options.approved, change.name, crc);
     if (change.status == CrcStatus::unchanged) {
-      report.unchanged.push_back(change.name);
+      report.unchanged.push_back({change.name, std::move(approval)});
       continue;
     }
     ReportedIed ied;
     ied.change = &change;
-    const auto& bays = change.new_ied ? new_bays : old_bays;
-    if (auto bay = bays.find(change.name); bay != bays.end()) ied.bay = bay_label(bay->second);
+    ied.identity = identity_of(change);
+    ied.approval = std::move(approval);
+    ied.bay = bay_of(change.name, change.new_ied ? new_bays : old_bays);
     if (auto explanation = diff.explanations.find(change.name); explanation != diff.explanations.end()) {
       ied.explanation = &explanation->second;
       ied.reason = change_reason(explanation->second);
@@ -193,11 +296,8 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
     }
     report.retest.push_back(std::move(ied));
   }
-  // By bay, in the order of their labels, the IEDs in no bay last; by name within a bay.
-  std::stable_sort(report.retest.begin(), report.retest.end(), [](const ReportedIed& a, const ReportedIed& b) {
-    if (a.bay.empty() != b.bay.empty()) return b.bay.empty();
-    return a.bay < b.bay;
-  });
+  // By name within a bay, as the comparison lists them.
+  sort_by_bay(report.retest);
   return report;
 }
 

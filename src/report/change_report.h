@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "approvals/baseline.h"
+#include "operations/bindings.h"
 #include "operations/comparison.h"
 #include "operations/loading.h"
 #include "report/diff_report.h"
@@ -20,9 +22,9 @@ namespace ccdcrc {
 // One of the two files: what identifies it.
 struct ReportFile {
   std::string path;
-  std::string header_id, header_version, header_revision;  // of its Header element
-  std::optional<std::uintmax_t> size;                      // bytes
-  std::string sha256;                                      // empty when unknown
+  std::optional<std::string> header_id, header_version, header_revision;  // of its Header element
+  std::optional<std::uintmax_t> size;                                     // bytes
+  std::string sha256;                                                     // empty when unknown
   std::string scd_crc;
 };
 
@@ -39,28 +41,100 @@ struct Phrase {
   std::string plain() const;                    // with names in backticks
 };
 
+// What identifies a device: its IED element's attributes (of the new SCD, of
+// the old one for an IED only it has); empty when missing.
+struct IedIdentity {
+  std::string desc, manufacturer, type, config_version;
+  std::string old_config_version;  // when the old SCD gives another one
+};
+
+// An IED's CRC against a list of approved CRCs, with the statuses of `check`.
+struct Approval {
+  std::optional<std::string> approved_crc;
+  std::string status;  // "ok", "changed", "missing", "new", "unreadable"
+};
+
+// A list of approved CRCs as the report uses it.
+struct ApprovedCrcs {
+  std::string path;
+  Baseline list;
+};
+
+// An IED's CRC checked against the list; nullopt when neither the list nor the SCD has one.
+std::optional<Approval> approval_of(const ApprovedCrcs& approved, const std::string& name,
+                                    const std::optional<std::string>& crc);
+
 // One IED whose CRC did not stay as it was.
 struct ReportedIed {
   const IedCrcChange* change = nullptr;
+  IedIdentity identity;
+  std::optional<Approval> approval;
   std::string bay;                             // "VOLTAGE LEVEL / BAY", empty when no bay holds it
   Phrase reason;                               // why it changed, in one line
   const CcdComparison* explanation = nullptr;  // for a changed IED
   std::vector<ReferenceChange> circuits;       // what an added or gained IED publishes and subscribes
 };
 
+// An input that resolves to nothing in the new SCD, or that did in the old one
+// and no longer does.
+struct ReportedBinding {
+  enum class Kind { broken, still_broken, mended };
+  BrokenBinding binding;
+  Kind kind = Kind::broken;
+  std::string bay;  // of the subscriber, as for ReportedIed
+};
+// "broken", "still broken", "mended".
+const char* binding_kind_name(ReportedBinding::Kind kind);
+
+// An IED whose element in the SCD changed while its CRC did not.
+struct UncoveredChange {
+  std::string name;
+  ElementDifference difference;
+};
+
+// An unchanged IED, with its check against a list of approved CRCs.
+struct UnchangedIed {
+  std::string name;
+  std::optional<Approval> approval;
+};
+
+// What the report is asked to hold beyond the comparison.
+struct ReportOptions {
+  std::string date;                      // when the report was made
+  std::optional<ApprovedCrcs> approved;  // adds the approved CRC and the check's status
+  bool signoff = true;                   // room to sign: prepared, checked, approved
+  bool list_uncovered = false;           // name the IEDs changed outside their CRCs, not only count them
+};
+
 struct ChangeReport {
   ReportFile old_file;
   ReportFile new_file;
-  std::map<CrcStatus, std::size_t> counts;  // every status, also those no IED has
-  std::vector<ReportedIed> retest;          // grouped by bay, those in no bay last
-  std::vector<std::string> unchanged;       // names
+  std::string date;
+  std::string tool_version;
+  std::map<CrcStatus, std::size_t> counts;    // every status, also those no IED has
+  std::vector<ReportedBinding> bindings;      // grouped by bay as `retest`
+  std::vector<ReportedIed> retest;            // grouped by bay, those in no bay last
+  std::vector<UnchangedIed> unchanged;        // IEDs that keep their CRC
+  std::vector<std::string> without_circuits;  // IEDs without a CRC in either SCD
+  std::vector<UncoveredChange> uncovered;     // changed outside their CRCs
+  bool list_uncovered = false;
+  std::optional<std::string> approved_path;  // the list checked against, when given
+  bool signoff = true;
 };
+
+// How many inputs of the new SCD resolve to nothing.
+std::size_t broken_count(const ChangeReport& report);
 
 // Gathers the report of a comparison whose explanations hold every changed
 // IED: the files' facts, the bays from the new SCD (from the old one for an
-// IED it alone has), and what added and gained IEDs publish and subscribe.
+// IED it alone has), what added and gained IEDs publish and subscribe, the
+// inputs that resolve to nothing and the IEDs changed outside their CRCs.
 ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
-                                 const Scd& new_scd, const ScdFile& new_file);
+                                 const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options = {});
+
+// The IEDs whose element changed between two SCDs while their CRC did not
+// (IEDs without a CRC are left out), by name.
+std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds);
 
 // The label under which IEDs in no bay are listed.
 inline constexpr const char* no_bay_label = "not assigned to a bay";

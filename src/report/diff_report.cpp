@@ -230,6 +230,27 @@ class JsonExplanation final : public ComparisonSink {
   Head head_;
 };
 
+// "bindings": the inputs that resolve to nothing in NEW alone ("broken"), and
+// those that did in OLD and do no longer ("mended").
+void write_bindings(JsonStream& json, const BindingChanges& bindings) {
+  json.key("bindings");
+  json.open_object();
+  for (const auto& [key, list] : {std::pair{"broken", &bindings.broken}, std::pair{"mended", &bindings.mended}}) {
+    json.key(key);
+    json.open_array();
+    for (const BrokenBinding& binding : *list) {
+      json.open_object();
+      json.member("ied", binding.ied);
+      json.member("int_addr", binding.int_addr);
+      json.member("source", binding.source);
+      json.member("reason", binding.reason);
+      json.close();
+    }
+    json.close();
+  }
+  json.close();
+}
+
 void write_json_report(std::ostream& out, const DiffReport& report, ExplainedChanges* explained) {
   JsonStream json(out);
   json.open_object();
@@ -268,6 +289,7 @@ void write_json_report(std::ostream& out, const DiffReport& report, ExplainedCha
     json.close();
   }
   json.close();
+  if (report.bindings) write_bindings(json, *report.bindings);
   json.close();
 }
 

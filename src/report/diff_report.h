@@ -3,10 +3,12 @@
 // what changed in the explained IEDs.
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "operations/bindings.h"
 #include "operations/comparison.h"
 #include "operations/differences.h"
 #include "report/output.h"
@@ -29,6 +31,7 @@ struct DiffReport {
   std::map<std::string, CcdComparison> explanations;  // by IED name, collected for a change report
   bool changes_only = true;                           // leave out the unchanged IEDs
   DiffLayout layout = DiffLayout::table;
+  std::optional<BindingChanges> bindings;  // inputs NEW breaks and mends; JSON writes them when given
 };
 
 // Writes the report; the changes of --explain and the counts of --stat come

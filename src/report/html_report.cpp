@@ -2,9 +2,9 @@
 // fetched from anywhere, a print style for A4. Every name and value from an
 // SCD goes through escaped(), so that a name is only ever text.
 
+#include <algorithm>
 #include <string>
 
-#include "ccdcrc/version.h"
 #include "report/change_report.h"
 #include "report/output.h"
 
@@ -28,12 +28,20 @@ th { background: var(--head); font-weight: 600; white-space: nowrap; }
 table.facts th { width: 9rem; }
 code, .mono { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace; font-size: .9em; }
 .mono, td.value { overflow-wrap: anywhere; }
-.summary { display: flex; flex-wrap: wrap; gap: .6rem; margin: .4rem 0; }
-.count { border: 1px solid var(--line); border-radius: 8px; padding: .45rem .9rem; min-width: 7rem; }
+.summary { display: grid; grid-template-columns: repeat(var(--cards), minmax(0, 1fr)); gap: .5rem; margin: .4rem 0; }
+@media screen and (max-width: 760px) { .summary { grid-template-columns: repeat(3, minmax(0, 1fr)); } }
+.count { border: 1px solid var(--line); border-radius: 8px; padding: .45rem .6rem; font-size: .9em; }
+.count.alert { border-color: #dc2626; background: #fef2f2; }
 .count b { display: block; font-size: 1.45rem; line-height: 1.2; }
 .status { display: inline-block; padding: 0 .45rem; border-radius: 4px; font-size: .85em; font-weight: 600; }
 .s-unchanged { background: #e4e7eb; } .s-changed { background: #fde68a; } .s-added, .s-gained { background: #bbf7d0; }
 .s-removed, .s-lost { background: #fecaca; } .s-appeared { background: #bbf7d0; } .s-disappeared { background: #fecaca; }
+.s-broken, .s-missing, .s-unreadable { background: #fecaca; } .s-still-broken { background: #fde68a; }
+.s-mended, .s-ok { background: #bbf7d0; } .s-new { background: #fde68a; }
+.identity { display: block; color: var(--muted); font-size: .85em; }
+section#broken-bindings h2 { border-bottom-color: #dc2626; }
+table.signoff td { height: 2.6rem; width: 30%; } table.signoff th { width: 10%; }
+#signoff { break-inside: avoid; }
 del { background: #fecaca; text-decoration: line-through; } ins { background: #bbf7d0; text-decoration: none; }
 td.value del, td.value ins { padding: 0 1px; border-radius: 2px; }
 article { border-left: 3px solid var(--line); padding-left: 1rem; margin: 1rem 0 1.6rem; }
@@ -45,6 +53,8 @@ footer { margin-top: 2.5rem; font-size: .85em; }
   body { max-width: none; margin: 0; padding: 0; font-size: 9.5pt; }
   h2, h3, h4 { break-after: avoid; }
   tr, .count { break-inside: avoid; }
+  .summary { gap: .3rem; }
+  .count { padding: .3rem .4rem; }
   details > summary { display: none; }
 }
 )css";
@@ -79,9 +89,14 @@ std::string phrase(const Phrase& line) {
 
 std::string crc_or_dash(const std::optional<std::string>& crc) { return crc ? escaped(*crc) : "&ndash;"; }
 
-std::string status_badge(const char* name) {
-  return std::string("<span class=\"status s-") + name + "\">" + name + "</span>";
+std::string status_badge(const std::string& name) {
+  std::string css = name;
+  std::replace(css.begin(), css.end(), ' ', '-');
+  return "<span class=\"status s-" + css + "\">" + name + "</span>";
 }
+
+// A Header field, or a dash when the file has none.
+std::string field(const std::optional<std::string>& value) { return value ? escaped(*value) : "&mdash;"; }
 
 void write_files(std::ostream& out, const ChangeReport& report) {
   const ReportFile& a = report.old_file;
@@ -90,19 +105,15 @@ void write_files(std::ostream& out, const ChangeReport& report) {
     out << "<tr><th>" << label << "</th><td class=\"mono\">" << old_value << "</td><td class=\"mono\">" << new_value
         << "</td></tr>\n";
   };
-  const auto header = [](const ReportFile& file) {
-    if (file.header_id.empty() && file.header_version.empty() && file.header_revision.empty())
-      return std::string("&ndash;");
-    return escaped(file.header_id) + " &middot; version " + escaped(file.header_version) + " &middot; revision " +
-           escaped(file.header_revision);
-  };
   const auto size = [](const ReportFile& file) {
     return file.size ? std::to_string(*file.size) + " bytes" : std::string("&ndash;");
   };
   out << "<section id=\"files\">\n<h2>Files</h2>\n<table class=\"facts\">\n"
       << "<tr><th></th><th>Old</th><th>New</th></tr>\n";
   row("Path", escaped(a.path), escaped(b.path));
-  row("Header", header(a), header(b));
+  row("Header id", field(a.header_id), field(b.header_id));
+  row("Header version", field(a.header_version), field(b.header_version));
+  row("Header revision", field(a.header_revision), field(b.header_revision));
   row("Size", size(a), size(b));
   row("SHA-256", a.sha256.empty() ? "&ndash;" : escaped(a.sha256), b.sha256.empty() ? "&ndash;" : escaped(b.sha256));
   row("SCD CRC", escaped(a.scd_crc),
@@ -111,35 +122,86 @@ void write_files(std::ostream& out, const ChangeReport& report) {
 }
 
 void write_summary(std::ostream& out, const ChangeReport& report) {
-  out << "<section id=\"summary\">\n<h2>Summary</h2>\n<div class=\"summary\">\n";
+  const std::size_t broken = broken_count(report);
+  // Every card stands in one row (three rows of three on a narrow screen): none is left alone on a row.
+  out << "<section id=\"summary\">\n<h2>Summary</h2>\n<div class=\"summary\" style=\"--cards: "
+      << report.counts.size() + 3 << "\">\n";
   for (const auto& [status, count] : report.counts) {
     out << "<div class=\"count\"><b>" << count << "</b>" << status_badge(crc_status_name(status)) << "</div>\n";
   }
-  out << "</div>\n</section>\n";
+  out << "<div class=\"count\"><b>" << report.without_circuits.size() << "</b>without circuits</div>\n"
+      << "<div class=\"count" << (broken > 0 ? " alert" : "") << "\"><b>" << broken
+      << "</b>broken bindings</div>\n<div class=\"count\"><b>" << report.uncovered.size()
+      << "</b>changed outside CRCs</div>\n</div>\n</section>\n";
+}
+
+// Opens a table under the heading of a bay when the bay differs from the last one.
+void open_bay(std::ostream& out, const std::string& bay, std::optional<std::string>& current, const char* columns) {
+  const std::string label = bay.empty() ? no_bay_label : bay;
+  if (current == label) return;
+  if (current) out << "</table>\n";
+  current = label;
+  out << "<h3>" << escaped(label) << "</h3>\n<table>\n<tr>" << columns << "</tr>\n";
+}
+
+void write_bindings(std::ostream& out, const ChangeReport& report) {
+  out << "<section id=\"broken-bindings\">\n<h2>Broken bindings</h2>\n";
+  if (report.bindings.empty()) {
+    out << "<p>Every input of either SCD resolves to a member of a data set that a control block sends.</p>\n";
+  } else {
+    out << "<p>Inputs that resolve to nothing: the publisher, its logical device, the data set member or a control "
+           "block that sends it is not found. These are no intended removals.</p>\n";
+  }
+  std::optional<std::string> bay;
+  for (const ReportedBinding& item : report.bindings) {
+    open_bay(out, item.bay, bay,
+             "<th>Subscriber</th><th>Input</th><th>Receives</th><th>Status</th><th>Why it resolves to nothing</th>");
+    const BrokenBinding& binding = item.binding;
+    out << "<tr><td>" << escaped(binding.ied) << "</td><td class=\"mono\">" << escaped(binding.int_addr)
+        << "</td><td class=\"mono\">" << escaped(binding.source) << "</td><td>"
+        << status_badge(binding_kind_name(item.kind)) << "</td><td>" << escaped(binding.reason) << "</td></tr>\n";
+  }
+  if (bay) out << "</table>\n";
+  out << "</section>\n";
+}
+
+std::string identity(const IedIdentity& ied) {
+  std::string text = escaped(ied.desc);
+  std::string device = ied.manufacturer.empty() ? ied.type : ied.manufacturer + " " + ied.type;
+  if (!device.empty()) text += (text.empty() ? "" : "<br>") + escaped(device);
+  if (!ied.config_version.empty() || !ied.old_config_version.empty()) {
+    text += (text.empty() ? "" : "<br>") + std::string("configVersion ");
+    if (!ied.old_config_version.empty()) text += escaped(ied.old_config_version) + " &rarr; ";
+    text += ied.config_version.empty() ? "&mdash;" : escaped(ied.config_version);
+  }
+  return text.empty() ? "&mdash;" : text;
+}
+
+std::string approval_cells(const std::optional<Approval>& approval) {
+  if (!approval) return "<td class=\"mono\">&ndash;</td><td></td>";
+  return "<td class=\"mono\">" + crc_or_dash(approval->approved_crc) + "</td><td>" + status_badge(approval->status) +
+         "</td>";
 }
 
 void write_retest(std::ostream& out, const ChangeReport& report) {
   out << "<section id=\"retest\">\n<h2>Retest</h2>\n";
   if (report.retest.empty()) out << "<p>No IED's CRC changed: no device needs to be loaded or tested again.</p>\n";
-  std::string bay;
-  bool open = false;
+  const std::string columns = std::string("<th>IED</th><th>Device</th><th>Old CRC</th><th>New CRC</th>") +
+                              (report.approved_path ? "<th>Approved CRC</th><th>Check</th>" : "") +
+                              "<th>Status</th><th>Why</th>";
+  std::optional<std::string> bay;
   for (std::size_t i = 0; i < report.retest.size(); ++i) {
     const ReportedIed& ied = report.retest[i];
-    const std::string label = ied.bay.empty() ? no_bay_label : ied.bay;
-    if (!open || label != bay) {
-      if (open) out << "</table>\n";
-      bay = label;
-      open = true;
-      out << "<h3>" << escaped(label) << "</h3>\n<table>\n"
-          << "<tr><th>IED</th><th>Old CRC</th><th>New CRC</th><th>Status</th><th>Why</th></tr>\n";
-    }
+    open_bay(out, ied.bay, bay, columns.c_str());
     const IedCrcChange& change = *ied.change;
-    out << "<tr><td><a href=\"#ied-" << i << "\">" << escaped(change.name) << "</a></td><td class=\"mono\">"
+    out << "<tr><td><a href=\"#ied-" << i << "\">" << escaped(change.name) << "</a></td><td><span class=\"identity\">"
+        << identity(ied.identity) << "</span></td><td class=\"mono\">"
         << crc_or_dash(change.old_ied ? change.old_ied->crc : std::nullopt) << "</td><td class=\"mono\">"
-        << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << "</td><td>"
+        << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << "</td>"
+        << (report.approved_path ? approval_cells(ied.approval) : "") << "<td>"
         << status_badge(crc_status_name(change.status)) << "</td><td>" << phrase(ied.reason) << "</td></tr>\n";
   }
-  if (open) out << "</table>\n";
+  if (bay) out << "</table>\n";
   out << "</section>\n";
 }
 
@@ -193,12 +255,63 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied, std::size_t in
   out << "</article>\n";
 }
 
+void write_uncovered(std::ostream& out, const ChangeReport& report) {
+  const std::size_t count = report.uncovered.size();
+  out << "<section id=\"uncovered\">\n<h2>Changed outside the CRCs</h2>\n<p>"
+      << (count == 0 ? std::string("No IED that keeps its CRC changed in the SCD.")
+                     : std::to_string(count) +
+                           (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their") +
+                           " elements in the SCD changed: in what no CRC covers (descriptions, inputs that bind to "
+                           "nothing, settings).")
+      << "</p>\n";
+  if (report.list_uncovered && count > 0) {
+    out << "<table>\n<tr><th>IED</th><th>Elements changed</th><th>First change</th></tr>\n";
+    for (const UncoveredChange& change : report.uncovered) {
+      out << "<tr><td>" << escaped(change.name) << "</td><td>" << change.difference.elements
+          << "</td><td class=\"mono\">" << escaped(change.difference.first) << "</td></tr>\n";
+    }
+    out << "</table>\n";
+  }
+  out << "</section>\n";
+}
+
 void write_unchanged(std::ostream& out, const ChangeReport& report) {
   out << "<section id=\"unchanged\">\n<h2>Unchanged IEDs</h2>\n<details>\n<summary>" << report.unchanged.size()
       << (report.unchanged.size() == 1 ? " IED keeps its CRC" : " IEDs keep their CRCs") << "</summary>\n"
       << "<ul class=\"names\">\n";
-  for (const std::string& name : report.unchanged) out << "<li>" << escaped(name) << "</li>\n";
+  for (const UnchangedIed& ied : report.unchanged) {
+    out << "<li>" << escaped(ied.name);
+    if (ied.approval && ied.approval->status != "ok") out << " " << status_badge(ied.approval->status);
+    out << "</li>\n";
+  }
   out << "</ul>\n</details>\n</section>\n";
+  out << "<section id=\"without-circuits\">\n<h2>IEDs without circuits</h2>\n<p>" << report.without_circuits.size()
+      << (report.without_circuits.size() == 1 ? " IED has" : " IEDs have")
+      << " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.</p>\n";
+  if (!report.without_circuits.empty()) {
+    out << "<ul class=\"names\">\n";
+    for (const std::string& name : report.without_circuits) out << "<li>" << escaped(name) << "</li>\n";
+    out << "</ul>\n";
+  }
+  out << "</section>\n";
+}
+
+void write_signoff(std::ostream& out) {
+  out << "<section id=\"signoff\">\n<h2>Sign-off</h2>\n<table class=\"signoff\">\n"
+      << "<tr><th></th><th>Name</th><th>Date</th><th>Signature</th></tr>\n";
+  for (const char* role : {"Prepared", "Checked", "Approved"}) {
+    out << "<tr><th>" << role << "</th><td></td><td></td><td></td></tr>\n";
+  }
+  out << "</table>\n</section>\n";
+}
+
+void write_record(std::ostream& out, const ChangeReport& report) {
+  out << "<table class=\"facts\">\n<tr><th>Date</th><td>" << escaped(report.date) << "</td></tr>\n"
+      << "<tr><th>Made by</th><td>ccdcrc " << escaped(report.tool_version) << "</td></tr>\n";
+  if (report.approved_path) {
+    out << "<tr><th>Approved CRCs</th><td class=\"mono\">" << escaped(*report.approved_path) << "</td></tr>\n";
+  }
+  out << "</table>\n";
 }
 
 }  // namespace
@@ -210,15 +323,20 @@ void write_html_report(std::ostream& out, const ChangeReport& report) {
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" << title << "</title>\n"
       << "<style>" << style << "</style>\n</head>\n<body>\n"
       << "<header>\n<h1>SCD change report</h1>\n<p class=\"subtitle\">" << escaped(report.old_file.path) << " &rarr; "
-      << escaped(report.new_file.path) << "</p>\n</header>\n";
+      << escaped(report.new_file.path) << "</p>\n";
+  write_record(out, report);
+  out << "</header>\n";
   write_files(out, report);
   write_summary(out, report);
+  write_bindings(out, report);
   write_retest(out, report);
   out << "<section id=\"changes\">\n<h2>Changes</h2>\n";
   for (std::size_t i = 0; i < report.retest.size(); ++i) write_ied_details(out, report.retest[i], i);
   out << "</section>\n";
+  write_uncovered(out, report);
   write_unchanged(out, report);
-  out << "<footer>Made by ccdcrc " << CCDCRC_VERSION
+  if (report.signoff) write_signoff(out);
+  out << "<footer>Made by ccdcrc " << escaped(report.tool_version)
       << ". A CRC covers what an IED publishes and subscribes; descriptions are not measured.</footer>\n"
       << "<script>" << print_script << "</script>\n</body>\n</html>\n";
 }

@@ -65,19 +65,39 @@ std::string phrase(const Phrase& line) {
 
 std::string crc_or_dash(const std::optional<std::string>& crc) { return crc ? escaped(*crc) : "–"; }
 
+// A Header field, or a dash when the file has none.
+std::string field(const std::optional<std::string>& value) { return value ? escaped(*value) : "—"; }
+
+// A cell's text never ends a row: line ends become blanks.
+std::string cell(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text.empty() ? "—" : text;
+}
+
+std::string identity(const IedIdentity& ied) {
+  std::vector<std::string> parts;
+  if (!ied.desc.empty()) parts.push_back(escaped(ied.desc));
+  const std::string device = ied.manufacturer.empty() ? ied.type : ied.manufacturer + " " + ied.type;
+  if (!device.empty()) parts.push_back(escaped(device));
+  if (!ied.config_version.empty() || !ied.old_config_version.empty()) {
+    parts.push_back("configVersion " + (ied.old_config_version.empty() ? "" : escaped(ied.old_config_version) + " → ") +
+                    (ied.config_version.empty() ? "—" : escaped(ied.config_version)));
+  }
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
+  return cell(text);
+}
+
 void write_files(std::ostream& out, const ChangeReport& report) {
   const ReportFile& a = report.old_file;
   const ReportFile& b = report.new_file;
-  const auto header = [](const ReportFile& file) {
-    if (file.header_id.empty() && file.header_version.empty() && file.header_revision.empty()) return std::string("–");
-    return escaped(file.header_id) + " · version " + escaped(file.header_version) + " · revision " +
-           escaped(file.header_revision);
-  };
   const auto size = [](const ReportFile& file) { return file.size ? std::to_string(*file.size) + " bytes" : "–"; };
   const auto hash = [](const ReportFile& file) { return file.sha256.empty() ? "–" : escaped(file.sha256); };
   out << "## Files\n\n| | Old | New |\n|---|---|---|\n"
       << "| Path | " << escaped(a.path) << " | " << escaped(b.path) << " |\n"
-      << "| Header | " << header(a) << " | " << header(b) << " |\n"
+      << "| Header id | " << field(a.header_id) << " | " << field(b.header_id) << " |\n"
+      << "| Header version | " << field(a.header_version) << " | " << field(b.header_version) << " |\n"
+      << "| Header revision | " << field(a.header_revision) << " | " << field(b.header_revision) << " |\n"
       << "| Size | " << size(a) << " | " << size(b) << " |\n"
       << "| SHA-256 | " << hash(a) << " | " << hash(b) << " |\n"
       << "| SCD CRC | " << escaped(a.scd_crc) << " | " << escaped(b.scd_crc) << " ("
@@ -87,32 +107,66 @@ void write_files(std::ostream& out, const ChangeReport& report) {
 void write_summary(std::ostream& out, const ChangeReport& report) {
   out << "## Summary\n\n|";
   for (const auto& [status, count] : report.counts) out << ' ' << crc_status_name(status) << " |";
-  out << "\n|";
-  for (std::size_t i = 0; i < report.counts.size(); ++i) out << "---|";
+  out << " without circuits | broken bindings | changed outside CRCs |\n|";
+  for (std::size_t i = 0; i < report.counts.size() + 3; ++i) out << "---|";
   out << "\n|";
   for (const auto& [status, count] : report.counts) out << ' ' << count << " |";
-  out << "\n\n";
+  out << ' ' << report.without_circuits.size() << " | " << broken_count(report) << " | " << report.uncovered.size()
+      << " |\n\n";
+}
+
+// Opens a table under the heading of a bay when the bay differs from the last one.
+void open_bay(std::ostream& out, const std::string& bay, std::optional<std::string>& current,
+              const std::vector<std::string>& columns) {
+  const std::string label = bay.empty() ? no_bay_label : bay;
+  if (current == label) return;
+  if (current) out << '\n';
+  current = label;
+  out << "### " << escaped(label) << "\n\n|";
+  for (const std::string& column : columns) out << ' ' << column << " |";
+  out << "\n|";
+  for (std::size_t i = 0; i < columns.size(); ++i) out << "---|";
+  out << '\n';
+}
+
+void write_bindings(std::ostream& out, const ChangeReport& report) {
+  out << "## Broken bindings\n\n";
+  if (report.bindings.empty()) {
+    out << "Every input of either SCD resolves to a member of a data set that a control block sends.\n\n";
+    return;
+  }
+  out << "Inputs that resolve to nothing: the publisher, its logical device, the data set member or a control block "
+         "that sends it is not found. These are no intended removals.\n\n";
+  std::optional<std::string> bay;
+  for (const ReportedBinding& item : report.bindings) {
+    open_bay(out, item.bay, bay, {"Subscriber", "Input", "Receives", "Status", "Why it resolves to nothing"});
+    const BrokenBinding& binding = item.binding;
+    out << "| " << cell(escaped(binding.ied)) << " | " << cell(code_span(binding.int_addr)) << " | "
+        << cell(code_span(binding.source)) << " | " << binding_kind_name(item.kind) << " | "
+        << cell(escaped(binding.reason)) << " |\n";
+  }
+  out << '\n';
 }
 
 void write_retest(std::ostream& out, const ChangeReport& report) {
   out << "## Retest\n\n";
   if (report.retest.empty()) out << "No IED's CRC changed: no device needs to be loaded or tested again.\n\n";
-  std::string bay;
-  bool open = false;
+  std::vector<std::string> columns{"IED", "Device", "Old CRC", "New CRC"};
+  if (report.approved_path) columns.insert(columns.end(), {"Approved CRC", "Check"});
+  columns.insert(columns.end(), {"Status", "Why"});
+  std::optional<std::string> bay;
   for (const ReportedIed& ied : report.retest) {
-    const std::string label = ied.bay.empty() ? no_bay_label : ied.bay;
-    if (!open || label != bay) {
-      if (open) out << '\n';
-      bay = label;
-      open = true;
-      out << "### " << escaped(label) << "\n\n| IED | Old CRC | New CRC | Status | Why |\n|---|---|---|---|---|\n";
-    }
+    open_bay(out, ied.bay, bay, columns);
     const IedCrcChange& change = *ied.change;
-    out << "| " << escaped(change.name) << " | " << crc_or_dash(change.old_ied ? change.old_ied->crc : std::nullopt)
-        << " | " << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << " | "
-        << crc_status_name(change.status) << " | " << phrase(ied.reason) << " |\n";
+    out << "| " << cell(escaped(change.name)) << " | " << identity(ied.identity) << " | "
+        << crc_or_dash(change.old_ied ? change.old_ied->crc : std::nullopt) << " | "
+        << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << " | ";
+    if (report.approved_path) {
+      out << (ied.approval ? crc_or_dash(ied.approval->approved_crc) + " | " + ied.approval->status : "– | –") << " | ";
+    }
+    out << crc_status_name(change.status) << " | " << cell(phrase(ied.reason)) << " |\n";
   }
-  if (open) out << '\n';
+  if (bay) out << '\n';
 }
 
 void write_change_rows(std::ostream& out, const std::vector<CcdChange>& changes, const std::string& element) {
@@ -148,19 +202,63 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied) {
   }
 }
 
+void write_uncovered(std::ostream& out, const ChangeReport& report) {
+  const std::size_t count = report.uncovered.size();
+  out << "## Changed outside the CRCs\n\n";
+  if (count == 0) {
+    out << "No IED that keeps its CRC changed in the SCD.\n\n";
+    return;
+  }
+  out << count << (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their")
+      << " elements in the SCD changed: in what no CRC covers.\n\n";
+  if (!report.list_uncovered) return;
+  out << "| IED | Elements changed | First change |\n|---|---|---|\n";
+  for (const UncoveredChange& change : report.uncovered) {
+    out << "| " << cell(escaped(change.name)) << " | " << change.difference.elements << " | "
+        << cell(code_span(change.difference.first)) << " |\n";
+  }
+  out << '\n';
+}
+
+void write_unchanged(std::ostream& out, const ChangeReport& report) {
+  out << "## Unchanged IEDs\n\n<details>\n<summary>" << report.unchanged.size()
+      << (report.unchanged.size() == 1 ? " IED keeps its CRC" : " IEDs keep their CRCs") << "</summary>\n\n";
+  for (const UnchangedIed& ied : report.unchanged) {
+    out << "- " << escaped(ied.name);
+    if (ied.approval && ied.approval->status != "ok") out << " (" << ied.approval->status << ")";
+    out << '\n';
+  }
+  const std::size_t without = report.without_circuits.size();
+  out << "\n</details>\n\n## IEDs without circuits\n\n"
+      << without << (without == 1 ? " IED has" : " IEDs have")
+      << " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.\n\n";
+  for (const std::string& name : report.without_circuits) out << "- " << escaped(name) << '\n';
+  if (!report.without_circuits.empty()) out << '\n';
+}
+
+void write_signoff(std::ostream& out) {
+  out << "## Sign-off\n\n| | Name | Date | Signature |\n|---|---|---|---|\n";
+  for (const char* role : {"Prepared", "Checked", "Approved"}) out << "| " << role << " | | | |\n";
+  out << '\n';
+}
+
 }  // namespace
 
 void write_markdown_report(std::ostream& out, const ChangeReport& report) {
-  out << "# SCD change report\n\n" << escaped(report.old_file.path) << " → " << escaped(report.new_file.path) << "\n\n";
+  out << "# SCD change report\n\n"
+      << escaped(report.old_file.path) << " → " << escaped(report.new_file.path) << "\n\n"
+      << "Date: " << escaped(report.date) << "  \nMade by: ccdcrc " << escaped(report.tool_version) << "  \n";
+  if (report.approved_path) out << "Approved CRCs: " << escaped(*report.approved_path) << "  \n";
+  out << '\n';
   write_files(out, report);
   write_summary(out, report);
+  write_bindings(out, report);
   write_retest(out, report);
   out << "## Changes\n\n";
   for (const ReportedIed& ied : report.retest) write_ied_details(out, ied);
-  out << "## Unchanged IEDs\n\n<details>\n<summary>" << report.unchanged.size()
-      << (report.unchanged.size() == 1 ? " IED keeps its CRC" : " IEDs keep their CRCs") << "</summary>\n\n";
-  for (const std::string& name : report.unchanged) out << "- " << escaped(name) << '\n';
-  out << "\n</details>\n";
+  write_uncovered(out, report);
+  write_unchanged(out, report);
+  if (report.signoff) write_signoff(out);
 }
 
 }  // namespace ccdcrc

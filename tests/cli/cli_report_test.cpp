@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -38,9 +39,12 @@ ProcessResult run_chromium(const ScratchDir& dir, const std::vector<std::string>
 }
 
 // The report of two revisions as a file.
-fs::path report_of(const ScratchDir& dir, const std::string& old_scd, const std::string& new_scd, const char* format) {
+fs::path report_of(const ScratchDir& dir, const std::string& old_scd, const std::string& new_scd, const char* format,
+                   const std::vector<std::string>& options = {}) {
   fs::path report = dir.path() / (std::string("report.") + (format == std::string("html") ? "html" : "md"));
-  const ProcessResult run = run_ccdcrc({"diff", old_scd, new_scd, "--format", format, "-o", report.string()});
+  std::vector<std::string> words{"diff", old_scd, new_scd, "--format", format, "-o", report.string()};
+  words.insert(words.end(), options.begin(), options.end());
+  const ProcessResult run = run_ccdcrc(words);
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "");
   return report;
@@ -59,11 +63,15 @@ TEST(Report, ExampleRevisionInABrowser) {
   const ProcessResult dom = run_chromium(dir, {"--dump-dom", "file://" + report.string()});
   ASSERT_EQ(dom.status, 0) << dom.err;
   for (const std::string& expected :
-       {std::string("<b>4</b><span class=\"status s-unchanged\">unchanged</span>"),
-        std::string("<b>2</b><span class=\"status s-changed\">changed</span>"),
-        std::string("<h3>E1 110kV / Q01 110kV 林河线</h3>"), std::string("S110_Linden · version 3 · revision C"),
+       {std::string("<b>3</b><span class=\"status s-unchanged\">unchanged</span>"),
+        std::string("<b>2</b><span class=\"status s-changed\">changed</span>"), std::string("<b>1</b>without circuits"),
+        std::string("<h3>E1 110kV / Q01 110kV 林河线</h3>"),
+        std::string("<tr><th>Header revision</th><td class=\"mono\">B</td><td class=\"mono\">C</td></tr>"),
+        std::string("Kestrel LPR-931<br>configVersion V2.11 2024-05-21"),
         std::string("publishes GOCB <code>gcbTrip</code>: confRev 1 → 2"),
-        std::string("1-A:PIGO/GOINGGIO1.SPCSO<ins>3</ins>.stVal"), std::string("4 IEDs keep their CRCs")}) {
+        std::string("1-A:PIGO/GOINGGIO1.SPCSO<ins>3</ins>.stVal"), std::string("3 IEDs keep their CRCs"),
+        std::string("<section id=\"broken-bindings\">"), std::string("<li>GW01</li>"),
+        std::string("<section id=\"signoff\">"), std::string("<tr><th>Approved</th><td></td>")}) {
     EXPECT_NE(dom.out.find(expected), std::string::npos) << expected;
   }
   // For people to look at; that it is not blank is all a test can say.
@@ -94,6 +102,32 @@ TEST(Report, NamesFromTheScdAreTextThatInjectsNothing) {
   EXPECT_GT(count("tab\\tand\\nline"), 1u);
 }
 
+TEST(Report, BrokenBindingsAreToldOnTheErrorStream) {
+  const std::string intact = example_path("substation.scd");
+  const std::string renamed = data_path("report_renamed_member.scd");
+  const std::string reason = "CL1101CTRL/LLN0.dsIntlk has no member CILO1.EnaCls.stVal";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string told;
+  };
+  for (const Case& test : std::vector<Case>{
+           {{"all", renamed}, 0, "the input 1-A:PIGO/GOINGGIO1.SPCSO2.stVal of PL1101 resolves to nothing"},
+           {{"diff", intact, renamed}, 1, "warning: 1 input now resolves to nothing (broken bindings)"},
+           {{"diff", intact, renamed, "--explain"}, 1, "now resolves to nothing: " + reason},
+           {{"diff", renamed, intact}, 1, "1 input that resolved to nothing resolves again"},
+           {{"all", intact}, 0, ""},
+       }) {
+    const ProcessResult run = run_ccdcrc(test.arguments);
+    EXPECT_EQ(run.status, test.status) << run.err;
+    if (test.told.empty()) {
+      EXPECT_EQ(run.err, "");
+    } else {
+      EXPECT_NE(run.err.find(test.told), std::string::npos) << run.err;
+    }
+  }
+}
+
 // The cells of a Markdown table row: split at pipes that no backslash escapes.
 std::size_t cells_of(const std::string& row) {
   std::size_t pipes = 0;
@@ -107,16 +141,43 @@ std::size_t cells_of(const std::string& row) {
   return pipes - 1;
 }
 
+// A list of approved CRCs: those of the new revision, but for PL1101.
+std::string approved_list(const ScratchDir& dir) {
+  return write_file(dir.path() / "approved.csv", "name,crc\nCL1101,51E8C237\nPL1101,3B04FA6D\nMU1101,277E1027\n");
+}
+
 TEST(Report, MarkdownTablesKeepTheirColumns) {
   ScratchDir dir;
-  for (const auto& [old_scd, new_scd, changed] :
-       {std::tuple{example_path("substation.scd"), example_path("substation_rev2.scd"), 2u},
-        std::tuple{data_path("report_hostile.scd"), hostile_revision(dir), 3u}}) {
-    std::istringstream lines(read_file(report_of(dir, old_scd, new_scd, "markdown")));
-    std::size_t columns = 0, retest_rows = 0;
-    bool in_retest = false;
+  const std::string renamed = data_path("report_renamed_member.scd");
+  struct Case {
+    std::string old_scd, new_scd;
+    std::vector<std::string> options;
+    std::size_t retest_rows, binding_rows;
+    std::vector<std::string> expected;  // lines of the report
+    bool signoff = true;
+  };
+  const std::vector<Case> cases{
+      {example_path("substation.scd"), example_path("substation_rev2.scd"), {}, 2, 0, {"- GW01"}},
+      {data_path("report_hostile.scd"), hostile_revision(dir), {"--no-signoff"}, 3, 0, {}, false},
+      // A publisher renames a member: its subscriber's input resolves to nothing.
+      {example_path("substation.scd"),
+       renamed,
+       {"--approved", approved_list(dir)},
+       2,
+       1,
+       {"| PL1101 | `1-A:PIGO/GOINGGIO1.SPCSO2.stVal` | `CL1101CTRL/CILO1.EnaCls.stVal` | broken | "
+        "CL1101CTRL/LLN0.dsIntlk has no member CILO1.EnaCls.stVal |",
+        "| IED | Device | Old CRC | New CRC | Approved CRC | Check | Status | Why |", "- MU1001 (new)"}},
+      {renamed, example_path("substation.scd"), {}, 2, 1, {}},  // mended
+  };
+  for (const Case& test : cases) {
+    const std::string text = read_file(report_of(dir, test.old_scd, test.new_scd, "markdown", test.options));
+    std::istringstream lines(text);
+    std::size_t columns = 0;
+    std::map<std::string, std::size_t> rows;  // by section
+    std::string section;
     for (std::string line, previous; std::getline(lines, line); previous = line) {
-      if (line.starts_with("## ")) in_retest = line == "## Retest";
+      if (line.starts_with("## ")) section = line;
       if (!line.starts_with("|")) {
         columns = 0;
         continue;
@@ -126,9 +187,14 @@ TEST(Report, MarkdownTablesKeepTheirColumns) {
         continue;
       }
       EXPECT_EQ(cells_of(line), columns) << line << "\nunder\n" << previous;
-      if (in_retest && !line.starts_with("|---")) ++retest_rows;
+      if (!line.starts_with("|---")) ++rows[section];
     }
-    EXPECT_EQ(retest_rows, changed) << new_scd;
+    EXPECT_EQ(rows["## Retest"], test.retest_rows) << test.new_scd;
+    EXPECT_EQ(rows["## Broken bindings"], test.binding_rows) << test.new_scd;
+    EXPECT_EQ(rows["## Sign-off"], test.signoff ? 3u : 0u) << test.new_scd;
+    for (const std::string& expected : test.expected) {
+      EXPECT_NE(text.find("\n" + expected + "\n"), std::string::npos) << expected << "\nin\n" << text;
+    }
   }
 }
 

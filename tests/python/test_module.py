@@ -161,10 +161,11 @@ def test_threads_share_and_run_at_once(tmp_path):
     (lambda: ccdcrc.diff(EXAMPLE, REVISION), ["diff", EXAMPLE, REVISION]),
     (lambda: ccdcrc.diff(EXAMPLE, REVISION, all=True, explain=True), ["diff", EXAMPLE, REVISION, "--all", "--explain"]),
     (lambda: ccdcrc.diff(EXAMPLE, REVISION, explain=["PL1101"]), ["diff", EXAMPLE, REVISION, "--explain", "PL1101"]),
+    (lambda: ccdcrc.diff(DATA / "report_renamed_member.scd", EXAMPLE), ["diff", DATA / "report_renamed_member.scd", EXAMPLE]),
     (lambda: {"files": ccdcrc.verify(DATA / "pub_golden_PROT1.ccd")}, ["verify", DATA / "pub_golden_PROT1.ccd"]),
     (lambda: {"scd": str(REVISION), "files": ccdcrc.verify([DATA / "cli_hostile.scd"], scd=REVISION)},
      ["verify", DATA / "cli_hostile.scd", "--scd", REVISION]),
-], ids=["diff", "all explained", "one explained", "verify", "unreadable"])
+], ids=["diff", "all explained", "one explained", "mended binding", "verify", "unreadable"])
 def test_diff_and_verify_give_the_programs_json(call, arguments):
     assert call() == json.loads(run(*arguments, "--format", "json").stdout)
 

@@ -1,0 +1,255 @@
+#include "operations/bindings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "ccd/builder.h"
+#include "ccd/data_references.h"
+#include "scd/ied_selection.h"
+#include "util/nodes.h"
+#include "util/text.h"
+
+namespace ccdcrc {
+
+namespace {
+
+// "PTRC1.Tr.general": the logical node, data object and attribute a reference names.
+std::string member_text(const DataReference& reference) {
+  std::string text = reference.prefix + reference.ln_class + reference.ln_inst + "." + reference.do_name;
+  if (!reference.da_name.empty()) text += "." + reference.da_name;
+  return text;
+}
+
+// The data set that the input's control block (srcCBName) sends, when the
+// input names one that exists: only for the wording of the reason.
+std::string named_data_set(pugi::xml_node publisher_ied, pugi::xml_node ext_ref, const std::string& ld_inst) {
+  const std::string cb_name = attr(ext_ref, "srcCBName");
+  if (cb_name.empty()) return {};
+  std::string cb_ld_inst = attr(ext_ref, "srcLDInst");
+  if (cb_ld_inst.empty()) cb_ld_inst = ld_inst;
+  for (pugi::xml_node access_point : publisher_ied.children("AccessPoint")) {
+    for (pugi::xml_node ldevice : access_point.child("Server").children("LDevice")) {
+      if (attr(ldevice, "inst") != cb_ld_inst) continue;
+      for (pugi::xml_node block : ldevice.child("LN0").children()) {
+        const bool is_block =
+            std::strcmp(block.name(), "GSEControl") == 0 || std::strcmp(block.name(), "SampledValueControl") == 0;
+        if (is_block && attr(block, "name") == cb_name) return attr(block, "datSet");
+      }
+    }
+  }
+  return {};
+}
+
+// Why members found for an input bind it to nothing; empty when one binds it.
+std::string unbound_reason(const ScdLookups& scd, pugi::xml_node publisher, const NodeList& members,
+                           const std::string& input_key, const std::string& publisher_name) {
+  std::string unsent;  // "PL1101PROT/LLN0.dsTrip"
+  bool exact = false;
+  for (pugi::xml_node member : members) {
+    if (DataReference(member).key(publisher_name) != input_key) continue;
+    exact = true;
+    const std::string data_set = attr(member.parent(), "name");
+    for (ControlBlockKind kind : control_block_kinds) {
+      const pugi::xml_node block = scd.control_block_for_data_set(publisher, kind, data_set);
+      if (!block) continue;
+      // The builder takes the members from the data set of the block's own logical device.
+      const pugi::xml_node block_ldevice = block.parent().parent();
+      if (scd.data_set_in_ldevice(block_ldevice, data_set)) return {};
+    }
+    if (unsent.empty()) {
+      unsent = publisher_name;
+      unsent += attr(member.parent().parent().parent(), "inst");
+      unsent += "/LLN0.";
+      unsent += data_set;
+    }
+  }
+  if (!exact) return "the data sets of " + publisher_name + attr(publisher, "inst") + " hold only parts of it";
+  return "no control block sends " + unsent;
+}
+
+// Why an input that no member binds resolves to nothing: the first lookup that fails.
+BrokenBinding check_input(const Scd& scd, const IedLookup& ieds, pugi::xml_node ext_ref) {
+  const ScdLookups& lookups = scd.lookups();
+  const DataReference reference(ext_ref);
+  const std::string publisher_name = attr(ext_ref, "iedName");
+  BrokenBinding broken{
+      {}, publisher_name + reference.ld_inst + "/" + member_text(reference), attr(ext_ref, "intAddr"), {}};
+  const pugi::xml_node publisher = lookups.publisher_ldevice(publisher_name, reference.ld_inst);
+  if (!publisher) {
+    broken.reason = ieds.find(publisher_name) ? publisher_name + " has no logical device " + quoted(reference.ld_inst)
+                                              : "there is no IED " + quoted(publisher_name);
+    return broken;
+  }
+  const NodeList members = lookups.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class,
+                                                 reference.ln_inst, reference.do_name, reference.da_name);
+  if (members.empty()) {
+    const std::string device = publisher_name + reference.ld_inst;
+    const std::string data_set = named_data_set(ieds.find(publisher_name), ext_ref, reference.ld_inst);
+    broken.reason = data_set.empty() ? "no data set of " + device + " has a member " + member_text(reference)
+                                     : device + "/LLN0." + data_set + " has no member " + member_text(reference);
+    return broken;
+  }
+  broken.reason = unbound_reason(lookups, publisher, members, reference.key(publisher_name), publisher_name);
+  if (broken.reason.empty())
+    broken.reason = "its control block is passed over: another block of " + publisher_name + " was met first";
+  return broken;
+}
+
+// The keys of every member that the builder maps to inputs in the IED's CCD:
+// the members of the data sets of the control blocks it subscribes to, found
+// as add_subscriptions finds them (also a later block passed over once one
+// already taken is met, and keys that collide).
+std::set<std::string> bound_keys(const ScdLookups& scd, const NodeList& inputs) {
+  std::set<std::string> bound;
+  PerKind<std::vector<std::string>> seen;
+  for (pugi::xml_node ext_ref : inputs) {
+    const DataReference reference(ext_ref);
+    const pugi::xml_node publisher = scd.publisher_ldevice(attr(ext_ref, "iedName"), reference.ld_inst);
+    if (!publisher) continue;
+    const NodeList members = scd.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class,
+                                               reference.ln_inst, reference.do_name, reference.da_name);
+    for (ControlBlockKind kind : control_block_kinds) {
+      std::vector<std::string> examined;
+      NodeList taken;
+      for (pugi::xml_node member : members) {
+        const std::string data_set = attr(member.parent(), "name");
+        if (std::find(examined.begin(), examined.end(), data_set) != examined.end()) continue;
+        examined.push_back(data_set);
+        const pugi::xml_node element = scd.control_block_for_data_set(publisher, kind, data_set);
+        if (!element || std::find(taken.begin(), taken.end(), element) != taken.end()) continue;
+        taken.push_back(element);
+        const ControlBlock block(element, kind);
+        std::vector<std::string>& seen_of_kind = seen[kind];
+        if (std::find(seen_of_kind.begin(), seen_of_kind.end(), block.reference()) != seen_of_kind.end()) break;
+        seen_of_kind.push_back(block.reference());
+        const std::string publisher_name = attr(block.ldevice.parent().parent().parent(), "name");
+        const pugi::xml_node source = scd.data_set_in_ldevice(block.ldevice, data_set);
+        for (pugi::xml_node fcda : child_elements(source, "FCDA"))
+          bound.insert(DataReference(fcda).key(publisher_name));
+      }
+    }
+  }
+  return bound;
+}
+
+std::vector<BrokenBinding> bindings_of(const Scd& scd, const IedLookup& ieds, pugi::xml_node ied) {
+  std::vector<BrokenBinding> broken;
+  const NodeList inputs = scd.lookups().circuit_sources(ied).inputs;
+  if (inputs.empty()) return broken;
+  const std::set<std::string> bound = bound_keys(scd.lookups(), inputs);
+  for (pugi::xml_node ext_ref : inputs) {
+    if (bound.count(DataReference(ext_ref).key(attr(ext_ref, "iedName"))) > 0) continue;
+    BrokenBinding binding = check_input(scd, ieds, ext_ref);
+    binding.ied = attr(ied, "name");
+    broken.push_back(std::move(binding));
+  }
+  return broken;
+}
+
+bool holds(const std::vector<BrokenBinding>& list, const BrokenBinding& binding) {
+  return std::any_of(list.begin(), list.end(), [&](const BrokenBinding& b) { return b.same_input(binding); });
+}
+
+// A path step: the element's name, and its name or inst attribute when it
+// has one, else its position among its siblings of that name.
+std::string step(pugi::xml_node element) {
+  for (const char* key : {"name", "inst"}) {
+    if (pugi::xml_attribute attribute = element.attribute(key)) {
+      return std::string(element.name()) + "[" + attribute.value() + "]";
+    }
+  }
+  std::size_t position = 1;
+  for (pugi::xml_node before = element.previous_sibling(element.name()); before;
+       before = before.previous_sibling(element.name())) {
+    ++position;
+  }
+  return std::string(element.name()) + "[" + std::to_string(position) + "]";
+}
+
+// What differs in the element itself, not its children: an attribute's name or
+// "text"; empty when nothing does.
+std::string own_difference(pugi::xml_node a, pugi::xml_node b) {
+  pugi::xml_attribute x = a.first_attribute();
+  pugi::xml_attribute y = b.first_attribute();
+  for (; x && y; x = x.next_attribute(), y = y.next_attribute()) {
+    if (std::strcmp(x.name(), y.name()) != 0 || std::strcmp(x.value(), y.value()) != 0) return x.name();
+  }
+  if (x || y) return x ? x.name() : y.name();
+  if (std::strcmp(a.text().get(), b.text().get()) != 0) return "text";
+  return {};
+}
+
+pugi::xml_node next_element(pugi::xml_node node) {
+  while (node && node.type() != pugi::node_element) node = node.next_sibling();
+  return node;
+}
+
+}  // namespace
+
+std::vector<BrokenBinding> broken_bindings(const Scd& scd, pugi::xml_node ied) {
+  return bindings_of(scd, IedLookup(scd), ied);
+}
+
+std::vector<BrokenBinding> broken_bindings(const Scd& scd) {
+  const IedLookup ieds(scd);
+  std::vector<BrokenBinding> broken;
+  for (const ListedIed& listed : listed_ieds(scd)) {
+    std::vector<BrokenBinding> of_ied = bindings_of(scd, ieds, listed.ied);
+    broken.insert(broken.end(), of_ied.begin(), of_ied.end());
+  }
+  return broken;
+}
+
+BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
+                                const std::vector<BrokenBinding>& new_bindings, const Scd& new_scd) {
+  BindingChanges changes;
+  for (const BrokenBinding& binding : new_bindings) {
+    if (!holds(old_bindings, binding)) changes.broken.push_back(binding);
+  }
+  const IedLookup ieds(new_scd);
+  for (const BrokenBinding& binding : old_bindings) {
+    if (!holds(new_bindings, binding) && ieds.find(binding.ied)) changes.mended.push_back(binding);
+  }
+  return changes;
+}
+
+std::optional<ElementDifference> element_difference(pugi::xml_node old_element, pugi::xml_node new_element) {
+  ElementDifference found;
+  struct Pair {
+    pugi::xml_node a, b;
+    std::string path;
+  };
+  // Depth first, without recursion: an SCD may nest deeply.
+  std::vector<Pair> pending{{old_element, new_element, old_element.name()}};
+  while (!pending.empty()) {
+    const Pair pair = std::move(pending.back());
+    pending.pop_back();
+    std::string difference;
+    if (!pair.a || !pair.b) {
+      difference = pair.a ? "removed" : "added";
+    } else if (std::strcmp(pair.a.name(), pair.b.name()) != 0) {
+      difference = "element";
+    } else {
+      difference = own_difference(pair.a, pair.b);
+    }
+    if (!difference.empty()) {
+      if (found.elements++ == 0) found.first = pair.path + " " + difference;
+      if (!pair.a || !pair.b) continue;
+    }
+    std::vector<Pair> children;
+    pugi::xml_node x = next_element(pair.a.first_child());
+    pugi::xml_node y = next_element(pair.b.first_child());
+    while (x || y) {
+      const std::string here = step(x ? x : y);
+      children.push_back({x, y, pair.path + "/" + here});
+      if (x) x = next_element(x.next_sibling());
+      if (y) y = next_element(y.next_sibling());
+    }
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+  if (found.elements == 0) return std::nullopt;
+  return found;
+}
+
+}  // namespace ccdcrc
