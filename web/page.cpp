@@ -20,6 +20,7 @@
 #include "approvals/baseline.h"
 #include "operations/crc_runs.h"
 #include "operations/differences.h"
+#include "operations/export.h"
 #include "operations/loading.h"
 #include "operations/messages.h"
 #include "operations/scd_input.h"
@@ -183,12 +184,15 @@ char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
                   scd_revision(*new_scd.scd),
                   {},
                   true,
-                  DiffLayout::table};
+                  DiffLayout::table,
+                  std::nullopt};
   const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
   if (!explained.empty()) {
     diff.explanations = collect_explanations(explained, *old_scd.scd, *new_scd.scd, 1, progress_of("comparing"));
   }
-  const ChangeReport report = build_change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file);
+  ReportOptions asked;
+  asked.date = export_timestamp();
+  const ChangeReport report = build_change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, asked);
   std::ostringstream html;
   write_html_report(html, report);
   ordered_json counts = ordered_json::object();
