@@ -17,15 +17,8 @@ namespace ccdcrc {
 namespace {
 
 void warn_about_ignored_content(const Scd& scd, const std::string& name, Diagnostics& diagnostics) {
-  const std::optional<IgnoredContent>& ignored = scd.ignored_content();
-  if (!ignored) return;
-  if (ignored->kind == IgnoredContent::Kind::after_zero_byte) {
-    diagnostics.warning(
-        location(name, ignored->position),
-        "a zero byte ends the XML text here; the " + std::to_string(ignored->bytes) + " bytes from it on are ignored");
-  } else {
-    diagnostics.warning(location(name, ignored->position),
-                        "content after the document element is ignored (an SCD has one root element)");
+  if (const std::optional<IgnoredContent>& ignored = scd.ignored_content()) {
+    diagnostics.warning(location(name, ignored->position), ignored_content_message(*ignored));
   }
 }
 
@@ -98,8 +91,7 @@ std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& dia
   }
   for (const ListedCrc& entry : listed) {
     if (entry.listed.with_circuits > 1) {
-      diagnostics.warning(scd.path(), std::to_string(entry.listed.with_circuits) + " IEDs named " +
-                                          quoted(entry.name()) + " have circuits; the CRC of the last one is listed");
+      diagnostics.warning(scd.path(), shared_circuits_warning(entry.listed.with_circuits, entry.name()));
     }
   }
   return listed;

@@ -6,56 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-deps=$root/build/windows-deps
 tree=$root/build/windows-tree
 out=$root/build/windows
 jobs=${CCDCRC_JOBS:-2}
-
-# The version of a Debian package installed for the Linux build, without epoch and revision.
-upstream_version() {
-  dpkg-query -W -f='${Version}' "$1" | sed -e 's/^[0-9]*://' -e 's/-[^-]*$//'
-}
-
-# A private apt directory with a deb-src entry for the host's own mirror: the
-# system's sources stay as they are.
-apt_dir=$root/build/deb-src
-apt_options=()
-prepare_apt() {
-  [ ${#apt_options[@]} -gt 0 ] && return 0
-  mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial"
-  local uri
-  uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
-  [ -n "$uri" ] || uri=$(awk '/^deb / {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
-  [ -n "$uri" ] || uri=http://deb.debian.org/debian
-  local codename
-  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $uri $codename main" >"$apt_dir/sources.list"
-  apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
-               -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache::Archives=$apt_dir/archives")
-  # As root, apt would hand the download to its own user, who cannot write here.
-  [ "$(id -u)" -eq 0 ] && apt_options+=(-o APT::Sandbox::User=root)
-  if ! apt-get "${apt_options[@]}" update -qq; then
-    echo "windows: cannot read Debian's source package index from $uri" >&2
-    exit 1
-  fi
-}
-
-# source PACKAGE VERSION: Debian's source package unpacked (with Debian's
-# patches) in build/deb-src/PACKAGE-VERSION.
-source_of() {
-  local package=$1 version=$2 dir=$apt_dir/$1-$2
-  if [ ! -d "$dir" ]; then
-    prepare_apt
-    local full
-    full=$(apt-cache "${apt_options[@]}" showsrc "$package" 2>/dev/null |
-             awk -v v="$version" '/^Version:/ {s=$2; sub(/^[0-9]+:/, "", s); sub(/-[^-]*$/, "", s); if (s == v) {print $2; exit}}')
-    if [ -z "$full" ] || ! (cd "$apt_dir" && apt-get "${apt_options[@]}" source -qq "$package=$full" >/dev/null); then
-      echo "windows: cannot fetch Debian's source package $package $version (the Linux build links that version)" >&2
-      exit 1
-    fi
-  fi
-  echo "$dir"
-}
 
 cross_cmake() {  # cross_cmake SOURCE BUILD PREFIX [args...]
   local source=$1 build=$2 prefix=$3; shift 3
@@ -70,28 +23,31 @@ cross_cmake() {  # cross_cmake SOURCE BUILD PREFIX [args...]
   fi
 }
 
-# The libraries, each in a prefix of its own named by its version: built once.
-pugixml_version=$(upstream_version libpugixml-dev)
-libzip_version=$(upstream_version libzip-dev)
-pugixml_prefix=$deps/pugixml-$pugixml_version
-libzip_prefix=$deps/libzip-$libzip_version
+# The libraries, each in a prefix of its own named by its Debian version:
+# built once, kept outside the tree (a clean checkout reuses them).
+deps=${CCDCRC_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/ccdcrc-deps}/windows
+fetch=$root/packaging/fetch_debian_source.sh
+pugixml_prefix=$deps/$("$fetch" --name pugixml)
+libzip_prefix=$deps/$("$fetch" --name libzip)
 headers_prefix=$deps/debian-headers
 if [ ! -e "$pugixml_prefix/.built" ]; then
-  echo "windows: building pugixml $pugixml_version from Debian's source package" >&2
-  src=$(source_of pugixml "$pugixml_version")
-  rm -rf "$pugixml_prefix" "$deps/build-pugixml"
-  cross_cmake "$src" "$deps/build-pugixml" "$pugixml_prefix" -DPUGIXML_BUILD_TESTS=OFF
+  echo "windows: building $(basename "$pugixml_prefix") from Debian's source package" >&2
+  src=$("$fetch" pugixml)
+  rm -rf "$pugixml_prefix" "$pugixml_prefix.build"
+  cross_cmake "$src" "$pugixml_prefix.build" "$pugixml_prefix" -DPUGIXML_BUILD_TESTS=OFF
   cp "$src/LICENSE.md" "$pugixml_prefix/LICENSE-pugixml.md" 2>/dev/null || cp "$src/debian/copyright" "$pugixml_prefix/LICENSE-pugixml.md"
+  rm -rf "$pugixml_prefix.build"
   touch "$pugixml_prefix/.built"
 fi
 if [ ! -e "$libzip_prefix/.built" ]; then
-  echo "windows: building libzip $libzip_version from Debian's source package" >&2
-  src=$(source_of libzip "$libzip_version")
-  rm -rf "$libzip_prefix" "$deps/build-libzip"
-  cross_cmake "$src" "$deps/build-libzip" "$libzip_prefix" -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF \
+  echo "windows: building $(basename "$libzip_prefix") from Debian's source package" >&2
+  src=$("$fetch" libzip)
+  rm -rf "$libzip_prefix" "$libzip_prefix.build"
+  cross_cmake "$src" "$libzip_prefix.build" "$libzip_prefix" -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF \
     -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF \
     -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF
   cp "$src/LICENSE" "$libzip_prefix/LICENSE-libzip.txt"
+  rm -rf "$libzip_prefix.build"
   touch "$libzip_prefix/.built"
 fi
 # Header-only libraries: Debian's headers and CMake files, without /usr/include

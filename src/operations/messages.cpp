@@ -18,6 +18,18 @@ std::optional<std::string> not_an_scd_message(const std::string& root_name) {
   return "not an SCD file: an XML file whose root element is " + quoted(root_name) + ", not 'SCL'";
 }
 
+std::string shared_circuits_warning(std::size_t with_circuits, const std::string& ied_name) {
+  return std::to_string(with_circuits) + " IEDs named " + quoted(ied_name) +
+         " have circuits; the CRC of the last one is listed";
+}
+
+std::string ignored_content_message(const IgnoredContent& ignored) {
+  if (ignored.kind == IgnoredContent::Kind::after_zero_byte) {
+    return "a zero byte ends the XML text here; the " + std::to_string(ignored.bytes) + " bytes from it on are ignored";
+  }
+  return "content after the document element is ignored (an SCD has one root element)";
+}
+
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name) {
   return "no IED " + quoted(ied_name) + ": the root element is " + quoted(root_name) +
          ", not 'SCL', so no IED can be looked up by name";

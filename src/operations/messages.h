@@ -19,6 +19,12 @@ std::string no_circuits_message(const std::string& ied_name);
 // tells; nullopt for an SCL root (a namespace prefix allowed).
 std::optional<std::string> not_an_scd_message(const std::string& root_name);
 
+// "N IEDs named 'NAME' have circuits; the CRC of the last one is listed"
+std::string shared_circuits_warning(std::size_t with_circuits, const std::string& ied_name);
+
+// The warning about content that a loaded document leaves out.
+std::string ignored_content_message(const IgnoredContent& ignored);
+
 // Why an IED cannot be looked up by name under a root that is not SCL.
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name);
 

@@ -1,0 +1,227 @@
+// The offline page (build/web/ccdcrc.html) in Debian's headless Chromium,
+// opened from file://: the same CRCs, CSV and change report as the program,
+// its errors, names shown as text, and no request leaving the page.
+//   node --test tests/web/page_test.js   (after ./dev build and ./dev web)
+'use strict';
+const { test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { spawnSync } = require('node:child_process');
+const fs = require('node:fs');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
+const puppeteer = require('puppeteer-core');
+
+const root = path.resolve(__dirname, '../..');
+const pageFile = process.env.CCDCRC_PAGE || path.join(root, 'build/web/ccdcrc.html');
+const program = process.env.CCDCRC_PROGRAM || path.join(root, 'build/release/console/ccdcrc');
+const corpus = path.resolve(root, '../shared/corpus');
+const data = (name) => path.join(root, 'tests/data', name);
+const example = (name) => path.join(root, 'examples', name);
+
+let browser;
+before(async () => {
+  browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
+  });
+});
+after(async () => browser && browser.close());
+
+// The page from file://, every request it makes recorded and refused but its own.
+async function openPage() {
+  const page = await browser.newPage();
+  const requests = [];
+  const dialogs = [];
+  const own = pathToFileURL(pageFile).href;
+  await page.setRequestInterception(true);
+  page.on('request', (request) => {
+    const url = request.url();
+    if (url === own || url.startsWith('blob:') || url.startsWith('data:')) return request.continue();
+    requests.push(url);
+    return request.abort();
+  });
+  page.on('dialog', (dialog) => {
+    dialogs.push(dialog.message());
+    dialog.dismiss();
+  });
+  await page.goto(own);
+  return { page, requests, dialogs };
+}
+
+// Opens files through the file input and waits until each is shown or refused.
+async function openFiles(page, files) {
+  const before = await page.evaluate(() => document.querySelectorAll('.scd, #messages li.error').length);
+  const input = await page.$('#files');
+  await input.uploadFile(...files);
+  await page.waitForFunction(
+    (count) => document.querySelectorAll('.scd, #messages li.error').length >= count && $('busy').hidden,
+    { timeout: 120000 }, before + files.length);
+}
+
+// IED -> CRC of each SCD shown, and its facts.
+function shownScds(page) {
+  return page.evaluate(() => [...document.querySelectorAll('.scd')].map((block) => ({
+    title: block.querySelector('h2').textContent,
+    facts: Object.fromEntries([...block.querySelectorAll('dt')].map((dt) => [dt.textContent,
+      dt.nextElementSibling.textContent])),
+    ieds: [...block.querySelectorAll('tbody tr')].map((row) => [row.cells[0].textContent, row.cells[1].textContent]),
+  })));
+}
+
+// Closes every open SCD, as the "Close all" button does.
+const closeAll = (page) => page.evaluate(async () => {
+  for (const scd of state.scds) await ask({ op: 'close', number: scd.number });
+  state.scds = [];
+  render();
+});
+
+const errors = (page) => page.$$eval('#messages li.error', (items) => items.map((item) => item.textContent));
+const pageCsv = (page) => page.evaluate(() => ask({ op: 'table', format: 'csv' }).then((answer) => answer.text));
+
+// The program's answer for one file, run where the file lies so that it names it as the page does.
+function native(file) {
+  const run = spawnSync(program, ['all', '--format', 'csv', path.basename(file)],
+    { cwd: path.dirname(file), encoding: 'utf8', maxBuffer: 1 << 28 });
+  return { status: run.status, out: run.stdout, err: run.stderr };
+}
+
+test('the example gives the README\'s CRCs, its facts and the program\'s CSV', async () => {
+  const { page, requests } = await openPage();
+  await openFiles(page, [example('substation.scd')]);
+  const [scd] = await shownScds(page);
+  assert.deepEqual(scd.ieds.filter(([, crc]) => crc !== 'no circuits'), [
+    ['CL1101', 'EC1566F7'], ['MU1001', 'C8380BFE'], ['MU1101', '277E1027'], ['PL1101', '3B04FA6D'],
+    ['PT1001', '89761016']]);
+  assert.equal(scd.facts['SCD CRC'], '2EB5C1E0');
+  assert.match(scd.facts['SHA-256'], /^[0-9a-f]{64}$/);
+  assert.equal(await pageCsv(page), native(example('substation.scd')).out);
+  assert.deepEqual(requests, []);
+});
+
+test('plain, gzip and zip files give the program\'s CSV', async (t) => {
+  const { page } = await openPage();
+  for (const file of [data('cli_station.scd'), data('cli_station.scd.gz'), data('cli_station.zip')]) {
+    await t.test(path.basename(file), async () => {
+      await closeAll(page);
+      await openFiles(page, [file]);
+      assert.equal(await pageCsv(page), native(file).out);
+    });
+  }
+});
+
+test('two revisions give the change report of the program', async () => {
+  const { page, requests } = await openPage();
+  await openFiles(page, [example('substation.scd'), example('substation_rev2.scd')]);
+  await page.click('#make-report');
+  await page.waitForFunction(() => !$('report').hidden && $('busy').hidden);
+  const counts = await page.$eval('#report-counts', (element) => element.textContent);
+  assert.equal(counts, 'unchanged 3, changed 2, added 0, removed 0, gained 0, lost 0');
+  const html = await page.evaluate(() => state.report);
+  const run = spawnSync(program, ['diff', 'substation.scd', 'substation_rev2.scd', '--format', 'html'],
+    { cwd: path.join(root, 'examples'), encoding: 'utf8' });
+  assert.equal(run.status, 1);
+  // The report's date is the moment it is made.
+  const undated = (text) => text.replace(/\d{4}-\d\d-\d\d \d\d:\d\d:\d\d/g, 'DATE');
+  assert.equal(undated(html), undated(run.stdout));
+  assert.deepEqual(requests, []);
+});
+
+test('files the program refuses are refused in its words', async (t) => {
+  const cases = [
+    // [file, message expected (the program's, the path being the file's name)]
+    [data('malformed/end_tag.scd')],
+    [data('sub_golden_SUB.ccd')],
+    [data('cli_damaged.scd.gz')],
+    [data('cli_two_stations.zip')],
+  ];
+  const { page } = await openPage();
+  for (const [file] of cases) {
+    await t.test(path.basename(file), async () => {
+      await page.evaluate(() => $('messages').replaceChildren());
+      await openFiles(page, [file]);
+      const expected = native(file);
+      assert.equal(expected.status, 2);
+      assert.deepEqual(await errors(page), [expected.err.trim().replace(/^ccdcrc: /, '')]);
+    });
+  }
+  assert.match((await errors(page)).join(), /./);
+});
+
+test('a malformed file shows its line and column', async () => {
+  const { page } = await openPage();
+  await openFiles(page, [data('malformed/end_tag.scd')]);
+  assert.match((await errors(page))[0], /^end_tag\.scd:\d+:\d+: /);
+});
+
+test('hostile names are shown as text', async () => {
+  const { page, dialogs, requests } = await openPage();
+  await openFiles(page, [data('report_hostile.scd'), data('report_hostile.scd')]);
+  const [scd] = await shownScds(page);
+  assert.ok(scd.ieds.some(([name]) => name === '<script>alert(1)</script>'));
+  assert.ok(scd.ieds.some(([name]) => name === 'tab\\tand\\nline'));
+  assert.equal(await page.$$eval('#scds script, #scds img', (found) => found.length), 0);
+  await page.click('#make-report');
+  await page.waitForFunction(() => !$('report').hidden && $('busy').hidden);
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  assert.deepEqual(dialogs, []);
+  assert.deepEqual(requests, []);
+});
+
+test('an IED\'s CCD is the program\'s, as exported and as measured', async () => {
+  const { page } = await openPage();
+  await openFiles(page, [data('sub_golden.scd')]);
+  for (const [measured, expected] of [[true, 'sub_golden_SUB.measured.ccd']]) {
+    const text = await page.evaluate((m) => ask({ op: 'ccd', number: 0, ied: 'SUB', measured: m })
+      .then((answer) => answer.text), measured);
+    assert.equal(text, fs.readFileSync(data(expected), 'utf8'));
+  }
+  const exported = await page.evaluate(() => ask({ op: 'ccd', number: 0, ied: 'SUB', measured: false })
+    .then((answer) => answer.text));
+  const run = spawnSync(program, ['ccd', 'sub_golden.scd', 'SUB'], { cwd: data('.'), encoding: 'utf8' });
+  // The CRC element's timestamp is the moment of the export.
+  const timeless = (text) => text.replace(/ timestamp="[^"]*"/g, '');
+  assert.equal(timeless(exported), timeless(run.stdout));
+});
+
+test('a list of approved CRCs is checked as the program checks it', async (t) => {
+  const { page } = await openPage();
+  await openFiles(page, [data('cli_station.scd')]);
+  for (const [list, status] of [['station.txt', 0], ['wrong-scd-crc.csv', 1], ['malformed.csv', 1], ['bay1.csv', 1]]) {
+    await t.test(list, async () => {
+      const bytes = fs.readFileSync(data(`approved/${list}`)).toString('base64');
+      const answer = await page.evaluate((name, base64) => ask({ op: 'check', number: 0, name,
+        bytes: Uint8Array.from(atob(base64), (c) => c.charCodeAt(0)).buffer }), list, bytes);
+      const run = spawnSync(program, ['check', `approved/${list}`, 'cli_station.scd'], { cwd: data('.'),
+        encoding: 'utf8' });
+      assert.equal(run.status, status);
+      assert.equal(answer.text, run.stdout);
+      assert.equal(answer.approved, status === 0);
+      assert.deepEqual(answer.failures, run.stderr.split('\n').filter(Boolean).map((line) => line.slice(8)));
+    });
+  }
+});
+
+test('every file of the corpus gives the program\'s CSV', { skip: !fs.existsSync(corpus) && 'no corpus' },
+  async () => {
+    const { page, requests } = await openPage();
+    let compared = 0;
+    let crcs = 0;
+    for (const name of fs.readdirSync(corpus).sort()) {
+      const file = path.join(corpus, name);
+      const expected = native(file);
+      await page.evaluate(() => { $('messages').replaceChildren(); });
+      await openFiles(page, [file]);
+      if (expected.status === 0) {
+        const csv = await pageCsv(page);
+        assert.equal(csv, expected.out, name);
+        crcs += expected.out.split('\n').filter((line) => /^(ied|scd),/.test(line)).length;
+      } else {
+        assert.deepEqual(await errors(page), [expected.err.trim().replace(/^ccdcrc: /, '')], name);
+      }
+      await closeAll(page);
+      compared += 1;
+    }
+    console.log(`corpus: ${compared} files, ${crcs} CRCs compared with the program, all equal`);
+    assert.deepEqual(requests, []);
+  });

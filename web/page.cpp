@@ -1,0 +1,287 @@
+// The page's way into the library: C functions that the worker (worker.js)
+// calls with the bytes of the files opened, each answering with a JSON text
+// (to be given back to page_free). Every answer comes from the library's
+// operations and printers, as the program's commands give it.
+
+#include <emscripten/emscripten.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "approvals/approval_check.h"
+#include "approvals/baseline.h"
+#include "operations/crc_runs.h"
+#include "operations/differences.h"
+#include "operations/export.h"
+#include "operations/loading.h"
+#include "operations/messages.h"
+#include "operations/scd_input.h"
+#include "operations/shown_ccd.h"
+#include "report/change_report.h"
+#include "report/check_report.h"
+#include "report/crc_report.h"
+#include "report/diff_report.h"
+#include "report/scd_revision.h"
+#include "util/text.h"
+
+using nlohmann::ordered_json;
+
+// Tells the page how far a step is (worker.js sets Module.onProgress).
+EM_JS(void, page_progress, (const char* step, double done, double total), {
+  if (Module.onProgress) Module.onProgress(UTF8ToString(step), done, total);
+});
+
+namespace ccdcrc {
+
+namespace {
+
+struct OpenedScd {
+  std::unique_ptr<Scd> scd;
+  std::vector<ListedCrc> listed;
+  ScdFile file;
+};
+
+// The SCDs of one page, by the number each was given when opened.
+struct Session {
+  std::map<int, OpenedScd> scds;
+  int next = 0;
+};
+
+ProgressCallback progress_of(const char* step) {
+  return [step](std::size_t done, std::size_t total) {
+    page_progress(step, static_cast<double>(done), static_cast<double>(total));
+  };
+}
+
+// A JSON text the page frees with page_free; texts not in UTF-8 get U+FFFD.
+char* answer(const ordered_json& value) {
+  const std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+char* failure_answer(const std::string& message) { return answer({{"ok", false}, {"error", message}}); }
+
+ordered_json text_or_null(const std::optional<std::string>& text) { return json_text(text); }
+
+// Runs a step, turning every exception into a message: running out of memory
+// is a message, never a dead page.
+template <typename Step>
+char* guarded(Step step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    return failure_answer("out of memory: the browser gave the page no more (close other files, or use the program)");
+  } catch (const std::exception& error) {
+    return failure_answer(error.what());
+  }
+}
+
+ordered_json scd_answer(int number, const OpenedScd& opened, const std::vector<std::string>& warnings) {
+  ordered_json ieds = ordered_json::array();
+  for (const ListedCrc& entry : opened.listed) {
+    ieds.push_back({{"name", entry.name()}, {"shown", printable(entry.name())}, {"crc", text_or_null(entry.crc)}});
+  }
+  const ScdHeader header = scd_header(*opened.scd);
+  return {{"ok", true},
+          {"number", number},
+          {"name", opened.scd->path()},
+          {"member", opened.file.member},
+          {"size", opened.file.size},
+          {"sha256", opened.file.sha256},
+          {"ieds", ieds},
+          {"scd_crc", scd_crc(crc_map(opened.listed))},
+          {"header",
+           {{"id", text_or_null(header.id)},
+            {"version", text_or_null(header.version)},
+            {"revision", text_or_null(header.revision)}}},
+          {"warnings", warnings}};
+}
+
+// The warnings the program gives while it lists CRCs.
+std::vector<std::string> load_warnings(const OpenedScd& opened) {
+  std::vector<std::string> warnings;
+  const Scd& scd = *opened.scd;
+  if (const std::optional<IgnoredContent>& ignored = scd.ignored_content()) {
+    warnings.push_back(location(text_name(scd.path(), opened.file), ignored->position) +
+                       ": warning: " + ignored_content_message(*ignored));
+  }
+  for (const ListedCrc& entry : opened.listed) {
+    if (entry.listed.with_circuits > 1) {
+      warnings.push_back(scd.path() +
+                         ": warning: " + shared_circuits_warning(entry.listed.with_circuits, entry.name()));
+    }
+  }
+  return warnings;
+}
+
+char* open_scd(Session& session, const std::string& name, std::string_view bytes, const std::string& sha256) {
+  page_progress("reading", 0, 1);
+  OpenedScd opened;
+  ScdInputFailure failure;
+  opened.scd = load_scd_input_bytes(bytes, name, {}, &opened.file, failure);
+  if (!opened.scd) return failure_answer(failure.where() + ": " + failure.message);
+  // The browser's digest of the bytes as given, as the program's of the file.
+  opened.file.sha256 = sha256;
+  opened.file.size = bytes.size();
+  opened.listed = listed_crcs(*opened.scd, 1, progress_of("computing"));
+  const int number = session.next++;
+  const std::vector<std::string> warnings = load_warnings(opened);
+  const OpenedScd& kept = session.scds[number] = std::move(opened);
+  return answer(scd_answer(number, kept, warnings));
+}
+
+const OpenedScd* find(const Session& session, int number) {
+  const auto found = session.scds.find(number);
+  return found == session.scds.end() ? nullptr : &found->second;
+}
+
+// The table of every open SCD as `ccdcrc all --format csv|json` writes it.
+std::string crc_table(const Session& session, Format format) {
+  std::ostringstream out;
+  CrcReportWriter writer(out, format, CrcCommand::all, session.scds.size() > 1);
+  for (const auto& [number, opened] : session.scds) {
+    const IedCrcMap crcs = crc_map(opened.listed);
+    CrcReport report{opened.scd->path(), {}, scd_crc(crcs), scd_header(*opened.scd), opened.file.sha256};
+    for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
+    writer.write(report);
+  }
+  return out.str();
+}
+
+// The CCD of an IED as the listing takes it: the file `export --all` writes
+// (exported) or the content its CRC covers (measured).
+char* ied_ccd(const OpenedScd& opened, const std::string& ied_name, CcdForm form) {
+  const ListedCrc* entry = nullptr;
+  for (const ListedCrc& listed : opened.listed) {
+    if (listed.name() == ied_name) entry = &listed;
+  }
+  if (!entry) return failure_answer(opened.scd->path() + ": no IED named " + quoted(ied_name));
+  const ShownCcd shown = show_ccd(*opened.scd, entry->listed.ied, form);
+  if (shown.status == ShownCcd::Status::no_circuits) return failure_answer(no_circuits_message(ied_name));
+  if (shown.status == ShownCcd::Status::too_deep)
+    return failure_answer(too_deep_to_show_message(ied_name, shown.depth));
+  return answer({{"ok", true}, {"text", shown_text(shown)}});
+}
+
+// The change report of `ccdcrc diff OLD NEW --format html`.
+char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
+  DiffReport diff{old_scd.scd->path(),
+                  new_scd.scd->path(),
+                  compare_ied_crcs(old_scd.listed, new_scd.listed),
+                  scd_crc(crc_map(old_scd.listed)),
+                  scd_crc(crc_map(new_scd.listed)),
+                  scd_revision(*old_scd.scd),
+                  scd_revision(*new_scd.scd),
+                  {},
+                  true,
+                  DiffLayout::table,
+                  std::nullopt};
+  const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
+  if (!explained.empty()) {
+    diff.explanations = collect_explanations(explained, *old_scd.scd, *new_scd.scd, 1, progress_of("comparing"));
+  }
+  ReportOptions asked;
+  asked.date = export_timestamp();
+  const ChangeReport report = build_change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, asked);
+  std::ostringstream html;
+  write_html_report(html, report);
+  ordered_json counts = ordered_json::object();
+  for (const auto& [status, count] : report.counts) counts[crc_status_name(status)] = count;
+  return answer({{"ok", true}, {"html", html.str()}, {"counts", counts}});
+}
+
+// `ccdcrc check LIST SCD`: the report and what fails, in the program's words;
+// a list with malformed lines fails, as it does by default.
+char* approval_check(const OpenedScd& opened, const std::string& list_name, std::string_view list) {
+  std::vector<std::string> notes;
+  const BaselineNotes note = [&](const BaselineNote& found) {
+    notes.push_back(list_name + ":" + std::to_string(found.line) + ": " + printable(found.reason));
+  };
+  BaselineProblem problem;
+  const std::optional<Baseline> baseline = read_baseline(list, note, problem);
+  if (!baseline) {
+    return failure_answer((problem.line == 0 ? list_name : list_name + ":" + std::to_string(problem.line)) + ": " +
+                          problem.message);
+  }
+  const Scd& scd = *opened.scd;
+  const ApprovalCheck check = check_approvals(*baseline, scd, opened.listed, shadowed_crcs(scd, opened.listed), false);
+  std::ostringstream text;
+  write_check_report(text, {Format::text, false, list_name, scd.path()}, check);
+  std::vector<std::string> failures = check_failures(check, scd.path());
+  if (malformed_lines_fail(*baseline, false)) {
+    failures.push_back(list_name + ": " + std::to_string(baseline->malformed_lines) +
+                       (baseline->malformed_lines == 1 ? " line is" : " lines are") +
+                       " improperly formatted, so the check fails");
+  }
+  const bool approved = failures.empty() && !baseline->incomplete;
+  return answer({{"ok", true}, {"approved", approved}, {"text", text.str()}, {"failures", failures}, {"notes", notes}});
+}
+
+}  // namespace
+
+}  // namespace ccdcrc
+
+using ccdcrc::Session;
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE Session* page_session() { return new (std::nothrow) Session(); }
+
+EMSCRIPTEN_KEEPALIVE void page_free(char* text) { std::free(text); }
+
+// Opens `size` bytes at `bytes` as the file `name` (plain, gzip or zip);
+// `sha256` is the browser's digest of them.
+EMSCRIPTEN_KEEPALIVE char* page_open(Session* session, const char* name, const char* bytes, std::size_t size,
+                                     const char* sha256) {
+  return ccdcrc::guarded([&] { return ccdcrc::open_scd(*session, name, {bytes, size}, sha256); });
+}
+
+EMSCRIPTEN_KEEPALIVE void page_close(Session* session, int number) { session->scds.erase(number); }
+
+// format: 0 CSV, 1 JSON.
+EMSCRIPTEN_KEEPALIVE char* page_crc_table(Session* session, int format) {
+  return ccdcrc::guarded([&] {
+    const std::string text = ccdcrc::crc_table(*session, format == 1 ? ccdcrc::Format::json : ccdcrc::Format::csv);
+    return ccdcrc::answer({{"ok", true}, {"text", text}});
+  });
+}
+
+// measured: 0 the exported file, 1 the content its CRC covers.
+EMSCRIPTEN_KEEPALIVE char* page_ccd(Session* session, int number, const char* ied_name, int measured) {
+  return ccdcrc::guarded([&] {
+    const ccdcrc::OpenedScd* opened = ccdcrc::find(*session, number);
+    if (!opened) return ccdcrc::failure_answer("the file is no longer open");
+    return ccdcrc::ied_ccd(*opened, ied_name, measured ? ccdcrc::CcdForm::measured : ccdcrc::CcdForm::exported);
+  });
+}
+
+EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, int new_number) {
+  return ccdcrc::guarded([&] {
+    const ccdcrc::OpenedScd* old_scd = ccdcrc::find(*session, old_number);
+    const ccdcrc::OpenedScd* new_scd = ccdcrc::find(*session, new_number);
+    if (!old_scd || !new_scd) return ccdcrc::failure_answer("the file is no longer open");
+    return ccdcrc::change_report(*old_scd, *new_scd);
+  });
+}
+
+// Checks an open SCD against the list of approved CRCs of `size` bytes at `list`.
+EMSCRIPTEN_KEEPALIVE char* page_check(Session* session, int number, const char* list_name, const char* list,
+                                      std::size_t size) {
+  return ccdcrc::guarded([&] {
+    const ccdcrc::OpenedScd* opened = ccdcrc::find(*session, number);
+    if (!opened) return ccdcrc::failure_answer("the file is no longer open");
+    return ccdcrc::approval_check(*opened, list_name, {list, size});
+  });
+}
+
+}  // extern "C"
