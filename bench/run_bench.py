@@ -4,8 +4,11 @@
 For each size it generates (once, cached) an SCD with bench/gen_scd.py and
 measures, side by side on this machine: a process that only loads the file
 with pugixml (bench_load: load_file with parse_full), then
-`ccdcrc all` (one thread and all cores), `ccdcrc ied` for one IED and
-`ccdcrc export --all`, each with its ratio to the load time and its peak memory.
+`ccdcrc all` (one thread and all cores), `ccdcrc ied` for one IED,
+`ccdcrc export --all` and `ccdcrc diff` of the SCD and a revision of it (one
+control block's data set renamed), each with its ratio to the load time, and
+peak memory. The default sizes end with 600 IEDs (about 250 MB); --sizes
+40,150,300 leaves that one out.
 Every figure is the median of --runs runs, the commands taking turns.
 """
 
@@ -33,6 +36,15 @@ def run(command):
     if process.returncode not in (0, 1):
         sys.exit(f"failed ({process.returncode}): {' '.join(map(str, command))}")
     return elapsed, usage.ru_maxrss / 1024.0, output.decode()
+
+
+def revision_of(scd, revised):
+    """Writes a copy of the SCD in which the first control block sends
+    another data set: the CRCs of its publisher and subscribers change."""
+    with open(scd, "rb") as source:
+        text = source.read()
+    with open(revised, "wb") as target:
+        target.write(text.replace(b'datSet="', b'datSet="X', 1))
 
 
 def median_runs(commands, runs):
@@ -64,7 +76,7 @@ def main():
     jobs = os.cpu_count() or 1
 
     header = (f"| IEDs | MB | load s | all -j1 s (x) | all -j{jobs} s (x) | ied s (x) | export --all s (x) "
-              f"| MB/s all -j1 | peak MB load | peak MB all -j1 (x) |")
+              f"| diff -j{jobs} s (x) | MB/s all -j1 | peak MB load | peak MB all -j1 (x) | peak MB diff (x) |")
     print(header)
     print("|---" * (header.count("|") - 1) + "|")
     for ieds in (int(s) for s in args.sizes.split(",")):
@@ -72,6 +84,9 @@ def main():
         if not scd.exists():
             subprocess.run([sys.executable, ROOT / "bench/gen_scd.py", "--ieds", str(ieds), "--seed", str(args.seed),
                             "--odd", str(scd)], check=True, stdout=subprocess.DEVNULL)
+        revised = args.data / f"station-{ieds}-seed{args.seed}-revised.scd"
+        if not revised.exists():
+            revision_of(scd, revised)
         megabytes = scd.stat().st_size / 1e6
         # The whole process, like the ccdcrc runs it is compared with: start, load, free, exit.
         listing = run([program, "all", "--jobs", "1", "--quiet", scd])[2]
@@ -87,15 +102,18 @@ def main():
                 "alln": [program, "all", "--quiet", scd],
                 "ied": [program, "ied", scd, first_ied],
                 "export": export_command,
+                "diff": [program, "diff", "--quiet", scd, revised],
             }, args.runs)
         load, load_peak, _ = measured["load"]
         all1, all1_peak, _ = measured["all1"]
         alln = measured["alln"][0]
         ied = measured["ied"][0]
         export = measured["export"][0]
+        diff, diff_peak, _ = measured["diff"]
         print(f"| {ieds} | {megabytes:.0f} | {load:.2f} | {all1:.2f} ({all1 / load:.2f}) | {alln:.2f} ({alln / load:.2f}) "
-              f"| {ied:.2f} ({ied / load:.2f}) | {export:.2f} ({export / load:.2f}) | {megabytes / all1:.0f} "
-              f"| {load_peak:.0f} | {all1_peak:.0f} ({all1_peak / load_peak:.2f}) |", flush=True)
+              f"| {ied:.2f} ({ied / load:.2f}) | {export:.2f} ({export / load:.2f}) | {diff:.2f} ({diff / load:.2f}) "
+              f"| {megabytes / all1:.0f} | {load_peak:.0f} | {all1_peak:.0f} ({all1_peak / load_peak:.2f}) "
+              f"| {diff_peak:.0f} ({diff_peak / load_peak:.2f}) |", flush=True)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,13 @@
 #include "scd/indexed_lookups.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
-#include <type_traits>
 #include <unordered_set>
 
 #include "scd/scl_root.h"
+#include "util/nodes.h"
 
 namespace ccdcrc {
 
@@ -92,27 +93,22 @@ const char* address_tag(ControlBlockKind kind) { return names_of(kind).address; 
 // Scope of an index that holds no per-node scope.
 constexpr const void* global = nullptr;
 
-// Marks a lazily built index that a duplicated attribute made unusable.
-const Key unusable_marker{reinterpret_cast<const void*>(1), {"\x01unusable"}};
-
 // Returns the index of `scope` in `table`, built by `build(index, exact)` on
 // first use. Built under the lock; once built, an index is only read. An index
-// that `build` found inexact answers nothing and sends its lookups to the queries.
+// that `build` found inexact is marked unusable: its lookups go to the queries.
 // An index is kept only when built whole: when building throws (memory ran
 // out), the next lookup builds it again instead of reading half of it.
 template <typename Index, typename Build>
-const Index& lazily(std::mutex& mutex, std::unordered_map<const void*, std::unique_ptr<Index>>& table,
-                    pugi::xml_node scope, Build build) {
+const IndexedLookups::Built<Index>& lazily(std::mutex& mutex, IndexedLookups::BuiltTable<Index>& table,
+                                           pugi::xml_node scope, Build build) {
   std::lock_guard<std::mutex> lock(mutex);
-  std::unique_ptr<Index>& kept = table[scope.internal_object()];
+  std::unique_ptr<IndexedLookups::Built<Index>>& kept = table[scope.internal_object()];
   if (!kept) {
-    auto index = std::make_unique<Index>();
+    auto built = std::make_unique<IndexedLookups::Built<Index>>();
     bool exact = true;
-    build(*index, exact);
-    if constexpr (std::is_same_v<typename Index::key_type, Key>) {
-      if (!exact) (*index)[unusable_marker];
-    }
-    kept = std::move(index);
+    build(built->index, exact);
+    built->usable = exact;
+    kept = std::move(built);
   }
   return *kept;
 }
@@ -125,9 +121,15 @@ bool IndexedLookups::Key::operator==(const Key& other) const {
 }
 
 std::size_t IndexedLookups::KeyHash::operator()(const Key& key) const {
-  std::size_t hash = std::hash<const void*>()(key.scope);
-  for (std::string_view part : key.parts) hash = hash * 1000003u ^ std::hash<std::string_view>()(part);
-  return hash;
+  // FNV-1a over the parts, each ended by a byte no name holds: keys are a
+  // few short names, asked for once or more per member and input.
+  std::uint64_t hash = 14695981039346656037u ^ reinterpret_cast<std::uintptr_t>(key.scope);
+  constexpr std::uint64_t prime = 1099511628211u;
+  for (std::string_view part : key.parts) {
+    for (char c : part) hash = (hash ^ static_cast<unsigned char>(c)) * prime;
+    hash = (hash ^ 0xFFu) * prime;
+  }
+  return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
 IndexedLookups::IndexedLookups(pugi::xml_node root) : reference_(root) {
@@ -204,7 +206,8 @@ void IndexedLookups::index_templates() {
   }
 }
 
-const IndexedLookups::AllMatches& IndexedLookups::logical_nodes_of(pugi::xml_node ldevice) const {
+const IndexedLookups::Built<IndexedLookups::AllMatches>& IndexedLookups::logical_nodes_of(
+    pugi::xml_node ldevice) const {
   return lazily(lazy_mutex_, logical_nodes_, ldevice, [&](AllMatches& index, bool& exact) {
     AttributeReader read(exact);
     // Scope null holds the LN0 branch of the union, scope &index its LN branch.
@@ -220,8 +223,9 @@ const IndexedLookups::AllMatches& IndexedLookups::logical_nodes_of(pugi::xml_nod
   });
 }
 
-const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_node server) const {
-  return lazily(lazy_mutex_, server_members_, server, [&](AllMatches& index, bool& exact) {
+const IndexedLookups::Built<IndexedLookups::MemberMatches>& IndexedLookups::members_of_server(
+    pugi::xml_node server) const {
+  return lazily(lazy_mutex_, server_members_, server, [&](MemberMatches& index, bool& exact) {
     // A member counts only through a control block that sends its data set, so
     // members of data sets that no control block of the server names (reports,
     // logs) are left out. A name with an apostrophe changes the query that looks
@@ -256,14 +260,17 @@ const IndexedLookups::AllMatches& IndexedLookups::members_of_server(pugi::xml_no
             break;
           }
         }
-        if (values[0] && values[1] && values[2])
-          index[Key{global, {values[0], values[1], values[2]}}].push_back(member);
+        if (values[0] && values[1] && values[2]) {
+          index[Key{global, {values[0], values[1], values[2]}}].push_back(
+              {member, values[3] ? values[3] : "", values[4] ? values[4] : "", values[5]});
+        }
       });
     }
   });
 }
 
-const IndexedLookups::FirstMatch& IndexedLookups::control_blocks_of_server(pugi::xml_node server) const {
+const IndexedLookups::Built<IndexedLookups::FirstMatch>& IndexedLookups::control_blocks_of_server(
+    pugi::xml_node server) const {
   return lazily(lazy_mutex_, server_control_blocks_, server, [&](FirstMatch& index, bool& exact) {
     AttributeReader read(exact);
     for_each_child(server, "LDevice", [&](pugi::xml_node ldevice) {
@@ -310,8 +317,9 @@ pugi::xml_node IndexedLookups::instance_doi(pugi::xml_node ldevice, const std::s
   if (needs_query({prefix, ln_inst, ln_class, do_name})) {
     return reference_.instance_doi(ldevice, prefix, ln_inst, ln_class, do_name);
   }
-  const AllMatches& index = logical_nodes_of(ldevice);
-  if (index.count(unusable_marker)) return reference_.instance_doi(ldevice, prefix, ln_inst, ln_class, do_name);
+  const Built<AllMatches>& built = logical_nodes_of(ldevice);
+  if (!built.usable) return reference_.instance_doi(ldevice, prefix, ln_inst, ln_class, do_name);
+  const AllMatches& index = built.index;
   for (const void* branch : {static_cast<const void*>(nullptr), static_cast<const void*>(&index)}) {
     if (const NodeList* nodes = find_all(index, Key{branch, {prefix, ln_inst, ln_class}})) {
       for (pugi::xml_node logical_node : *nodes) {
@@ -325,8 +333,9 @@ pugi::xml_node IndexedLookups::instance_doi(pugi::xml_node ldevice, const std::s
 pugi::xml_node IndexedLookups::logical_node(pugi::xml_node ldevice, const std::string& prefix,
                                             const std::string& ln_inst, const std::string& ln_class) const {
   if (needs_query({prefix, ln_inst, ln_class})) return reference_.logical_node(ldevice, prefix, ln_inst, ln_class);
-  const AllMatches& index = logical_nodes_of(ldevice);
-  if (index.count(unusable_marker)) return reference_.logical_node(ldevice, prefix, ln_inst, ln_class);
+  const Built<AllMatches>& built = logical_nodes_of(ldevice);
+  if (!built.usable) return reference_.logical_node(ldevice, prefix, ln_inst, ln_class);
+  const AllMatches& index = built.index;
   for (const void* branch : {static_cast<const void*>(nullptr), static_cast<const void*>(&index)}) {
     if (const NodeList* nodes = find_all(index, Key{branch, {prefix, ln_inst, ln_class}})) return nodes->front();
   }
@@ -428,24 +437,16 @@ NodeList IndexedLookups::input_members(pugi::xml_node ldevice, const std::string
   if (needs_query({ld_inst, prefix, ln_class, ln_inst, do_name, da_name})) {
     return reference_.input_members(ldevice, ld_inst, prefix, ln_class, ln_inst, do_name, da_name);
   }
-  const AllMatches& index = members_of_server(ldevice.parent());
-  if (index.count(unusable_marker)) {
-    return reference_.input_members(ldevice, ld_inst, prefix, ln_class, ln_inst, do_name, da_name);
-  }
+  const Built<MemberMatches>& built = members_of_server(ldevice.parent());
+  if (!built.usable) return reference_.input_members(ldevice, ld_inst, prefix, ln_class, ln_inst, do_name, da_name);
   NodeList members;
-  const NodeList* candidates = find_all(index, Key{global, {ld_inst, ln_class, do_name}});
-  if (!candidates) return members;
-  for (pugi::xml_node member : *candidates) {
-    pugi::xml_attribute member_prefix = member.attribute("prefix");
-    pugi::xml_attribute member_ln_inst = member.attribute("lnInst");
+  const auto candidates = built.index.find(Key{global, {ld_inst, ln_class, do_name}});
+  if (candidates == built.index.end()) return members;
+  for (const Member& member : candidates->second) {
     // Empty prefix and lnInst also match missing ones; an empty daName matches any.
-    if (prefix != member_prefix.as_string("")) continue;
-    if (ln_inst != member_ln_inst.as_string("")) continue;
-    if (!da_name.empty()) {
-      pugi::xml_attribute member_da_name = member.attribute("daName");
-      if (!member_da_name || da_name != member_da_name.value()) continue;
-    }
-    members.push_back(member);
+    if (prefix != member.prefix || ln_inst != member.ln_inst) continue;
+    if (!da_name.empty() && (!member.da_name || da_name != member.da_name)) continue;
+    members.push_back(member.node);
   }
   return members;
 }
@@ -453,8 +454,9 @@ NodeList IndexedLookups::input_members(pugi::xml_node ldevice, const std::string
 pugi::xml_node IndexedLookups::control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,
                                                           const std::string& data_set_name) const {
   if (needs_query({data_set_name})) return reference_.control_block_for_data_set(ldevice, kind, data_set_name);
-  const FirstMatch& index = control_blocks_of_server(ldevice.parent());
-  if (index.count(unusable_marker)) return reference_.control_block_for_data_set(ldevice, kind, data_set_name);
+  const Built<FirstMatch>& built = control_blocks_of_server(ldevice.parent());
+  if (!built.usable) return reference_.control_block_for_data_set(ldevice, kind, data_set_name);
+  const FirstMatch& index = built.index;
   // First in the logical device's own LN0, else in any LN0 of the server.
   pugi::xml_node block = find(index, Key{ldevice.internal_object(), {control_tag(kind), data_set_name}});
   return block ? block : find(index, Key{global, {control_tag(kind), data_set_name}});
@@ -478,12 +480,12 @@ pugi::xml_node IndexedLookups::doi_by_name(pugi::xml_node logical_node, const st
   // Logical nodes with many DOIs are asked for many of them, one per input
   // or member: one pass over the DOIs instead of one per question.
   const FirstMatch& index = lazily(lazy_mutex_, dois_, logical_node, [&](FirstMatch& dois, bool&) {
-    for_each_child(logical_node, "DOI", [&](pugi::xml_node doi) {
-      // The first attribute of the name is the one tested.
-      pugi::xml_attribute doi_name = doi.attribute("name");
-      if (doi_name) dois.try_emplace(Key{global, {doi_name.value()}}, doi);
-    });
-  });
+                              for_each_child(logical_node, "DOI", [&](pugi::xml_node doi) {
+                                // The first attribute of the name is the one tested.
+                                pugi::xml_attribute doi_name = doi.attribute("name");
+                                if (doi_name) dois.try_emplace(Key{global, {doi_name.value()}}, doi);
+                              });
+                            }).index;
   return find(index, Key{global, {name}});
 }
 
@@ -492,32 +494,54 @@ SharedContentPtr IndexedLookups::shared(pugi::xml_node node, const std::string& 
   const void* identity = node.internal_object();
   std::string key(reinterpret_cast<const char*>(&identity), sizeof identity);
   key += detail;
-  {
-    std::lock_guard<std::mutex> lock(shared_mutex_);
-    auto found = shared_.find(key);
-    if (found != shared_.end()) return found->second;
-  }
-  // Built outside the lock: building runs lookups of its own.
-  auto content = std::make_shared<SharedContent>();
-  build(*content);
+  // Built under the lock, into one document for all: a document of its own
+  // would take a page of memory for a few nodes. Readers copy from other
+  // entries meanwhile; appending an entry changes none of their nodes.
   std::lock_guard<std::mutex> lock(shared_mutex_);
+  auto found = shared_.find(key);
+  if (found != shared_.end()) return found->second;
+  if (!shared_nodes_) shared_nodes_ = std::make_shared<pugi::xml_document>();
+  auto content = std::make_shared<SharedContent>();
+  content->document = shared_nodes_;
+  content->nodes = add_element(*shared_nodes_, "shared");
+  try {
+    build(*content);
+  } catch (...) {
+    shared_nodes_->remove_child(content->nodes);
+    throw;
+  }
   return shared_.try_emplace(std::move(key), std::move(content)).first->second;
+}
+
+void IndexedLookups::drop_built() const {
+  {
+    std::lock_guard<std::mutex> lock(lazy_mutex_);
+    logical_nodes_.clear();
+    server_members_.clear();
+    server_control_blocks_.clear();
+    dois_.clear();
+    ln_names_.clear();
+  }
+  std::lock_guard<std::mutex> lock(shared_mutex_);
+  shared_.clear();
+  // Content still held elsewhere keeps the document alive.
+  shared_nodes_.reset();
 }
 
 NodeList IndexedLookups::logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const {
   using Names = std::unordered_map<std::string, NodeList>;
   const Names& names = lazily(lazy_mutex_, ln_names_, ldevice, [&](Names& index, bool&) {
-    auto add = [&](pugi::xml_node ln) {
-      std::string ln_name = ln.attribute("prefix").as_string("");
-      ln_name += ln.attribute("lnClass").as_string("");
-      ln_name += ln.attribute("inst").as_string("");
-      index[std::move(ln_name)].push_back(ln);
-    };
-    for_each_child(ldevice, "LN", add);
-    // Only an element can hold the DOI sought; a processing instruction of that name holds none.
-    pugi::xml_node ln0 = ldevice.child("LN0");
-    if (ln0.type() == pugi::node_element) add(ln0);
-  });
+                         auto add = [&](pugi::xml_node ln) {
+                           std::string ln_name = ln.attribute("prefix").as_string("");
+                           ln_name += ln.attribute("lnClass").as_string("");
+                           ln_name += ln.attribute("inst").as_string("");
+                           index[std::move(ln_name)].push_back(ln);
+                         };
+                         for_each_child(ldevice, "LN", add);
+                         // Only an element can hold the DOI sought; a processing instruction of that name holds none.
+                         pugi::xml_node ln0 = ldevice.child("LN0");
+                         if (ln0.type() == pugi::node_element) add(ln0);
+                       }).index;
   auto found = names.find(name);
   return found == names.end() ? NodeList() : found->second;
 }

@@ -46,6 +46,7 @@ class IndexedLookups final : public ScdLookups {
   NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const override;
   SharedContentPtr shared(pugi::xml_node node, const std::string& detail,
                           const std::function<void(SharedContent&)>& build) const override;
+  void drop_built() const override;
 
   // Up to four attribute values, and the node they are looked up under.
   struct Key {
@@ -59,13 +60,32 @@ class IndexedLookups final : public ScdLookups {
   using FirstMatch = std::unordered_map<Key, pugi::xml_node, KeyHash>;
   using AllMatches = std::unordered_map<Key, NodeList, KeyHash>;
 
+  // A data-set member with the attributes an input's reference tests beyond
+  // the key (null when missing), read once when the index is built.
+  struct Member {
+    pugi::xml_node node;
+    const char* prefix;
+    const char* ln_inst;
+    const char* da_name;
+  };
+  using MemberMatches = std::unordered_map<Key, std::vector<Member>, KeyHash>;
+
+  // An index built on first use; not usable when the document defeats it.
+  template <typename Index>
+  struct Built {
+    Index index;
+    bool usable = true;
+  };
+  template <typename Index>
+  using BuiltTable = std::unordered_map<const void*, std::unique_ptr<Built<Index>>>;
+
  private:
   void index_communication();
   void index_ieds();
   void index_templates();
-  const AllMatches& logical_nodes_of(pugi::xml_node ldevice) const;
-  const AllMatches& members_of_server(pugi::xml_node server) const;
-  const FirstMatch& control_blocks_of_server(pugi::xml_node server) const;
+  const Built<AllMatches>& logical_nodes_of(pugi::xml_node ldevice) const;
+  const Built<MemberMatches>& members_of_server(pugi::xml_node server) const;
+  const Built<FirstMatch>& control_blocks_of_server(pugi::xml_node server) const;
 
   QueryLookups reference_;  // answers whatever the indexes cannot answer exactly
   bool exact_ = true;       // false when the document defeats the indexes
@@ -78,15 +98,17 @@ class IndexedLookups final : public ScdLookups {
 
   // Built on first use, per logical device and per server; shared by threads.
   mutable std::mutex lazy_mutex_;
-  mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> logical_nodes_;
-  mutable std::unordered_map<const void*, std::unique_ptr<AllMatches>> server_members_;
-  mutable std::unordered_map<const void*, std::unique_ptr<FirstMatch>> server_control_blocks_;
-  mutable std::unordered_map<const void*, std::unique_ptr<FirstMatch>> dois_;
-  mutable std::unordered_map<const void*, std::unique_ptr<std::unordered_map<std::string, NodeList>>> ln_names_;
+  mutable BuiltTable<AllMatches> logical_nodes_;
+  mutable BuiltTable<MemberMatches> server_members_;
+  mutable BuiltTable<FirstMatch> server_control_blocks_;
+  mutable BuiltTable<FirstMatch> dois_;
+  mutable BuiltTable<std::unordered_map<std::string, NodeList>> ln_names_;
 
-  // Built content shared by all CCDs, by node and detail.
+  // Built content shared by all CCDs, by node and detail, and the document
+  // that holds the nodes of all of it.
   mutable std::mutex shared_mutex_;
   mutable std::unordered_map<std::string, SharedContentPtr> shared_;
+  mutable std::shared_ptr<pugi::xml_document> shared_nodes_;  // kept by every content too
 };
 
 }  // namespace ccdcrc

@@ -35,11 +35,13 @@ struct CircuitSources {
   }
 };
 
-// Built content that many CCDs share: nodes they append copies of, and texts
-// that go with them.
+// Built content that many CCDs share: the children of `nodes`, which they
+// append copies of, and texts that go with them. `nodes` lies in `document`,
+// or in a document that the lookups keep for all their shared content.
 struct SharedContent {
-  pugi::xml_document nodes;
+  pugi::xml_node nodes;
   std::vector<std::string> texts;
+  std::shared_ptr<pugi::xml_document> document;
 };
 using SharedContentPtr = std::shared_ptr<const SharedContent>;
 
@@ -123,9 +125,17 @@ class ScdLookups {
     (void)node;
     (void)detail;
     auto content = std::make_shared<SharedContent>();
+    content->document = std::make_shared<pugi::xml_document>();
+    content->nodes = *content->document;
     build(*content);
     return content;
   }
+
+  // Gives back the memory of what lookups built on the way (indexes built on
+  // first use, shared content), to be built again when asked for. Only
+  // between runs: not while another thread asks, nor while a run holds what
+  // a lookup returned but shared content.
+  virtual void drop_built() const {}
 
   // The logical nodes of a device whose prefix + lnClass + inst is `name`:
   // its LN elements in document order, then its first child named LN0.

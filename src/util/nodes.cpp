@@ -146,6 +146,10 @@ void AttributeMap::append_in_order(std::string_view name, std::string_view value
 
 AttributeMap attribute_map(pugi::xml_node element) {
   AttributeMap map;
+  // Room for the attributes and the two that members gain (bType, desc).
+  std::size_t count = 2;
+  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) ++count;
+  map.reserve(count);
   for_each_sorted_attribute(element, [&map](const char* name, const char* value) { map.append_in_order(name, value); });
   return map;
 }

@@ -42,6 +42,7 @@ class AttributeMap {
   bool empty() const { return entries_.empty(); }
   // Appends an entry whose name comes after every name already held.
   void append_in_order(std::string_view name, std::string_view value);
+  void reserve(std::size_t size) { entries_.reserve(size); }
   std::size_t size() const { return entries_.size(); }
 
  private:
