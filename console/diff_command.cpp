@@ -207,15 +207,14 @@ void write_diff_output(const DiffOptions& options, DiffReport& report, std::vect
   // JSON carries them; text only tells them on the error stream.
   if (options.format != Format::json) report.bindings.reset();
   std::optional<Progress> progress;
-  WindowedExplanations explained(
-      std::move(compared), old_scd, new_scd, options.jobs,
-      [&](std::size_t done, std::size_t total) {
-        if (!progress) progress.emplace(diagnostics, total);
-        progress->update(done, total);
-      },
-      // The output follows on standard output, which may be the same terminal.
-      [&] { diagnostics.clear_status(); });
-  write_diff_report(console.out, options.format, report, &explained);
+  ExplainedIeds explained{std::move(compared), options.jobs,
+                          [&](std::size_t done, std::size_t total) {
+                            if (!progress) progress.emplace(diagnostics, total);
+                            progress->update(done, total);
+                          },
+                          // The output follows on standard output, which may be the same terminal.
+                          [&] { diagnostics.clear_status(); }};
+  write_diff_report(console.out, options.format, report, std::move(explained), old_scd, new_scd);
   if (options.uncovered) write_uncovered(console.out, report);
 }
 

@@ -410,8 +410,7 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
     if (names) {
       ExplainedSelection selection = select_explained(report.ieds, distinct_names(*names));
       unknown = std::move(selection.unknown);
-      WindowedExplanations explained(std::move(selection.ieds), old_scd, new_scd, jobs);
-      write_diff_report(out, Format::json, report, &explained);
+      write_diff_report(out, Format::json, report, {std::move(selection.ieds), jobs, {}, {}}, old_scd, new_scd);
     } else {
       write_diff_report(out, Format::json, report, nullptr);
     }

@@ -320,4 +320,11 @@ void write_diff_report(std::ostream& out, Format format, const DiffReport& repor
   }
 }
 
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedIeds explained,
+                       const Scd& old_scd, const Scd& new_scd) {
+  WindowedExplanations windows(std::move(explained.ieds), old_scd, new_scd, explained.jobs,
+                               std::move(explained.progress), std::move(explained.window_built));
+  write_diff_report(out, format, report, &windows);
+}
+
 }  // namespace ccdcrc

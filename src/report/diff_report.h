@@ -2,6 +2,7 @@
 // The results of `diff`: every IED name of two SCDs, the two SCD CRCs, and
 // what changed in the explained IEDs.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -37,5 +38,18 @@ struct DiffReport {
 // Writes the report; the changes of --explain and the counts of --stat come
 // from `explained` (none when null) as they are written.
 void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedChanges* explained);
+
+// The IEDs whose changes are told while the report is written: their CCDs
+// are built and compared a window at a time, on `jobs` threads.
+struct ExplainedIeds {
+  std::vector<const IedCrcChange*> ieds;
+  unsigned jobs = 0;
+  ProgressCallback progress;           // counts the IEDs built
+  std::function<void()> window_built;  // before a window's changes are told
+};
+
+// Writes the report, explaining `explained` as it goes.
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedIeds explained,
+                       const Scd& old_scd, const Scd& new_scd);
 
 }  // namespace ccdcrc
