@@ -156,7 +156,7 @@ TEST(Completion, OffersEveryCommandAndOptionOfTheHelp) {
 }
 
 // The zsh completion: per command the options in its branch of `case`, with
-// those of the shared specifications it names ($common, $format, ...).
+// those of the shared option lists it names ($common, $format, ...).
 std::map<std::string, Names> zsh_options() {
   std::ifstream in(std::string(CCDCRC_PACKAGING) + "/ccdcrc.zsh");
   EXPECT_TRUE(in);
