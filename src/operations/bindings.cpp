@@ -6,6 +6,7 @@
 
 #include "ccd/builder.h"
 #include "ccd/data_references.h"
+#include "scd/control_block_kind.h"
 #include "scd/ied_selection.h"
 #include "util/nodes.h"
 #include "util/text.h"
@@ -32,9 +33,7 @@ std::string named_data_set(pugi::xml_node publisher_ied, pugi::xml_node ext_ref,
     for (pugi::xml_node ldevice : access_point.child("Server").children("LDevice")) {
       if (attr(ldevice, "inst") != cb_ld_inst) continue;
       for (pugi::xml_node block : ldevice.child("LN0").children()) {
-        const bool is_block =
-            std::strcmp(block.name(), "GSEControl") == 0 || std::strcmp(block.name(), "SampledValueControl") == 0;
-        if (is_block && attr(block, "name") == cb_name) return attr(block, "datSet");
+        if (is_control_block(block.name()) && attr(block, "name") == cb_name) return attr(block, "datSet");
       }
     }
   }
