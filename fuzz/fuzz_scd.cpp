@@ -97,6 +97,7 @@ void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
       require(nesting_depth(build_ied_ccd(scd, ied)->root) > max_written_depth, "a CCD of allowed depth was refused");
       break;
     case ExportStatus::out_of_memory: broken("export ran out of memory under the fuzzer's limit");
+    case ExportStatus::name_taken: broken("one IED's export was refused as taken by a file of its run");
     case ExportStatus::write_failed:
       // The only failure a writable directory allows: a name too long for the file system.
       require(name.size() + 4 > 255, "export failed: " + result.message);
