@@ -29,6 +29,9 @@ void keep_freed_memory() {
 #ifndef _WIN32
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(largest_heap_block));
   ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(largest_heap_block));
+  // One heap for all threads: the memory provided for a load serves the
+  // threads that parse its parts too.
+  ::mallopt(M_ARENA_MAX, 1);
 #endif
 }
 

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -133,6 +134,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   LoadProblem problem;
   std::unique_ptr<Scd> scd = Scd::load(path, &problem);
+  // Parsed in as many parts as the text allows, it loads, fails or lists as
+  // parsed whole. Only a text parsed in place is parted: white space after
+  // the input makes it large enough.
+  const std::string padded_path = path + ".padded";
+  fuzzing::write_input(padded_path, data, size);
+  if (size < 65536) std::ofstream(padded_path, std::ios::app) << std::string(65536 - size, '\n');
+  LoadOptions finely;
+  finely.parting = {.most_parts = 5, .smallest_part = 1};
+  LoadProblem padded_problem;
+  LoadProblem parted_problem;
+  const std::unique_ptr<Scd> padded = Scd::load(padded_path, &padded_problem);
+  const std::unique_ptr<Scd> parted = Scd::load(padded_path, &parted_problem, finely);
+  require(!parted == !padded, "parsed in parts, the file loads otherwise");
+  require(parted_problem.message == padded_problem.message &&
+              parted_problem.position.line == padded_problem.position.line &&
+              parted_problem.position.column == padded_problem.position.column,
+          "parsed in parts, the file fails otherwise");
+  if (parted) {
+    require(crc_map(listed_crcs(*parted)) == crc_map(listed_crcs(*padded)),
+            "parsed in parts, the file gives other CRCs");
+  }
   if (!scd) {
     require(!problem.message.empty(), "a failed load without a reason");
     check_entry_points(path, {});
@@ -150,7 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // so a member whose name leads down more than about 1024 SDI levels that
   // really exist is found only by the indexes. Mutations are most unlikely to
   // build such a chain; should one, this check reports it.
-  std::unique_ptr<Scd> reference = Scd::load(path, nullptr, {LookupMode::queries});
+  LoadOptions queries;
+  queries.lookups = LookupMode::queries;
+  std::unique_ptr<Scd> reference = Scd::load(path, nullptr, queries);
   require(reference != nullptr, "the file loads only once");
   require(crc_map(listed_crcs(*reference)) == crcs, "indexed lookups and queries give other CRCs");
 

@@ -112,12 +112,12 @@ std::set<std::string, std::less<>> used_prefixes(pugi::xml_node root) {
 // xsi:type attributes, vendor extensions), with the URIs the SCD gives them
 // where the IED stands, so that namespace-aware readers accept the file.
 // The finishing drops the root's attributes, so no CRC sees them.
-void declare_prefixes(pugi::xml_node root, pugi::xml_node scd_ied) {
+void declare_prefixes(pugi::xml_node root, const Scd& scd, pugi::xml_node scd_ied) {
   for (const std::string& prefix : used_prefixes(root)) {
     const std::string declaration = "xmlns:" + prefix;
     if (root.attribute(declaration.c_str())) continue;
     std::string uri;
-    for (pugi::xml_node scope = scd_ied; scope && uri.empty(); scope = scope.parent()) {
+    for (pugi::xml_node scope = scd_ied; scope && uri.empty(); scope = scd.parent(scope)) {
       uri = scope.attribute(declaration.c_str()).value();
     }
     if (uri.empty() && prefix == "xsi") uri = "http://www.w3.org/2001/XMLSchema-instance";
@@ -127,10 +127,10 @@ void declare_prefixes(pugi::xml_node root, pugi::xml_node scd_ied) {
 
 }  // namespace
 
-std::string add_crc_element(Ccd& built, pugi::xml_node scd_ied) {
+std::string add_crc_element(Ccd& built, const Scd& scd, pugi::xml_node scd_ied) {
   // The CRC is measured on a finished copy; the exported document keeps everything.
   std::string crc = finish_copy(built.root)->crc;
-  declare_prefixes(built.root, scd_ied);
+  declare_prefixes(built.root, scd, scd_ied);
   pugi::xml_node crc_element = add_element(built.root, "CRC");
   add_attribute(crc_element, "id", crc.c_str());
   add_attribute(crc_element, "timestamp", export_timestamp().c_str());
@@ -140,7 +140,7 @@ std::string add_crc_element(Ccd& built, pugi::xml_node scd_ied) {
 std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::string* crc) {
   std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied);
   if (ccd->nothing_found) return nullptr;
-  std::string crc_text = add_crc_element(*ccd, ied);
+  std::string crc_text = add_crc_element(*ccd, scd, ied);
   if (crc) *crc = std::move(crc_text);
   return ccd;
 }

@@ -44,7 +44,7 @@ std::string export_timestamp();
 // Closes a built CCD with its CRC element: the CRC of its finished copy, and
 // the time; declares on its root the namespace prefixes it uses, as the SCD
 // declares them in scope at `scd_ied`. Returns the CRC text.
-std::string add_crc_element(Ccd& built, pugi::xml_node scd_ied);
+std::string add_crc_element(Ccd& built, const Scd& scd, pugi::xml_node scd_ied);
 
 // The exported document of an IED (with its CRC element); null when the IED has
 // no circuits. `crc` receives the CRC text.

@@ -29,7 +29,7 @@ ShownCcd show_ccd(const Scd& scd, pugi::xml_node ied, CcdForm form) {
   if (form == CcdForm::measured) {
     shown.finished = finish_copy(shown.built->root);
   } else {
-    add_crc_element(*shown.built, ied);
+    add_crc_element(*shown.built, scd, ied);
   }
   shown.depth = nesting_depth(shown.document().document_element());
   shown.status = shown.depth > max_written_depth ? ShownCcd::Status::too_deep : ShownCcd::Status::shown;

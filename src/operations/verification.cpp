@@ -67,7 +67,8 @@ CcdFileCheck check_ccd_file(const std::string& path) {
   // indentation between elements comes along as text too, but it only ever
   // stands where a line starts or ends, and the canonical text trims it away.
   const unsigned options = (pugi::parse_full & ~pugi::parse_eol) | pugi::parse_ws_pcdata;
-  const std::unique_ptr<Scd> file = Scd::load(path, &problem, {LookupMode::queries, options});
+  const std::unique_ptr<Scd> file =
+      Scd::load(path, &problem, {.lookups = LookupMode::queries, .parse_options = options, .parting = {}});
   if (!file) {
     check.problem = problem.message;
     check.position = problem.position;

@@ -37,9 +37,7 @@ std::map<std::string, BayPlace> bays_of_ieds(const Scd& scd) {
     pugi::xml_node bay;
   };
   std::vector<Frame> pending;
-  for (pugi::xml_node substation : scd.root().children("Substation")) {
-    if (substation.type() == pugi::node_element) pending.push_back({substation, {}});
-  }
+  scd.content().for_each_element("Substation", [&](pugi::xml_node substation) { pending.push_back({substation, {}}); });
   std::reverse(pending.begin(), pending.end());
   while (!pending.empty()) {
     const Frame frame = pending.back();

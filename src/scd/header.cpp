@@ -5,17 +5,20 @@
 namespace ccdcrc {
 
 ScdHeader scd_header(const Scd& scd) {
-  for (pugi::xml_node child : scd.root().children()) {
+  // The first Header, also under a namespace prefix.
+  pugi::xml_node header;
+  scd.content().for_each([&header](pugi::xml_node child) {
     const std::string_view name = child.name();
-    // The Header, also under a namespace prefix.
-    if (child.type() != pugi::node_element || (name != "Header" && !name.ends_with(":Header"))) continue;
-    const auto value = [&child](const char* attribute_name) -> std::optional<std::string> {
-      const pugi::xml_attribute attribute = child.attribute(attribute_name);
-      return attribute ? std::optional<std::string>(attribute.value()) : std::nullopt;
-    };
-    return {value("id"), value("version"), value("revision")};
-  }
-  return {};
+    if (!header && child.type() == pugi::node_element && (name == "Header" || name.ends_with(":Header"))) {
+      header = child;
+    }
+  });
+  if (!header) return {};
+  const auto value = [&header](const char* attribute_name) -> std::optional<std::string> {
+    const pugi::xml_attribute attribute = header.attribute(attribute_name);
+    return attribute ? std::optional<std::string>(attribute.value()) : std::nullopt;
+  };
+  return {value("id"), value("version"), value("revision")};
 }
 
 ScdRevision scd_revision(const Scd& scd) {

@@ -16,7 +16,8 @@ namespace ccdcrc {
 
 class IndexedLookups final : public ScdLookups {
  public:
-  explicit IndexedLookups(pugi::xml_node root);
+  // `content`: the root's children (root_content.h).
+  IndexedLookups(pugi::xml_node root, const RootContent& content);
   ~IndexedLookups() override;
 
   pugi::xml_node root() const override { return reference_.root(); }
@@ -88,8 +89,9 @@ class IndexedLookups final : public ScdLookups {
   const Built<FirstMatch>& control_blocks_of_server(pugi::xml_node server) const;
 
   QueryLookups reference_;  // answers whatever the indexes cannot answer exactly
-  bool exact_ = true;       // false when the document defeats the indexes
-  bool scl_root_ = false;   // absolute queries need a root named SCL
+  RootContent content_;
+  bool exact_ = true;      // false when the document defeats the indexes
+  bool scl_root_ = false;  // absolute queries need a root named SCL
   PerKind<FirstMatch> published_addresses_;
   PerKind<FirstMatch> subscribed_addresses_;
   FirstMatch publisher_ldevices_;

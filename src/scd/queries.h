@@ -22,7 +22,8 @@ pugi::xpath_node_set select(pugi::xml_node context, const std::string& query);
 pugi::xml_node select_first(pugi::xml_node context, const std::string& query);
 
 namespace query {
-// Absolute queries, run on the SCD root element.
+// Absolute queries, run on the SCD root element. Each starts with this step.
+inline constexpr std::string_view root_step = "/SCL";
 // {4}: the address element of the control block kind (GSE, SMV).
 inline constexpr const char* published_address =
     "/SCL/Communication/SubNetwork/ConnectedAP[@iedName='{0}' and @apName='{1}']/{4}[@cbName='{2}' and @ldInst='{3}']";

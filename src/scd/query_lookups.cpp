@@ -1,5 +1,8 @@
 #include "scd/query_lookups.h"
 
+#include <string_view>
+#include <utility>
+
 #include "scd/queries.h"
 #include "util/nodes.h"
 #include "util/text.h"
@@ -23,7 +26,21 @@ std::string with_prefix_rule(std::string query, const std::string& prefix) {
 
 }  // namespace
 
-QueryLookups::QueryLookups(pugi::xml_node root) : root_(root), templates_(root.child("DataTypeTemplates")) {}
+QueryLookups::QueryLookups(pugi::xml_node root, RootContent content)
+    : root_(root), content_(std::move(content)), templates_(content_.first("DataTypeTemplates")) {}
+
+pugi::xml_node QueryLookups::select_first_absolute(const std::string& query) const {
+  if (!content_.in_fragments()) return select_first(root_, query);
+  // The root's children are the top of fragment documents, where "/SCL/X"
+  // is "/X"; a text is parted only when its root is SCL and its values
+  // cannot change a query's text. The first fragment with a match holds the
+  // first match in document order.
+  const std::string in_fragment = query.substr(query::root_step.size());
+  for (pugi::xml_node fragment : content_.holders()) {
+    if (pugi::xml_node found = select_first(fragment, in_fragment)) return found;
+  }
+  return {};
+}
 
 CircuitSources QueryLookups::circuit_sources(pugi::xml_node ied) const {
   CircuitSources sources;
@@ -41,8 +58,8 @@ CircuitSources QueryLookups::circuit_sources(pugi::xml_node ied) const {
 pugi::xml_node QueryLookups::published_address(const std::string& ied_name, const std::string& ap_name,
                                                const std::string& cb_name, const std::string& ld_inst,
                                                ControlBlockKind kind) const {
-  return select_first(
-      root_, format_query(query::published_address, {ied_name, ap_name, cb_name, ld_inst, names_of(kind).address}));
+  return select_first_absolute(
+      format_query(query::published_address, {ied_name, ap_name, cb_name, ld_inst, names_of(kind).address}));
 }
 
 pugi::xml_node QueryLookups::data_set_in_ln0(pugi::xml_node ln0, const std::string& name) const {
@@ -85,7 +102,7 @@ pugi::xml_node QueryLookups::type_child(TypeStep step, const std::string& type_i
 }
 
 pugi::xml_node QueryLookups::publisher_ldevice(const std::string& ied_name, const std::string& ld_inst) const {
-  return select_first(root_, format_query(query::publisher_ldevice, {ied_name, ld_inst}));
+  return select_first_absolute(format_query(query::publisher_ldevice, {ied_name, ld_inst}));
 }
 
 NodeList QueryLookups::input_members(pugi::xml_node ldevice, const std::string& ld_inst, const std::string& prefix,
@@ -108,8 +125,8 @@ pugi::xml_node QueryLookups::control_block_for_data_set(pugi::xml_node ldevice, 
 
 pugi::xml_node QueryLookups::subscribed_address(const std::string& ied_name, const std::string& cb_name,
                                                 const std::string& ld_inst, ControlBlockKind kind) const {
-  return select_first(root_,
-                      format_query(query::subscribed_address, {ied_name, names_of(kind).address, cb_name, ld_inst}));
+  return select_first_absolute(
+      format_query(query::subscribed_address, {ied_name, names_of(kind).address, cb_name, ld_inst}));
 }
 
 pugi::xml_node QueryLookups::ied_ldevice(pugi::xml_node ied, const std::string& inst) const {

@@ -3,13 +3,15 @@
 // that defines it (see queries.h), run on the document.
 
 #include "scd/lookups.h"
+#include "scd/root_content.h"
 
 namespace ccdcrc {
 
 // Answers every lookup by running its XPath query on the document.
 class QueryLookups final : public ScdLookups {
  public:
-  explicit QueryLookups(pugi::xml_node root);
+  // `content`: the root's children (root_content.h).
+  QueryLookups(pugi::xml_node root, RootContent content);
 
   pugi::xml_node root() const override { return root_; }
   pugi::xml_node data_type_templates() const override { return templates_; }
@@ -38,7 +40,11 @@ class QueryLookups final : public ScdLookups {
   NodeList logical_nodes_named(pugi::xml_node ldevice, const std::string& name) const override;
 
  private:
+  // The first node an absolute query selects.
+  pugi::xml_node select_first_absolute(const std::string& query) const;
+
   pugi::xml_node root_;
+  RootContent content_;
   pugi::xml_node templates_;
 };
 

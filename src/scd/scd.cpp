@@ -137,7 +137,23 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   const std::size_t after_zero = scd->text_.size() - zero_offset;
   const TextPosition zero_position =
       zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
-  const pugi::xml_parse_result result = scd->parse_text(options.parse_options);
+  // Only a text the parser reads to its end is parted: the queries of the
+  // reference keep one document.
+  pugi::xml_parse_result result;
+  result.status = pugi::status_ok;
+  // Parts are parsed in place, as only texts from a size on are parsed whole.
+  if (!zero && options.lookups == LookupMode::indexed && options.parse_options == pugi::parse_full &&
+      scd->text_.size() >= smallest_parsed_in_place) {
+    scd->parted_ = parse_in_parts(scd->text_.data(), scd->text_.size(), options.parse_options, options.parting, result);
+  }
+  if (scd->parted_) {
+    scd->text_is_parsed_ = true;
+    scd->content_ = scd->parted_->content();
+    scd->lookups_ = std::make_unique<IndexedLookups>(scd->root(), scd->content_);
+    return scd;
+  }
+  // A text parted and parsed in place failed as it would whole; any other is parsed whole.
+  if (result) result = scd->parse_text(options.parse_options);
   if (result.status == pugi::status_out_of_memory) {
     report = {Kind::out_of_memory, "not enough memory to load the file", {}};
     return nullptr;
@@ -149,10 +165,11 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     return nullptr;
   }
   scd->find_ignored_content(result, after_zero, zero_position);
+  scd->content_ = RootContent(scd->root());
   if (options.lookups == LookupMode::indexed) {
-    scd->lookups_ = std::make_unique<IndexedLookups>(scd->root());
+    scd->lookups_ = std::make_unique<IndexedLookups>(scd->root(), scd->content_);
   } else {
-    scd->lookups_ = std::make_unique<QueryLookups>(scd->root());
+    scd->lookups_ = std::make_unique<QueryLookups>(scd->root(), scd->content_);
   }
   return scd;
 }
@@ -196,11 +213,21 @@ void Scd::find_ignored_content(const pugi::xml_parse_result& result, std::size_t
 
 TextPosition Scd::position(pugi::xml_node node) const {
   if (!text_is_parsed_) return {};
-  std::ptrdiff_t offset = node.offset_debug();
+  std::ptrdiff_t offset = parted_ ? parted_->offset(node) : node.offset_debug();
   if (offset > 0 && node.type() == pugi::node_element) --offset;  // the "<" before the name
   return position_in(text_.view(), offset);
 }
 
-std::vector<pugi::xml_node> Scd::ieds() const { return child_elements(root(), "IED"); }
+std::vector<pugi::xml_node> Scd::ieds() const {
+  std::vector<pugi::xml_node> ieds;
+  content_.for_each_element("IED", [&](pugi::xml_node ied) { ieds.push_back(ied); });
+  return ieds;
+}
+
+pugi::xml_node Scd::parent(pugi::xml_node node) const {
+  const pugi::xml_node above = node.parent();
+  const bool in_fragment = parted_ && above.type() == pugi::node_document && above != parted_->head;
+  return in_fragment ? root() : above;
+}
 
 }  // namespace ccdcrc

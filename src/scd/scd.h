@@ -11,6 +11,8 @@
 #include <pugixml.hpp>
 
 #include "scd/lookups.h"
+#include "scd/parted_parse.h"
+#include "scd/root_content.h"
 #include "xml/source_text.h"
 
 namespace ccdcrc {
@@ -39,9 +41,12 @@ struct IgnoredContent {
 enum class LookupMode { indexed, queries };
 
 // Parse options and lookups of a load. Every CRC is defined on parse_full.
+// A large text whose lookups are indexed is parsed in parts on several
+// threads, as `parting` says; the queries keep one document.
 struct LoadOptions {
   LookupMode lookups = LookupMode::indexed;
   unsigned parse_options = pugi::parse_full;
+  Parting parting;
 };
 
 class Scd {
@@ -63,7 +68,12 @@ class Scd {
 
   // The path, or the name given for the bytes.
   const std::string& path() const { return path_; }
-  pugi::xml_node root() const { return document_.document_element(); }
+  // The root element, with its attributes. Its children are walked through
+  // content(): a document parsed in parts holds them elsewhere.
+  pugi::xml_node root() const { return parted_ ? parted_->head.document_element() : document_.document_element(); }
+  const RootContent& content() const { return content_; }
+  // The node above `node` in the SCD: for a child of the root, the root.
+  pugi::xml_node parent(pugi::xml_node node) const;
   const ScdLookups& lookups() const { return *lookups_; }
 
   // The root's direct IED children, in document order.
@@ -87,6 +97,8 @@ class Scd {
   SourceText text_;              // declared before the document, which may point into it
   bool text_is_parsed_ = false;  // the document's offsets count bytes of `text_`
   pugi::xml_document document_;
+  std::unique_ptr<PartedDocument> parted_;  // instead of the document, for a text parsed in parts
+  RootContent content_;
   std::unique_ptr<ScdLookups> lookups_;
   std::optional<IgnoredContent> ignored_content_;
 };

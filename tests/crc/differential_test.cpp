@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <vector>
 
@@ -24,9 +25,15 @@ std::ptrdiff_t position(pugi::xml_node node, const std::vector<pugi::xml_node>& 
 // Compares every IED's CCD, as built and as measured, between both lookup modes,
 // and the CRC of the CCDs built for measuring with the reference's.
 // Returns the number of IEDs compared.
-int expect_same_ccds(const fs::path& file) {
-  std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, {LookupMode::indexed});
-  std::unique_ptr<Scd> reference = Scd::load(file.string(), nullptr, {LookupMode::queries});
+// The indexed side is parsed in as many parts as the text allows.
+int expect_same_ccds(const fs::path& file, int* parted = nullptr) {
+  LoadOptions parted_finely;
+  parted_finely.parting = {.most_parts = 7, .smallest_part = 1};
+  LoadOptions queries;
+  queries.lookups = LookupMode::queries;
+  std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, parted_finely);
+  std::unique_ptr<Scd> reference = Scd::load(file.string(), nullptr, queries);
+  if (parted && fast) *parted += fast->content().in_fragments() ? 1 : 0;
   EXPECT_EQ(!fast, !reference) << file;
   if (!fast || !reference) return 0;
   const std::vector<pugi::xml_node> fast_ieds = fast->ieds();
@@ -54,16 +61,20 @@ int expect_same_ccds(const fs::path& file) {
 
 TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnFixtures) {
   int compared = 0;
-  for (const fs::path& file : scl_files_in(CCDCRC_TEST_DATA)) compared += expect_same_ccds(file);
-  for (const fs::path& file : scl_files_in(CCDCRC_EXAMPLES)) compared += expect_same_ccds(file);
+  int parted = 0;
+  for (const fs::path& file : scl_files_in(CCDCRC_TEST_DATA)) compared += expect_same_ccds(file, &parted);
+  for (const fs::path& file : scl_files_in(CCDCRC_EXAMPLES)) compared += expect_same_ccds(file, &parted);
   EXPECT_GT(compared, 0);
+  EXPECT_GE(parted, 4);
 }
 
 TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnPublicFiles) {
   if (!fs::is_directory(corpus_dir())) GTEST_SKIP() << "no public SCL files at " << corpus_dir();
   int compared = 0;
-  for (const fs::path& file : scl_files_in(corpus_dir())) compared += expect_same_ccds(file);
+  int parted = 0;
+  for (const fs::path& file : scl_files_in(corpus_dir())) compared += expect_same_ccds(file, &parted);
   EXPECT_GT(compared, 0);
+  std::cout << "parsed in parts: " << parted << " files\n";
 }
 
 // Generated stations with every unusual construct the generator knows, in
@@ -73,14 +84,16 @@ TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnGeneratedStations) {
   if (std::system("python3 --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is needed to generate stations";
   ScratchDir scratch;
   int compared = 0;
+  int parted = 0;
   for (int seed = 1; seed <= 6; ++seed) {
     const fs::path file = scratch.path() / ("odd" + std::to_string(seed) + ".scd");
     const std::string command = "python3 '" + generator.string() + "' --quiet --odd --ieds 10 --lns-per-ld 12 --seed " +
                                 std::to_string(seed) + " '" + file.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    compared += expect_same_ccds(file);
+    compared += expect_same_ccds(file, &parted);
   }
   EXPECT_GE(compared, 60);
+  EXPECT_EQ(parted, 6);
 }
 
 }  // namespace
