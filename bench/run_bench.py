@@ -5,7 +5,7 @@ For each size it generates (once, cached) an SCD with bench/gen_scd.py and
 measures, side by side on this machine: a process that only loads the file
 with pugixml (bench_load: load_file with parse_full), then
 `ccdcrc all` (one thread and all cores), `ccdcrc ied` for one IED,
-`ccdcrc export --all` and `ccdcrc diff` of the SCD and a revision of it (one
+`ccdcrc export --all` (all cores) and `ccdcrc diff` of the SCD and a revision of it (one
 control block's data set renamed), each with its ratio to the load time, and
 peak memory. The default sizes end with 600 IEDs (about 250 MB); --sizes
 40,150,300 leaves that one out.
@@ -68,14 +68,18 @@ def main():
     parser.add_argument("--sizes", default=",".join(map(str, SIZES)), help="IED counts (default 40,150,300,600)")
     parser.add_argument("--runs", type=int, default=3, help="runs per measurement (median)")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--baseline", type=Path,
+                        help="another build tree (say, of the last release) measured in the same rounds, a row of its own")
     args = parser.parse_args()
 
-    program = args.build / "console/ccdcrc"
+    builds = {"": args.build}
+    if args.baseline:
+        builds = {"baseline ": args.baseline, "this ": args.build}
     loader = args.build / "bench/bench_load"
     args.data.mkdir(parents=True, exist_ok=True)
     jobs = os.cpu_count() or 1
 
-    header = (f"| IEDs | MB | load s | all -j1 s (x) | all -j{jobs} s (x) | ied s (x) | export --all s (x) "
+    header = (f"| IEDs | MB | load s | all -j1 s (x) | all -j{jobs} s (x) | ied s (x) | export --all -j{jobs} s (x) "
               f"| diff -j{jobs} s (x) | MB/s all -j1 | peak MB load | peak MB all -j1 (x) | peak MB diff (x) |")
     print(header)
     print("|---" * (header.count("|") - 1) + "|")
@@ -89,32 +93,36 @@ def main():
             revision_of(scd, revised)
         megabytes = scd.stat().st_size / 1e6
         # The whole process, like the ccdcrc runs it is compared with: start, load, free, exit.
-        listing = run([program, "all", "--jobs", "1", "--quiet", scd])[2]
+        listing = run([args.build / "console/ccdcrc", "all", "--jobs", "1", "--quiet", scd])[2]
         first_ied = listing.split()[0]
         with tempfile.TemporaryDirectory() as out:
-            def export_command():
-                # Every export writes into an empty directory.
-                target = tempfile.mkdtemp(dir=out)
-                return [program, "export", "--jobs", "1", "--quiet", scd, "--all", "-o", target]
-            measured = median_runs({
-                "load": [loader, scd],
-                "all1": [program, "all", "--jobs", "1", "--quiet", scd],
-                "alln": [program, "all", "--quiet", scd],
-                "ied": [program, "ied", scd, first_ied],
-                "export": export_command,
-                "diff": [program, "diff", "--quiet", scd, revised],
-            }, args.runs)
-        load, load_peak, _ = measured["load"]
-        all1, all1_peak, _ = measured["all1"]
-        alln = measured["alln"][0]
-        ied = measured["ied"][0]
-        export = measured["export"][0]
-        diff, diff_peak, _ = measured["diff"]
-        print(f"| {ieds} | {megabytes:.0f} | {load:.2f} | {all1:.2f} ({all1 / load:.2f}) | {alln:.2f} ({alln / load:.2f}) "
-              f"| {ied:.2f} ({ied / load:.2f}) | {export:.2f} ({export / load:.2f}) | {diff:.2f} ({diff / load:.2f}) "
-              f"| {megabytes / all1:.0f} | {load_peak:.0f} | {all1_peak:.0f} ({all1_peak / load_peak:.2f}) "
-              f"| {diff_peak:.0f} ({diff_peak / load_peak:.2f}) |", flush=True)
+            commands = {"load": [loader, scd]}
+            for label, build in builds.items():
+                program = build / "console/ccdcrc"
 
+                def export_command(program=program):
+                    # Every export writes into an empty directory.
+                    return [program, "export", "--quiet", scd, "--all", "-o", tempfile.mkdtemp(dir=out)]
+                commands.update({
+                    label + "all1": [program, "all", "--jobs", "1", "--quiet", scd],
+                    label + "alln": [program, "all", "--quiet", scd],
+                    label + "ied": [program, "ied", scd, first_ied],
+                    label + "export": export_command,
+                    label + "diff": [program, "diff", "--quiet", scd, revised],
+                })
+            measured = median_runs(commands, args.runs)
+        load, load_peak, _ = measured["load"]
+        for label in builds:
+            all1, all1_peak, _ = measured[label + "all1"]
+            alln = measured[label + "alln"][0]
+            ied = measured[label + "ied"][0]
+            export = measured[label + "export"][0]
+            diff, diff_peak, _ = measured[label + "diff"]
+            print(f"| {label}{ieds} | {megabytes:.0f} | {load:.2f} | {all1:.2f} ({all1 / load:.2f}) "
+                  f"| {alln:.2f} ({alln / load:.2f}) | {ied:.2f} ({ied / load:.2f}) | {export:.2f} ({export / load:.2f}) "
+                  f"| {diff:.2f} ({diff / load:.2f}) | {megabytes / all1:.0f} | {load_peak:.0f} "
+                  f"| {all1_peak:.0f} ({all1_peak / load_peak:.2f}) | {diff_peak:.0f} ({diff_peak / load_peak:.2f}) |",
+                  flush=True)
 
 if __name__ == "__main__":
     main()

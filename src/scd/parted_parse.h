@@ -37,7 +37,7 @@ struct PartedDocument {
 // each at least `smallest_part` bytes.
 struct Parting {
   std::size_t most_parts = 0;
-  std::size_t smallest_part = std::size_t{8} << 20;
+  std::size_t smallest_part = std::size_t{4} << 20;
 };
 
 // Parses `text` (`size` bytes, no zero byte among them) in parts. Returns the
