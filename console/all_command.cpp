@@ -29,7 +29,7 @@ bool report_scd(const std::string& path, const AllOptions& options, Console& con
   if (!scd) return false;
   const IedCrcMap crcs = crc_map(list_crcs(*scd, options.jobs, diagnostics));
   if (crcs.empty()) note_no_circuits(*scd, diagnostics);
-  note_broken_bindings(*scd, broken_bindings(*scd), diagnostics);
+  note_broken_bindings(*scd, broken_bindings(*scd, options.jobs), diagnostics);
   CrcReport report{scd->path(), {}, scd_crc(crcs), scd_header(*scd), file.sha256};
   for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
   writer.write(report);

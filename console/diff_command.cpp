@@ -202,7 +202,8 @@ void write_uncovered(std::ostream& out, const DiffReport& report) {
 void write_diff_output(const DiffOptions& options, DiffReport& report, std::vector<const IedCrcChange*> compared,
                        const Scd& old_scd, const Scd& new_scd, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
-  report.bindings = compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd);
+  report.bindings =
+      compare_bindings(broken_bindings(old_scd, options.jobs), broken_bindings(new_scd, options.jobs), new_scd);
   note_bindings(options, *report.bindings, diagnostics);
   // JSON carries them; text only tells them on the error stream.
   if (options.format != Format::json) report.bindings.reset();

@@ -406,7 +406,7 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
                             {},
                             !every_ied,
                             DiffLayout::table,
-                            compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd)};
+                            compare_bindings(broken_bindings(old_scd, jobs), broken_bindings(new_scd, jobs), new_scd)};
     if (names) {
       ExplainedSelection selection = select_explained(report.ieds, distinct_names(*names));
       unknown = std::move(selection.unknown);

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <set>
+#include <vector>
 
 #include "ccd/builder.h"
 #include "ccd/data_references.h"
 #include "scd/control_block_kind.h"
 #include "scd/ied_selection.h"
 #include "util/nodes.h"
+#include "util/parallel.h"
 #include "util/text.h"
 
 namespace ccdcrc {
@@ -190,12 +193,14 @@ std::vector<BrokenBinding> broken_bindings(const Scd& scd, pugi::xml_node ied) {
   return bindings_of(scd, IedLookup(scd), ied);
 }
 
-std::vector<BrokenBinding> broken_bindings(const Scd& scd) {
+std::vector<BrokenBinding> broken_bindings(const Scd& scd, unsigned jobs) {
   const IedLookup ieds(scd);
+  const std::vector<ListedIed> listed = listed_ieds(scd);
+  std::vector<std::vector<BrokenBinding>> of_ied(listed.size());
+  parallel_for(listed.size(), jobs, [&](std::size_t i) { of_ied[i] = bindings_of(scd, ieds, listed[i].ied); });
   std::vector<BrokenBinding> broken;
-  for (const ListedIed& listed : listed_ieds(scd)) {
-    std::vector<BrokenBinding> of_ied = bindings_of(scd, ieds, listed.ied);
-    broken.insert(broken.end(), of_ied.begin(), of_ied.end());
+  for (std::vector<BrokenBinding>& bindings : of_ied) {
+    broken.insert(broken.end(), std::make_move_iterator(bindings.begin()), std::make_move_iterator(bindings.end()));
   }
   return broken;
 }

@@ -30,8 +30,9 @@ struct BrokenBinding {
 // The broken bindings of one IED, in the order of its inputs.
 std::vector<BrokenBinding> broken_bindings(const Scd& scd, pugi::xml_node ied);
 
-// Those of every IED the listing takes (scd/ied_selection.h), by IED name.
-std::vector<BrokenBinding> broken_bindings(const Scd& scd);
+// Those of every IED the listing takes (scd/ied_selection.h), by IED name,
+// found on up to `jobs` threads (0: one per core).
+std::vector<BrokenBinding> broken_bindings(const Scd& scd, unsigned jobs = 1);
 
 // The bindings broken in NEW that were not in OLD (`broken`), and those of OLD
 // that NEW mends (`mended`); an IED that NEW no longer has mends nothing.
