@@ -125,18 +125,10 @@ void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
   require(entries(exports).empty(), "the export left a file behind");
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Scratch scratch;
-  const std::string path = scratch.input().string();
-  fuzzing::write_input(path, data, size);
-
-  LoadProblem problem;
-  std::unique_ptr<Scd> scd = Scd::load(path, &problem);
-  // Parsed in as many parts as the text allows, it loads, fails or lists as
-  // parsed whole. Only a text parsed in place is parted: white space after
-  // the input makes it large enough.
+// Parsed in as many parts as the text allows, the input loads, fails or
+// lists as parsed whole. Only a text parsed in place is parted: white space
+// after the input makes it large enough.
+void check_parts(const std::string& path, const std::uint8_t* data, std::size_t size) {
   const std::string padded_path = path + ".padded";
   fuzzing::write_input(padded_path, data, size);
   if (size < 65536) std::ofstream(padded_path, std::ios::app) << std::string(65536 - size, '\n');
@@ -155,6 +147,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(crc_map(listed_crcs(*parted)) == crc_map(listed_crcs(*padded)),
             "parsed in parts, the file gives other CRCs");
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Scratch scratch;
+  const std::string path = scratch.input().string();
+  fuzzing::write_input(path, data, size);
+
+  LoadProblem problem;
+  std::unique_ptr<Scd> scd = Scd::load(path, &problem);
+  check_parts(path, data, size);
   if (!scd) {
     require(!problem.message.empty(), "a failed load without a reason");
     check_entry_points(path, {});
