@@ -132,8 +132,7 @@ std::size_t IndexedLookups::KeyHash::operator()(const Key& key) const {
   return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
-IndexedLookups::IndexedLookups(pugi::xml_node root, const RootContent& content)
-    : reference_(root, content), content_(content) {
+IndexedLookups::IndexedLookups(pugi::xml_node root, const RootContent& content) : reference_(root, content) {
   scl_root_ = queries_reach_root(root);
   index_communication();
   index_ieds();
@@ -145,7 +144,7 @@ IndexedLookups::~IndexedLookups() = default;
 void IndexedLookups::index_communication() {
   if (!scl_root_) return;
   AttributeReader read(exact_);
-  content_.for_each_element("Communication", [&](pugi::xml_node communication) {
+  reference_.content().for_each_element("Communication", [&](pugi::xml_node communication) {
     for_each_child(communication, "SubNetwork", [&](pugi::xml_node subnetwork) {
       for_each_child(subnetwork, "ConnectedAP", [&](pugi::xml_node connected_ap) {
         auto ied_name = read(connected_ap, "iedName");
@@ -169,7 +168,7 @@ void IndexedLookups::index_communication() {
 
 void IndexedLookups::index_ieds() {
   AttributeReader read(exact_);
-  content_.for_each_element("IED", [&](pugi::xml_node ied) {
+  reference_.content().for_each_element("IED", [&](pugi::xml_node ied) {
     auto ied_name = read(ied, "name");
     for_each_child(ied, "AccessPoint", [&](pugi::xml_node access_point) {
       for_each_child(access_point, "Server", [&](pugi::xml_node server) {

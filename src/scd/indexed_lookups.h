@@ -89,9 +89,8 @@ class IndexedLookups final : public ScdLookups {
   const Built<FirstMatch>& control_blocks_of_server(pugi::xml_node server) const;
 
   QueryLookups reference_;  // answers whatever the indexes cannot answer exactly
-  RootContent content_;
-  bool exact_ = true;      // false when the document defeats the indexes
-  bool scl_root_ = false;  // absolute queries need a root named SCL
+  bool exact_ = true;       // false when the document defeats the indexes
+  bool scl_root_ = false;   // absolute queries need a root named SCL
   PerKind<FirstMatch> published_addresses_;
   PerKind<FirstMatch> subscribed_addresses_;
   FirstMatch publisher_ldevices_;

@@ -14,6 +14,7 @@ class QueryLookups final : public ScdLookups {
   QueryLookups(pugi::xml_node root, RootContent content);
 
   pugi::xml_node root() const override { return root_; }
+  const RootContent& content() const { return content_; }
   pugi::xml_node data_type_templates() const override { return templates_; }
   pugi::xml_node published_address(const std::string& ied_name, const std::string& ap_name, const std::string& cb_name,
                                    const std::string& ld_inst, ControlBlockKind kind) const override;

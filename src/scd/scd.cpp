@@ -137,11 +137,10 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   const std::size_t after_zero = scd->text_.size() - zero_offset;
   const TextPosition zero_position =
       zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
-  // Only a text the parser reads to its end is parted: the queries of the
-  // reference keep one document.
+  // Parted are only texts that are parsed in place and to their end, and
+  // whose lookups are indexed: the queries of the reference keep one document.
   pugi::xml_parse_result result;
   result.status = pugi::status_ok;
-  // Parts are parsed in place, as only texts from a size on are parsed whole.
   if (!zero && options.lookups == LookupMode::indexed && options.parse_options == pugi::parse_full &&
       scd->text_.size() >= smallest_parsed_in_place) {
     scd->parted_ = parse_in_parts(scd->text_.data(), scd->text_.size(), options.parse_options, options.parting, result);
@@ -149,23 +148,22 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   if (scd->parted_) {
     scd->text_is_parsed_ = true;
     scd->content_ = scd->parted_->content();
-    scd->lookups_ = std::make_unique<IndexedLookups>(scd->root(), scd->content_);
-    return scd;
+  } else {
+    // A text parted and parsed in place failed as it would whole; any other is parsed whole.
+    if (result) result = scd->parse_text(options.parse_options);
+    if (result.status == pugi::status_out_of_memory) {
+      report = {Kind::out_of_memory, "not enough memory to load the file", {}};
+      return nullptr;
+    }
+    if (result.status != pugi::status_ok) {
+      report = {Kind::malformed, std::string("not well-formed XML: ") + result.description(), {}};
+      // The offset counts bytes after decoding to UTF-8: bytes of the text only when it is UTF-8.
+      if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
+      return nullptr;
+    }
+    scd->find_ignored_content(result, after_zero, zero_position);
+    scd->content_ = RootContent(scd->root());
   }
-  // A text parted and parsed in place failed as it would whole; any other is parsed whole.
-  if (result) result = scd->parse_text(options.parse_options);
-  if (result.status == pugi::status_out_of_memory) {
-    report = {Kind::out_of_memory, "not enough memory to load the file", {}};
-    return nullptr;
-  }
-  if (result.status != pugi::status_ok) {
-    report = {Kind::malformed, std::string("not well-formed XML: ") + result.description(), {}};
-    // The offset counts bytes after decoding to UTF-8: bytes of the text only when it is UTF-8.
-    if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
-    return nullptr;
-  }
-  scd->find_ignored_content(result, after_zero, zero_position);
-  scd->content_ = RootContent(scd->root());
   if (options.lookups == LookupMode::indexed) {
     scd->lookups_ = std::make_unique<IndexedLookups>(scd->root(), scd->content_);
   } else {
