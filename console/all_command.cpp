@@ -27,9 +27,10 @@ bool report_scd(const std::string& path, const AllOptions& options, Console& con
   // The SHA-256 is recorded only where a program reads it back.
   const std::unique_ptr<Scd> scd = load_scd(path, diagnostics, {options.member, options.format != Format::text}, &file);
   if (!scd) return false;
-  const IedCrcMap crcs = crc_map(list_crcs(*scd, options.jobs, diagnostics));
+  const std::vector<ListedCrc> listed = list_crcs(*scd, options.jobs, diagnostics);
+  const IedCrcMap crcs = crc_map(listed);
   if (crcs.empty()) note_no_circuits(*scd, diagnostics);
-  note_broken_bindings(*scd, broken_bindings(*scd, options.jobs), diagnostics);
+  note_broken_bindings(*scd, broken_bindings(*scd, listed), diagnostics);
   CrcReport report{scd->path(), {}, scd_crc(crcs), scd_header(*scd), file.sha256};
   for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
   writer.write(report);

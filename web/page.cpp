@@ -185,7 +185,8 @@ char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
                   {},
                   true,
                   DiffLayout::table,
-                  std::nullopt};
+                  compare_bindings(broken_bindings(*old_scd.scd, old_scd.listed),
+                                   broken_bindings(*new_scd.scd, new_scd.listed), *new_scd.scd)};
   const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
   if (!explained.empty()) {
     diff.explanations = collect_explanations(explained, *old_scd.scd, *new_scd.scd, 1, progress_of("comparing"));

@@ -17,9 +17,15 @@
 
 namespace ccdcrc {
 
+// The inputs (ExtRef) that share one key, in document order, and whether a
+// member of a data set in the CCD carries that key.
+struct KeyedInputs {
+  NodeList ext_refs;
+  bool bound = false;
+};
 // ExtRef key (prefix+ldInst+iedName+lnClass+lnInst+doName+daName, no separators)
-// -> ExtRefs in document order.
-using ExtRefIndex = std::unordered_map<std::string, NodeList>;
+// -> the inputs with that key.
+using ExtRefIndex = std::unordered_map<std::string, KeyedInputs>;
 
 // Control block reference texts already added to one subscription section.
 using SeenList = std::vector<std::string>;
@@ -36,6 +42,7 @@ struct BuildContext {
   pugi::xml_node ied;      // the IED whose CCD is built: the subscriber of its inputs
   ExtRefIndex inputs;      // its inputs by key
   PerKind<SeenList> seen;  // per subscription section
+  NodeList* unbound;       // when set, receives the inputs no member binds
 };
 
 // A control block of the SCD and the names that place it.
@@ -57,8 +64,10 @@ pugi::xml_node start_ccd_document(pugi::xml_document& ccd, pugi::xml_node ied);
 
 // Fills the sections and removes the empty ones. Returns true when the IED
 // neither publishes a control block nor has an input: it then has no CRC.
+// `unbound_inputs`, when given, receives the inputs that the CCD binds to no
+// member of a data set it holds (broken bindings), in document order.
 bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied,
-               CcdPurpose purpose = CcdPurpose::exported);
+               CcdPurpose purpose = CcdPurpose::exported, NodeList* unbound_inputs = nullptr);
 
 // Publication pass: one reference per control block the IED sends, with the
 // control block, its ConnectedAP entry and its data set.
@@ -89,7 +98,7 @@ std::vector<std::string> add_publisher_data_set(const ScdLookups& scd, pugi::xml
                                                 pugi::xml_node reference, const std::string& data_set_name,
                                                 CcdPurpose purpose);
 // Then the intAddr children of the members, for the subscriber's inputs.
-void bind_subscriber_inputs(const BuildContext& context, pugi::xml_node reference,
+void bind_subscriber_inputs(BuildContext& context, pugi::xml_node reference,
                             const std::vector<std::string>& member_keys);
 
 // Reduces a built CCD to what its CRC covers.

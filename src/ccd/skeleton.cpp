@@ -28,7 +28,8 @@ pugi::xml_node start_ccd_document(pugi::xml_document& ccd, pugi::xml_node ied) {
   return root;
 }
 
-bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied, CcdPurpose purpose) {
+bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ied, CcdPurpose purpose,
+               NodeList* unbound_inputs) {
   // The sections stand in this order: GOOSEPUB, GOOSESUB, SVPUB, SVSUB.
   PerKind<pugi::xml_node> published;
   PerKind<pugi::xml_node> subscribed;
@@ -37,7 +38,7 @@ bool build_ccd(pugi::xml_node ccd_root, const ScdLookups& scd, pugi::xml_node ie
     subscribed[kind] = add_element(ccd_root, names_of(kind).subscribed);
   }
   const CircuitSources sources = scd.circuit_sources(ied);
-  BuildContext context{scd, purpose, ied, {}, {}};
+  BuildContext context{scd, purpose, ied, {}, {}, unbound_inputs};
   add_publications(published, context, sources);
   add_subscriptions(subscribed, context, sources.inputs);
   for (const PerKind<pugi::xml_node>* sections : {&published, &subscribed}) {

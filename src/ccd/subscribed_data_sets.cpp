@@ -116,17 +116,18 @@ std::vector<std::string> add_publisher_data_set(const ScdLookups& scd, pugi::xml
   return member_keys;
 }
 
-void bind_subscriber_inputs(const BuildContext& context, pugi::xml_node reference,
+void bind_subscriber_inputs(BuildContext& context, pugi::xml_node reference,
                             const std::vector<std::string>& member_keys) {
   if (member_keys.empty()) return;
   // The data set is the reference's last child, its FCDA elements in member order.
   pugi::xml_node fcda = reference.last_child().child("FCDA");
   for (const std::string& key : member_keys) {
-    const auto bound = context.inputs.find(key);
-    if (bound == context.inputs.end()) {
+    const auto keyed = context.inputs.find(key);
+    if (keyed == context.inputs.end()) {
       set_address(add_element(fcda, "intAddr"), "", "NULL");
     } else {
-      for (pugi::xml_node input : bound->second) map_input(context.scd, fcda, context.ied, input);
+      keyed->second.bound = true;
+      for (pugi::xml_node input : keyed->second.ext_refs) map_input(context.scd, fcda, context.ied, input);
     }
     fcda = fcda.next_sibling("FCDA");
   }

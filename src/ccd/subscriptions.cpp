@@ -13,12 +13,16 @@ void add_subscriptions(const PerKind<pugi::xml_node>& sections, BuildContext& co
   // Complete before the first lookup: a data set maps every member to all inputs.
   std::vector<DataReference> references;
   std::vector<std::string> publisher_names;
+  std::vector<const KeyedInputs*> keyed;  // of each input; the map's entries stay in place
   references.reserve(inputs.size());
   publisher_names.reserve(inputs.size());
+  keyed.reserve(inputs.size());
   for (pugi::xml_node ext_ref : inputs) {
     const DataReference& reference = references.emplace_back(ext_ref);
     const std::string& publisher_name = publisher_names.emplace_back(attr(ext_ref, "iedName"));
-    context.inputs[reference.key(publisher_name)].push_back(ext_ref);
+    KeyedInputs& entry = context.inputs[reference.key(publisher_name)];
+    entry.ext_refs.push_back(ext_ref);
+    keyed.push_back(&entry);
   }
 
   for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -31,6 +35,10 @@ void add_subscriptions(const PerKind<pugi::xml_node>& sections, BuildContext& co
     for (ControlBlockKind kind : control_block_kinds) {
       add_subscribed_control_blocks(sections[kind], kind, members, publisher, context);
     }
+  }
+  if (!context.unbound) return;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (!keyed[i]->bound) context.unbound->push_back(inputs[i]);
   }
 }
 

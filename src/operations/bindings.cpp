@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
-#include <set>
+#include <optional>
 #include <vector>
 
 #include "ccd/builder.h"
@@ -11,7 +10,6 @@
 #include "scd/control_block_kind.h"
 #include "scd/ied_selection.h"
 #include "util/nodes.h"
-#include "util/parallel.h"
 #include "util/text.h"
 
 namespace ccdcrc {
@@ -98,55 +96,15 @@ BrokenBinding check_input(const Scd& scd, const IedLookup& ieds, pugi::xml_node 
   return broken;
 }
 
-// The keys of every member that the builder maps to inputs in the IED's CCD:
-// the members of the data sets of the control blocks it subscribes to, found
-// as add_subscriptions finds them (also a later block passed over once one
-// already taken is met, and keys that collide).
-std::set<std::string> bound_keys(const ScdLookups& scd, const NodeList& inputs) {
-  std::set<std::string> bound;
-  PerKind<std::vector<std::string>> seen;
-  for (pugi::xml_node ext_ref : inputs) {
-    const DataReference reference(ext_ref);
-    const pugi::xml_node publisher = scd.publisher_ldevice(attr(ext_ref, "iedName"), reference.ld_inst);
-    if (!publisher) continue;
-    const NodeList members = scd.input_members(publisher, reference.ld_inst, reference.prefix, reference.ln_class,
-                                               reference.ln_inst, reference.do_name, reference.da_name);
-    for (ControlBlockKind kind : control_block_kinds) {
-      std::vector<std::string> examined;
-      NodeList taken;
-      for (pugi::xml_node member : members) {
-        const std::string data_set = attr(member.parent(), "name");
-        if (std::find(examined.begin(), examined.end(), data_set) != examined.end()) continue;
-        examined.push_back(data_set);
-        const pugi::xml_node element = scd.control_block_for_data_set(publisher, kind, data_set);
-        if (!element || std::find(taken.begin(), taken.end(), element) != taken.end()) continue;
-        taken.push_back(element);
-        const ControlBlock block(element, kind);
-        std::vector<std::string>& seen_of_kind = seen[kind];
-        if (std::find(seen_of_kind.begin(), seen_of_kind.end(), block.reference()) != seen_of_kind.end()) break;
-        seen_of_kind.push_back(block.reference());
-        const std::string publisher_name = attr(block.ldevice.parent().parent().parent(), "name");
-        const pugi::xml_node source = scd.data_set_in_ldevice(block.ldevice, data_set);
-        for (pugi::xml_node fcda : child_elements(source, "FCDA"))
-          bound.insert(DataReference(fcda).key(publisher_name));
-      }
-    }
-  }
-  return bound;
-}
-
-std::vector<BrokenBinding> bindings_of(const Scd& scd, const IedLookup& ieds, pugi::xml_node ied) {
-  std::vector<BrokenBinding> broken;
-  const NodeList inputs = scd.lookups().circuit_sources(ied).inputs;
-  if (inputs.empty()) return broken;
-  const std::set<std::string> bound = bound_keys(scd.lookups(), inputs);
-  for (pugi::xml_node ext_ref : inputs) {
-    if (bound.count(DataReference(ext_ref).key(attr(ext_ref, "iedName"))) > 0) continue;
+// The broken bindings of one IED: each input its CCD binds to nothing, with
+// the first lookup that fails for it.
+void add_broken(const Scd& scd, const IedLookup& ieds, pugi::xml_node ied, const NodeList& unbound_inputs,
+                std::vector<BrokenBinding>& broken) {
+  for (pugi::xml_node ext_ref : unbound_inputs) {
     BrokenBinding binding = check_input(scd, ieds, ext_ref);
     binding.ied = attr(ied, "name");
     broken.push_back(std::move(binding));
   }
-  return broken;
 }
 
 bool holds(const std::vector<BrokenBinding>& list, const BrokenBinding& binding) {
@@ -189,27 +147,26 @@ pugi::xml_node next_element(pugi::xml_node node) {
 
 }  // namespace
 
-std::vector<BrokenBinding> broken_bindings(const Scd& scd, pugi::xml_node ied) {
-  return bindings_of(scd, IedLookup(scd), ied);
+std::vector<BrokenBinding> broken_bindings(const Scd& scd, const std::vector<ListedCrc>& listed) {
+  std::vector<BrokenBinding> broken;
+  std::optional<IedLookup> ieds;  // made only for the reasons of an input that is broken
+  for (const ListedCrc& entry : listed) {
+    if (entry.unbound_inputs.empty()) continue;
+    if (!ieds) ieds.emplace(scd);
+    add_broken(scd, *ieds, entry.listed.ied, entry.unbound_inputs, broken);
+  }
+  return broken;
 }
 
 std::vector<BrokenBinding> broken_bindings(const Scd& scd, unsigned jobs) {
-  const IedLookup ieds(scd);
-  const std::vector<ListedIed> listed = listed_ieds(scd);
-  std::vector<std::vector<BrokenBinding>> of_ied(listed.size());
-  parallel_for(listed.size(), jobs, [&](std::size_t i) { of_ied[i] = bindings_of(scd, ieds, listed[i].ied); });
-  std::vector<BrokenBinding> broken;
-  for (std::vector<BrokenBinding>& bindings : of_ied) {
-    broken.insert(broken.end(), std::make_move_iterator(bindings.begin()), std::make_move_iterator(bindings.end()));
-  }
-  return broken;
+  return broken_bindings(scd, listed_crcs(scd, jobs));
 }
 
 BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
                                 const std::vector<BrokenBinding>& new_bindings, const Scd& new_scd) {
   BindingChanges changes;
   for (const BrokenBinding& binding : new_bindings) {
-    if (!holds(old_bindings, binding)) changes.broken.push_back(binding);
+    (holds(old_bindings, binding) ? changes.still_broken : changes.broken).push_back(binding);
   }
   const IedLookup ieds(new_scd);
   for (const BrokenBinding& binding : old_bindings) {

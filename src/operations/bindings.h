@@ -1,7 +1,8 @@
 #pragma once
 // Inputs that resolve to nothing, and what changed in an IED outside the
-// content its CRC covers: what an SCD says beside its CRCs, read with the
-// builder's own lookups so that "resolves" means what it means to a CCD.
+// content its CRC covers: what an SCD says beside its CRCs. The builder tells
+// which inputs its CCD binds to nothing, so that "resolves" means what it
+// means to a CCD; the reasons are read with the builder's own lookups.
 
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include "operations/crc_runs.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
@@ -27,17 +29,19 @@ struct BrokenBinding {
   }
 };
 
-// The broken bindings of one IED, in the order of its inputs.
-std::vector<BrokenBinding> broken_bindings(const Scd& scd, pugi::xml_node ied);
+// The broken bindings of every IED the listing takes, by IED name, each in the
+// order of its inputs: what the CRC run that made `listed` found unbound.
+std::vector<BrokenBinding> broken_bindings(const Scd& scd, const std::vector<ListedCrc>& listed);
 
-// Those of every IED the listing takes (scd/ied_selection.h), by IED name,
-// found on up to `jobs` threads (0: one per core).
+// The same with a CRC run of its own on up to `jobs` threads (0: one per core).
 std::vector<BrokenBinding> broken_bindings(const Scd& scd, unsigned jobs = 1);
 
-// The bindings broken in NEW that were not in OLD (`broken`), and those of OLD
-// that NEW mends (`mended`); an IED that NEW no longer has mends nothing.
+// The bindings broken in NEW that were not in OLD (`broken`), those broken in
+// both (`still_broken`), and those of OLD that NEW mends (`mended`); an IED
+// that NEW no longer has mends nothing. Each in its revision's order.
 struct BindingChanges {
   std::vector<BrokenBinding> broken;
+  std::vector<BrokenBinding> still_broken;
   std::vector<BrokenBinding> mended;
 };
 BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,

@@ -7,10 +7,10 @@
 
 namespace ccdcrc {
 
-std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose) {
+std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose, NodeList* unbound_inputs) {
   auto ccd = std::make_unique<Ccd>();
   ccd->root = start_ccd_document(ccd->document, ied);
-  ccd->nothing_found = build_ccd(ccd->root, scd.lookups(), ied, purpose);
+  ccd->nothing_found = build_ccd(ccd->root, scd.lookups(), ied, purpose, unbound_inputs);
   return ccd;
 }
 
@@ -33,8 +33,8 @@ std::unique_ptr<FinishedCcd> finish_copy(pugi::xml_node ccd_root) {
   return finished;
 }
 
-std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied) {
-  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured);
+std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied, NodeList* unbound_inputs) {
+  std::unique_ptr<Ccd> ccd = build_ied_ccd(scd, ied, CcdPurpose::measured, unbound_inputs);
   if (ccd->nothing_found) return std::nullopt;
   finish_ccd(ccd->root);
   return ccd_crc_text(ccd->document);

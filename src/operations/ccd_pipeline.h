@@ -28,7 +28,9 @@ struct Ccd {
   bool nothing_found = true;
 };
 
-std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose = CcdPurpose::exported);
+// `unbound_inputs`: as for build_ccd.
+std::unique_ptr<Ccd> build_ied_ccd(const Scd& scd, pugi::xml_node ied, CcdPurpose purpose = CcdPurpose::exported,
+                                   NodeList* unbound_inputs = nullptr);
 
 // A finished copy of a CCD, with its CRC.
 struct FinishedCcd {
@@ -44,6 +46,7 @@ std::unique_ptr<FinishedCcd> finish_copy(pugi::xml_node ccd_root);
 
 // The CRC text of one IED; nullopt when it has no circuits. Built as
 // measured and finished in place: the quickest way to the same CRC.
-std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied);
+// `unbound_inputs`: as for build_ccd.
+std::optional<std::string> ied_crc(const Scd& scd, pugi::xml_node ied, NodeList* unbound_inputs = nullptr);
 
 }  // namespace ccdcrc

@@ -16,14 +16,13 @@ std::vector<std::optional<std::string>> ied_crcs(const Scd& scd, const std::vect
 }
 
 std::vector<ListedCrc> listed_crcs(const Scd& scd, unsigned jobs, const ProgressCallback& progress) {
-  std::vector<ListedIed> listed = listed_ieds(scd);
-  std::vector<pugi::xml_node> ieds;
-  ieds.reserve(listed.size());
-  for (const ListedIed& entry : listed) ieds.push_back(entry.ied);
-  std::vector<std::optional<std::string>> crcs = ied_crcs(scd, ieds, jobs, progress);
   std::vector<ListedCrc> result;
+  std::vector<ListedIed> listed = listed_ieds(scd);
   result.reserve(listed.size());
-  for (std::size_t i = 0; i < listed.size(); ++i) result.push_back({std::move(listed[i]), std::move(crcs[i])});
+  for (ListedIed& entry : listed) result.push_back({std::move(entry), std::nullopt, {}});
+  parallel_for(
+      result.size(), jobs,
+      [&](std::size_t i) { result[i].crc = ied_crc(scd, result[i].listed.ied, &result[i].unbound_inputs); }, progress);
   return result;
 }
 

@@ -23,10 +23,12 @@ using IedCrcMap = std::map<std::string, std::string>;
 std::vector<std::optional<std::string>> ied_crcs(const Scd& scd, const std::vector<pugi::xml_node>& ieds,
                                                  unsigned jobs = 1, const ProgressCallback& progress = {});
 
-// An IED name as the listing takes it, with its CRC (nullopt: no circuits).
+// An IED name as the listing takes it, with its CRC (nullopt: no circuits)
+// and the inputs its CCD binds to nothing (operations/bindings.h).
 struct ListedCrc {
   ListedIed listed;
   std::optional<std::string> crc;
+  NodeList unbound_inputs;
   const std::string& name() const { return listed.name; }
 };
 

@@ -186,18 +186,13 @@ std::string bay_of(const std::string& name, const std::map<std::string, BayPlace
   return bay == bays.end() ? std::string() : bay_label(bay->second);
 }
 
-std::vector<ReportedBinding> reported_bindings(const Scd& old_scd, const Scd& new_scd,
+std::vector<ReportedBinding> reported_bindings(const BindingChanges& changes,
                                                const std::map<std::string, BayPlace>& old_bays,
                                                const std::map<std::string, BayPlace>& new_bays) {
-  const std::vector<BrokenBinding> old_broken = broken_bindings(old_scd);
-  const std::vector<BrokenBinding> new_broken = broken_bindings(new_scd);
-  const BindingChanges changes = compare_bindings(old_broken, new_broken, new_scd);
   std::vector<ReportedBinding> bindings;
-  for (const BrokenBinding& binding : new_broken) {
-    const bool is_new = std::any_of(changes.broken.begin(), changes.broken.end(),
-                                    [&](const BrokenBinding& b) { return b.same_input(binding); });
-    bindings.push_back({binding, is_new ? ReportedBinding::Kind::broken : ReportedBinding::Kind::still_broken,
-                        bay_of(binding.ied, new_bays)});
+  for (const auto& [list, kind] : {std::pair{&changes.broken, ReportedBinding::Kind::broken},
+                                   std::pair{&changes.still_broken, ReportedBinding::Kind::still_broken}}) {
+    for (const BrokenBinding& binding : *list) bindings.push_back({binding, kind, bay_of(binding.ied, new_bays)});
   }
   for (const BrokenBinding& binding : changes.mended) {
     const std::string bay =
@@ -264,7 +259,9 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
   }
   const std::map<std::string, BayPlace> old_bays = bays_of_ieds(old_scd);
   const std::map<std::string, BayPlace> new_bays = bays_of_ieds(new_scd);
-  report.bindings = reported_bindings(old_scd, new_scd, old_bays, new_bays);
+  report.bindings = reported_bindings(
+      diff.bindings ? *diff.bindings : compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd),
+      old_bays, new_bays);
   for (const IedCrcChange& change : diff.ieds) {
     const std::optional<std::string> crc = change.new_ied ? change.new_ied->crc : std::nullopt;
     const bool has_crc = crc || (change.old_ied && change.old_ied->crc);
