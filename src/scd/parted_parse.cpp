@@ -93,9 +93,11 @@ bool references_apostrophe(std::string_view text, std::size_t at) {
 // whole text. At the top of a fragment pugixml accepts an XML declaration and
 // a document type, which it refuses inside an element, and it drops a byte
 // order mark. A value with an apostrophe is looked up by a query over the
-// whole document, which a parted one does not have.
+// whole document, which a parted one does not have. A zero byte ends the
+// parse of the whole text, but not that of a later part.
 bool parses_alike(std::string_view part) {
   if (part.substr(0, utf8_bom.size()) == utf8_bom || part.find('\'') != none) return false;
+  if (part.find('\0') != none) return false;
   for (std::size_t at = part.find('&'); at != none; at = part.find('&', at + 1)) {
     if (part.substr(at + 1, 5) == "apos;") return false;
     if (part.substr(at + 1, 1) == "#" && references_apostrophe(part, at + 2)) return false;
@@ -243,6 +245,7 @@ Cuts cuts_of(std::string_view text, std::size_t most_parts, std::size_t smallest
 // false unless that is an SCL root in UTF-8 alone. It decides the encoding,
 // as it does for the whole text.
 bool parse_head(pugi::xml_document& head, std::string_view text, std::size_t body_start, unsigned parse_options) {
+  if (text.substr(0, body_start).find('\0') != none) return false;
   std::string copy(text.substr(0, body_start));
   copy += "</SCL>";
   const pugi::xml_parse_result result = head.load_buffer(copy.data(), copy.size(), parse_options, pugi::encoding_auto);

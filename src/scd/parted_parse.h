@@ -40,10 +40,11 @@ struct Parting {
   std::size_t smallest_part = std::size_t{4} << 20;
 };
 
-// Parses `text` (`size` bytes, no zero byte among them) in parts. Returns the
-// document; or null with `failure` ok when the text is not to be parted (it
-// is untouched); or null with `failure` the error of the whole text, its
-// offset counted in the whole text (the text was parsed in place).
+// Parses `text` (`size` bytes) in parts. Returns the document; or null with
+// `failure` ok when the text is not to be parted (it is untouched: a zero
+// byte, which ends a parse, keeps it whole); or null with `failure` the error
+// of the whole text, its offset counted in the whole text (the text was
+// parsed in place).
 std::unique_ptr<PartedDocument> parse_in_parts(char* text, std::size_t size, unsigned parse_options,
                                                const Parting& parting, pugi::xml_parse_result& failure);
 

@@ -129,19 +129,14 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = name;
   scd->text_ = std::move(text);
-  // The parser ends the text at a zero byte; where it is must be known before
-  // an in-place parse writes zero bytes of its own.
-  const void* zero = std::memchr(scd->text_.data(), 0, scd->text_.size());
-  const std::size_t zero_offset =
-      zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - scd->text_.data()) : scd->text_.size();
-  const std::size_t after_zero = scd->text_.size() - zero_offset;
-  const TextPosition zero_position =
-      zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
   // Parted are only texts that are parsed in place and to their end, and
   // whose lookups are indexed: the queries of the reference keep one document.
+  // The parts are searched for a zero byte each on its own thread: on the
+  // first touch of a page a thread pays for it, so the text is not read in
+  // one pass before.
   pugi::xml_parse_result result;
   result.status = pugi::status_ok;
-  if (!zero && options.lookups == LookupMode::indexed && options.parse_options == pugi::parse_full &&
+  if (options.lookups == LookupMode::indexed && options.parse_options == pugi::parse_full &&
       scd->text_.size() >= smallest_parsed_in_place) {
     scd->parted_ = parse_in_parts(scd->text_.data(), scd->text_.size(), options.parse_options, options.parting, result);
   }
@@ -149,6 +144,14 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     scd->text_is_parsed_ = true;
     scd->content_ = scd->parted_->content();
   } else {
+    // The parser ends the text at a zero byte; where it is must be known before
+    // an in-place parse writes zero bytes of its own.
+    const void* zero = result ? std::memchr(scd->text_.data(), 0, scd->text_.size()) : nullptr;
+    const std::size_t zero_offset =
+        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - scd->text_.data()) : scd->text_.size();
+    const std::size_t after_zero = scd->text_.size() - zero_offset;
+    const TextPosition zero_position =
+        zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
     // A text parted and parsed in place failed as it would whole; any other is parsed whole.
     if (result) result = scd->parse_text(options.parse_options);
     if (result.status == pugi::status_out_of_memory) {

@@ -76,6 +76,9 @@ TEST(PartedParse, GivesWhatOneParseGives) {
       {"text before the root's end", edited("</SCL>", "tail</SCL>"), false},
       {"content after the root", example_text() + "<!-- end -->\n", false},
       {"Latin-1", edited("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\""), false},
+      {"a zero byte among the IEDs", edited(ied, std::string("\t\0", 2) + ied), false},
+      {"a zero byte before the root", edited("<SCL", std::string("\0<SCL", 5)), false},
+      {"a zero byte after the root", example_text() + std::string("\0<x>", 4), false},
   };
   const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", "1700000000");
   for (const Row& row : rows) {
