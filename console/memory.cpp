@@ -49,7 +49,11 @@ void provide_memory_for_load(std::size_t text_size) {
   const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(block);
   char* const start = bytes + ((page_size - address % page_size) % page_size);
   char* const end = bytes + size - (address + size) % page_size;
-  if (end > start) ::madvise(start, static_cast<std::size_t>(end - start), MADV_POPULATE_WRITE);
+  if (end > start) {
+    // Large pages where the kernel has them: see SourceText's memory.
+    ::madvise(start, static_cast<std::size_t>(end - start), MADV_HUGEPAGE);
+    ::madvise(start, static_cast<std::size_t>(end - start), MADV_POPULATE_WRITE);
+  }
   std::free(block);
 #else
   (void)text_size;
