@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -17,9 +18,11 @@ namespace {
 constexpr std::size_t largest_heap_block = std::size_t{1} << 30;
 
 // The documents of the SCL files we know take 1.6 to 2.8 times their file's
-// size besides the text itself: twice is provided, so that a file with little
-// markup does not make the program hold much more than it needs.
+// size besides the text itself: twice is put in place, so that a file with
+// little markup does not make the program hold much more than it needs, and
+// four times is reserved (in large pages, see provide_memory_for_load).
 constexpr double provided_per_file_byte = 2.0;
+constexpr double reserved_per_file_byte = 4.0;
 
 constexpr std::uintptr_t page_size = 4096;
 
@@ -37,9 +40,14 @@ void keep_freed_memory() {
 
 void provide_memory_for_load(std::size_t text_size) {
 #ifdef MADV_POPULATE_WRITE
-  const double wanted = static_cast<double>(text_size) * provided_per_file_byte;
-  if (wanted < 16.0 * page_size || wanted >= static_cast<double>(largest_heap_block)) return;
-  const std::size_t size = static_cast<std::size_t>(wanted);
+  const double populated = static_cast<double>(text_size) * provided_per_file_byte;
+  if (populated < 16.0 * page_size) return;
+  // Room for the documents that take more: large pages too, faulted in only
+  // where they are used, so they cost nothing unless they are.
+  const double reserved = std::min(static_cast<double>(text_size) * reserved_per_file_byte,
+                                   static_cast<double>(largest_heap_block - page_size));
+  if (populated >= reserved) return;
+  const std::size_t size = static_cast<std::size_t>(reserved);
   // Freed at once, the block stays with the heap, its pages in place, and the
   // parser's allocations are carved from it.
   void* block = std::malloc(size);
@@ -51,8 +59,9 @@ void provide_memory_for_load(std::size_t text_size) {
   char* const end = bytes + size - (address + size) % page_size;
   if (end > start) {
     // Large pages where the kernel has them: see SourceText's memory.
-    ::madvise(start, static_cast<std::size_t>(end - start), MADV_HUGEPAGE);
-    ::madvise(start, static_cast<std::size_t>(end - start), MADV_POPULATE_WRITE);
+    const std::size_t whole = static_cast<std::size_t>(end - start);
+    ::madvise(start, whole, MADV_HUGEPAGE);
+    ::madvise(start, std::min(whole, static_cast<std::size_t>(populated)), MADV_POPULATE_WRITE);
   }
   std::free(block);
 #else
