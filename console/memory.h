@@ -13,10 +13,9 @@ namespace ccdcrc {
 // the start, before anything is allocated in bulk.
 void keep_freed_memory();
 
-// Provides, in one go, the memory that parsing a text of `text_size` bytes
-// will take, as far as it can be told from its size beforehand, in large
-// pages where the system has them; more is reserved in large pages that are
-// put in place only when they are used.
+// Provides the memory that parsing a text of `text_size` bytes will take, as
+// far as it can be told from its size beforehand: in large pages where the
+// system has them, else put in place in one go.
 void provide_memory_for_load(std::size_t text_size);
 
 }  // namespace ccdcrc

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "files/system_files.h"
+#include "util/memory_pages.h"
 
 namespace ccdcrc {
 
@@ -20,39 +21,23 @@ namespace {
 // The text's memory: pages mapped for it alone (in place at once when
 // `populate`), or on Windows from the heap.
 #ifndef _WIN32
-// From this size on, the pages are asked to be large (2 MiB), and those put
-// in place at once are put after that advice: the kernel fills, and the
-// process first touches, one page where it would fault in 512. On a virtual
-// machine that costs several times more than reading the file.
+// From this size on, the text's pages are asked to be large (memory_pages.h).
 constexpr std::size_t smallest_large_paged = std::size_t{4} << 20;
 
 char* map_memory(std::size_t size, bool populate) {
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
   const bool large = size >= smallest_large_paged;
-#else
-  const bool large = false;
-#endif
   const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (populate && !large ? MAP_POPULATE : 0);
   void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
   if (memory == MAP_FAILED) return nullptr;
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
-  // Either advice may be refused (no large pages, an older kernel): the
-  // pages are then faulted in as they are first written.
-  if (large) {
-    ::madvise(memory, size, MADV_HUGEPAGE);
-    if (populate) ::madvise(memory, size, MADV_POPULATE_WRITE);
-  }
-#endif
+  if (large) prepare_pages(memory, size, populate ? size : 0);
   return static_cast<char*>(memory);
 }
 
 char* remap_memory(char* memory, std::size_t size, std::size_t new_size) {
   void* moved = ::mremap(memory, size, new_size, MREMAP_MAYMOVE);
   if (moved == MAP_FAILED) return nullptr;
-#ifdef MADV_HUGEPAGE
   // A text that grows as it is read (a pipe, an unpacked archive) gets large pages too.
-  if (new_size >= smallest_large_paged) ::madvise(moved, new_size, MADV_HUGEPAGE);
-#endif
+  if (new_size >= smallest_large_paged) prepare_pages(moved, new_size, 0);
   return static_cast<char*>(moved);
 }
 
