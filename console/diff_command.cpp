@@ -232,20 +232,9 @@ int run_diff(const DiffOptions& options, Console& console) {
 
   const std::vector<ListedCrc> old_ieds = listed_and_dropped(*old_scd, options.jobs, diagnostics);
   const std::vector<ListedCrc> new_ieds = listed_and_dropped(*new_scd, options.jobs, diagnostics);
-  DiffReport report{
-      old_scd->path(),
-      new_scd->path(),
-      compare_ied_crcs(old_ieds, new_ieds),
-      scd_crc(crc_map(old_ieds)),
-      scd_crc(crc_map(new_ieds)),
-      scd_revision(*old_scd),
-      scd_revision(*new_scd),
-      {},
-      !options.every_ied,
-      options.name_only ? DiffLayout::name_only
-      : options.stat    ? DiffLayout::stat
-                        : DiffLayout::table,
-      compare_bindings(broken_bindings(*old_scd, old_ieds), broken_bindings(*new_scd, new_ieds), *new_scd)};
+  DiffReport report = diff_report(*old_scd, old_ieds, *new_scd, new_ieds);
+  report.changes_only = !options.every_ied;
+  report.layout = options.name_only ? DiffLayout::name_only : options.stat ? DiffLayout::stat : DiffLayout::table;
   // IEDs behind a shared name are no part of the listing, but a change in
   // one is a change all the same.
   const std::vector<std::string> hidden_changes = shadowed_changes(shadowed_crcs(*old_scd, old_ieds, options.jobs),

@@ -396,18 +396,8 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
     const Scd& new_scd = new_open.scd();
     const std::vector<ListedCrc> old_ieds = listed_crcs(old_scd, jobs);
     const std::vector<ListedCrc> new_ieds = listed_crcs(new_scd, jobs);
-    const DiffReport report{
-        old_scd.path(),
-        new_scd.path(),
-        compare_ied_crcs(old_ieds, new_ieds),
-        scd_crc(crc_map(old_ieds)),
-        scd_crc(crc_map(new_ieds)),
-        scd_revision(old_scd),
-        scd_revision(new_scd),
-        {},
-        !every_ied,
-        DiffLayout::table,
-        compare_bindings(broken_bindings(old_scd, old_ieds), broken_bindings(new_scd, new_ieds), new_scd)};
+    DiffReport report = diff_report(old_scd, old_ieds, new_scd, new_ieds);
+    report.changes_only = !every_ied;
     if (names) {
       ExplainedSelection selection = select_explained(report.ieds, distinct_names(*names));
       unknown = std::move(selection.unknown);

@@ -175,18 +175,7 @@ char* ied_ccd(const OpenedScd& opened, const std::string& ied_name, CcdForm form
 
 // The change report of `ccdcrc diff OLD NEW --format html`.
 char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
-  DiffReport diff{old_scd.scd->path(),
-                  new_scd.scd->path(),
-                  compare_ied_crcs(old_scd.listed, new_scd.listed),
-                  scd_crc(crc_map(old_scd.listed)),
-                  scd_crc(crc_map(new_scd.listed)),
-                  scd_revision(*old_scd.scd),
-                  scd_revision(*new_scd.scd),
-                  {},
-                  true,
-                  DiffLayout::table,
-                  compare_bindings(broken_bindings(*old_scd.scd, old_scd.listed),
-                                   broken_bindings(*new_scd.scd, new_scd.listed), *new_scd.scd)};
+  DiffReport diff = diff_report(*old_scd.scd, old_scd.listed, *new_scd.scd, new_scd.listed);
   const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
   if (!explained.empty()) {
     diff.explanations = collect_explanations(explained, *old_scd.scd, *new_scd.scd, 1, progress_of("comparing"));

@@ -312,6 +312,20 @@ void write_csv(std::ostream& out, const DiffReport& report) {
 
 }  // namespace
 
+DiffReport diff_report(const Scd& old_scd, const std::vector<ListedCrc>& old_ieds, const Scd& new_scd,
+                       const std::vector<ListedCrc>& new_ieds) {
+  DiffReport report;
+  report.old_path = old_scd.path();
+  report.new_path = new_scd.path();
+  report.ieds = compare_ied_crcs(old_ieds, new_ieds);
+  report.old_scd_crc = scd_crc(crc_map(old_ieds));
+  report.new_scd_crc = scd_crc(crc_map(new_ieds));
+  report.old_revision = scd_revision(old_scd);
+  report.new_revision = scd_revision(new_scd);
+  report.bindings = compare_bindings(broken_bindings(old_scd, old_ieds), broken_bindings(new_scd, new_ieds), new_scd);
+  return report;
+}
+
 void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedChanges* explained) {
   switch (format) {
     case Format::text: write_text(out, report, explained); break;

@@ -35,6 +35,12 @@ struct DiffReport {
   std::optional<BindingChanges> bindings;  // inputs NEW breaks and mends; JSON writes them when given
 };
 
+// The report of two SCDs from their listings (operations/crc_runs.h): the
+// CRCs of every name, the SCD CRCs and Headers, and the inputs NEW breaks and
+// mends; every IED that changed, in the table layout.
+DiffReport diff_report(const Scd& old_scd, const std::vector<ListedCrc>& old_ieds, const Scd& new_scd,
+                       const std::vector<ListedCrc>& new_ieds);
+
 // Writes the report; the changes of --explain and the counts of --stat come
 // from `explained` (none when null) as they are written.
 void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedChanges* explained);
