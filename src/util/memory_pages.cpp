@@ -1,9 +1,5 @@
 #include "util/memory_pages.h"
 
-#ifndef _WIN32
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <fstream>
 #include <string>

@@ -5,7 +5,19 @@
 
 #include <cstddef>
 
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
+
 namespace ccdcrc {
+
+// Whether the system's headers know the advice prepare_pages gives; without
+// it, memory is best put in place as it is mapped.
+#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
+inline constexpr bool pages_can_be_prepared = true;
+#else
+inline constexpr bool pages_can_be_prepared = false;
+#endif
 
 // Asks for large pages over the page-aligned block [start, start + size),
 // which the system then puts in place as they are first touched. Where it

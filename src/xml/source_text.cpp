@@ -25,7 +25,7 @@ namespace {
 constexpr std::size_t smallest_large_paged = std::size_t{4} << 20;
 
 char* map_memory(std::size_t size, bool populate) {
-  const bool large = size >= smallest_large_paged;
+  const bool large = pages_can_be_prepared && size >= smallest_large_paged;
   const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (populate && !large ? MAP_POPULATE : 0);
   void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
   if (memory == MAP_FAILED) return nullptr;
