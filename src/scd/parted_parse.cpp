@@ -1,6 +1,7 @@
 #include "scd/parted_parse.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -119,6 +120,42 @@ std::size_t past(std::string_view part, std::size_t at, std::string_view opening
   return end == none ? none : end + closing.size();
 }
 
+// The next '<' at or after `from`. Between tags there is mostly a little
+// white space, looked through before memchr is called.
+std::size_t next_open(std::string_view part, std::size_t from) {
+  const std::size_t near = std::min(part.size(), from + 16);
+  for (; from < near; ++from) {
+    if (part[from] == '<') return from;
+  }
+  return part.find('<', from);
+}
+
+constexpr std::array<bool, 256> tag_scan_stops() {
+  std::array<bool, 256> stops{};
+  for (unsigned char c : {'"', '\'', '<', '>'}) stops[c] = true;
+  return stops;
+}
+constexpr std::array<bool, 256> stops_tag_scan = tag_scan_stops();
+
+// The '>' that ends a start tag whose name starts before `from`: the first
+// one outside quoted values; none when the tag does not end or holds a '<'.
+std::size_t end_of_start_tag(std::string_view part, std::size_t from) {
+  for (std::size_t at = from; at < part.size(); ++at) {
+    // Most bytes of a tag are names and values: only these four matter.
+    while (at < part.size() && !stops_tag_scan[static_cast<unsigned char>(part[at])]) ++at;
+    if (at == part.size()) return none;
+    const char c = part[at];
+    if (c == '>') return at;
+    if (c == '<') return none;
+    // A quoted value, mostly a few bytes: to its closing quote.
+    do {
+      ++at;
+    } while (at < part.size() && part[at] != c);
+    if (at == part.size()) return none;
+  }
+  return none;
+}
+
 // Whether a part is whole markup as pugixml reads it: read from outside
 // markup at the level of the root's children, it ends outside markup, closes
 // every element it opens and no other. A comment ends at the first "-->", a
@@ -128,7 +165,7 @@ std::size_t past(std::string_view part, std::size_t at, std::string_view opening
 bool balanced(std::string_view part) {
   std::size_t depth = 0;
   std::size_t at = 0;
-  while ((at = part.find('<', at)) != none) {
+  while ((at = next_open(part, at)) != none) {
     const std::string_view rest = part.substr(at + 1);
     if (rest.substr(0, 3) == "!--") {
       at = past(part, at, "!--", "-->");
@@ -143,20 +180,8 @@ bool balanced(std::string_view part) {
       if (depth-- == 0) return false;
       at = past(part, at, "/", ">");
     } else if (!rest.empty() && is_name_start(rest[0])) {
-      std::size_t end = at + 2;
-      for (; end < part.size(); ++end) {
-        const char c = part[end];
-        if (c == '"' || c == '\'') {
-          const void* quote = std::memchr(part.data() + end + 1, c, part.size() - end - 1);
-          if (quote == nullptr) return false;
-          end = static_cast<std::size_t>(static_cast<const char*>(quote) - part.data());
-        } else if (c == '>') {
-          break;
-        } else if (c == '<') {
-          return false;
-        }
-      }
-      if (end == part.size()) return false;
+      const std::size_t end = end_of_start_tag(part, at + 2);
+      if (end == none) return false;
       if (part[end - 1] != '/') ++depth;
       at = end + 1;
     } else {
