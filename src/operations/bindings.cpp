@@ -1,8 +1,9 @@
 #include "operations/bindings.h"
 
-#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "ccd/builder.h"
@@ -107,9 +108,17 @@ void add_broken(const Scd& scd, const IedLookup& ieds, pugi::xml_node ied, const
   }
 }
 
-bool holds(const std::vector<BrokenBinding>& list, const BrokenBinding& binding) {
-  return std::any_of(list.begin(), list.end(), [&](const BrokenBinding& b) { return b.same_input(binding); });
+// The inputs of a list: looked up once per binding of the other revision,
+// where a station may have thousands.
+using InputSet = std::set<decltype(std::declval<BrokenBinding>().input())>;
+
+InputSet inputs_of(const std::vector<BrokenBinding>& list) {
+  InputSet inputs;
+  for (const BrokenBinding& binding : list) inputs.insert(binding.input());
+  return inputs;
 }
+
+bool holds(const InputSet& inputs, const BrokenBinding& binding) { return inputs.count(binding.input()) > 0; }
 
 // A path step: the element's name, and its name or inst attribute when it
 // has one, else its position among its siblings of that name.
@@ -158,19 +167,17 @@ std::vector<BrokenBinding> broken_bindings(const Scd& scd, const std::vector<Lis
   return broken;
 }
 
-std::vector<BrokenBinding> broken_bindings(const Scd& scd, unsigned jobs) {
-  return broken_bindings(scd, listed_crcs(scd, jobs));
-}
-
 BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
                                 const std::vector<BrokenBinding>& new_bindings, const Scd& new_scd) {
   BindingChanges changes;
+  const InputSet old_inputs = inputs_of(old_bindings);
+  const InputSet new_inputs = inputs_of(new_bindings);
   for (const BrokenBinding& binding : new_bindings) {
-    (holds(old_bindings, binding) ? changes.still_broken : changes.broken).push_back(binding);
+    (holds(old_inputs, binding) ? changes.still_broken : changes.broken).push_back(binding);
   }
   const IedLookup ieds(new_scd);
   for (const BrokenBinding& binding : old_bindings) {
-    if (!holds(new_bindings, binding) && ieds.find(binding.ied)) changes.mended.push_back(binding);
+    if (!holds(new_inputs, binding) && ieds.find(binding.ied)) changes.mended.push_back(binding);
   }
   return changes;
 }

@@ -6,6 +6,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -23,18 +25,14 @@ struct BrokenBinding {
   std::string int_addr;  // where it would take it
   std::string reason;    // e.g. "PL1101PROT/LLN0.dsTrip has no member PTRC1.Tr.general"
 
-  // The same input in two revisions: the reason may differ.
-  bool same_input(const BrokenBinding& other) const {
-    return ied == other.ied && source == other.source && int_addr == other.int_addr;
-  }
+  // What tells the input apart from others, also in another revision, where
+  // the reason may differ.
+  std::tuple<std::string_view, std::string_view, std::string_view> input() const { return {ied, source, int_addr}; }
 };
 
 // The broken bindings of every IED the listing takes, by IED name, each in the
 // order of its inputs: what the CRC run that made `listed` found unbound.
 std::vector<BrokenBinding> broken_bindings(const Scd& scd, const std::vector<ListedCrc>& listed);
-
-// The same with a CRC run of its own on up to `jobs` threads (0: one per core).
-std::vector<BrokenBinding> broken_bindings(const Scd& scd, unsigned jobs = 1);
 
 // The bindings broken in NEW that were not in OLD (`broken`), those broken in
 // both (`still_broken`), and those of OLD that NEW mends (`mended`); an IED

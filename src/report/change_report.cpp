@@ -259,9 +259,7 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
   }
   const std::map<std::string, BayPlace> old_bays = bays_of_ieds(old_scd);
   const std::map<std::string, BayPlace> new_bays = bays_of_ieds(new_scd);
-  report.bindings = reported_bindings(
-      diff.bindings ? *diff.bindings : compare_bindings(broken_bindings(old_scd), broken_bindings(new_scd), new_scd),
-      old_bays, new_bays);
+  if (diff.bindings) report.bindings = reported_bindings(*diff.bindings, old_bays, new_bays);
   for (const IedCrcChange& change : diff.ieds) {
     const std::optional<std::string> crc = change.new_ied ? change.new_ied->crc : std::nullopt;
     const bool has_crc = crc || (change.old_ied && change.old_ied->crc);

@@ -128,7 +128,8 @@ std::size_t broken_count(const ChangeReport& report);
 // Gathers the report of a comparison whose explanations hold every changed
 // IED: the files' facts, the bays from the new SCD (from the old one for an
 // IED it alone has), what added and gained IEDs publish and subscribe, the
-// inputs that resolve to nothing and the IEDs changed outside their CRCs.
+// inputs that resolve to nothing (`diff.bindings`, as diff_report gives them)
+// and the IEDs changed outside their CRCs.
 ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
                                  const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options = {});
 
