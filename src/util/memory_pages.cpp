@@ -23,9 +23,10 @@ void prepare_pages([[maybe_unused]] void* start, [[maybe_unused]] std::size_t si
 #if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
   // Large pages are faulted in as they are used, on whichever thread uses
   // them: put in place beforehand, they would be cleared on this one.
-  if (::madvise(start, size, MADV_HUGEPAGE) == 0 && large_pages_given()) return;
+  const bool advised = ::madvise(start, size, MADV_HUGEPAGE) == 0;
+  if (populate == 0 || (advised && large_pages_given())) return;
   // Refused by an older kernel too: the pages are then faulted in as they are first written.
-  if (populate > 0) ::madvise(start, std::min(size, populate), MADV_POPULATE_WRITE);
+  ::madvise(start, std::min(size, populate), MADV_POPULATE_WRITE);
 #endif
 }
 
