@@ -20,6 +20,32 @@ constexpr std::string_view root_end = "</SCL";
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+constexpr std::array<bool, 256> tag_scan_stops() {
+  std::array<bool, 256> stops{};
+  for (unsigned char c : {'"', '\'', '<', '>'}) stops[c] = true;
+  return stops;
+}
+constexpr std::array<bool, 256> stops_tag_scan = tag_scan_stops();
+
+// The '>' that ends a start tag whose name starts before `from`: the first
+// one outside quoted values; none when the tag does not end or holds a '<'.
+std::size_t end_of_start_tag(std::string_view part, std::size_t from) {
+  for (std::size_t at = from; at < part.size(); ++at) {
+    // Most bytes of a tag are names and values: only these four matter.
+    while (at < part.size() && !stops_tag_scan[static_cast<unsigned char>(part[at])]) ++at;
+    if (at == part.size()) return none;
+    const char c = part[at];
+    if (c == '>') return at;
+    if (c == '<') return none;
+    // A quoted value, mostly a few bytes: to its closing quote.
+    do {
+      ++at;
+    } while (at < part.size() && part[at] != c);
+    if (at == part.size()) return none;
+  }
+  return none;
+}
+
 // One past the '>' of the root's start tag, when the root is named SCL and
 // only white space, processing instructions and comments come before it;
 // 0 otherwise. The head parse checks what this finds.
@@ -47,19 +73,8 @@ std::size_t end_of_root_start(std::string_view text) {
   if (text.substr(at, 4) != "<SCL" || at + 4 >= text.size()) return 0;
   at += 4;
   if (!is_space(text[at]) && text[at] != '>') return 0;
-  // The tag ends at the first '>' outside a quoted value.
-  char quote = 0;
-  for (; at < text.size(); ++at) {
-    const char c = text[at];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '>') {
-      return text[at - 1] == '/' ? 0 : at + 1;
-    }
-  }
-  return 0;
+  const std::size_t end = end_of_start_tag(text, at);
+  return end == none || text[end - 1] == '/' ? 0 : end + 1;
 }
 
 // Where the root's end tag starts, when only white space follows it; 0 otherwise.
@@ -128,32 +143,6 @@ std::size_t next_open(std::string_view part, std::size_t from) {
     if (part[from] == '<') return from;
   }
   return part.find('<', from);
-}
-
-constexpr std::array<bool, 256> tag_scan_stops() {
-  std::array<bool, 256> stops{};
-  for (unsigned char c : {'"', '\'', '<', '>'}) stops[c] = true;
-  return stops;
-}
-constexpr std::array<bool, 256> stops_tag_scan = tag_scan_stops();
-
-// The '>' that ends a start tag whose name starts before `from`: the first
-// one outside quoted values; none when the tag does not end or holds a '<'.
-std::size_t end_of_start_tag(std::string_view part, std::size_t from) {
-  for (std::size_t at = from; at < part.size(); ++at) {
-    // Most bytes of a tag are names and values: only these four matter.
-    while (at < part.size() && !stops_tag_scan[static_cast<unsigned char>(part[at])]) ++at;
-    if (at == part.size()) return none;
-    const char c = part[at];
-    if (c == '>') return at;
-    if (c == '<') return none;
-    // A quoted value, mostly a few bytes: to its closing quote.
-    do {
-      ++at;
-    } while (at < part.size() && part[at] != c);
-    if (at == part.size()) return none;
-  }
-  return none;
 }
 
 // Whether a part is whole markup as pugixml reads it: read from outside
