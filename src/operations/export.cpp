@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "crc/canonical.h"
+#include "util/case_folding.h"
 #include "util/nodes.h"
 #include "util/text.h"
 
@@ -147,23 +148,24 @@ std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::st
 
 namespace {
 
-char folded(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-std::string folded(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = folded(c);
-  return result;
-}
-
-// CON, PRN, AUX, NUL, COM1-9, LPT1-9: devices wherever they stand, also
-// with an extension and with spaces before it.
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (also with a
+// superscript 1, 2 or 3): devices wherever they stand, also with an extension
+// and with spaces before it.
 bool is_device_name(std::string_view name) {
-  std::string base = folded(name.substr(0, name.find('.')));
+  std::string base(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+  for (char& c : base) c = ascii_upper(c);
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (base == device) return true;
+  }
+  if (!base.starts_with("COM") && !base.starts_with("LPT")) return false;
+  const std::string_view number = std::string_view(base).substr(3);
+  // The superscripts in UTF-8: U+00B9, U+00B2, U+00B3.
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" || number == "\xC2\xB2" ||
+         number == "\xC2\xB3";
 }
-
 }  // namespace
 
 std::string unusable_file_name(const std::string& ied_name) {
@@ -182,11 +184,11 @@ std::string unusable_file_name(const std::string& ied_name) {
 bool is_safe_file_name(const std::string& ied_name) { return unusable_file_name(ied_name).empty(); }
 
 const std::string* RunFiles::written_for(const std::string& ied_name) const {
-  const auto found = written_.find(folded(ied_name));
+  const auto found = written_.find(case_folded(ied_name));
   return found == written_.end() ? nullptr : &found->second;
 }
 
-void RunFiles::add(const std::string& ied_name) { written_.emplace(folded(ied_name), ied_name); }
+void RunFiles::add(const std::string& ied_name) { written_.emplace(case_folded(ied_name), ied_name); }
 
 ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const Directory& directory) {
   ExportResult result;
@@ -305,11 +307,12 @@ namespace {
 // but case are looked at closer.
 std::vector<std::string> taken_names(const Scd& scd, const std::vector<ListedIed>& listed) {
   std::map<std::string, std::size_t> count;
-  for (const ListedIed& ied : listed) ++count[folded(ied.name)];
+  for (const ListedIed& ied : listed) ++count[case_folded(ied.name)];
   std::vector<std::string> taken(listed.size());
   RunFiles files;
   for (std::size_t k = 0; k < listed.size(); ++k) {
-    if (count[folded(listed[k].name)] < 2 || !is_safe_file_name(listed[k].name) || !has_circuits(scd, listed[k].ied)) {
+    if (count[case_folded(listed[k].name)] < 2 || !is_safe_file_name(listed[k].name) ||
+        !has_circuits(scd, listed[k].ied)) {
       continue;
     }
     if (const std::string* earlier = files.written_for(listed[k].name)) {

@@ -53,14 +53,14 @@ std::unique_ptr<Ccd> export_document(const Scd& scd, pugi::xml_node ied, std::st
 // Why NAME.ccd cannot be the file of this IED name, on every platform, so
 // that exported folders can be shared with Windows: names that would leave
 // the directory (empty, ".", "..", "/", "\"), and names Windows cannot hold
-// (device names such as CON or COM1 with any extension, in any case; the
-// characters <>:"|?* and control characters). Empty when it can.
+// (device names such as CON, COM0 or LPT¹ with any extension, in any case;
+// the characters <>:"|?* and control characters). Empty when it can.
 std::string unusable_file_name(const std::string& ied_name);
 bool is_safe_file_name(const std::string& ied_name);
 
 // The files one run has written, told apart as a case-insensitive volume
-// (NTFS, SMB shares, vfat, exFAT) tells them: an export never replaces a
-// file that the same run wrote.
+// (NTFS, SMB shares, vfat, exFAT) tells them, in any script (case_folded):
+// an export never replaces a file that the same run wrote.
 class RunFiles {
  public:
   // The IED whose file the IED name's file would replace; null for none.

@@ -317,26 +317,39 @@ TEST(CliExport, AFileThatCannotBeWrittenLeavesNothingBehind) {
 }
 
 TEST(CliExport, NeverReplacesAFileOfTheSameRunNorWritesNamesWindowsCannotHold) {
-  const std::string scd = data_path("windows_names.scd");
   struct Row {
+    const char* scd;
     std::vector<std::string> names;  // empty: --all
     std::vector<std::string> files;
     std::vector<std::string> messages;
   };
   const Row rows[] = {
-      {{},
+      {"windows_names.scd",
+       {},
        {"AB.ccd", "MU1001.ccd"},
        {"IED 'CON' cannot be exported: its name is not a plain file name (Windows reserves CON.ccd for a device)",
         "IED 'T:1' cannot be exported: its name is not a plain file name (it holds ':'",
         "IED 'ab' cannot be exported: its file would replace AB.ccd, written for IED 'AB' in this run",
         "3 of 5 IEDs not exported: 'CON', 'T:1', 'ab'"}},
-      {{"ab", "AB", "ab"},
+      {"windows_names.scd",
+       {"ab", "AB", "ab"},
        {"ab.ccd"},
        {"IED 'AB' cannot be exported: its file would replace ab.ccd, written for IED 'ab'"}},
+      {"folded_names.scd",
+       {},
+       {"É.ccd", "Σ.ccd"},
+       {"IED 'é' cannot be exported: its file would replace É.ccd, written for IED 'É'",
+        "IED 'σ' cannot be exported: its file would replace Σ.ccd, written for IED 'Σ'",
+        "(Windows reserves COM¹.ccd for a device)", "(Windows reserves COM0.ccd for a device)",
+        "(Windows reserves LPT0.ccd for a device)", "5 of 7 IEDs not exported"}},
+      {"folded_names.scd",
+       {"σ", "Σ"},
+       {"σ.ccd"},
+       {"IED 'Σ' cannot be exported: its file would replace σ.ccd, written for IED 'σ'"}},
   };
   for (const Row& row : rows) {
     ScratchDir out;
-    std::vector<std::string> arguments{"export", scd, "-o", out.path().string()};
+    std::vector<std::string> arguments{"export", data_path(row.scd), "-o", out.path().string()};
     if (row.names.empty()) arguments.emplace_back("--all");
     arguments.insert(arguments.end(), row.names.begin(), row.names.end());
     const ProcessResult result = run_ccdcrc(arguments);

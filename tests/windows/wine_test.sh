@@ -128,6 +128,15 @@ status=$?
 written=$(cd "$scratch/named" && ls | tr '\n' ' ')
 [ "$status" = 1 ] && [ "$written" = "ab.ccd " ] || fail "export of ab and AB: status $status, wrote $written"
 grep -q "'AB'.*would replace ab.ccd, written for IED 'ab'" "$scratch/named.err" || fail "no case-collision message"
+# Letters beyond ASCII fold as Windows folds them; COM¹ and LPT0 are devices.
+mkdir -p "$scratch/folded"
+"$wine" "$exe" export tests/data/folded_names.scd --all -o "$scratch/folded" >/dev/null 2>"$scratch/folded.err"
+status=$?
+written=$(cd "$scratch/folded" && ls | tr '\n' ' ')
+[ "$status" = 1 ] && [ "$written" = "É.ccd Σ.ccd " ] || fail "export of folded names: status $status, wrote $written"
+grep -q "'é'.*would replace É.ccd, written for IED 'É'" "$scratch/folded.err" || fail "no É/é collision message"
+grep -q "'σ'.*would replace Σ.ccd, written for IED 'Σ'" "$scratch/folded.err" || fail "no Σ/σ collision message"
+grep -q "reserves COM¹.ccd" "$scratch/folded.err" || fail "no COM¹ device-name message"
 
 # The DLL exports the C functions and nothing else, as on Linux.
 x86_64-w64-mingw32-objdump -p "$windows/ccdcrc.dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' |
