@@ -33,15 +33,23 @@ char* map_memory(std::size_t size, bool populate) {
   return static_cast<char*>(memory);
 }
 
+void unmap_memory(char* memory, std::size_t size) { ::munmap(memory, size); }
+
 char* remap_memory(char* memory, std::size_t size, std::size_t new_size) {
   void* moved = ::mremap(memory, size, new_size, MREMAP_MAYMOVE);
-  if (moved == MAP_FAILED) return nullptr;
+  if (moved == MAP_FAILED) {
+    // Where pages cannot be moved (WebAssembly has no mremap), the bytes are
+    // copied into new memory.
+    char* const copy = map_memory(new_size, false);
+    if (!copy) return nullptr;
+    std::memcpy(copy, memory, size);
+    unmap_memory(memory, size);
+    return copy;
+  }
   // A text that grows as it is read (a pipe, an unpacked archive) gets large pages too.
   if (new_size >= smallest_large_paged) prepare_pages(moved, new_size, 0);
   return static_cast<char*>(moved);
 }
-
-void unmap_memory(char* memory, std::size_t size) { ::munmap(memory, size); }
 #else
 char* map_memory(std::size_t size, bool) { return static_cast<char*>(std::malloc(size)); }
 

@@ -7,7 +7,9 @@ const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { spawnSync } = require('node:child_process');
 const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
+const zlib = require('node:zlib');
 const { pathToFileURL } = require('node:url');
 const puppeteer = require('puppeteer-core');
 
@@ -106,6 +108,28 @@ test('plain, gzip and zip files give the program\'s CSV', async (t) => {
       await closeAll(page);
       await openFiles(page, [file]);
       assert.equal(await pageCsv(page), native(file).out);
+    });
+  }
+});
+
+test('gzip files of any size give the program\'s CSV', async (t) => {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'ccdcrc-page-'));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  // A station of about 20 MB, far past the 64 KiB a first block of memory holds.
+  const station = path.join(dir, 'station.scd');
+  const made = spawnSync('python3', [path.join(root, 'bench/gen_scd.py'), station, '--ieds', '50', '--quiet']);
+  assert.equal(made.status, 0, String(made.stderr));
+  const { page } = await openPage();
+  for (const plain of [example('substation.scd'), station]) {
+    const packed = path.join(dir, `${path.basename(plain)}.gz`);
+    fs.writeFileSync(packed, zlib.gzipSync(fs.readFileSync(plain)));
+    await t.test(path.basename(packed), async () => {
+      await closeAll(page);
+      await openFiles(page, [packed]);
+      const expected = native(packed);
+      assert.equal(expected.status, 0);
+      assert.deepEqual(await errors(page), []);
+      assert.equal(await pageCsv(page), expected.out);
     });
   }
 });
