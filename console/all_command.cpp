@@ -20,7 +20,7 @@ struct AllOptions {
   std::string member;
 };
 
-// False when the SCD cannot be loaded (and then reported).
+// False when the SCD cannot be loaded, or is read only in part (and then reported).
 bool report_scd(const std::string& path, const AllOptions& options, Console& console, CrcReportWriter& writer) {
   Diagnostics& diagnostics = console.diagnostics;
   ScdFile file;
@@ -34,7 +34,7 @@ bool report_scd(const std::string& path, const AllOptions& options, Console& con
   CrcReport report{scd->path(), {}, scd_crc(crcs), scd_header(*scd), file.sha256};
   for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
   writer.write(report);
-  return true;
+  return read_in_part_status(*scd, diagnostics) == exit_ok;
 }
 
 int run_all(const AllOptions& options, Console& console) {

@@ -76,8 +76,12 @@ int run_check(const CheckOptions& options, Console& console) {
     for (const std::string& failure : check_failures(check, options.scd)) diagnostics.note(failure);
     if (check.changed() && check.approved_revision) warn_about_revision(*check.approved_revision, *scd, diagnostics);
   }
-  if (baseline->incomplete || malformed_fail) return exit_usage;
-  return check.failures() > 0 ? exit_differences : exit_ok;
+  switch (check_verdict(*baseline, check, options.skip_malformed && !options.strict)) {
+    case CheckVerdict::passes: return exit_ok;
+    case CheckVerdict::fails: return exit_differences;
+    case CheckVerdict::list_fails: return exit_usage;
+  }
+  return exit_usage;
 }
 
 }  // namespace

@@ -229,6 +229,9 @@ int run_diff(const DiffOptions& options, Console& console) {
   const std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics, reading, &old_file);
   const std::unique_ptr<Scd> new_scd = load_scd(options.new_scd, diagnostics, reading, &new_file);
   if (!old_scd || !new_scd) return exit_usage;
+  // An SCD read in part answers for no approval: nothing that diff says of it may pass.
+  const int read_in_part =
+      std::max(read_in_part_status(*old_scd, diagnostics), read_in_part_status(*new_scd, diagnostics));
 
   const std::vector<ListedCrc> old_ieds = listed_and_dropped(*old_scd, options.jobs, diagnostics);
   const std::vector<ListedCrc> new_ieds = listed_and_dropped(*new_scd, options.jobs, diagnostics);
@@ -243,7 +246,8 @@ int run_diff(const DiffOptions& options, Console& console) {
                        std::any_of(report.ieds.begin(), report.ieds.end(),
                                    [](const IedCrcChange& ied) { return ied.status != CrcStatus::unchanged; });
   // --quiet prints nothing, but a report file asked for is still written.
-  if (options.quiet && options.output.empty()) return changed ? exit_differences : exit_ok;
+  if (options.quiet && options.output.empty())
+    return read_in_part != exit_ok ? read_in_part : changed ? exit_differences : exit_ok;
 
   bool trouble = false;
   std::vector<const IedCrcChange*> compared = compared_ieds(options, report, diagnostics, trouble);
@@ -257,7 +261,7 @@ int run_diff(const DiffOptions& options, Console& console) {
   for (const std::string& change : hidden_changes) diagnostics.note(options.new_scd + ": " + change);
   if (changed) warn_about_revision(report.old_revision, *new_scd, diagnostics);
 
-  if (trouble) return exit_usage;
+  if (trouble || read_in_part != exit_ok) return exit_usage;
   return changed ? exit_differences : exit_ok;
 }
 

@@ -63,6 +63,7 @@ int run_ied(IedOptions options, Console& console) {
     CrcReport report{scd->path(), {}, std::nullopt, {}, {}};
     status = std::max(status, answer_names(*scd, options.names, diagnostics, report));
     writer.write(report);
+    status = std::max(status, read_in_part_status(*scd, diagnostics));
     console.out.flush();
   }
   return status;

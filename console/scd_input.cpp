@@ -41,6 +41,13 @@ std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics,
   return scd;
 }
 
+int read_in_part_status(const Scd& scd, Diagnostics& diagnostics) {
+  const std::optional<ScdInputFailure> partial = read_in_part(scd, scd.path());
+  if (!partial) return exit_ok;
+  diagnostics.error(scd.path(), partial->message);
+  return exit_usage;
+}
+
 void add_member_option(CLI::App& command, std::string& member) {
   command.add_option("--member", member, "the SCD's file in a zip archive that holds several")->option_text("NAME");
 }

@@ -32,6 +32,10 @@ namespace ccdcrc {
 std::unique_ptr<Scd> load_scd(const std::string& path, Diagnostics& diagnostics, const ScdReading& reading = {},
                               ScdFile* file = nullptr);
 
+// An SCD read only in part answers for no approval: says so, and gives
+// exit_usage for the command's status; exit_ok for an SCD read whole.
+int read_in_part_status(const Scd& scd, Diagnostics& diagnostics);
+
 // Adds --member, for SCDs read from zip archives.
 void add_member_option(CLI::App& command, std::string& member);
 

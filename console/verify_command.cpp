@@ -44,6 +44,8 @@ int run_verify(const VerifyOptions& options, Console& console) {
     scd = load_scd(options.scd, diagnostics, {options.member, false});
     if (scd) {
       current.emplace(*scd);
+      // An SCD read in part answers for no approval: the files are compared, and the run fails.
+      if (read_in_part_status(*scd, diagnostics) != exit_ok) trouble = true;
     } else {
       trouble = true;  // the files are still checked against their own content
     }

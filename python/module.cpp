@@ -108,6 +108,7 @@ const char* load_error_class(const LoadProblem& problem) {
     case Kind::not_a_file: return problem.system_error == EISDIR ? "DirectoryError" : "NotAFileError";
     case Kind::empty:
     case Kind::malformed: return "MalformedXmlError";
+    case Kind::ambiguous: return "PartlyReadError";
     case Kind::read_error:
     case Kind::out_of_memory: break;
   }
@@ -177,6 +178,10 @@ bool packed(const std::string& path) {
     case ScdInputFailure::Kind::input: raise_input_problem(failure.input, failure.name);
     case ScdInputFailure::Kind::xml: raise_load_error(failure.xml, failure.name);
     case ScdInputFailure::Kind::not_scl: break;
+    case ScdInputFailure::Kind::read_in_part:
+      raise_package_error("PartlyReadError", py::make_tuple(python_text(failure.message), python_path(failure.name),
+                                                            optional_number(failure.position.line),
+                                                            optional_number(failure.position.column)));
   }
   raise_package_error("NotAnScdError", py::make_tuple(python_text(failure.message), python_path(failure.name)));
 }
@@ -218,6 +223,8 @@ std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
     }
   }
   if (!scd) raise_input_failure(failure);
+  // An SCD read in part answers for no approval: none of its CRCs is given.
+  if (std::optional<ScdInputFailure> partial = read_in_part(*scd, scd->path())) raise_input_failure(*partial);
   return std::make_unique<OpenScd>(std::move(scd), jobs);
 }
 
@@ -439,8 +446,8 @@ py::tuple verify_json(const py::object& python_paths, const py::object& scd_sour
   return py::make_tuple(python_text(out.str()), reasons);
 }
 
-// `check --format json`: (the JSON text, what fails, whether the list itself
-// fails the check). A list that cannot be used raises ValueError.
+// `check --format json`: (the JSON text, what fails, the notes on the list,
+// whether the check passes). A list that cannot be used raises ValueError.
 py::tuple check_json(const py::object& list_path, const py::object& scd_source, bool ignore_missing,
                      bool skip_malformed, unsigned jobs) {
   const std::string path = file_system_path(list_path);
@@ -463,6 +470,7 @@ py::tuple check_json(const py::object& list_path, const py::object& scd_source, 
   const OpenScd& open = loaded_or_load(scd_source, holder, jobs);
   std::ostringstream out;
   std::vector<std::string> failures;
+  bool passed = false;
   {
     const py::gil_scoped_release unlocked;
     const Scd& scd = open.scd();
@@ -471,13 +479,13 @@ py::tuple check_json(const py::object& list_path, const py::object& scd_source, 
         check_approvals(*baseline, scd, listed, shadowed_crcs(scd, listed, jobs), ignore_missing);
     write_check_report(out, {Format::json, false, path, scd.path()}, check);
     failures = check_failures(check, scd.path());
+    passed = check_verdict(*baseline, check, skip_malformed) == CheckVerdict::passes;
   }
-  const bool list_fails = baseline->incomplete || malformed_lines_fail(*baseline, skip_malformed);
   py::list python_failures;
   for (const std::string& failure : failures) python_failures.append(python_text(failure));
   py::list python_notes;
   for (const std::string& note : notes) python_notes.append(python_text(note));
-  return py::make_tuple(python_text(out.str()), python_failures, python_notes, list_fails);
+  return py::make_tuple(python_text(out.str()), python_failures, python_notes, passed);
 }
 
 py::str representation(const OpenScd& open) {

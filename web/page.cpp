@@ -111,10 +111,6 @@ ordered_json scd_answer(int number, const OpenedScd& opened, const std::vector<s
 std::vector<std::string> load_warnings(const OpenedScd& opened) {
   std::vector<std::string> warnings;
   const Scd& scd = *opened.scd;
-  if (const std::optional<IgnoredContent>& ignored = scd.ignored_content()) {
-    warnings.push_back(location(text_name(scd.path(), opened.file), ignored->position) +
-                       ": warning: " + ignored_content_message(*ignored));
-  }
   for (const ListedCrc& entry : opened.listed) {
     if (entry.listed.with_circuits > 1) {
       warnings.push_back(scd.path() +
@@ -130,6 +126,10 @@ char* open_scd(Session& session, const std::string& name, std::string_view bytes
   ScdInputFailure failure;
   opened.scd = load_scd_input_bytes(bytes, name, {}, &opened.file, failure);
   if (!opened.scd) return failure_answer(failure.where() + ": " + failure.message);
+  // An SCD read in part answers for no approval: the page shows none of its CRCs.
+  if (const std::optional<ScdInputFailure> partial = read_in_part(*opened.scd, text_name(name, opened.file))) {
+    return failure_answer(partial->where() + ": " + partial->message);
+  }
   // The browser's digest of the bytes as given, as the program's of the file.
   opened.file.sha256 = sha256;
   opened.file.size = bytes.size();
@@ -208,12 +208,8 @@ char* approval_check(const OpenedScd& opened, const std::string& list_name, std:
   std::ostringstream text;
   write_check_report(text, {Format::text, false, list_name, scd.path()}, check);
   std::vector<std::string> failures = check_failures(check, scd.path());
-  if (malformed_lines_fail(*baseline, false)) {
-    failures.push_back(list_name + ": " + std::to_string(baseline->malformed_lines) +
-                       (baseline->malformed_lines == 1 ? " line is" : " lines are") +
-                       " improperly formatted, so the check fails");
-  }
-  const bool approved = failures.empty() && !baseline->incomplete;
+  for (std::string& failure : list_failures(*baseline, list_name, false)) failures.push_back(std::move(failure));
+  const bool approved = check_verdict(*baseline, check, false) == CheckVerdict::passes;
   return answer({{"ok", true}, {"approved", approved}, {"text", text.str()}, {"failures", failures}, {"notes", notes}});
 }
 

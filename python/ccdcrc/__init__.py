@@ -37,6 +37,7 @@ __all__ = [
     "MissingFileError",
     "NotAFileError",
     "NotAnScdError",
+    "PartlyReadError",
     "Record",
     "Scd",
     "UnknownIedError",
@@ -87,6 +88,12 @@ class LoadError(Exception):
 
 class MalformedXmlError(LoadError, ValueError):
     """The file is not well-formed XML, or it is empty."""
+
+
+class PartlyReadError(LoadError, ValueError):
+    """Part of the file would be left out: content after a zero byte or after
+    the root element, or an archive beside the XML document (which other
+    programs read instead). Its CRCs could stand for no approval."""
 
 
 class NotAnScdError(LoadError, ValueError):
@@ -194,11 +201,11 @@ class CheckResult(Record):
     SCD is the approved configuration, as exit status 0 of the program is.
     to_json() gives the program's JSON text."""
 
-    def __init__(self, text: str, failures: list[str], notes: list[str], list_fails: bool) -> None:
+    def __init__(self, text: str, failures: list[str], notes: list[str], passed: bool) -> None:
         super().__init__(_records(text))
         self.failures = failures
         self.notes = notes
-        self.passed = not failures and not list_fails
+        self.passed = passed
         self._text = text
 
     def to_json(self) -> str:

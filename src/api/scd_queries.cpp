@@ -26,6 +26,7 @@ ccdcrc_status status_of(LoadProblem::Kind kind) {
     case Kind::not_a_file: return CCDCRC_NOT_A_FILE;
     case Kind::empty:
     case Kind::malformed: return CCDCRC_MALFORMED_XML;
+    case Kind::ambiguous: return CCDCRC_PARTLY_READ;
     case Kind::out_of_memory: return CCDCRC_OUT_OF_MEMORY;
   }
   return CCDCRC_INTERNAL_ERROR;
@@ -41,6 +42,10 @@ ccdcrc_status opened(std::unique_ptr<Scd> loaded, LoadProblem problem, const std
     problem.position = {};
   }
   if (!loaded) return fail(error, status_of(problem.kind), name, problem.message, problem.position);
+  // An SCD read in part answers for no approval: none of its CRCs is handed out.
+  if (const std::optional<IgnoredContent>& ignored = loaded->ignored_content()) {
+    return fail(error, CCDCRC_PARTLY_READ, name, read_in_part_message(*ignored), ignored->position);
+  }
   *scd = new ccdcrc_scd(std::move(loaded));
   return CCDCRC_OK;
 }

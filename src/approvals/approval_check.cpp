@@ -74,10 +74,15 @@ std::size_t ApprovalCheck::unreadable_ieds() const {
       ieds.begin(), ieds.end(), [](const CheckedIed& ied) { return ied.status == CheckStatus::unreadable; }));
 }
 
+CheckVerdict check_verdict(const Baseline& baseline, const ApprovalCheck& check, bool skip_malformed) {
+  if (baseline.incomplete || malformed_lines_fail(baseline, skip_malformed)) return CheckVerdict::list_fails;
+  return check.failures() > 0 ? CheckVerdict::fails : CheckVerdict::passes;
+}
+
 ApprovalCheck check_approvals(const Baseline& baseline, const Scd& scd, const std::vector<ListedCrc>& listed,
                               const std::vector<ShadowedCrc>& shadowed, bool ignore_missing) {
   ApprovalCheck check{
-      checked_ieds(baseline, listed, ignore_missing), std::nullopt, std::nullopt, scd_revision(scd), {}};
+      checked_ieds(baseline, listed, ignore_missing), std::nullopt, std::nullopt, scd_revision(scd), {}, {}};
   if (baseline.scd_crc_unreadable) {
     check.scd = CheckedScd{std::nullopt, scd_crc(crc_map(listed)), *baseline.scd_crc_unreadable};
   } else if (baseline.scd_crc) {
@@ -85,6 +90,7 @@ ApprovalCheck check_approvals(const Baseline& baseline, const Scd& scd, const st
   }
   if (baseline.header_recorded)
     check.approved_revision = ScdRevision{baseline.header_version, baseline.header_revision};
+  check.ignored = scd.ignored_content();
   for (const ShadowedCrc& hidden : shadowed) {
     if (ignore_missing && !baseline.crcs.count(hidden.name) && !baseline.unreadable.count(hidden.name)) continue;
     check.unchecked.push_back(hidden);

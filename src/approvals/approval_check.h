@@ -12,6 +12,7 @@
 #include "approvals/baseline.h"
 #include "operations/crc_runs.h"
 #include "scd/header.h"
+#include "scd/scd.h"
 
 namespace ccdcrc {
 
@@ -46,12 +47,16 @@ struct ApprovalCheck {
   // IEDs behind a shared name, which no listed CRC covers: they cannot be
   // proved approved and fail the check.
   std::vector<ShadowedCrc> unchecked;
+  // Content of the SCD's file that its document leaves out: an SCD read in
+  // part answers for no approval, and fails.
+  std::optional<IgnoredContent> ignored;
 
   std::size_t failed_ieds() const;
   std::size_t unreadable_ieds() const;
   bool scd_failed() const { return scd && !scd->ok(); }
-  // Every failure: IEDs, the SCD CRC and the IEDs that cannot be checked.
-  std::size_t failures() const { return failed_ieds() + (scd_failed() ? 1 : 0) + unchecked.size(); }
+  // Every failure: IEDs, the SCD CRC, the IEDs that cannot be checked and an
+  // SCD read in part.
+  std::size_t failures() const { return failed_ieds() + (scd_failed() ? 1 : 0) + unchecked.size() + (ignored ? 1 : 0); }
   // Something differs from the approval, so the Header should have moved on.
   bool changed() const { return failed_ieds() > 0 || scd_failed(); }
 };
@@ -60,6 +65,13 @@ struct ApprovalCheck {
 // list nor the SCD gives it a CRC. `in_scd`: the SCD has an IED of the name.
 std::optional<CheckedIed> check_ied(const Baseline& baseline, const std::string& name,
                                     const std::optional<std::string>& crc, bool in_scd);
+
+// What a check answers: the SCD is the approved configuration; or something
+// fails; or the list fails (read only in part, or with lines that are no
+// entry and not skipped), which is trouble with the list rather than a
+// difference.
+enum class CheckVerdict { passes, fails, list_fails };
+CheckVerdict check_verdict(const Baseline& baseline, const ApprovalCheck& check, bool skip_malformed);
 
 // Checks the SCD's listed CRCs (and its shadowed IEDs) against the list.
 // With `ignore_missing` only the IEDs the list names are checked.

@@ -27,7 +27,15 @@ std::string ignored_content_message(const IgnoredContent& ignored) {
   if (ignored.kind == IgnoredContent::Kind::after_zero_byte) {
     return "a zero byte ends the XML text here; the " + std::to_string(ignored.bytes) + " bytes from it on are ignored";
   }
+  if (ignored.kind == IgnoredContent::Kind::text_after_document_element) {
+    return "text after the document element is ignored (an SCD ends with its root element)";
+  }
   return "content after the document element is ignored (an SCD has one root element)";
+}
+
+std::string read_in_part_message(const IgnoredContent& ignored) {
+  return "the file is read only in part, so its CRCs cannot stand for an approved configuration: " +
+         ignored_content_message(ignored);
 }
 
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name) {

@@ -25,6 +25,10 @@ std::string shared_circuits_warning(std::size_t with_circuits, const std::string
 // The warning about content that a loaded document leaves out.
 std::string ignored_content_message(const IgnoredContent& ignored);
 
+// Why an SCD with ignored content answers for no approval: every command and
+// front end that answers for one fails with it.
+std::string read_in_part_message(const IgnoredContent& ignored);
+
 // Why an IED cannot be looked up by name under a root that is not SCL.
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name);
 

@@ -61,6 +61,17 @@ ScdInputFailure ScdInputFailure::not_an_scd(const std::string& name, const std::
   return failure;
 }
 
+std::optional<ScdInputFailure> read_in_part(const Scd& scd, const std::string& name) {
+  const std::optional<IgnoredContent>& ignored = scd.ignored_content();
+  if (!ignored) return std::nullopt;
+  ScdInputFailure failure;
+  failure.kind = ScdInputFailure::Kind::read_in_part;
+  failure.name = name;
+  failure.position = ignored->position;
+  failure.message = read_in_part_message(*ignored);
+  return failure;
+}
+
 std::string text_name(const std::string& path, const ScdFile& file) {
   return file.member.empty() ? path : path + "(" + file.member + ")";
 }

@@ -20,7 +20,8 @@ namespace ccdcrc {
 
 // Why an SCD could not be loaded.
 struct ScdInputFailure {
-  enum class Kind { input, xml, not_scl };
+  // read_in_part: loaded, but content of the file is ignored (Scd::ignored_content).
+  enum class Kind { input, xml, not_scl, read_in_part };
   Kind kind = Kind::input;
   std::string name;       // the path, or "PATH(MEMBER)" for a zip member
   TextPosition position;  // of malformed XML, when known
@@ -33,6 +34,12 @@ struct ScdInputFailure {
   static ScdInputFailure malformed(const std::string& name, const LoadProblem& problem);
   static ScdInputFailure not_an_scd(const std::string& name, const std::string& message);
 };
+
+// An SCD whose content is read only in part answers for no approval: the
+// failure that says so (`name` stands for the file), or nullopt for an SCD
+// read whole. A command that answers for an approval fails with it; a front
+// end that only shows CRCs refuses the SCD with it.
+std::optional<ScdInputFailure> read_in_part(const Scd& scd, const std::string& name);
 
 // Told the size of the text before it is parsed (the program provides the
 // memory a parse of that size needs).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "operations/ccd_pipeline.h"
+#include "operations/messages.h"
 #include "util/nodes.h"
 #include "util/text.h"
 
@@ -72,6 +73,12 @@ CcdFileCheck check_ccd_file(const std::string& path) {
   if (!file) {
     check.problem = problem.message;
     check.position = problem.position;
+    return check;
+  }
+  // Content the document leaves out could be what another reader takes.
+  if (const std::optional<IgnoredContent>& ignored = file->ignored_content()) {
+    check.problem = read_in_part_message(*ignored);
+    check.position = ignored->position;
     return check;
   }
   const pugi::xml_node root = file->root();

@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "operations/messages.h"
 #include "report/scd_revision.h"
 
 namespace ccdcrc {
@@ -139,6 +140,19 @@ std::vector<std::string> check_failures(const ApprovalCheck& check, const std::s
   for (const ShadowedCrc& hidden : check.unchecked) {
     failures.push_back(scd_path + ": " + shadowed_text(hidden) + ", with CRC " + *hidden.crc +
                        ", is not checked: a list approves one IED of a name");
+  }
+  if (check.ignored)
+    failures.push_back(location(scd_path, check.ignored->position) + ": " + read_in_part_message(*check.ignored));
+  return failures;
+}
+
+std::vector<std::string> list_failures(const Baseline& baseline, const std::string& list_path, bool skip_malformed) {
+  std::vector<std::string> failures;
+  if (baseline.incomplete) failures.push_back(list_path + ": the rest of the list cannot be read");
+  if (malformed_lines_fail(baseline, skip_malformed)) {
+    failures.push_back(list_path + ": " + std::to_string(baseline.malformed_lines) +
+                       (baseline.malformed_lines == 1 ? " line is" : " lines are") +
+                       " improperly formatted, so the check fails");
   }
   return failures;
 }

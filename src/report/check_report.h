@@ -26,4 +26,8 @@ void write_check_report(std::ostream& out, const CheckReportOptions& options, co
 // SCD). Empty when everything matches.
 std::vector<std::string> check_failures(const ApprovalCheck& check, const std::string& scd_path);
 
+// What fails in the list itself, one sentence each ("LIST: ..."): the rest of
+// it that could not be read, and lines that are no entry unless skipped.
+std::vector<std::string> list_failures(const Baseline& baseline, const std::string& list_path, bool skip_malformed);
+
 }  // namespace ccdcrc

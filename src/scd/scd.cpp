@@ -2,15 +2,20 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "files/system_files.h"
 #include "scd/indexed_lookups.h"
 #include "scd/query_lookups.h"
 #include "util/nodes.h"
+#include "xml/packing.h"
 
 namespace ccdcrc {
 
 namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
 
 LoadProblem problem_from_errno(int error) {
   using Kind = LoadProblem::Kind;
@@ -82,6 +87,35 @@ bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& p
   return true;
 }
 
+// UTF-16 and UTF-32 texts, told as the parser tells them: by a byte order
+// mark, or a zero byte among the first two bytes.
+bool is_wide_text(std::string_view text) {
+  return text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE") || text.substr(0, 2).find('\0') != npos;
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Where text starts that follows the last markup (the parser skips such text
+// outside the root element); npos when nothing but white space follows it. A
+// last byte 0x1A, the end-of-file mark of old DOS tools, is no text.
+std::size_t text_after_markup(std::string_view text) {
+  std::size_t end = text.size();
+  if (end > 0 && text[end - 1] == '\x1A') --end;
+  while (end > 0 && is_space(text[end - 1])) --end;
+  if (end == 0 || text[end - 1] == '>') return npos;
+  const std::size_t last = text.rfind('>', end - 1);
+  std::size_t start = last == npos ? 0 : last + 1;
+  while (is_space(text[start])) ++start;
+  return start;
+}
+
+LoadProblem ambiguous(const std::string& archive, std::size_t at) {
+  return {LoadProblem::Kind::ambiguous,
+          "the file holds both an XML document and " + archive + " (at byte offset " + std::to_string(at) +
+              "), which other programs read instead: which of them is meant cannot be told",
+          {}};
+}
+
 }  // namespace
 
 namespace {
@@ -126,6 +160,12 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     report = {Kind::empty, "the file is empty", {}};
     return nullptr;
   }
+  // A document that parses is refused when the file also holds an archive:
+  // zip readers find one by its end record, whatever comes before it; gzip
+  // data are looked for among what the document leaves out. Both are found
+  // before an in-place parse changes the text.
+  const std::size_t zip = zip_end_record_at(text.view());
+  std::size_t gzip = npos;
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = name;
   scd->text_ = std::move(text);
@@ -152,6 +192,13 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     const std::size_t after_zero = scd->text_.size() - zero_offset;
     const TextPosition zero_position =
         zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
+    // Text the parser would skip after the document.
+    const std::string_view read = scd->text_.view().substr(0, zero_offset);
+    const bool wide = is_wide_text(scd->text_.view());
+    const std::size_t skipped = wide ? npos : text_after_markup(read);
+    if (result && !wide && (zero || skipped != npos)) gzip = gzip_header_at(scd->text_.view());
+    const std::optional<TextPosition> skipped_position =
+        skipped == npos ? std::nullopt : std::optional(position_in(read, static_cast<std::ptrdiff_t>(skipped)));
     // A text parted and parsed in place failed as it would whole; any other is parsed whole.
     if (result) result = scd->parse_text(options.parse_options);
     if (result.status == pugi::status_out_of_memory) {
@@ -164,8 +211,12 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
       if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
       return nullptr;
     }
-    scd->find_ignored_content(result, after_zero, zero_position);
+    scd->find_ignored_content(result, after_zero, zero_position, skipped_position);
     scd->content_ = RootContent(scd->root());
+  }
+  if (zip != npos || gzip != npos) {
+    report = zip != npos ? ambiguous("a zip archive's end record", zip) : ambiguous("gzip data", gzip);
+    return nullptr;
   }
   if (options.lookups == LookupMode::indexed) {
     scd->lookups_ = std::make_unique<IndexedLookups>(scd->root(), scd->content_);
@@ -195,20 +246,25 @@ pugi::xml_parse_result Scd::parse_text(unsigned parse_options) {
   return result;
 }
 
-void Scd::find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero,
-                               TextPosition zero_position) {
+void Scd::find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero, TextPosition zero_position,
+                               std::optional<TextPosition> skipped_text) {
+  using Kind = IgnoredContent::Kind;
   // In UTF-16 and UTF-32 zero bytes belong to the characters.
   const bool byte_text = result.encoding == pugi::encoding_utf8 || result.encoding == pugi::encoding_latin1;
   if (byte_text && after_zero > 0) {
-    ignored_content_ = IgnoredContent{IgnoredContent::Kind::after_zero_byte,
-                                      text_is_parsed_ ? zero_position : TextPosition{}, after_zero};
+    ignored_content_ =
+        IgnoredContent{Kind::after_zero_byte, text_is_parsed_ ? zero_position : TextPosition{}, after_zero};
     return;
   }
   for (pugi::xml_node node = root().next_sibling(); node; node = node.next_sibling()) {
-    if (node.type() == pugi::node_element) {
-      ignored_content_ = IgnoredContent{IgnoredContent::Kind::after_document_element, position(node), 0};
+    if (node.type() != pugi::node_comment && node.type() != pugi::node_pi) {
+      ignored_content_ = IgnoredContent{Kind::after_document_element, position(node), 0};
       return;
     }
+  }
+  if (byte_text && skipped_text) {
+    ignored_content_ =
+        IgnoredContent{Kind::text_after_document_element, text_is_parsed_ ? *skipped_text : TextPosition{}, 0};
   }
 }
 

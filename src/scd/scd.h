@@ -19,7 +19,9 @@ namespace ccdcrc {
 
 // Why an SCD could not be loaded.
 struct LoadProblem {
-  enum class Kind { not_found, permission_denied, not_a_file, empty, malformed, read_error, out_of_memory };
+  // ambiguous: the file holds an archive beside the XML document, which
+  // other readers take for the file's content.
+  enum class Kind { not_found, permission_denied, not_a_file, empty, malformed, ambiguous, read_error, out_of_memory };
   Kind kind = Kind::read_error;
   std::string message;    // in words for the user, without the path
   TextPosition position;  // for malformed XML in UTF-8; unknown otherwise
@@ -27,10 +29,12 @@ struct LoadProblem {
 };
 
 // Content of the text that the document does not hold, though it loaded:
-// what follows a zero byte (the parser ends the text there), or elements
-// after the document element.
+// what follows a zero byte (the parser ends the text there), elements after
+// the document element, or text after the last markup (which the parser
+// skips). White space, comments and processing instructions are no such
+// content. An SCD read in part answers for no approval.
 struct IgnoredContent {
-  enum class Kind { after_zero_byte, after_document_element };
+  enum class Kind { after_zero_byte, after_document_element, text_after_document_element };
   Kind kind = Kind::after_zero_byte;
   TextPosition position;  // where it starts, when known
   std::size_t bytes = 0;  // after_zero_byte: the bytes from the zero byte on
@@ -91,7 +95,8 @@ class Scd {
   static std::unique_ptr<Scd> parse_whole(SourceText text, const std::string& name, LoadProblem& report,
                                           const LoadOptions& options);
   pugi::xml_parse_result parse_text(unsigned parse_options);
-  void find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero, TextPosition zero_position);
+  void find_ignored_content(const pugi::xml_parse_result& result, std::size_t after_zero, TextPosition zero_position,
+                            std::optional<TextPosition> skipped_text);
 
   std::string path_;
   SourceText text_;              // declared before the document, which may point into it

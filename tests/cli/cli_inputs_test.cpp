@@ -279,29 +279,73 @@ TEST(CliInputs, APrefixedRootAnswersByNameAsItLists) {
   }
 }
 
-// Content the document leaves out is told, and the CRCs are those of the document.
-TEST(CliInputs, ContentAfterTheDocumentIsWarnedAbout) {
+// Content the document leaves out is told, and the CRCs are those of the
+// document; but an SCD read in part answers for no approval, and a file that
+// also holds an archive is refused: other programs read the archive.
+TEST(CliInputs, AFileReadInPartPassesNoCheckAndOneWithAnArchiveIsRefused) {
   ScratchDir dir;
   const std::string text = read_file(station);
   const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   const std::string at_end = std::to_string(lines + 1) + ":1";
-  const std::vector<std::tuple<std::string, std::string, std::string>> cases{
-      {"zero.scd", text + std::string(1, '\0') + "<IED name=\"X\"/>",
-       ":" + at_end + ": warning: a zero byte ends the XML text here; the 16 bytes from it on are ignored\n"},
-      {"zeros.scd", text + std::string(3, '\0'),
-       ":" + at_end + ": warning: a zero byte ends the XML text here; the 3 bytes from it on are ignored\n"},
-      {"second-root.scd", text + "<SCL><IED name=\"X\"/></SCL>\n",
-       ":" + at_end + ": warning: content after the document element is ignored (an SCD has one root element)\n"},
-      {"large-zero.scd", text + std::string(1, '\0') + std::string(100000, 'x'),
-       ":" + at_end + ": warning: a zero byte ends the XML text here; the 100001 bytes from it on are ignored\n"},
+  const std::string approved = write_file(dir.path() / "approved.txt", listing(station));
+  const std::string junk_after_zero = data_path("cli_junk_after_zero.scd");
+  const std::string fails = ": the file is read only in part, so its CRCs cannot stand for an approved configuration: ";
+  struct Row {
+    std::string path;
+    std::string warning;  // empty: read whole
   };
-  for (const auto& [name, bytes, warning] : cases) {
-    const std::string path = write_file(dir.path() / name, bytes);
-    const ProcessResult result = run_ccdcrc({"all", path});
-    EXPECT_EQ(result.status, 0) << name;
-    EXPECT_EQ(result.out, listing(station)) << name;
-    EXPECT_EQ(result.err, "ccdcrc: " + path + warning) << name;
+  const Row rows[] = {
+      {junk_after_zero,
+       ":" + at_end + ": warning: a zero byte ends the XML text here; the 28 bytes from it on are ignored"},
+      {write_file(dir.path() / "zeros.scd", text + std::string(3, '\0')),
+       ":" + at_end + ": warning: a zero byte ends the XML text here; the 3 bytes from it on are ignored"},
+      {write_file(dir.path() / "second-root.scd", text + "<SCL><IED name=\"X\"/></SCL>\n"),
+       ":" + at_end + ": warning: content after the document element is ignored (an SCD has one root element)"},
+      {write_file(dir.path() / "text.scd", text + "  trailing words\n"),
+       ":" + std::to_string(lines + 1) + ":3: warning: text after the document element is ignored"},
+      {write_file(dir.path() / "large-zero.scd", text + std::string(1, '\0') + std::string(100000, 'x')),
+       ":" + at_end + ": warning: a zero byte ends the XML text here; the 100001 bytes from it on are ignored"},
+      {write_file(dir.path() / "comment.scd", text + "<!-- signed -->\n<?pi?>\n\x1a"), ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    const ProcessResult all = run_ccdcrc({"all", row.path});
+    EXPECT_EQ(all.out, listing(station));
+    const ProcessResult check = run_ccdcrc({"check", approved, row.path});
+    if (row.warning.empty()) {
+      EXPECT_EQ(all.status, 0) << all.err;
+      EXPECT_EQ(check.status, 0) << check.err;
+      continue;
+    }
+    EXPECT_EQ(all.status, 2);
+    EXPECT_EQ(all.err.find("ccdcrc: " + row.path + row.warning), 0u) << all.err;
+    EXPECT_NE(all.err.find("ccdcrc: " + row.path + fails), std::string::npos) << all.err;
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.err.find(fails), std::string::npos) << check.err;
   }
+  // The file of an SCD with a zip archive appended (as `zip -A` leaves it),
+  // and one with gzip data after the document: refused by every command.
+  const std::string gzip_appended = write_file(dir.path() / "gzip.scd", text + read_file(station + ".gz"));
+  for (const std::string& path : {data_path("cli_scd_and_zip.bin"), gzip_appended}) {
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"all", path}, {"check", approved, path}, {"diff", station, path}}) {
+      SCOPED_TRACE(command.front() + " " + path);
+      const ProcessResult result = run_ccdcrc(command);
+      EXPECT_EQ(result.status, 2);
+      EXPECT_EQ(result.out, "");
+      EXPECT_NE(result.err.find("ccdcrc: " + path + ": the file holds both an XML document and "), std::string::npos)
+          << result.err;
+    }
+  }
+  // diff and verify answer for approvals too.
+  EXPECT_EQ(run_ccdcrc({"diff", station, junk_after_zero, "--quiet"}).status, 2);
+  EXPECT_EQ(run_ccdcrc({"diff", station, junk_after_zero}).status, 2);
+  ScratchDir out;
+  ASSERT_EQ(run_ccdcrc({"export", station, "--all", "-o", out.path().string()}).status, 0);
+  const std::string exported = (out.path() / "P1.ccd").string();
+  EXPECT_EQ(run_ccdcrc({"verify", exported, "--scd", junk_after_zero}).status, 2);
+  EXPECT_EQ(
+      run_ccdcrc({"verify", write_file(dir.path() / "P1.ccd", read_file(exported) + std::string(1, '\0'))}).status, 2);
 }
 
 }  // namespace

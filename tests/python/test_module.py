@@ -63,7 +63,8 @@ def test_sources_give_the_same_scd():
     (lambda d: (d / "empty.scd", (d / "empty.scd").touch())[0], ccdcrc.MalformedXmlError, ValueError, None, None),
     (lambda d: b"<SCL><IED name='a'></SCL>", ccdcrc.MalformedXmlError, ValueError, 1, 22),
     (lambda d: DATA / "cli_not_scl.scd", ccdcrc.NotAnScdError, ValueError, None, None),
-], ids=["missing", "directory", "malformed", "empty", "bytes", "not scl"])
+    (lambda d: DATA / "cli_scd_and_zip.bin", ccdcrc.PartlyReadError, ValueError, None, None),
+], ids=["missing", "directory", "malformed", "empty", "bytes", "not scl", "zip appended"])
 def test_load_errors(tmp_path, make, kind, builtin, line, column):
     source = make(tmp_path)
     with pytest.raises(kind) as raised:
@@ -76,6 +77,16 @@ def test_load_errors(tmp_path, make, kind, builtin, line, column):
     assert str(error) == f"{where}: {error.message}"
     if not isinstance(source, bytes):  # the program's words
         assert run("all", source).stderr.decode() == f"ccdcrc: {error}\n"
+
+
+def test_an_scd_read_in_part_gives_no_crcs():
+    # The program lists its CRCs, but fails: the module gives none.
+    path = DATA / "cli_junk_after_zero.scd"
+    assert run("all", path).returncode == 2
+    for source in (path, path.read_bytes()):
+        with pytest.raises(ccdcrc.PartlyReadError, match="read only in part") as raised:
+            ccdcrc.load(source)
+        assert (raised.value.line, raised.value.column) == (99, 1)
 
 
 def test_zero_bytes_are_refused_never_cut():

@@ -158,6 +158,7 @@ test('files the program refuses are refused in its words', async (t) => {
     [data('sub_golden_SUB.ccd')],
     [data('cli_damaged.scd.gz')],
     [data('cli_two_stations.zip')],
+    [data('cli_scd_and_zip.bin')],
   ];
   const { page } = await openPage();
   for (const [file] of cases) {
@@ -176,6 +177,13 @@ test('a malformed file shows its line and column', async () => {
   const { page } = await openPage();
   await openFiles(page, [data('malformed/end_tag.scd')]);
   assert.match((await errors(page))[0], /^end_tag\.scd:\d+:\d+: /);
+});
+
+test('a file read only in part shows no CRC', async () => {
+  const { page } = await openPage();
+  await openFiles(page, [data('cli_junk_after_zero.scd')]);
+  assert.deepEqual(await shownScds(page), []);
+  assert.match((await errors(page))[0], /^cli_junk_after_zero\.scd:99:1: the file is read only in part, so its CRCs .*: a zero byte/);
 });
 
 test('hostile names are shown as text', async () => {
