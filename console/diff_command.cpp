@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "approvals/approval_check.h"
 #include "approvals/baseline.h"
 #include "console/command.h"
 #include "console/scd_input.h"
@@ -71,19 +72,25 @@ std::map<std::string, CcdComparison> explanations(const std::vector<const IedCrc
 
 // Writes the report to its file, which is replaced whole, or to standard output.
 bool write_report_file(const DiffOptions& options, const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
-                       const Scd& new_scd, const ScdFile& new_file, Console& console) {
+                       const Scd& new_scd, const ScdFile& new_file, const std::vector<ListedCrc>& new_listed,
+                       const std::vector<ShadowedCrc>& new_shadowed, Console& console) {
   ReportOptions asked;
-  asked.date = export_timestamp();
+  asked.date = export_timestamp(true);
   asked.signoff = !options.no_signoff;
   asked.list_uncovered = options.uncovered;
   if (!options.approved.empty()) {
+    // The new SCD checked against the list as `check` checks it.
+    ApprovedCrcs& approved = asked.approved.emplace();
+    approved.path = options.approved;
     BaselineProblem problem;
-    std::optional<Baseline> baseline = read_baseline_file(options.approved, {}, problem);
+    std::optional<Baseline> baseline = read_baseline_file(
+        options.approved, [&](const BaselineNote& note) { approved.notes.push_back(note); }, problem, &approved.sha256);
     if (!baseline) {
       console.diagnostics.error(problem.where(options.approved), problem.message);
       return false;
     }
-    asked.approved = ApprovedCrcs{options.approved, std::move(*baseline)};
+    approved.check = check_approvals(*baseline, new_scd, new_listed, new_shadowed, false);
+    approved.list = std::move(*baseline);
   }
   const ChangeReport report = build_change_report(diff, old_scd, old_file, new_scd, new_file, asked);
   std::ostringstream text;
@@ -240,8 +247,9 @@ int run_diff(const DiffOptions& options, Console& console) {
   report.layout = options.name_only ? DiffLayout::name_only : options.stat ? DiffLayout::stat : DiffLayout::table;
   // IEDs behind a shared name are no part of the listing, but a change in
   // one is a change all the same.
-  const std::vector<std::string> hidden_changes = shadowed_changes(shadowed_crcs(*old_scd, old_ieds, options.jobs),
-                                                                   shadowed_crcs(*new_scd, new_ieds, options.jobs));
+  const std::vector<ShadowedCrc> new_shadowed = shadowed_crcs(*new_scd, new_ieds, options.jobs);
+  const std::vector<std::string> hidden_changes =
+      shadowed_changes(shadowed_crcs(*old_scd, old_ieds, options.jobs), new_shadowed);
   const bool changed = !hidden_changes.empty() ||
                        std::any_of(report.ieds.begin(), report.ieds.end(),
                                    [](const IedCrcChange& ied) { return ied.status != CrcStatus::unchanged; });
@@ -254,7 +262,8 @@ int run_diff(const DiffOptions& options, Console& console) {
   if (options.report) {
     // A report is a document of bounded interest: its explanations are collected.
     if (!compared.empty()) report.explanations = explanations(compared, *old_scd, *new_scd, options.jobs, diagnostics);
-    if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, console)) return exit_usage;
+    if (!write_report_file(options, report, *old_scd, old_file, *new_scd, new_file, new_ieds, new_shadowed, console))
+      return exit_usage;
   } else {
     write_diff_output(options, report, std::move(compared), *old_scd, *new_scd, console);
   }

@@ -181,7 +181,7 @@ char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
     diff.explanations = collect_explanations(explained, *old_scd.scd, *new_scd.scd, 1, progress_of("comparing"));
   }
   ReportOptions asked;
-  asked.date = export_timestamp();
+  asked.date = export_timestamp(true);
   const ChangeReport report = build_change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, asked);
   std::ostringstream html;
   write_html_report(html, report);

@@ -101,17 +101,19 @@ std::optional<Baseline> read_baseline(std::string_view bytes, const BaselineNote
 }
 
 std::optional<Baseline> read_baseline_file(const std::string& path, const BaselineNotes& notes,
-                                           BaselineProblem& problem) {
+                                           BaselineProblem& problem, std::string* sha256) {
   InputOptions options;
   options.pipes = false;
   options.unpack = false;
   options.limit = largest_list;
+  options.sha256 = sha256 != nullptr;
   Input input;
   InputProblem unread;
   if (!read_input(path, options, input, unread)) {
     problem = {0, unreadable_list + unread.message};
     return std::nullopt;
   }
+  if (sha256) *sha256 = input.sha256;
   return read_baseline(input.text.view(), notes, problem);
 }
 

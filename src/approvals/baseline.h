@@ -56,8 +56,9 @@ std::optional<Baseline> read_baseline(std::string_view bytes, const BaselineNote
 
 // The same from a path ("-": standard input). A FIFO given by its path is
 // refused (a pipe is read as standard input), archives are not unpacked, and
-// lists far larger than any station's are refused rather than read.
+// lists far larger than any station's are refused rather than read. The
+// SHA-256 of the list's bytes goes to `sha256` when given.
 std::optional<Baseline> read_baseline_file(const std::string& path, const BaselineNotes& notes,
-                                           BaselineProblem& problem);
+                                           BaselineProblem& problem, std::string* sha256 = nullptr);
 
 }  // namespace ccdcrc

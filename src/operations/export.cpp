@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -45,7 +46,22 @@ std::size_t nesting_depth(pugi::xml_node node) {
   }
 }
 
-std::string export_timestamp() {
+namespace {
+
+// The offset of local time `local` from UTC `utc` (the same instant): " +HH:MM".
+std::string utc_offset_text(const std::tm& local, const std::tm& utc) {
+  int days = local.tm_yday - utc.tm_yday;
+  if (local.tm_year != utc.tm_year) days = local.tm_year > utc.tm_year ? 1 : -1;
+  const int minutes = ((days * 24 + local.tm_hour - utc.tm_hour) * 60) + local.tm_min - utc.tm_min;
+  const int magnitude = minutes < 0 ? -minutes : minutes;
+  char text[16];
+  std::snprintf(text, sizeof text, " %c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60 % 100, magnitude % 60);
+  return text;
+}
+
+}  // namespace
+
+std::string export_timestamp(bool utc_offset) {
   std::time_t when = std::time(nullptr);
   bool universal = false;
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
@@ -73,7 +89,17 @@ std::string export_timestamp() {
 #endif
   char buffer[100];
   const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts);
-  return std::string(buffer, length);
+  std::string text(buffer, length);
+  if (utc_offset) {
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &when);
+#else
+    gmtime_r(&when, &utc);
+#endif
+    text += utc_offset_text(parts, utc);
+  }
+  return text;
 }
 
 namespace {

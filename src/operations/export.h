@@ -38,8 +38,10 @@ std::size_t nesting_depth(pugi::xml_node node);
 
 // The time an export stamps into its CRC element: the instant that
 // SOURCE_DATE_EPOCH gives (seconds since 1970, shown in UTC), so that two
-// exports of one SCD are the same bytes, or else the local time now.
-std::string export_timestamp();
+// exports of one SCD are the same bytes, or else the local time now. With
+// `utc_offset` the time tells its offset from UTC (" +01:00"), as a printed
+// record must.
+std::string export_timestamp(bool utc_offset = false);
 
 // Closes a built CCD with its CRC element: the CRC of its finished copy, and
 // the time; declares on its root the namespace prefixes it uses, as the SCD

@@ -6,6 +6,7 @@
 
 #include "approvals/approval_check.h"
 #include "ccdcrc/version.h"
+#include "report/check_report.h"
 
 #include "report/output.h"
 #include "report/scd_revision.h"
@@ -217,11 +218,18 @@ const char* binding_kind_name(ReportedBinding::Kind kind) {
   return "";
 }
 
-std::optional<Approval> approval_of(const ApprovedCrcs& approved, const std::string& name,
-                                    const std::optional<std::string>& crc) {
-  const std::optional<CheckedIed> checked = check_ied(approved.list, name, crc, crc.has_value());
-  if (!checked) return std::nullopt;
-  return Approval{checked->approved_crc, check_status_name(checked->status)};
+Phrase verdict_phrase(const ApprovalRecord& approval, const std::string& new_path) {
+  Phrase phrase;
+  phrase.code("ccdcrc check " + approval.path + " " + new_path);
+  switch (approval.verdict) {
+    case CheckVerdict::passes: phrase << " passes: the new SCD is the approved configuration."; return phrase;
+    case CheckVerdict::fails:
+      phrase << " fails: the new SCD is not the approved configuration (" + std::to_string(approval.failures.size()) +
+                    (approval.failures.size() == 1 ? " failure)." : " failures).");
+      return phrase;
+    case CheckVerdict::list_fails: phrase << " fails: the list cannot be taken as it is."; return phrase;
+  }
+  return phrase;
 }
 
 std::size_t broken_count(const ChangeReport& report) {
@@ -251,7 +259,25 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
   report.tool_version = CCDCRC_VERSION;
   report.signoff = options.signoff;
   report.list_uncovered = options.list_uncovered;
-  if (options.approved) report.approved_path = options.approved->path;
+  std::map<std::string, const CheckedIed*> checked;
+  if (options.approved) {
+    const ApprovedCrcs& approved = *options.approved;
+    report.approved_path = approved.path;
+    ApprovalRecord& record = report.approval.emplace();
+    record.path = approved.path;
+    record.sha256 = approved.sha256;
+    record.verdict = check_verdict(approved.list, approved.check, false);
+    record.failures = check_failures(approved.check, new_scd.path());
+    for (std::string& failure : list_failures(approved.list, approved.path, false)) {
+      record.failures.push_back(std::move(failure));
+    }
+    for (const CheckedIed& ied : approved.check.ieds) {
+      checked.emplace(ied.name, &ied);
+      if (ied.status != CheckStatus::ok) record.failing.push_back(ied);
+    }
+    record.scd = approved.check.scd;
+    record.notes = approved.notes;
+  }
   report.uncovered = uncovered_changes(diff.ieds);
   for (CrcStatus status : {CrcStatus::unchanged, CrcStatus::changed, CrcStatus::added, CrcStatus::removed,
                            CrcStatus::gained, CrcStatus::lost}) {
@@ -270,7 +296,9 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
     }
     ++report.counts[change.status];
     std::optional<Approval> approval;
-    if (options.approved) approval = approval_of(*options.approved, change.name, crc);
+    if (const auto found = checked.find(change.name); found != checked.end()) {
+      approval = Approval{found->second->approved_crc, check_status_name(found->second->status)};
+    }
     if (change.status == CrcStatus::unchanged) {
       report.unchanged.push_back({change.name, std::move(approval)});
       continue;

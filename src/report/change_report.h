@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "approvals/approval_check.h"
 #include "approvals/baseline.h"
 #include "operations/bindings.h"
 #include "operations/comparison.h"
@@ -54,15 +55,31 @@ struct Approval {
   std::string status;  // "ok", "changed", "missing", "new", "unreadable"
 };
 
-// A list of approved CRCs as the report uses it.
+// A list of approved CRCs as the report uses it: the list, and the new SCD
+// checked against it by check_approvals, as `check` checks it.
 struct ApprovedCrcs {
   std::string path;
+  std::string sha256;  // of the list as read
   Baseline list;
+  std::vector<BaselineNote> notes;  // its lines that are no entry, or whose CRC cannot be read
+  ApprovalCheck check;
 };
 
-// An IED's CRC checked against the list; nullopt when neither the list nor the SCD has one.
-std::optional<Approval> approval_of(const ApprovedCrcs& approved, const std::string& name,
-                                    const std::optional<std::string>& crc);
+// What the report records of the check against the list: `check`'s verdict,
+// what it fails on (its own sentences), and every IED whose check fails, also
+// approved IEDs that neither SCD has.
+struct ApprovalRecord {
+  std::string path;
+  std::string sha256;
+  CheckVerdict verdict = CheckVerdict::fails;
+  std::vector<std::string> failures;
+  std::vector<CheckedIed> failing;
+  std::optional<CheckedScd> scd;
+  std::vector<BaselineNote> notes;
+};
+
+// The verdict in one line: whether `ccdcrc check` passes on the new SCD.
+Phrase verdict_phrase(const ApprovalRecord& approval, const std::string& new_path);
 
 // One IED whose CRC did not stay as it was.
 struct ReportedIed {
@@ -119,6 +136,7 @@ struct ChangeReport {
   std::vector<UncoveredChange> uncovered;     // changed outside their CRCs
   bool list_uncovered = false;
   std::optional<std::string> approved_path;  // the list checked against, when given
+  std::optional<ApprovalRecord> approval;    // and what the check says
   bool signoff = true;
 };
 

@@ -42,6 +42,8 @@ code, .mono { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, mo
 section#broken-bindings h2 { border-bottom-color: #dc2626; }
 table.signoff td { height: 2.6rem; width: 30%; } table.signoff th { width: 10%; }
 #signoff { break-inside: avoid; }
+.verdict { font-weight: 600; padding: .4rem .6rem; border-radius: 6px; }
+.verdict.passes { background: #dcfce7; } .verdict.fails { background: #fee2e2; }
 del { background: #fecaca; text-decoration: line-through; } ins { background: #bbf7d0; text-decoration: none; }
 td.value del, td.value ins { padding: 0 1px; border-radius: 2px; }
 article { border-left: 3px solid var(--line); padding-left: 1rem; margin: 1rem 0 1.6rem; }
@@ -89,10 +91,11 @@ std::string phrase(const Phrase& line) {
 
 std::string crc_or_dash(const std::optional<std::string>& crc) { return crc ? escaped(*crc) : "&ndash;"; }
 
-std::string status_badge(const std::string& name) {
+// A status as a coloured word; `label` shown instead of the name when given.
+std::string status_badge(const std::string& name, const std::string& label = {}) {
   std::string css = name;
   std::replace(css.begin(), css.end(), ' ', '-');
-  return "<span class=\"status s-" + css + "\">" + name + "</span>";
+  return "<span class=\"status s-" + css + "\">" + (label.empty() ? name : label) + "</span>";
 }
 
 // A Header field, or a dash when the file has none.
@@ -135,13 +138,21 @@ void write_summary(std::ostream& out, const ChangeReport& report) {
       << "</b>changed outside CRCs</div>\n</div>\n</section>\n";
 }
 
+// A table whose header row repeats on every printed page it runs over.
+std::string table_start(const std::string& columns, const char* css_class = nullptr) {
+  return std::string("<table") + (css_class ? std::string(" class=\"") + css_class + "\"" : "") + ">\n<thead><tr>" +
+         columns + "</tr></thead>\n<tbody>\n";
+}
+constexpr const char* table_end = "</tbody>\n</table>\n";
+
 // Opens a table under the heading of a bay when the bay differs from the last one.
-void open_bay(std::ostream& out, const std::string& bay, std::optional<std::string>& current, const char* columns) {
+void open_bay(std::ostream& out, const std::string& bay, std::optional<std::string>& current,
+              const std::string& columns) {
   const std::string label = bay.empty() ? no_bay_label : bay;
   if (current == label) return;
-  if (current) out << "</table>\n";
+  if (current) out << table_end;
   current = label;
-  out << "<h3>" << escaped(label) << "</h3>\n<table>\n<tr>" << columns << "</tr>\n";
+  out << "<h3>" << escaped(label) << "</h3>\n" << table_start(columns);
 }
 
 void write_bindings(std::ostream& out, const ChangeReport& report) {
@@ -161,7 +172,7 @@ void write_bindings(std::ostream& out, const ChangeReport& report) {
         << "</td><td class=\"mono\">" << escaped(binding.source) << "</td><td>"
         << status_badge(binding_kind_name(item.kind)) << "</td><td>" << escaped(binding.reason) << "</td></tr>\n";
   }
-  if (bay) out << "</table>\n";
+  if (bay) out << table_end;
   out << "</section>\n";
 }
 
@@ -177,18 +188,19 @@ std::string identity(const IedIdentity& ied) {
   return text.empty() ? "&mdash;" : text;
 }
 
-std::string approval_cells(const std::optional<Approval>& approval) {
-  if (!approval) return "<td class=\"mono\">&ndash;</td><td></td>";
-  return "<td class=\"mono\">" + crc_or_dash(approval->approved_crc) + "</td><td>" + status_badge(approval->status) +
-         "</td>";
+// The check's status of an IED beside the status of its change: "approved"
+// for one that matches its approved CRC.
+std::string check_badge(const std::optional<Approval>& approval) {
+  if (!approval) return "";
+  if (approval->status == "ok") return " " + status_badge("ok", "approved");
+  return " " + status_badge(approval->status, "check: " + approval->status);
 }
 
 void write_retest(std::ostream& out, const ChangeReport& report) {
   out << "<section id=\"retest\">\n<h2>Retest</h2>\n";
   if (report.retest.empty()) out << "<p>No IED's CRC changed: no device needs to be loaded or tested again.</p>\n";
   const std::string columns = std::string("<th>IED</th><th>Device</th><th>Old CRC</th><th>New CRC</th>") +
-                              (report.approved_path ? "<th>Approved CRC</th><th>Check</th>" : "") +
-                              "<th>Status</th><th>Why</th>";
+                              (report.approved_path ? "<th>Approved CRC</th>" : "") + "<th>Status</th><th>Why</th>";
   std::optional<std::string> bay;
   for (std::size_t i = 0; i < report.retest.size(); ++i) {
     const ReportedIed& ied = report.retest[i];
@@ -197,11 +209,14 @@ void write_retest(std::ostream& out, const ChangeReport& report) {
     out << "<tr><td><a href=\"#ied-" << i << "\">" << escaped(change.name) << "</a></td><td><span class=\"identity\">"
         << identity(ied.identity) << "</span></td><td class=\"mono\">"
         << crc_or_dash(change.old_ied ? change.old_ied->crc : std::nullopt) << "</td><td class=\"mono\">"
-        << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << "</td>"
-        << (report.approved_path ? approval_cells(ied.approval) : "") << "<td>"
-        << status_badge(crc_status_name(change.status)) << "</td><td>" << phrase(ied.reason) << "</td></tr>\n";
+        << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << "</td>";
+    if (report.approved_path) {
+      out << "<td class=\"mono\">" << crc_or_dash(ied.approval ? ied.approval->approved_crc : std::nullopt) << "</td>";
+    }
+    out << "<td>" << status_badge(crc_status_name(change.status)) << check_badge(ied.approval) << "</td><td>"
+        << phrase(ied.reason) << "</td></tr>\n";
   }
-  if (bay) out << "</table>\n";
+  if (bay) out << table_end;
   out << "</section>\n";
 }
 
@@ -221,14 +236,14 @@ void write_values(std::ostream& out, const std::optional<std::string>& old_value
 }
 
 void write_change_rows(std::ostream& out, const std::vector<CcdChange>& changes, const std::string& element) {
-  out << "<table>\n<tr><th>Where</th><th>What</th><th>Old</th><th>New</th></tr>\n";
+  out << table_start("<th>Where</th><th>What</th><th>Old</th><th>New</th>");
   for (const CcdChange& change : changes) {
     const ChangeRow row = change_row(change, element);
     out << "<tr><td class=\"mono\">" << escaped(row.where) << "</td><td>" << escaped(row.what) << "</td>";
     write_values(out, row.old_value, row.new_value);
     out << "</tr>\n";
   }
-  out << "</table>\n";
+  out << table_end;
 }
 
 void write_reference(std::ostream& out, const ReferenceChange& reference) {
@@ -265,12 +280,12 @@ void write_uncovered(std::ostream& out, const ChangeReport& report) {
                            "nothing, settings).")
       << "</p>\n";
   if (report.list_uncovered && count > 0) {
-    out << "<table>\n<tr><th>IED</th><th>Elements changed</th><th>First change</th></tr>\n";
+    out << table_start("<th>IED</th><th>Elements changed</th><th>First change</th>");
     for (const UncoveredChange& change : report.uncovered) {
       out << "<tr><td>" << escaped(change.name) << "</td><td>" << change.difference.elements
           << "</td><td class=\"mono\">" << escaped(change.difference.first) << "</td></tr>\n";
     }
-    out << "</table>\n";
+    out << table_end;
   }
   out << "</section>\n";
 }
@@ -296,13 +311,94 @@ void write_unchanged(std::ostream& out, const ChangeReport& report) {
   out << "</section>\n";
 }
 
-void write_signoff(std::ostream& out) {
-  out << "<section id=\"signoff\">\n<h2>Sign-off</h2>\n<table class=\"signoff\">\n"
+// What is signed, restated where the signatures stand: a sign-off page
+// printed alone still names both SCDs, the list and the moment.
+void write_signoff(std::ostream& out, const ChangeReport& report) {
+  const auto file = [&out](const char* label, const ReportFile& scd) {
+    out << "<tr><th>" << label << "</th><td class=\"mono\">" << escaped(scd.path) << "<br>SCD CRC "
+        << escaped(scd.scd_crc) << "<br>SHA-256 " << (scd.sha256.empty() ? "&ndash;" : escaped(scd.sha256))
+        << "</td></tr>\n";
+  };
+  out << "<section id=\"signoff\">\n<h2>Sign-off</h2>\n<table class=\"facts signed\">\n";
+  file("Old SCD", report.old_file);
+  file("New SCD", report.new_file);
+  if (report.approval) {
+    out << "<tr><th>Approved CRCs</th><td class=\"mono\">" << escaped(report.approval->path) << "<br>SHA-256 "
+        << (report.approval->sha256.empty() ? "&ndash;" : escaped(report.approval->sha256)) << "</td></tr>\n"
+        << "<tr><th>Check</th><td>" << phrase(verdict_phrase(*report.approval, report.new_file.path)) << "</td></tr>\n";
+  }
+  out << "<tr><th>Report made</th><td>" << escaped(report.date) << " by ccdcrc " << escaped(report.tool_version)
+      << "</td></tr>\n</table>\n<table class=\"signoff\">\n"
       << "<tr><th></th><th>Name</th><th>Date</th><th>Signature</th></tr>\n";
   for (const char* role : {"Prepared", "Checked", "Approved"}) {
     out << "<tr><th>" << role << "</th><td></td><td></td><td></td></tr>\n";
   }
   out << "</table>\n</section>\n";
+}
+
+// Everything the check against the list fails on, and its verdict.
+void write_approval(std::ostream& out, const ApprovalRecord& approval, const ChangeReport& report) {
+  const bool passes = approval.verdict == CheckVerdict::passes;
+  out << "<section id=\"approval\">\n<h2>Approval check</h2>\n<p class=\"verdict " << (passes ? "passes" : "fails")
+      << "\">" << phrase(verdict_phrase(approval, report.new_file.path)) << "</p>\n";
+  if (!approval.failures.empty()) {
+    out << "<ul>\n";
+    for (const std::string& failure : approval.failures) out << "<li>" << escaped(failure) << "</li>\n";
+    out << "</ul>\n";
+  }
+  if (approval.scd) {
+    out << "<p>SCD CRC: approved " << crc_or_dash(approval.scd->approved_crc) << ", new " << escaped(approval.scd->crc)
+        << " " << status_badge(approval.scd->status()) << "</p>\n";
+  }
+  if (!approval.failing.empty()) {
+    out << table_start("<th>IED</th><th>Approved CRC</th><th>New CRC</th><th>Check</th>");
+    for (const CheckedIed& ied : approval.failing) {
+      out << "<tr><td>" << escaped(ied.name) << "</td><td class=\"mono\">" << crc_or_dash(ied.approved_crc)
+          << "</td><td class=\"mono\">" << crc_or_dash(ied.crc) << "</td><td>"
+          << status_badge(check_status_name(ied.status));
+      if (!ied.unreadable.empty()) out << ' ' << escaped(ied.unreadable);
+      out << "</td></tr>\n";
+    }
+    out << table_end;
+  }
+  if (!approval.notes.empty()) {
+    out << "<p>Lines of the list that are no entry:</p>\n" << table_start("<th>Line</th><th>Why</th>");
+    for (const BaselineNote& note : approval.notes) {
+      out << "<tr><td>" << note.line << "</td><td>" << escaped(note.reason) << "</td></tr>\n";
+    }
+    out << table_end;
+  }
+  out << "</section>\n";
+}
+
+// CSS text as a quoted string: the characters that would end it, or the
+// style element, escaped.
+std::string css_string(const std::string& text) {
+  std::string css = "\"";
+  for (char c : printable(text)) {
+    if (c == '"' || c == '\\' || c == '<' || c == '>' || c == '&') {
+      static constexpr char hex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      css += '\\';
+      css += hex[byte >> 4];
+      css += hex[byte & 0xF];
+      css += ' ';
+    } else {
+      css += c;
+    }
+  }
+  return css + "\"";
+}
+
+// Every printed page tells what it belongs to, and where it stands.
+std::string page_style(const ChangeReport& report) {
+  const auto name = [](const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); };
+  const std::string identity = "SCD change report: " + name(report.old_file.path) + " (" + report.old_file.scd_crc +
+                               ") → " + name(report.new_file.path) + " (" + report.new_file.scd_crc + "), " +
+                               report.date;
+  return "@page { @bottom-left { content: " + css_string(identity) +
+         "; font: 7.5pt sans-serif; color: #52606d; } @bottom-right { content: \"page \" counter(page) \" of \" "
+         "counter(pages); font: 7.5pt sans-serif; color: #52606d; } }";
 }
 
 void write_record(std::ostream& out, const ChangeReport& report) {
@@ -321,13 +417,14 @@ void write_html_report(std::ostream& out, const ChangeReport& report) {
       "SCD change report: " + escaped(report.old_file.path) + " &rarr; " + escaped(report.new_file.path);
   out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" << title << "</title>\n"
-      << "<style>" << style << "</style>\n</head>\n<body>\n"
+      << "<style>" << style << page_style(report) << "</style>\n</head>\n<body>\n"
       << "<header>\n<h1>SCD change report</h1>\n<p class=\"subtitle\">" << escaped(report.old_file.path) << " &rarr; "
       << escaped(report.new_file.path) << "</p>\n";
   write_record(out, report);
   out << "</header>\n";
   write_files(out, report);
   write_summary(out, report);
+  if (report.approval) write_approval(out, *report.approval, report);
   write_bindings(out, report);
   write_retest(out, report);
   out << "<section id=\"changes\">\n<h2>Changes</h2>\n";
@@ -335,7 +432,7 @@ void write_html_report(std::ostream& out, const ChangeReport& report) {
   out << "</section>\n";
   write_uncovered(out, report);
   write_unchanged(out, report);
-  if (report.signoff) write_signoff(out);
+  if (report.signoff) write_signoff(out, report);
   out << "<footer>Made by ccdcrc " << escaped(report.tool_version)
       << ". A CRC covers what an IED publishes and subscribes; descriptions are not measured.</footer>\n"
       << "<script>" << print_script << "</script>\n</body>\n</html>\n";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "report/change_report.h"
 #include "report/output.h"
@@ -152,7 +153,7 @@ void write_retest(std::ostream& out, const ChangeReport& report) {
   out << "## Retest\n\n";
   if (report.retest.empty()) out << "No IED's CRC changed: no device needs to be loaded or tested again.\n\n";
   std::vector<std::string> columns{"IED", "Device", "Old CRC", "New CRC"};
-  if (report.approved_path) columns.insert(columns.end(), {"Approved CRC", "Check"});
+  if (report.approved_path) columns.emplace_back("Approved CRC");
   columns.insert(columns.end(), {"Status", "Why"});
   std::optional<std::string> bay;
   for (const ReportedIed& ied : report.retest) {
@@ -161,10 +162,11 @@ void write_retest(std::ostream& out, const ChangeReport& report) {
     out << "| " << cell(escaped(change.name)) << " | " << identity(ied.identity) << " | "
         << crc_or_dash(change.old_ied ? change.old_ied->crc : std::nullopt) << " | "
         << crc_or_dash(change.new_ied ? change.new_ied->crc : std::nullopt) << " | ";
-    if (report.approved_path) {
-      out << (ied.approval ? crc_or_dash(ied.approval->approved_crc) + " | " + ied.approval->status : "– | –") << " | ";
-    }
-    out << crc_status_name(change.status) << " | " << cell(phrase(ied.reason)) << " |\n";
+    if (report.approved_path) out << crc_or_dash(ied.approval ? ied.approval->approved_crc : std::nullopt) << " | ";
+    out << crc_status_name(change.status);
+    // The check's status beside the change's: "approved" for one that matches its approved CRC.
+    if (ied.approval) out << (ied.approval->status == "ok" ? ", approved" : ", check: " + ied.approval->status);
+    out << " | " << cell(phrase(ied.reason)) << " |\n";
   }
   if (bay) out << '\n';
 }
@@ -236,8 +238,47 @@ void write_unchanged(std::ostream& out, const ChangeReport& report) {
   if (!report.without_circuits.empty()) out << '\n';
 }
 
-void write_signoff(std::ostream& out) {
-  out << "## Sign-off\n\n| | Name | Date | Signature |\n|---|---|---|---|\n";
+// Everything the check against the list fails on, and its verdict.
+void write_approval(std::ostream& out, const ApprovalRecord& approval, const ChangeReport& report) {
+  out << "## Approval check\n\n**" << phrase(verdict_phrase(approval, report.new_file.path)) << "**\n\n";
+  for (const std::string& failure : approval.failures) out << "- " << escaped(failure) << '\n';
+  if (!approval.failures.empty()) out << '\n';
+  if (approval.scd) {
+    out << "SCD CRC: approved " << crc_or_dash(approval.scd->approved_crc) << ", new " << escaped(approval.scd->crc)
+        << " (" << approval.scd->status() << ")\n\n";
+  }
+  if (!approval.failing.empty()) {
+    out << "| IED | Approved CRC | New CRC | Check |\n|---|---|---|---|\n";
+    for (const CheckedIed& ied : approval.failing) {
+      out << "| " << cell(escaped(ied.name)) << " | " << crc_or_dash(ied.approved_crc) << " | " << crc_or_dash(ied.crc)
+          << " | " << check_status_name(ied.status);
+      if (!ied.unreadable.empty()) out << ": " << cell(escaped(ied.unreadable));
+      out << " |\n";
+    }
+    out << '\n';
+  }
+  if (!approval.notes.empty()) {
+    out << "Lines of the list that are no entry:\n\n| Line | Why |\n|---|---|\n";
+    for (const BaselineNote& note : approval.notes)
+      out << "| " << note.line << " | " << cell(escaped(note.reason)) << " |\n";
+    out << '\n';
+  }
+}
+
+// What is signed, restated where the signatures stand.
+void write_signoff(std::ostream& out, const ChangeReport& report) {
+  out << "## Sign-off\n\n";
+  for (const auto& [label, scd] : {std::pair{"Old SCD", &report.old_file}, std::pair{"New SCD", &report.new_file}}) {
+    out << label << ": " << escaped(scd->path) << ", SCD CRC " << escaped(scd->scd_crc) << ", SHA-256 "
+        << (scd->sha256.empty() ? "–" : escaped(scd->sha256)) << "  \n";
+  }
+  if (report.approval) {
+    out << "Approved CRCs: " << escaped(report.approval->path) << ", SHA-256 "
+        << (report.approval->sha256.empty() ? "–" : escaped(report.approval->sha256))
+        << "  \nCheck: " << phrase(verdict_phrase(*report.approval, report.new_file.path)) << "  \n";
+  }
+  out << "Report made: " << escaped(report.date) << " by ccdcrc " << escaped(report.tool_version) << "\n\n";
+  out << "| | Name | Date | Signature |\n|---|---|---|---|\n";
   for (const char* role : {"Prepared", "Checked", "Approved"}) out << "| " << role << " | | | |\n";
   out << '\n';
 }
@@ -252,13 +293,14 @@ void write_markdown_report(std::ostream& out, const ChangeReport& report) {
   out << '\n';
   write_files(out, report);
   write_summary(out, report);
+  if (report.approval) write_approval(out, *report.approval, report);
   write_bindings(out, report);
   write_retest(out, report);
   out << "## Changes\n\n";
   for (const ReportedIed& ied : report.retest) write_ied_details(out, ied);
   write_uncovered(out, report);
   write_unchanged(out, report);
-  if (report.signoff) write_signoff(out);
+  if (report.signoff) write_signoff(out, report);
 }
 
 }  // namespace ccdcrc

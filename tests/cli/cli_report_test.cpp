@@ -167,7 +167,7 @@ TEST(Report, MarkdownTablesKeepTheirColumns) {
        1,
        {"| PL1101 | `1-A:PIGO/GOINGGIO1.SPCSO2.stVal` | `CL1101CTRL/CILO1.EnaCls.stVal` | broken | "
         "CL1101CTRL/LLN0.dsIntlk has no member CILO1.EnaCls.stVal |",
-        "| IED | Device | Old CRC | New CRC | Approved CRC | Check | Status | Why |", "- MU1001 (new)"}},
+        "| IED | Device | Old CRC | New CRC | Approved CRC | Status | Why |", "- MU1001 (new)"}},
       {renamed, example_path("substation.scd"), {}, 2, 1, {}},  // mended
   };
   for (const Case& test : cases) {
@@ -195,6 +195,62 @@ TEST(Report, MarkdownTablesKeepTheirColumns) {
     for (const std::string& expected : test.expected) {
       EXPECT_NE(text.find("\n" + expected + "\n"), std::string::npos) << expected << "\nin\n" << text;
     }
+  }
+}
+
+// The SCD CRC that `all` prints.
+std::string scd_crc_of(const std::string& scd) {
+  const std::string out = run_ccdcrc({"all", scd}).out;
+  const std::size_t at = out.rfind("SCD CRC  ");
+  return at == std::string::npos ? "" : out.substr(at + 9, 8);
+}
+
+// With a list of approved CRCs the report shows all that `check` fails on,
+// and whether it passes, in HTML as in Markdown; printed, every page is
+// numbered and names the report, and the sign-off names what is signed.
+TEST(Report, AnApprovalShowsAllThatCheckFailsOnAndPrintsWhatIsSigned) {
+  ScratchDir dir;
+  const std::string old_scd = example_path("substation.scd");
+  const std::string new_scd = example_path("substation_rev2.scd");
+  // XX9999 is approved, but the new SCD lacks it.
+  const std::string list = write_file(dir.path() / "approved.csv", read_file(approved_list(dir)) + "XX9999,12345678\n");
+  EXPECT_EQ(run_ccdcrc({"check", list, new_scd, "--status"}).status, 1);
+  const std::string markdown = read_file(report_of(dir, old_scd, new_scd, "markdown", {"--approved", list}));
+  const fs::path html = report_of(dir, old_scd, new_scd, "html", {"--approved", list});
+  const std::string verdict = " fails: the new SCD is not the approved configuration";
+  EXPECT_NE(markdown.find("`ccdcrc check " + list + " " + new_scd + "`" + verdict), std::string::npos) << markdown;
+  EXPECT_NE(markdown.find("\n| XX9999 | 12345678 | – | missing |\n"), std::string::npos) << markdown;
+  const std::string page = read_file(html);
+  EXPECT_NE(page.find("<code>ccdcrc check " + list + " " + new_scd + "</code>" + verdict), std::string::npos);
+  EXPECT_NE(page.find("<tr><td>XX9999</td><td class=\"mono\">12345678</td><td class=\"mono\">&ndash;</td><td><span "
+                      "class=\"status s-missing\">missing</span>"),
+            std::string::npos);
+  EXPECT_EQ(page.find("s-ok\">ok<"), std::string::npos) << "no IED is shown ok when check fails";
+
+  if (!fs::exists(chromium) || !fs::exists("/usr/bin/pdftotext")) GTEST_SKIP() << "no Chromium or pdftotext";
+  const fs::path pdf = dir.path() / "report.pdf";
+  const ProcessResult print =
+      run_chromium(dir, {"--no-pdf-header-footer", "--print-to-pdf=" + pdf.string(), "file://" + html.string()});
+  ASSERT_TRUE(fs::exists(pdf)) << print.err;
+  const ProcessResult text = run_process("/usr/bin/pdftotext", {"-layout", pdf.string(), "-"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  std::vector<std::string> pages;
+  std::istringstream sheets(text.out);
+  for (std::string sheet; std::getline(sheets, sheet, '\f');) {
+    if (sheet.find_first_not_of(" \n") != std::string::npos) pages.push_back(sheet);
+  }
+  ASSERT_GT(pages.size(), 1u);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    EXPECT_NE(pages[i].find("page " + std::to_string(i + 1) + " of " + std::to_string(pages.size())), std::string::npos)
+        << pages[i];
+    EXPECT_NE(pages[i].find("SCD change report: substation.scd ("), std::string::npos) << pages[i];
+  }
+  const std::string& signoff = pages.back();
+  EXPECT_NE(signoff.find("Sign-off"), std::string::npos) << signoff;
+  for (const std::string& scd : {old_scd, new_scd}) {
+    const std::string crc = scd_crc_of(scd);
+    ASSERT_EQ(crc.size(), 8u);
+    EXPECT_NE(signoff.find("SCD CRC " + crc), std::string::npos) << crc << "\n" << signoff;
   }
 }
 
