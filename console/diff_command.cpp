@@ -308,7 +308,7 @@ void add_diff_command(CLI::App& app, Console& console) {
                     "name each IED whose elements changed while its CRC did not (a report counts them alone)");
   command
       ->add_option("--approved", options->approved,
-                   "a list of approved CRCs: the report shows each IED's approved CRC and its check")
+                   "a list of approved CRCs: the report checks NEW against it as check does")
       ->option_text("LIST");
   command->add_flag("--no-signoff", options->no_signoff, "leave the sign-off block out of the report");
   add_quiet_option(*command, options->quiet, "print nothing: the exit status tells whether anything changed");
