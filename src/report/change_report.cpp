@@ -250,6 +250,30 @@ std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& 
   return uncovered;
 }
 
+namespace {
+
+// What the report records of the new SCD checked against the list: as `check`
+// decides and words it, also the failures of the list itself (its malformed
+// lines fail, as they do by default).
+ApprovalRecord approval_record(const ApprovedCrcs& approved, const std::string& new_path) {
+  ApprovalRecord record;
+  record.path = approved.path;
+  record.sha256 = approved.sha256;
+  record.verdict = check_verdict(approved.list, approved.check, false);
+  record.failures = check_failures(approved.check, new_path);
+  for (std::string& failure : list_failures(approved.list, approved.path, false)) {
+    record.failures.push_back(std::move(failure));
+  }
+  for (const CheckedIed& ied : approved.check.ieds) {
+    if (ied.status != CheckStatus::ok) record.failing.push_back(ied);
+  }
+  record.scd = approved.check.scd;
+  record.notes = approved.notes;
+  return record;
+}
+
+}  // namespace
+
 ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
                                  const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options) {
   ChangeReport report;
@@ -261,22 +285,9 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
   report.list_uncovered = options.list_uncovered;
   std::map<std::string, const CheckedIed*> checked;
   if (options.approved) {
-    const ApprovedCrcs& approved = *options.approved;
-    report.approved_path = approved.path;
-    ApprovalRecord& record = report.approval.emplace();
-    record.path = approved.path;
-    record.sha256 = approved.sha256;
-    record.verdict = check_verdict(approved.list, approved.check, false);
-    record.failures = check_failures(approved.check, new_scd.path());
-    for (std::string& failure : list_failures(approved.list, approved.path, false)) {
-      record.failures.push_back(std::move(failure));
-    }
-    for (const CheckedIed& ied : approved.check.ieds) {
-      checked.emplace(ied.name, &ied);
-      if (ied.status != CheckStatus::ok) record.failing.push_back(ied);
-    }
-    record.scd = approved.check.scd;
-    record.notes = approved.notes;
+    report.approved_path = options.approved->path;
+    report.approval = approval_record(*options.approved, new_scd.path());
+    for (const CheckedIed& ied : options.approved->check.ieds) checked.emplace(ied.name, &ied);
   }
   report.uncovered = uncovered_changes(diff.ieds);
   for (CrcStatus status : {CrcStatus::unchanged, CrcStatus::changed, CrcStatus::added, CrcStatus::removed,

@@ -109,11 +109,35 @@ std::size_t text_after_markup(std::string_view text) {
   return start;
 }
 
-LoadProblem ambiguous(const std::string& archive, std::size_t at) {
-  return {LoadProblem::Kind::ambiguous,
-          "the file holds both an XML document and " + archive + " (at byte offset " + std::to_string(at) +
-              "), which other programs read instead: which of them is meant cannot be told",
-          {}};
+// What the parser leaves out of a text that ends at `end` (a zero byte, or
+// its size): text after the last markup, and where gzip data lie among it.
+struct LeftOut {
+  std::optional<TextPosition> skipped_text;
+  std::size_t gzip = npos;
+};
+
+LeftOut left_out(std::string_view text, std::size_t end) {
+  LeftOut found;
+  if (is_wide_text(text)) return found;
+  const std::string_view read = text.substr(0, end);
+  const std::size_t skipped = text_after_markup(read);
+  if (skipped != npos) found.skipped_text = position_in(read, static_cast<std::ptrdiff_t>(skipped));
+  if (end < text.size() || skipped != npos) found.gzip = gzip_header_at(text);
+  return found;
+}
+
+// A document that parses is refused when its file also holds an archive: zip
+// readers find one by its end record, whatever comes before it; gzip data
+// are looked for among what the document leaves out.
+bool refused_archive(std::size_t zip, std::size_t gzip, LoadProblem& report) {
+  if (zip == npos && gzip == npos) return false;
+  const std::string archive = zip != npos ? "a zip archive's end record" : "gzip data";
+  report = {LoadProblem::Kind::ambiguous,
+            "the file holds both an XML document and " + archive + " (at byte offset " +
+                std::to_string(zip != npos ? zip : gzip) +
+                "), which other programs read instead: which of them is meant cannot be told",
+            {}};
+  return true;
 }
 
 }  // namespace
@@ -160,12 +184,9 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     report = {Kind::empty, "the file is empty", {}};
     return nullptr;
   }
-  // A document that parses is refused when the file also holds an archive:
-  // zip readers find one by its end record, whatever comes before it; gzip
-  // data are looked for among what the document leaves out. Both are found
-  // before an in-place parse changes the text.
+  // Looked for before an in-place parse changes the text (refused_archive).
   const std::size_t zip = zip_end_record_at(text.view());
-  std::size_t gzip = npos;
+  LeftOut left;
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = name;
   scd->text_ = std::move(text);
@@ -192,13 +213,7 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     const std::size_t after_zero = scd->text_.size() - zero_offset;
     const TextPosition zero_position =
         zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
-    // Text the parser would skip after the document.
-    const std::string_view read = scd->text_.view().substr(0, zero_offset);
-    const bool wide = is_wide_text(scd->text_.view());
-    const std::size_t skipped = wide ? npos : text_after_markup(read);
-    if (result && !wide && (zero || skipped != npos)) gzip = gzip_header_at(scd->text_.view());
-    const std::optional<TextPosition> skipped_position =
-        skipped == npos ? std::nullopt : std::optional(position_in(read, static_cast<std::ptrdiff_t>(skipped)));
+    if (result) left = left_out(scd->text_.view(), zero_offset);
     // A text parted and parsed in place failed as it would whole; any other is parsed whole.
     if (result) result = scd->parse_text(options.parse_options);
     if (result.status == pugi::status_out_of_memory) {
@@ -211,13 +226,10 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
       if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
       return nullptr;
     }
-    scd->find_ignored_content(result, after_zero, zero_position, skipped_position);
+    scd->find_ignored_content(result, after_zero, zero_position, left.skipped_text);
     scd->content_ = RootContent(scd->root());
   }
-  if (zip != npos || gzip != npos) {
-    report = zip != npos ? ambiguous("a zip archive's end record", zip) : ambiguous("gzip data", gzip);
-    return nullptr;
-  }
+  if (refused_archive(zip, left.gzip, report)) return nullptr;
   if (options.lookups == LookupMode::indexed) {
     scd->lookups_ = std::make_unique<IndexedLookups>(scd->root(), scd->content_);
   } else {
