@@ -1,0 +1,44 @@
+#include "history/file_revisions.h"
+
+#include <utility>
+
+#include "operations/scd_input.h"
+
+namespace ccdcrc {
+
+FileRevisions::FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded)
+    : loaded_(std::move(loaded)) {
+  loaded_.resize(paths.size());
+  for (const std::string& path : paths) labels_.push_back({path, {}, {}, {}, {}, path});
+}
+
+std::string content_key(const std::string& sha256) { return "sha256:" + sha256; }
+
+RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
+  const std::string& path = labels_[index].path;
+  RevisionRead read;
+  if (loaded_[index]) {
+    read.scd = loaded_[index];
+    return read;
+  }
+  Input input;
+  InputProblem problem;
+  InputOptions options;
+  options.sha256 = true;
+  if (!read_input(path, options, input, problem)) {
+    read.problem = RevisionProblem{path, input_problem_text(problem, {})};
+    return read;
+  }
+  read.key = content_key(input.sha256);
+  if (known(read.key)) return read;
+  ScdInputFailure failure;
+  read.owned = parse_scd_input(std::move(input), path, nullptr, failure);
+  if (!read.owned) {
+    read.problem = RevisionProblem{failure.where(), failure.message};
+    return read;
+  }
+  read.scd = read.owned.get();
+  return read;
+}
+
+}  // namespace ccdcrc

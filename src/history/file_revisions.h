@@ -1,0 +1,30 @@
+#pragma once
+// Revisions of an SCD given as files (plain, gzip or a zip's one SCL file),
+// each known by the SHA-256 of its bytes, or as SCDs the caller has loaded.
+
+#include <string>
+#include <vector>
+
+#include "history/history.h"
+
+namespace ccdcrc {
+
+class FileRevisions final : public RevisionReader {
+ public:
+  // `loaded`, when not empty, holds for each path an SCD loaded already
+  // (taken as it is, and never kept in a store) or null.
+  explicit FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded = {});
+
+  std::size_t size() const override { return labels_.size(); }
+  const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
+  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known) const override;
+
+ private:
+  std::vector<RevisionLabel> labels_;
+  std::vector<const Scd*> loaded_;
+};
+
+// The key of content whose SHA-256 is `sha256`.
+std::string content_key(const std::string& sha256);
+
+}  // namespace ccdcrc
