@@ -29,6 +29,7 @@ struct HistoryCommandOptions {
   bool no_cache = false;
   bool quiet = false;
   bool verbose = false;
+  std::string member;
 };
 
 // The commits asked for: PATH, REPO PATH, PATH REV-RANGE or REPO PATH
@@ -80,6 +81,7 @@ int run_history_command(const HistoryCommandOptions& options, Console& console) 
   request.options.changed_only = options.changed_only;
   request.options.ieds = distinct_names(console.names_after_separator);
   request.cache = !options.no_cache;
+  request.member = options.member;
   diagnostics.allow_progress(!options.quiet);
   std::optional<Progress> progress;
   const HistoryOutcome outcome = run_history(request, [&](std::size_t done, std::size_t total) {
@@ -149,6 +151,7 @@ void add_history_command(CLI::App& app, Console& console) {
   command->add_flag("--no-cache", options->no_cache,
                     "read every revision, and keep no listing in the cache file (~/.cache/ccdcrc/history.cache)");
   add_quiet_option(*command, options->quiet, "show no progress on a terminal");
+  add_member_option(*command, options->member);
   command->add_flag("-v,--verbose", options->verbose, "say how many revisions were read and how many were known");
   add_examples(*command,
                "  ccdcrc history station-v1.scd station-v2.scd station-v3.scd.gz\n"

@@ -6,13 +6,15 @@
 
 namespace ccdcrc {
 
-FileRevisions::FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded)
-    : loaded_(std::move(loaded)) {
+FileRevisions::FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded, std::string member)
+    : loaded_(std::move(loaded)), member_(std::move(member)) {
   loaded_.resize(paths.size());
   for (const std::string& path : paths) labels_.push_back({path, {}, {}, {}, {}, path});
 }
 
-std::string content_key(const std::string& sha256) { return "sha256:" + sha256; }
+std::string content_key(const std::string& sha256, const std::string& member) {
+  return "sha256:" + sha256 + (member.empty() ? "" : ":" + member);
+}
 
 RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
   const std::string& path = labels_[index].path;
@@ -25,11 +27,12 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
   InputProblem problem;
   InputOptions options;
   options.sha256 = true;
+  options.member = member_;
   if (!read_input(path, options, input, problem)) {
-    read.problem = RevisionProblem{path, input_problem_text(problem, {})};
+    read.problem = RevisionProblem{path, input_problem_text(problem, member_)};
     return read;
   }
-  read.key = content_key(input.sha256);
+  read.key = content_key(input.sha256, member_);
   if (known(read.key)) return read;
   ScdInputFailure failure;
   read.owned = parse_scd_input(std::move(input), path, nullptr, failure);

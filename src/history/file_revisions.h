@@ -13,7 +13,9 @@ class FileRevisions final : public RevisionReader {
  public:
   // `loaded`, when not empty, holds for each path an SCD loaded already
   // (taken as it is, and never kept in a store) or null.
-  explicit FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded = {});
+  // `member` names the SCD of zip archives (empty: their one SCL file).
+  explicit FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded = {},
+                         std::string member = {});
 
   std::size_t size() const override { return labels_.size(); }
   const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
@@ -22,9 +24,10 @@ class FileRevisions final : public RevisionReader {
  private:
   std::vector<RevisionLabel> labels_;
   std::vector<const Scd*> loaded_;
+  std::string member_;
 };
 
-// The key of content whose SHA-256 is `sha256`.
-std::string content_key(const std::string& sha256);
+// The key of content whose SHA-256 is `sha256`, read as `member` of an archive.
+std::string content_key(const std::string& sha256, const std::string& member);
 
 }  // namespace ccdcrc

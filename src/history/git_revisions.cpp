@@ -128,7 +128,7 @@ struct GitRevisions::State {
 };
 
 GitRevisions::GitRevisions(const GitQuery& query, std::optional<GitProblem>& problem)
-    : state_(std::make_unique<State>()) {
+    : state_(std::make_unique<State>()), member_(query.member) {
   git_libgit2_init();
   const std::string start = query.repository.empty() ? "." : query.repository;
   if (git_repository_open_ext(&state_->repository, start.c_str(), 0, nullptr) != 0) {
@@ -208,7 +208,7 @@ GitRevisions::~GitRevisions() = default;
 
 RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
   RevisionRead read;
-  read.key = "git-blob:" + blobs_[index];
+  read.key = "git-blob:" + blobs_[index] + (member_.empty() ? "" : ":" + member_);
   if (known(read.key)) return read;
   const RevisionLabel& label = labels_[index];
   const std::string name = label.name + ":" + label.path;
@@ -225,10 +225,12 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
     }
     const std::string_view bytes(static_cast<const char*>(git_blob_rawcontent(blob.get)),
                                  static_cast<std::size_t>(git_blob_rawsize(blob.get)));
-    was_read = read_input_bytes(bytes, {}, input, problem);
+    InputOptions options;
+    options.member = member_;
+    was_read = read_input_bytes(bytes, options, input, problem);
   }
   if (!was_read) {
-    read.problem = RevisionProblem{name, input_problem_text(problem, {})};
+    read.problem = RevisionProblem{name, input_problem_text(problem, member_)};
     return read;
   }
   ScdInputFailure failure;

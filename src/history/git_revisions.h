@@ -20,6 +20,7 @@ struct GitQuery {
   std::string path;        // relative to the repository's top when it is given, else to the current folder
   std::string range;
   std::optional<std::int64_t> since, until;  // seconds since 1970
+  std::string member;                        // the SCD of zip archives (empty: their one SCL file)
 };
 
 // Why a repository could not be walked.
@@ -50,6 +51,7 @@ class GitRevisions final : public RevisionReader {
   std::vector<RevisionLabel> labels_;
   std::vector<std::string> blobs_;  // each revision's blob id
   std::string path_;
+  std::string member_;
 };
 
 // Seconds since 1970 of "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS]" (also with a

@@ -15,8 +15,9 @@ namespace {
 
 #ifdef CCDCRC_GIT
 // The commits of the request; null with the failure when there are none.
-std::unique_ptr<RevisionReader> git_reader(const GitSource& source, std::optional<RevisionProblem>& failure) {
-  GitQuery query{source.repository, source.path, source.range, {}, {}};
+std::unique_ptr<RevisionReader> git_reader(const GitSource& source, const std::string& member,
+                                           std::optional<RevisionProblem>& failure) {
+  GitQuery query{source.repository, source.path, source.range, {}, {}, member};
   for (const auto& [text, date, option] :
        {std::tuple{&source.since, &query.since, "--since"}, std::tuple{&source.until, &query.until, "--until"}}) {
     if (text->empty()) continue;
@@ -57,14 +58,14 @@ HistoryOutcome run_history(const HistoryRequest& request, const ProgressCallback
   std::unique_ptr<RevisionReader> reader;
   if (request.git) {
 #ifdef CCDCRC_GIT
-    reader = git_reader(*request.git, outcome.failure);
+    reader = git_reader(*request.git, request.member, outcome.failure);
 #else
     outcome.failure =
         RevisionProblem{request.git->path, "this program reads no git repository; give the revisions as files"};
 #endif
     if (!reader) return outcome;
   } else {
-    reader = std::make_unique<FileRevisions>(request.files, request.loaded);
+    reader = std::make_unique<FileRevisions>(request.files, request.loaded, request.member);
   }
   HistoryOptions options = request.options;
   std::unique_ptr<ListingCache> cache;

@@ -25,6 +25,7 @@ struct HistoryRequest {
   std::vector<const Scd*> loaded;  // for each file, an SCD the caller has loaded, or null
   std::optional<GitSource> git;    // the commits that change a file
   HistoryOptions options;          // the store is the cache file's, when one is used
+  std::string member;              // the SCD of zip archives (empty: their one SCL file)
   bool cache = true;               // keep listings in the cache file
   std::string cache_path;          // empty: default_cache_path()
 };

@@ -13,6 +13,13 @@ namespace {
 
 std::string crc_text(const std::optional<std::string>& crc) { return crc.value_or("-"); }
 
+// A CRC in an aligned column: "-" when there is none.
+std::string crc_cell(const std::optional<std::string>& crc) {
+  std::string text = crc_text(crc);
+  text.resize(std::max<std::size_t>(text.size(), 8), ' ');
+  return text;
+}
+
 std::string problem_text(const RevisionProblem& problem) { return problem.where + ": " + problem.reason; }
 
 ScdRevision revision_of(const ScdHeader& header) { return {header.version, header.revision}; }
@@ -22,34 +29,41 @@ std::string binding_text(const BrokenBinding& binding) {
   return printable(binding.int_addr) + " <- " + printable(binding.source) + ": " + printable(binding.reason);
 }
 
-void write_text_revision(std::ostream& out, const HistoryRevision& revision) {
-  out << revision.number << "  " << printable(revision_title(revision.label)) << '\n';
+// Each revision's number right-aligned in `width` columns, its lines below
+// indented past it.
+void write_text_revision(std::ostream& out, const HistoryRevision& revision, std::size_t width) {
+  const std::string number = std::to_string(revision.number);
+  const std::string indent(width + 2, ' ');
+  out << std::string(width - std::min(width, number.size()), ' ') << number << "  "
+      << printable(revision_title(revision.label)) << '\n';
   if (revision.problem) {
-    out << "   unreadable: " << printable(problem_text(*revision.problem)) << '\n';
+    out << indent << "unreadable: " << printable(problem_text(*revision.problem)) << '\n';
     return;
   }
   const RevisionListing& listing = *revision.listing;
-  out << "   " << revision_text(revision_of(listing.header)) << "; SCD CRC " << listing.scd_crc;
+  out << indent << revision_text(revision_of(listing.header)) << "; SCD CRC " << listing.scd_crc;
   if (revision.old_scd_crc && *revision.old_scd_crc != listing.scd_crc) out << " (was " << *revision.old_scd_crc << ")";
   out << "; " << changes_summary(revision) << '\n';
-  if (revision.first) return;
+  // The first revision's changes are all its IEDs: the timeline shows them.
+  const std::vector<HistoryChange> none;
+  const std::vector<HistoryChange>& changes = revision.first ? none : revision.changes;
   std::vector<std::string> names;
-  for (const HistoryChange& change : revision.changes) names.push_back(change.name);
+  for (const HistoryChange& change : changes) names.push_back(change.name);
   for (const auto* list : {&revision.bindings.broken, &revision.bindings.mended}) {
     for (const BrokenBinding& binding : *list) names.push_back(binding.ied);
   }
   const NameColumn column(names);
-  for (const HistoryChange& change : revision.changes) {
+  for (const HistoryChange& change : changes) {
     std::string status = crc_status_name(change.status);
     status.resize(8, ' ');
-    out << "   " << status;
+    out << indent << status;
     column.write(out, change.name);
-    out << crc_text(change.old_crc) << " -> " << crc_text(change.new_crc) << '\n';
+    out << crc_cell(change.old_crc) << " -> " << crc_text(change.new_crc) << '\n';
   }
   for (const auto& [word, list] :
        {std::pair{"broken  ", &revision.bindings.broken}, std::pair{"mended  ", &revision.bindings.mended}}) {
     for (const BrokenBinding& binding : *list) {
-      out << "   " << word;
+      out << indent << word;
       column.write(out, binding.ied);
       out << binding_text(binding) << '\n';
     }
@@ -67,7 +81,8 @@ std::string events_text(const IedTimeline& ied) {
 }
 
 void write_text(std::ostream& out, const History& history) {
-  for (const HistoryRevision& revision : history.revisions) write_text_revision(out, revision);
+  const std::size_t width = std::to_string(history.revisions.empty() ? 0 : history.revisions.back().number).size();
+  for (const HistoryRevision& revision : history.revisions) write_text_revision(out, revision, width);
   if (history.ieds.empty()) return;
   std::vector<std::string> names{"IED"};
   for (const IedTimeline& ied : history.ieds) names.push_back(ied.name);
