@@ -51,9 +51,9 @@ struct HistoryCase {
 
 TEST(CliHistory, OrdersAndFiltersAsAsked) {
   const std::vector<HistoryCase> cases = {
-      {{rev_1a, rev_1a_changed, rev_1b_changed, "--changed-only"}, 0, {rev_1a, rev_1a_changed}, {"B2", "M1", "P1"}},
-      {{rev_1b_changed, rev_1a, "--by-header"}, 0, {rev_1a, rev_1b_changed}, {"B2", "M1", "P1"}},
-      {{rev_1a, rev_1a_changed, "--", "P1", "P1"}, 0, {rev_1a, rev_1a_changed}, {"P1"}},
+      {{rev_1a, rev_1a_changed, rev_1b_changed, "--changed-only"}, 0, {rev_1a, rev_1a_changed}, {"B2", "M1", "P1"}, ""},
+      {{rev_1b_changed, rev_1a, "--by-header"}, 0, {rev_1a, rev_1b_changed}, {"B2", "M1", "P1"}, ""},
+      {{rev_1a, rev_1a_changed, "--", "P1", "P1"}, 0, {rev_1a, rev_1a_changed}, {"P1"}, ""},
       {{rev_1a, rev_1a_changed, "--", "P1", "NOPE"}, 1, {rev_1a, rev_1a_changed}, {"P1"}, "no IED named 'NOPE'"},
       {{rev_1a, "--since", "2024-01-01"}, 2, {}, {}, "give them with --git"},
   };
