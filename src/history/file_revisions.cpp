@@ -16,6 +16,19 @@ std::string content_key(const std::string& sha256, const std::string& member) {
   return "sha256:" + sha256 + (member.empty() ? "" : ":" + member);
 }
 
+RevisionRead parsed_revision(Input input, const std::string& name, std::string key) {
+  RevisionRead read;
+  read.key = std::move(key);
+  ScdInputFailure failure;
+  read.owned = parse_scd_input(std::move(input), name, nullptr, failure);
+  if (!read.owned) {
+    read.problem = RevisionProblem{failure.where(), failure.message};
+    return read;
+  }
+  read.scd = read.owned.get();
+  return read;
+}
+
 RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
   const std::string& path = labels_[index].path;
   RevisionRead read;
@@ -34,14 +47,7 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
   }
   read.key = content_key(input.sha256, member_);
   if (known(read.key)) return read;
-  ScdInputFailure failure;
-  read.owned = parse_scd_input(std::move(input), path, nullptr, failure);
-  if (!read.owned) {
-    read.problem = RevisionProblem{failure.where(), failure.message};
-    return read;
-  }
-  read.scd = read.owned.get();
-  return read;
+  return parsed_revision(std::move(input), path, std::move(read.key));
 }
 
 }  // namespace ccdcrc

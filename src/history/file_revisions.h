@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "history/history.h"
+#include "xml/input.h"
 
 namespace ccdcrc {
 
@@ -26,6 +27,9 @@ class FileRevisions final : public RevisionReader {
   std::vector<const Scd*> loaded_;
   std::string member_;
 };
+
+// A revision parsed from what was read of it; `name` stands for it.
+RevisionRead parsed_revision(Input input, const std::string& name, std::string key);
 
 // The key of content whose SHA-256 is `sha256`, read as `member` of an archive.
 std::string content_key(const std::string& sha256, const std::string& member);

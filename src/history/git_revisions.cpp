@@ -142,7 +142,9 @@ GitRevisions::GitRevisions(const GitQuery& query, std::optional<GitProblem>& pro
     std::error_code error;
     const std::filesystem::path here = std::filesystem::weakly_canonical(std::filesystem::current_path(), error);
     const std::filesystem::path root = std::filesystem::weakly_canonical(top, error);
-    path = here.lexically_relative(root) / query.path;
+    const std::filesystem::path given(query.path);
+    path = given.is_absolute() ? std::filesystem::weakly_canonical(given, error).lexically_relative(root)
+                               : here.lexically_relative(root) / given;
   }
   const std::optional<std::string> normal = normal_path(path);
   if (!normal) {
@@ -233,14 +235,7 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
     read.problem = RevisionProblem{name, input_problem_text(problem, member_)};
     return read;
   }
-  ScdInputFailure failure;
-  read.owned = parse_scd_input(std::move(input), name, nullptr, failure);
-  if (!read.owned) {
-    read.problem = RevisionProblem{failure.where(), failure.message};
-    return read;
-  }
-  read.scd = read.owned.get();
-  return read;
+  return parsed_revision(std::move(input), name, std::move(read.key));
 }
 
 std::optional<std::int64_t> parse_git_date(const std::string& text) {

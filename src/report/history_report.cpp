@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "report/binding_report.h"
 #include "report/markup.h"
 #include "report/scd_revision.h"
 
@@ -103,25 +104,6 @@ void write_json_change(JsonStream& json, const HistoryChange& change) {
   json.member("status", crc_status_name(change.status));
 }
 
-void write_json_bindings(JsonStream& json, const BindingChanges& bindings) {
-  json.key("bindings");
-  json.open_object();
-  for (const auto& [key, list] : {std::pair{"broken", &bindings.broken}, std::pair{"mended", &bindings.mended}}) {
-    json.key(key);
-    json.open_array();
-    for (const BrokenBinding& binding : *list) {
-      json.open_object();
-      json.member("ied", binding.ied);
-      json.member("int_addr", binding.int_addr);
-      json.member("source", binding.source);
-      json.member("reason", binding.reason);
-      json.close();
-    }
-    json.close();
-  }
-  json.close();
-}
-
 std::optional<std::string> present(const std::string& text) {
   return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
@@ -143,11 +125,7 @@ void write_json_revision(JsonStream& json, const HistoryRevision& revision) {
     json.member("scd_crc", listing.scd_crc);
     json.member("old_scd_crc", json_text(revision.old_scd_crc));
     json.key("header");
-    json.open_object();
-    json.member("id", json_text(listing.header.id));
-    json.member("version", json_text(listing.header.version));
-    json.member("revision", json_text(listing.header.revision));
-    json.close();
+    write_header(json, listing.header);
     json.member("crcs", revision.crcs());
     json.member("first", revision.first);
     json.key("changes");
@@ -158,7 +136,7 @@ void write_json_revision(JsonStream& json, const HistoryRevision& revision) {
       json.close();
     }
     json.close();
-    write_json_bindings(json, revision.bindings);
+    write_bindings(json, revision.bindings);
   }
   json.close();
 }
