@@ -415,8 +415,8 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
 
 // `history --format json` of files and loaded SCDs, or of the commits of a
 // repository: (the JSON text, what kept it from being made or None).
-py::tuple history_json(const py::object& sources, const py::object& git, const py::object& python_names,
-                       bool by_header, bool changed_only, unsigned documents, bool cache) {
+py::tuple history_json(const py::object& sources, const py::object& git, const py::object& python_names, bool by_header,
+                       bool changed_only, unsigned documents, bool cache) {
   HistoryRequest request;
   std::vector<std::unique_ptr<OpenScd>> unused;
   if (git.is_none()) {
@@ -595,10 +595,11 @@ PYBIND11_MODULE(_ccdcrc, module) {
              "The JSON of `ccdcrc diff --format json` and the explained names neither SCD holds.");
   module.def("_check", &check_json, py::arg("baseline"), py::arg("scd"), py::arg("ignore_missing"),
              py::arg("skip_malformed"), py::arg("jobs"));
-  module.def("_history", &history_json, py::arg("sources"), py::arg("git"), py::arg("ieds"), py::arg("by_header"),
-             py::arg("changed_only"), py::arg("documents"), py::arg("cache"),
-             "_history(sources, git, ieds, by_header, changed_only, documents, cache) -> tuple[str | None, str | None]\n\n"
-             "The JSON of `ccdcrc history --format json`, or what kept it from being made.");
+  module.def(
+      "_history", &history_json, py::arg("sources"), py::arg("git"), py::arg("ieds"), py::arg("by_header"),
+      py::arg("changed_only"), py::arg("documents"), py::arg("cache"),
+      "_history(sources, git, ieds, by_header, changed_only, documents, cache) -> tuple[str | None, str | None]\n\n"
+      "The JSON of `ccdcrc history --format json`, or what kept it from being made.");
   module.def("_reads_git", &reads_git);
   module.def("_verify", &verify_json, py::arg("paths"), py::arg("scd"),
              "_verify(paths: list, scd) -> tuple[str, list[str | None]]\n\n"

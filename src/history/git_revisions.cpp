@@ -116,6 +116,49 @@ std::optional<std::string> normal_path(const std::filesystem::path& path) {
   return text;
 }
 
+// The path in the repository: from its top when the repository is given,
+// else from the current folder; nullopt when it leaves the repository.
+std::optional<std::string> path_in(git_repository* repository, const GitQuery& query) {
+  std::filesystem::path path = query.path;
+  const char* top = git_repository_workdir(repository);
+  if (query.repository.empty() && top) {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::weakly_canonical(std::filesystem::current_path(), error);
+    const std::filesystem::path root = std::filesystem::weakly_canonical(top, error);
+    const std::filesystem::path given(query.path);
+    path = given.is_absolute() ? std::filesystem::weakly_canonical(given, error).lexically_relative(root)
+                               : here.lexically_relative(root) / given;
+  }
+  return normal_path(path);
+}
+
+// Starts the walk at the range's commits, newest first; 0 or libgit2's error.
+int start_walk(git_repository* repository, git_revwalk* walk, const std::string& range) {
+  git_revwalk_sorting(walk, GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
+  if (range.empty()) return git_revwalk_push_head(walk);
+  if (range.find("..") != std::string::npos) return git_revwalk_push_range(walk, range.c_str());
+  Object object;
+  const int found = git_revparse_single(object.out(), repository, range.c_str());
+  return found != 0 ? found : git_revwalk_push(walk, git_object_id(object.get));
+}
+
+// Whether a commit changes the file at `path` (which it holds as `blob`),
+// and where the file was before when the commit renamed it.
+bool changes_file(git_repository* repository, git_commit* commit, const std::string& path, const git_oid& blob,
+                  std::optional<std::string>& renamed) {
+  bool touched = git_commit_parentcount(commit) == 0;
+  for (unsigned p = 0; p < git_commit_parentcount(commit); ++p) {
+    Commit parent;
+    if (git_commit_parent(parent.out(), commit, p) != 0) continue;
+    const std::optional<git_oid> before = blob_at(parent.get, path);
+    // A merge that takes the file of one of its parents does not change it.
+    if (before && git_oid_equal(&*before, &blob)) return false;
+    touched = true;
+    if (!before && p == 0) renamed = renamed_from(repository, parent.get, commit, path);
+  }
+  return touched;
+}
+
 }  // namespace
 
 struct GitRevisions::State {
@@ -135,41 +178,14 @@ GitRevisions::GitRevisions(const GitQuery& query, std::optional<GitProblem>& pro
     problem = GitProblem{start, "no git repository here: " + last_error()};
     return;
   }
-  std::filesystem::path path = query.path;
-  const char* top = git_repository_workdir(state_->repository);
-  if (query.repository.empty() && top) {
-    // A path from the current folder, which may be below the repository's top.
-    std::error_code error;
-    const std::filesystem::path here = std::filesystem::weakly_canonical(std::filesystem::current_path(), error);
-    const std::filesystem::path root = std::filesystem::weakly_canonical(top, error);
-    const std::filesystem::path given(query.path);
-    path = given.is_absolute() ? std::filesystem::weakly_canonical(given, error).lexically_relative(root)
-                               : here.lexically_relative(root) / given;
-  }
-  const std::optional<std::string> normal = normal_path(path);
-  if (!normal) {
+  const std::optional<std::string> path = path_in(state_->repository, query);
+  if (!path) {
     problem = GitProblem{query.path, "the path is not inside the repository"};
     return;
   }
-  path_ = *normal;
-
+  path_ = *path;
   Walk walk;
-  if (git_revwalk_new(walk.out(), state_->repository) != 0) {
-    problem = GitProblem{start, last_error()};
-    return;
-  }
-  git_revwalk_sorting(walk.get, GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
-  int pushed = 0;
-  if (query.range.empty()) {
-    pushed = git_revwalk_push_head(walk.get);
-  } else if (query.range.find("..") != std::string::npos) {
-    pushed = git_revwalk_push_range(walk.get, query.range.c_str());
-  } else {
-    Object object;
-    pushed = git_revparse_single(object.out(), state_->repository, query.range.c_str());
-    if (pushed == 0) pushed = git_revwalk_push(walk.get, git_object_id(object.get));
-  }
-  if (pushed != 0) {
+  if (git_revwalk_new(walk.out(), state_->repository) != 0 || start_walk(state_->repository, walk.get, query.range)) {
     problem = GitProblem{query.range.empty() ? "HEAD" : query.range, last_error()};
     return;
   }
@@ -181,20 +197,8 @@ GitRevisions::GitRevisions(const GitQuery& query, std::optional<GitProblem>& pro
     if (git_commit_lookup(commit.out(), state_->repository, &id) != 0) continue;
     const std::optional<git_oid> blob = blob_at(commit.get, followed);
     if (!blob) continue;
-    bool touched = git_commit_parentcount(commit.get) == 0;
     std::optional<std::string> renamed;
-    for (unsigned p = 0; p < git_commit_parentcount(commit.get); ++p) {
-      Commit parent;
-      if (git_commit_parent(parent.out(), commit.get, p) != 0) continue;
-      const std::optional<git_oid> before = blob_at(parent.get, followed);
-      // A merge that takes the file of one of its parents does not change it.
-      if (before && git_oid_equal(&*before, &*blob)) {
-        touched = false;
-        break;
-      }
-      touched = true;
-      if (!before && p == 0) renamed = renamed_from(state_->repository, parent.get, commit.get, followed);
-    }
+    const bool touched = changes_file(state_->repository, commit.get, followed, *blob, renamed);
     const std::int64_t time = git_commit_time(commit.get);
     if (touched && (!query.since || time >= *query.since) && (!query.until || time <= *query.until)) {
       labels_.push_back(label_of(commit.get, followed));

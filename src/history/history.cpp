@@ -194,6 +194,7 @@ std::vector<IedTimeline> timelines(const std::vector<HistoryRevision>& revisions
     }
   }
   std::vector<IedTimeline> list;
+  list.reserve(by_name.size());
   for (auto& [name, ied] : by_name) list.push_back(std::move(ied));
   return list;
 }

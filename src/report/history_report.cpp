@@ -49,6 +49,7 @@ void write_text_revision(std::ostream& out, const HistoryRevision& revision, std
   const std::vector<HistoryChange> none;
   const std::vector<HistoryChange>& changes = revision.first ? none : revision.changes;
   std::vector<std::string> names;
+  names.reserve(changes.size());
   for (const HistoryChange& change : changes) names.push_back(change.name);
   for (const auto* list : {&revision.bindings.broken, &revision.bindings.mended}) {
     for (const BrokenBinding& binding : *list) names.push_back(binding.ied);
