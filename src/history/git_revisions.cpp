@@ -10,6 +10,7 @@
 
 #include <git2.h>
 
+#include "files/system_files.h"
 #include "history/file_revisions.h"
 #include "operations/scd_input.h"
 
@@ -116,6 +117,12 @@ std::optional<std::string> normal_path(const std::filesystem::path& path) {
   return text;
 }
 
+// The path as the command names it: from the current folder, absolute.
+std::filesystem::path absolute_path(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+}
+
 // The path in the repository: from its top when the repository is given,
 // else from the current folder; nullopt when it leaves the repository.
 std::optional<std::string> path_in(git_repository* repository, const GitQuery& query) {
@@ -123,11 +130,7 @@ std::optional<std::string> path_in(git_repository* repository, const GitQuery& q
   const char* top = git_repository_workdir(repository);
   if (query.repository.empty() && top) {
     std::error_code error;
-    const std::filesystem::path here = std::filesystem::weakly_canonical(std::filesystem::current_path(), error);
-    const std::filesystem::path root = std::filesystem::weakly_canonical(top, error);
-    const std::filesystem::path given(query.path);
-    path = given.is_absolute() ? std::filesystem::weakly_canonical(given, error).lexically_relative(root)
-                               : here.lexically_relative(root) / given;
+    path = absolute_path(query.path).lexically_relative(std::filesystem::weakly_canonical(top, error));
   }
   return normal_path(path);
 }
@@ -173,7 +176,15 @@ struct GitRevisions::State {
 GitRevisions::GitRevisions(const GitQuery& query, std::optional<GitProblem>& problem)
     : state_(std::make_unique<State>()), member_(query.member) {
   git_libgit2_init();
-  const std::string start = query.repository.empty() ? "." : query.repository;
+  std::string start = query.repository;
+  if (start.empty()) {
+    // The repository that holds the path, which may be gone from the working tree.
+    std::filesystem::path folder = absolute_path(query.path).parent_path();
+    while (folder.has_relative_path() && path_status(folder.string()).kind != FileKind::directory) {
+      folder = folder.parent_path();
+    }
+    start = folder.string();
+  }
   if (git_repository_open_ext(&state_->repository, start.c_str(), 0, nullptr) != 0) {
     problem = GitProblem{start, "no git repository here: " + last_error()};
     return;
