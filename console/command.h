@@ -19,6 +19,8 @@ struct Console {
   std::ostream& out;
   Diagnostics& diagnostics;
   int status = exit_usage;
+  // `history`: the IED names given after "--", apart from its revisions.
+  std::vector<std::string> names_after_separator;
 };
 
 // Each adds its subcommand to the app; its callback runs the command and
@@ -30,6 +32,7 @@ void add_ccd_command(CLI::App& app, Console& console);
 void add_diff_command(CLI::App& app, Console& console);
 void add_check_command(CLI::App& app, Console& console);
 void add_verify_command(CLI::App& app, Console& console);
+void add_history_command(CLI::App& app, Console& console);
 
 // Options that several commands take.
 void add_format_option(CLI::App& command, Format& format);

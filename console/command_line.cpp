@@ -3,6 +3,7 @@
 
 #include "console/command_line.h"
 
+#include <algorithm>
 #include <map>
 #include <new>
 #include <ostream>
@@ -33,6 +34,7 @@ constexpr const char* program_footer = R"(Examples:
   ccdcrc diff old.scd new.scd --explain     which CRCs changed between two SCDs, and why
   ccdcrc check approved.csv station.scd     the CRCs against a list of approved CRCs
   ccdcrc verify out/*.ccd                   exported CCD files against their own CRCs
+  ccdcrc history --git station.scd          which commit changed which IED's CRC
 
 Without arguments, ccdcrc asks interactively for an action and its inputs.
 Put "--" before IED names that begin with "-".
@@ -107,6 +109,18 @@ bool writes_text(const std::vector<std::string>& arguments) {
   return true;
 }
 
+// `history REV... -- IED...` takes two lists: the names after "--" are taken
+// out of the arguments before they are parsed.
+std::vector<std::string> without_history_names(const std::vector<std::string>& arguments, Console& console) {
+  std::size_t i = 0;
+  while (i < arguments.size() && arguments[i].starts_with("-")) i += arguments[i] == "--color" ? 2 : 1;
+  if (i >= arguments.size() || arguments[i] != "history") return arguments;
+  const auto separator = std::find(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end(), "--");
+  if (separator == arguments.end()) return arguments;
+  console.names_after_separator.assign(separator + 1, arguments.end());
+  return {arguments.begin(), separator};
+}
+
 }  // namespace
 
 int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
@@ -114,7 +128,7 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   Diagnostics diagnostics(err, terminal);
   StatusColouring colouring(out.rdbuf());
   std::ostream results(&colouring);
-  Console console{results, diagnostics};
+  Console console{results, diagnostics, exit_usage, {}};
 
   CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
   app.set_version_flag("--version", version_text());
@@ -123,7 +137,7 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   app.allow_windows_style_options(false);
   app.footer(program_footer);
   for (auto add : {add_all_command, add_ied_command, add_export_command, add_ccd_command, add_diff_command,
-                   add_check_command, add_verify_command}) {
+                   add_check_command, add_verify_command, add_history_command}) {
     add(app, console);
   }
   ColourChoice colour = ColourChoice::automatic;
@@ -145,7 +159,8 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
   }
   try {
     // The parser takes the arguments last first.
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    const std::vector<std::string> parsed = without_history_names(arguments, console);
+    std::vector<std::string> reversed(parsed.rbegin(), parsed.rend());
     app.parse(reversed);
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == 0) return app.exit(error, out, err);  // --help, --version

@@ -46,8 +46,12 @@ void Diagnostics::clear_status() {
   status_shown_ = false;
 }
 
-Progress::Progress(Diagnostics& diagnostics, std::size_t total)
-    : diagnostics_(diagnostics), total_(total), start_(std::chrono::steady_clock::now()), last_draw_(start_) {
+Progress::Progress(Diagnostics& diagnostics, std::size_t total, const char* unit)
+    : diagnostics_(diagnostics),
+      total_(total),
+      unit_(unit),
+      start_(std::chrono::steady_clock::now()),
+      last_draw_(start_) {
   draw();
 }
 
@@ -71,7 +75,7 @@ void Progress::draw() {
   if (!diagnostics_.progress_allowed()) return;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
   char text[96];
-  std::snprintf(text, sizeof text, "%zu/%zu IEDs, %.1f s", done_, total_, elapsed.count());
+  std::snprintf(text, sizeof text, "%zu/%zu %s, %.1f s", done_, total_, unit_, elapsed.count());
   diagnostics_.show_status(text);
 }
 

@@ -58,10 +58,11 @@ class Diagnostics {
   std::string working_file_;
 };
 
-// "DONE/TOTAL IEDs, ELAPSED s" on the status line, at most ten times a second.
+// "DONE/TOTAL IEDs, ELAPSED s" on the status line, at most ten times a second
+// (or another unit than "IEDs").
 class Progress {
  public:
-  Progress(Diagnostics& diagnostics, std::size_t total);
+  Progress(Diagnostics& diagnostics, std::size_t total, const char* unit = "IEDs");
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -75,6 +76,7 @@ class Progress {
 
   Diagnostics& diagnostics_;
   std::size_t total_;
+  const char* unit_;
   std::size_t done_ = 0;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_draw_;

@@ -11,7 +11,7 @@ _ccdcrc_ied_names() {
 
 _ccdcrc() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="all ied export ccd diff check verify"
+  local commands="all ied export ccd diff check verify history"
   local command="" i start=0
   for ((i = 1; i < COMP_CWORD; i++)); do
     case " $commands " in
@@ -37,7 +37,7 @@ _ccdcrc() {
   for ((i = start + 1; i < COMP_CWORD; i++)); do
     case ${COMP_WORDS[i]} in
       -n | --name) by_name=1; ((i++)) ;;
-      -f | --format | -j | --jobs | --member | -o | --output | --scd | --approved | --color) ((i++)) ;;
+      -f | --format | -j | --jobs | --member | -o | --output | --scd | --approved | --color | --since | --until) ((i++)) ;;
       -*) ;;
       *) arguments+=("${COMP_WORDS[i]}") ;;
     esac
@@ -47,10 +47,10 @@ _ccdcrc() {
   case $prev in
     -f | --format)
       local formats="text json csv"
-      [[ $command == diff ]] && formats+=" html markdown"
+      [[ $command == diff || $command == history ]] && formats+=" html markdown"
       mapfile -t COMPREPLY < <(compgen -W "$formats" -- "$cur")
       return 0 ;;
-    -j | --jobs | --member) return 0 ;;
+    -j | --jobs | --member | --since | --until) return 0 ;;
     -n | --name)
       [[ ${#arguments[@]} -gt 0 ]] &&
         mapfile -t COMPREPLY < <(compgen -W "$(_ccdcrc_ied_names "$program" "${arguments[0]}")" -- "$cur")
@@ -78,6 +78,7 @@ _ccdcrc() {
     diff) options+=" --explain -f --format -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
     check) options+=" -f --format -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
     verify) options+=" --scd -f --format -q --quiet" ;;
+    history) options+=" --git --since --until --by-header --changed-only -f --format -j --jobs --no-cache -q --quiet -v --verbose" ;;
   esac
   options+=" --member"
   if [[ $cur == -* ]]; then

@@ -13,15 +13,15 @@ function __ccdcrc_after_scd
     test (count $words) -ge 3
 end
 
-set -l commands all ied export ccd diff check verify
+set -l commands all ied export ccd diff check verify history
 complete -c ccdcrc -f -n "not __fish_seen_subcommand_from $commands" -a "$commands"
 complete -c ccdcrc -n "not __fish_seen_subcommand_from $commands" -l version -d 'print the version'
 complete -c ccdcrc -s h -l help -d 'show the help'
 complete -c ccdcrc -l color -x -a 'auto always never' -d 'colour the statuses'
 complete -c ccdcrc -n "__fish_seen_subcommand_from $commands" -l member -x -d 'the SCD of an archive'
 complete -c ccdcrc -n '__fish_seen_subcommand_from all ied check verify' -s f -l format -x -a 'text json csv' -d 'output format'
-complete -c ccdcrc -n '__fish_seen_subcommand_from diff' -s f -l format -x -a 'text json csv html markdown' -d 'output format'
-complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check verify' -s q -l quiet -d 'print less'
+complete -c ccdcrc -n '__fish_seen_subcommand_from diff history' -s f -l format -x -a 'text json csv html markdown' -d 'output format'
+complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check verify history' -s q -l quiet -d 'print less'
 complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check' -s j -l jobs -x -d 'IEDs built in parallel'
 complete -c ccdcrc -n '__fish_seen_subcommand_from ied' -s n -l name -x -a '(__ccdcrc_ied_names)' -d 'an IED name'
 complete -c ccdcrc -n '__fish_seen_subcommand_from export' -l all -d 'every IED with a CRC'
@@ -42,3 +42,11 @@ complete -c ccdcrc -n '__fish_seen_subcommand_from check' -l skip-malformed -d '
 complete -c ccdcrc -n '__fish_seen_subcommand_from check' -l strict -d 'malformed lines fail'
 complete -c ccdcrc -n '__fish_seen_subcommand_from check' -s w -l warn -d 'name malformed lines'
 complete -c ccdcrc -n '__fish_seen_subcommand_from verify' -l scd -r -d 'the SCD to compare with'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -l git -d 'the commits that change a file'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -l since -x -d 'commits from DATE'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -l until -x -d 'commits until DATE'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -l by-header -d 'order by the Header'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -l changed-only -d 'revisions that change'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -s j -l jobs -x -d 'revisions read at once'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -l no-cache -d 'keep no listing'
+complete -c ccdcrc -n '__fish_seen_subcommand_from history' -s v -l verbose -d 'how many were read'

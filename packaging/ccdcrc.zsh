@@ -13,11 +13,11 @@ _ccdcrc_ied_names() {
 
 _ccdcrc() {
   local -a commands common
-  commands=(all ied export ccd diff check verify)
+  commands=(all ied export ccd diff check verify history)
   common=('(-h --help)'{-h,--help}'[show the help]' '--member[the SCD of an archive]:member:'
           '--color[colour the statuses]:when:(auto always never)')
   if (( CURRENT == 2 )); then
-    _alternatives 'commands:command:(all ied export ccd diff check verify)' \
+    _alternatives 'commands:command:(all ied export ccd diff check verify history)' \
       'options:option:(-h --help --version --color)'
     return
   fi
@@ -44,6 +44,11 @@ _ccdcrc() {
               '--strict[malformed lines fail]' \
               '(-w --warn)'{-w,--warn}'[name malformed lines]' '*:file:_files' ;;
     (verify) _arguments $common $format $quiet '--scd[the SCD to compare with]:SCD:_files' '*:CCD file:_files' ;;
+    (history) _arguments $common $quiet '--git[the commits that change a file]' '--since[commits from]:date:' \
+                '--until[commits until]:date:' '--by-header[by the Header]' '--changed-only[revisions that change]' \
+                '(-f --format)'{-f,--format}'[output format]:format:(text json csv html markdown)' \
+                '(-j --jobs)'{-j,--jobs}'[revisions read at once]:number:' '--no-cache[keep no listing]' \
+                '(-v --verbose)'{-v,--verbose}'[how many were read]' '*:revision:_files' ;;
   esac
 }
 

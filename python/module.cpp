@@ -22,6 +22,7 @@
 #include "approvals/approval_check.h"
 #include "ccdcrc/version.h"
 #include "files/staged_file.h"
+#include "history/history_run.h"
 #include "operations/ccd_pipeline.h"
 #include "operations/crc_runs.h"
 #include "operations/differences.h"
@@ -32,6 +33,7 @@
 #include "operations/verification.h"
 #include "report/check_report.h"
 #include "report/diff_report.h"
+#include "report/history_report.h"
 #include "report/verify_report.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
@@ -418,6 +420,53 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
   return py::make_tuple(python_text(out.str()), unknown_names);
 }
 
+// `history --format json` of files and loaded SCDs, or of the commits of a
+// repository: (the JSON text, what kept it from being made or None).
+py::tuple history_json(const py::object& sources, const py::object& git, const py::object& python_names, bool by_header,
+                       bool changed_only, unsigned documents, bool cache) {
+  HistoryRequest request;
+  std::vector<std::unique_ptr<OpenScd>> unused;
+  if (git.is_none()) {
+    for (const py::handle source : sources) {
+      if (py::isinstance<OpenScd>(source)) {
+        const OpenScd& open = source.cast<const OpenScd&>();
+        request.files.push_back(open.scd().path());
+        request.loaded.push_back(&open.scd());
+      } else {
+        request.files.push_back(file_system_path(source));
+        request.loaded.push_back(nullptr);
+      }
+    }
+  } else {
+    const py::tuple query = git.cast<py::tuple>();
+    GitSource source;
+    source.repository = file_system_path(query[0]);
+    source.path = library_text(query[1], "a path");
+    if (!query[2].is_none()) source.range = library_text(query[2], "a revision range");
+    if (!query[3].is_none()) source.since = library_text(query[3], "a date");
+    if (!query[4].is_none()) source.until = library_text(query[4], "a date");
+    request.git = std::move(source);
+  }
+  if (!python_names.is_none()) {
+    for (const py::handle name : python_names) request.options.ieds.push_back(library_text(name, "an IED name"));
+    request.options.ieds = distinct_names(request.options.ieds);
+  }
+  request.options.by_header = by_header;
+  request.options.changed_only = changed_only;
+  request.options.documents = documents;
+  request.cache = cache;
+  std::ostringstream out;
+  std::optional<RevisionProblem> failure;
+  {
+    const py::gil_scoped_release unlocked;
+    const HistoryOutcome outcome = run_history(request);
+    failure = outcome.failure;
+    if (!failure) write_history(out, Format::json, outcome.history);
+  }
+  if (failure) return py::make_tuple(py::none(), python_text(failure->where + ": " + failure->reason));
+  return py::make_tuple(python_text(out.str()), py::none());
+}
+
 // `verify --format json`: (the JSON text, why each unreadable file is, by its place in `paths`).
 py::tuple verify_json(const py::object& python_paths, const py::object& scd_source) {
   std::vector<std::string> paths;
@@ -554,6 +603,12 @@ PYBIND11_MODULE(_ccdcrc, module) {
              "The JSON of `ccdcrc diff --format json` and the explained names neither SCD holds.");
   module.def("_check", &check_json, py::arg("baseline"), py::arg("scd"), py::arg("ignore_missing"),
              py::arg("skip_malformed"), py::arg("jobs"));
+  module.def(
+      "_history", &history_json, py::arg("sources"), py::arg("git"), py::arg("ieds"), py::arg("by_header"),
+      py::arg("changed_only"), py::arg("documents"), py::arg("cache"),
+      "_history(sources, git, ieds, by_header, changed_only, documents, cache) -> tuple[str | None, str | None]\n\n"
+      "The JSON of `ccdcrc history --format json`, or what kept it from being made.");
+  module.def("_reads_git", &reads_git);
   module.def("_verify", &verify_json, py::arg("paths"), py::arg("scd"),
              "_verify(paths: list, scd) -> tuple[str, list[str | None]]\n\n"
              "The JSON of `ccdcrc verify --format json` and why each unreadable file is.");

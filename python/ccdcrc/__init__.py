@@ -10,6 +10,8 @@
     ccdcrc.diff("old.scd", "new.scd", explain=True)   # as `ccdcrc diff --format json`
     ccdcrc.verify(["out/P1.ccd"], scd="new.scd")      # as `ccdcrc verify --format json`
     ccdcrc.check("approved.csv", "new.scd").passed    # as `ccdcrc check`
+    ccdcrc.history(["v1.scd", "v2.scd"])              # as `ccdcrc history --format json`
+    ccdcrc.history_git("repo", "station.scd")         # as `ccdcrc history --git --format json`
 
 The library does the work with the GIL released. `python3 -m ccdcrc ARGS...`
 runs the ccdcrc program.
@@ -29,6 +31,7 @@ __all__ = [
     "CheckResult",
     "CommandError",
     "DiffResult",
+    "HistoryResult",
     "DirectoryError",
     "FileAccessError",
     "FileLoadError",
@@ -45,6 +48,8 @@ __all__ = [
     "__version__",
     "check",
     "diff",
+    "history",
+    "history_git",
     "load",
     "verify",
 ]
@@ -176,6 +181,24 @@ class DiffResult(Record):
         return self._text
 
 
+class HistoryResult(Record):
+    """What `ccdcrc history --format json` prints, as records: {'revisions':
+    [{'number', 'name', 'path', 'commit', 'date', 'author', 'subject', 'error',
+    'scd_crc', 'old_scd_crc', 'header', 'crcs', 'first', 'changes': [{'name',
+    'old_crc', 'new_crc', 'status'}...], 'bindings': {'broken', 'mended'}}...],
+    'ieds': [{'name', 'bay', 'voltage_level', 'changes': [{'revision',
+    'old_crc', 'new_crc', 'status'}...]}...]}. A revision that could not be
+    read has its 'error' and nothing else. to_json() gives the program's JSON
+    text."""
+
+    def __init__(self, text: str) -> None:
+        super().__init__(_records(text))
+        self._text = text
+
+    def to_json(self) -> str:
+        return self._text
+
+
 class VerifyResult(list):
     """The 'files' of `ccdcrc verify --format json`: [{'file', 'ied', 'status',
     'file_crc', 'content_crc', 'current_crc'}...]. `reasons` says why each
@@ -253,6 +276,57 @@ def diff(
             "".join(f"ccdcrc: no IED named '{name}' in {old_path} or {new_path}\n" for name in unknown), 2
         )
     return DiffResult(text)
+
+
+def _history_result(answer: tuple[str | None, str | None]) -> HistoryResult:
+    text, failure = answer
+    if text is None:
+        raise CommandError(f"ccdcrc: {failure}\n", 2)
+    return HistoryResult(text)
+
+
+def history(
+    revisions: Iterable[str | os.PathLike[str] | Scd],
+    ieds: Iterable[str] | None = None,
+    *,
+    by_header: bool = False,
+    changed_only: bool = False,
+    jobs: int = 2,
+    cache: bool = True,
+) -> HistoryResult:
+    """The history of a station's circuits over its revisions (paths, oldest
+    first, or loaded Scd objects) as `ccdcrc history --format json` gives it:
+    which IED's CRC changed in which revision. `ieds` keeps those IEDs only;
+    `jobs` revisions are read at once; listings of files are kept in the
+    program's cache file unless `cache` is False. A revision that cannot be
+    read has its 'error'."""
+    sources = list(revisions)
+    if isinstance(revisions, (str, bytes)) or not sources:
+        raise ValueError("history: give a list of revisions, oldest first")
+    names = None if ieds is None else list(ieds)
+    return _history_result(_ccdcrc._history(sources, None, names, by_header, changed_only, jobs, cache))
+
+
+def history_git(
+    repository: str | os.PathLike[str],
+    path: str,
+    revisions: str | None = None,
+    ieds: Iterable[str] | None = None,
+    *,
+    since: str | None = None,
+    until: str | None = None,
+    by_header: bool = False,
+    changed_only: bool = False,
+    jobs: int = 2,
+    cache: bool = True,
+) -> HistoryResult:
+    """The history of `path` (from the repository's top) over the commits of
+    `revisions` ("A..B", one revision; None: HEAD) that change it, as
+    `ccdcrc history --git REPO PATH --format json`. Raises CommandError when
+    there is no repository, no such revision, or no commit changes the path."""
+    names = None if ieds is None else list(ieds)
+    query = (repository, path, revisions, since, until)
+    return _history_result(_ccdcrc._history([], query, names, by_header, changed_only, jobs, cache))
 
 
 def verify(

@@ -39,6 +39,16 @@ def _diff(
     every_ied: bool,
     jobs: int,
 ) -> tuple[str, list[str]]: ...
+def _history(
+    sources: list[str | os.PathLike[str] | Scd],
+    git: tuple[str | os.PathLike[str], str, str | None, str | None, str | None] | None,
+    ieds: list[str] | None,
+    by_header: bool,
+    changed_only: bool,
+    documents: int,
+    cache: bool,
+) -> tuple[str | None, str | None]: ...
+def _reads_git() -> bool: ...
 def _verify(paths: list[str | os.PathLike[str]], scd: str | os.PathLike[str] | Scd | None) -> tuple[str, list[str | None]]: ...
 def _check(
     baseline: str | os.PathLike[str],

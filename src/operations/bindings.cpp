@@ -169,15 +169,22 @@ std::vector<BrokenBinding> broken_bindings(const Scd& scd, const std::vector<Lis
 
 BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
                                 const std::vector<BrokenBinding>& new_bindings, const Scd& new_scd) {
+  const IedLookup ieds(new_scd);
+  return compare_bindings(old_bindings, new_bindings,
+                          [&ieds](const std::string& name) { return bool(ieds.find(name)); });
+}
+
+BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
+                                const std::vector<BrokenBinding>& new_bindings,
+                                const std::function<bool(const std::string&)>& has_ied) {
   BindingChanges changes;
   const InputSet old_inputs = inputs_of(old_bindings);
   const InputSet new_inputs = inputs_of(new_bindings);
   for (const BrokenBinding& binding : new_bindings) {
     (holds(old_inputs, binding) ? changes.still_broken : changes.broken).push_back(binding);
   }
-  const IedLookup ieds(new_scd);
   for (const BrokenBinding& binding : old_bindings) {
-    if (!holds(new_inputs, binding) && ieds.find(binding.ied)) changes.mended.push_back(binding);
+    if (!holds(new_inputs, binding) && has_ied(binding.ied)) changes.mended.push_back(binding);
   }
   return changes;
 }

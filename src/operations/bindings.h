@@ -4,6 +4,7 @@
 // which inputs its CCD binds to nothing, so that "resolves" means what it
 // means to a CCD; the reasons are read with the builder's own lookups.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ struct BindingChanges {
 };
 BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
                                 const std::vector<BrokenBinding>& new_bindings, const Scd& new_scd);
+// The same where NEW is known by its IED names alone: `has_ied` says whether NEW has an IED of a name.
+BindingChanges compare_bindings(const std::vector<BrokenBinding>& old_bindings,
+                                const std::vector<BrokenBinding>& new_bindings,
+                                const std::function<bool(const std::string&)>& has_ied);
 
 // Where two revisions of an IED element differ, as a path of elements
 // ("IED/AccessPoint[S1]/Server/LDevice[PROT]/LN0/Inputs/ExtRef[2] intAddr"), and

@@ -89,6 +89,10 @@ std::string input_problem_text(const InputProblem& problem, const std::string& m
   return text;
 }
 
+std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFile* file, ScdInputFailure& failure) {
+  return parse_input(std::move(input), path, file, failure, {});
+}
+
 std::unique_ptr<Scd> load_scd_input(const std::string& path, const ScdReading& reading, ScdFile* file,
                                     ScdInputFailure& failure, const BeforeParse& before_parse) {
   Input input;

@@ -54,6 +54,10 @@ std::string text_name(const std::string& path, const ScdFile& file);
 std::unique_ptr<Scd> load_scd_input(const std::string& path, const ScdReading& reading, ScdFile* file,
                                     ScdInputFailure& failure, const BeforeParse& before_parse = {});
 
+// Parses an input already read (xml/input.h) as load_scd_input does; `path`
+// names it.
+std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFile* file, ScdInputFailure& failure);
+
 // The same for the bytes of a file held in memory; `name` stands for them.
 std::unique_ptr<Scd> load_scd_input_bytes(std::string_view bytes, const std::string& name, const ScdReading& reading,
                                           ScdFile* file, ScdInputFailure& failure);

@@ -15,11 +15,7 @@ void write_json_report(std::ostream& out, CrcCommand command, const CrcReport& r
   if (command == CrcCommand::all) {
     json.member("scd_crc", json_text(report.scd_crc));
     json.key("header");
-    json.open_object();
-    json.member("id", json_text(report.header.id));
-    json.member("version", json_text(report.header.version));
-    json.member("revision", json_text(report.header.revision));
-    json.close();
+    write_header(json, report.header);
     json.member("sha256", report.sha256);
   }
   json.key("ieds");

@@ -1,5 +1,7 @@
 #include "report/diff_report.h"
 
+#include "report/binding_report.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -229,27 +231,6 @@ class JsonExplanation final : public ComparisonSink {
   JsonStream& json_;
   Head head_;
 };
-
-// "bindings": the inputs that resolve to nothing in NEW alone ("broken"), and
-// those that did in OLD and do no longer ("mended").
-void write_bindings(JsonStream& json, const BindingChanges& bindings) {
-  json.key("bindings");
-  json.open_object();
-  for (const auto& [key, list] : {std::pair{"broken", &bindings.broken}, std::pair{"mended", &bindings.mended}}) {
-    json.key(key);
-    json.open_array();
-    for (const BrokenBinding& binding : *list) {
-      json.open_object();
-      json.member("ied", binding.ied);
-      json.member("int_addr", binding.int_addr);
-      json.member("source", binding.source);
-      json.member("reason", binding.reason);
-      json.close();
-    }
-    json.close();
-  }
-  json.close();
-}
 
 void write_json_report(std::ostream& out, const DiffReport& report, ExplainedChanges* explained) {
   JsonStream json(out);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "report/change_report.h"
+#include "report/markup.h"
 #include "report/output.h"
 
 namespace ccdcrc {
@@ -65,21 +66,7 @@ footer { margin-top: 2.5rem; font-size: .85em; }
 constexpr const char* print_script =
     R"js(addEventListener("beforeprint", function () { document.querySelectorAll("details").forEach(function (d) { d.open = true; }); });)js";
 
-// Text from an SCD as HTML text: control characters shown, markup escaped.
-std::string escaped(const std::string& text) {
-  std::string html;
-  for (char c : printable(text)) {
-    switch (c) {
-      case '&': html += "&amp;"; break;
-      case '<': html += "&lt;"; break;
-      case '>': html += "&gt;"; break;
-      case '"': html += "&quot;"; break;
-      case '\'': html += "&#39;"; break;
-      default: html += c;
-    }
-  }
-  return html;
-}
+std::string escaped(const std::string& text) { return html_text(text); }
 
 std::string phrase(const Phrase& line) {
   std::string html;

@@ -7,56 +7,16 @@
 #include <utility>
 
 #include "report/change_report.h"
+#include "report/markup.h"
 #include "report/output.h"
 
 namespace ccdcrc {
 
 namespace {
 
-// Text from an SCD as Markdown text: control characters shown, punctuation
-// that Markdown or HTML would act on escaped.
-std::string escaped(const std::string& text) {
-  std::string markdown;
-  for (char c : printable(text)) {
-    switch (c) {
-      case '&': markdown += "&amp;"; break;
-      case '\\':
-      case '`':
-      case '*':
-      case '_':
-      case '{':
-      case '}':
-      case '[':
-      case ']':
-      case '<':
-      case '>':
-      case '|':
-      case '~':
-      case '$':
-        markdown += '\\';
-        markdown += c;
-        break;
-      default: markdown += c;
-    }
-  }
-  return markdown;
-}
+std::string escaped(const std::string& text) { return markdown_text(text); }
 
-// A name or value as a code span: the fence longer than any run of
-// backticks in it, and a pipe escaped, which a table cell needs even there.
-std::string code_span(const std::string& text) {
-  std::string content;
-  std::size_t run = 0, longest = 0;
-  for (char c : printable(text)) {
-    run = c == '`' ? run + 1 : 0;
-    longest = std::max(longest, run);
-    if (c == '|') content += '\\';
-    content += c;
-  }
-  const std::string fence(longest + 1, '`');
-  const bool padded = content.empty() || content.front() == '`' || content.back() == '`' || content.front() == ' ';
-  return padded ? fence + " " + content + " " + fence : fence + content + fence;
-}
+std::string code_span(const std::string& text) { return markdown_code(text); }
 
 std::string phrase(const Phrase& line) {
   std::string markdown;

@@ -15,4 +15,12 @@ void write_revision(JsonStream& json, const ScdRevision& revision) {
   json.close();
 }
 
+void write_header(JsonStream& json, const ScdHeader& header) {
+  json.open_object();
+  json.member("id", json_text(header.id));
+  json.member("version", json_text(header.version));
+  json.member("revision", json_text(header.revision));
+  json.close();
+}
+
 }  // namespace ccdcrc

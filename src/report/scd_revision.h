@@ -13,5 +13,7 @@ namespace ccdcrc {
 std::string revision_text(const ScdRevision& revision);
 // {"version": ..., "revision": ...}, null for a missing attribute.
 void write_revision(JsonStream& json, const ScdRevision& revision);
+// {"id": ..., "version": ..., "revision": ...}, null for a missing attribute.
+void write_header(JsonStream& json, const ScdHeader& header);
 
 }  // namespace ccdcrc

@@ -327,6 +327,21 @@ TEST(ScdHandle, CcdTextsAreWhatTheProgramPrints) {
   }
 }
 
+TEST(ScdHandle, TheHistoryIsWhatTheProgramPrints) {
+  const std::vector<std::string> paths{example_path("substation.scd"), data_path("report_renamed_member.scd"),
+                                       data_path("no_such.scd")};
+  const std::vector<const char*> pointers{paths[0].c_str(), paths[1].c_str(), paths[2].c_str()};
+  char* json = nullptr;
+  size_t size = 0;
+  ASSERT_EQ(ccdcrc_history_json(pointers.data(), pointers.size(), 0, &json, &size, nullptr), CCDCRC_OK);
+  std::vector<std::string> arguments{"history", "--no-cache", "--format", "json"};
+  arguments.insert(arguments.end(), paths.begin(), paths.end());
+  EXPECT_EQ(std::string(json, size), run_ccdcrc(arguments).out);
+  ccdcrc_free_text(json);
+  EXPECT_EQ(ccdcrc_history_json(pointers.data(), 0, 0, &json, &size, nullptr), CCDCRC_INVALID_ARGUMENT);
+  EXPECT_EQ(json, nullptr);
+}
+
 TEST(ScdHandle, ExportsWriteTheCcdTextAndListWhatAllLists) {
   const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", "1700000000");
   for (const std::string& path : {example_path("substation.scd"), data_path("cli_hostile.scd")}) {

@@ -243,3 +243,25 @@ def test_module_runs_the_program(arguments):
     module = subprocess.run([sys.executable, "-m", "ccdcrc", *map(str, arguments)], capture_output=True)
     program = run(*arguments)
     assert (module.returncode, module.stdout, module.stderr) == (program.returncode, program.stdout, program.stderr)
+
+
+def test_history_is_the_programs_and_takes_loaded_scds(tmp_path):
+    revisions = [EXAMPLE, DATA / "report_renamed_member.scd", REVISION]
+    program = run("history", *revisions, "--no-cache", "--format", "json").stdout.decode()
+    assert ccdcrc.history(revisions, cache=False).to_json() == program
+    loaded = ccdcrc.history([ccdcrc.load(path) for path in revisions], cache=False)
+    assert loaded.to_json() == program
+    assert ccdcrc.history(revisions, ieds=["PL1101"], cache=False) == json.loads(
+        run("history", *revisions, "--no-cache", "--format", "json", "--", "PL1101").stdout)
+    repository = tmp_path / "repo"
+    subprocess.run(["git", "init", "-q", str(repository)], check=True)
+    (repository / "station.scd").write_bytes(EXAMPLE.read_bytes())
+    subprocess.run(["git", "-C", str(repository), "add", "station.scd"], check=True)
+    subprocess.run(["git", "-C", str(repository), "-c", "user.name=E", "-c", "user.email=e@example.com", "commit",
+                    "-q", "-m", "Delivered"], check=True)
+    if not ccdcrc._ccdcrc._reads_git():
+        return
+    history = ccdcrc.history_git(repository, "station.scd", cache=False)
+    assert [r.subject for r in history.revisions] == ["Delivered"]
+    with pytest.raises(ccdcrc.CommandError, match="no commit of HEAD changes 'README'"):
+        ccdcrc.history_git(repository, "README", cache=False)

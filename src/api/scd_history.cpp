@@ -1,0 +1,74 @@
+// The history of revisions given as files, answered in the program's JSON.
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "api/errors.h"
+#include "history/history.h"
+#include "operations/messages.h"
+#include "report/history_report.h"
+
+namespace ccdcrc {
+namespace {
+
+// Revisions as files of plain XML, loaded as an open SCD is; none is kept
+// between calls.
+class PlainFileRevisions final : public RevisionReader {
+ public:
+  explicit PlainFileRevisions(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) labels_.push_back({path, {}, {}, {}, {}, path});
+  }
+  std::size_t size() const override { return labels_.size(); }
+  const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
+  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>&) const override {
+    const std::string& path = labels_[index].path;
+    RevisionRead read;
+    LoadProblem problem;
+    read.owned = Scd::load(path, &problem);
+    if (read.owned) {
+      if (std::optional<std::string> refusal = not_an_scd_message(read.owned->root().name())) {
+        read.owned.reset();
+        problem.message = *refusal;
+      }
+    }
+    if (!read.owned) {
+      read.problem = RevisionProblem{location(path, problem.position), problem.message};
+      return read;
+    }
+    read.scd = read.owned.get();
+    return read;
+  }
+
+ private:
+  std::vector<RevisionLabel> labels_;
+};
+
+}  // namespace
+}  // namespace ccdcrc
+
+extern "C" ccdcrc_status ccdcrc_history_json(const char* const* paths, size_t count, unsigned jobs, char** json,
+                                             size_t* size, ccdcrc_error* error) {
+  if (json) *json = nullptr;
+  if (size) *size = 0;
+  return ccdcrc::guarded_call(error, nullptr, [&] {
+    if (!json) return ccdcrc::fail(error, CCDCRC_INVALID_ARGUMENT, {}, "there is nowhere to store the JSON text");
+    if (!paths || count == 0) return ccdcrc::fail(error, CCDCRC_INVALID_ARGUMENT, {}, "no revision was given");
+    std::vector<std::string> files;
+    for (size_t i = 0; i < count; ++i) {
+      if (!paths[i]) return ccdcrc::fail(error, CCDCRC_INVALID_ARGUMENT, {}, "a path is null");
+      files.emplace_back(paths[i]);
+    }
+    ccdcrc::HistoryOptions options;
+    options.jobs = jobs;
+    const ccdcrc::History history = ccdcrc::build_history(ccdcrc::PlainFileRevisions(files), options);
+    std::ostringstream out;
+    ccdcrc::write_history(out, ccdcrc::Format::json, history);
+    const std::string text = out.str();
+    *json = new char[text.size() + 1];
+    std::memcpy(*json, text.c_str(), text.size() + 1);
+    if (size) *size = text.size();
+    return CCDCRC_OK;
+  });
+}

@@ -1,0 +1,53 @@
+#include "history/file_revisions.h"
+
+#include <utility>
+
+#include "operations/scd_input.h"
+
+namespace ccdcrc {
+
+FileRevisions::FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded, std::string member)
+    : loaded_(std::move(loaded)), member_(std::move(member)) {
+  loaded_.resize(paths.size());
+  for (const std::string& path : paths) labels_.push_back({path, {}, {}, {}, {}, path});
+}
+
+std::string content_key(const std::string& sha256, const std::string& member) {
+  return "sha256:" + sha256 + (member.empty() ? "" : ":" + member);
+}
+
+RevisionRead parsed_revision(Input input, const std::string& name, std::string key) {
+  RevisionRead read;
+  read.key = std::move(key);
+  ScdInputFailure failure;
+  read.owned = parse_scd_input(std::move(input), name, nullptr, failure);
+  if (!read.owned) {
+    read.problem = RevisionProblem{failure.where(), failure.message};
+    return read;
+  }
+  read.scd = read.owned.get();
+  return read;
+}
+
+RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
+  const std::string& path = labels_[index].path;
+  RevisionRead read;
+  if (loaded_[index]) {
+    read.scd = loaded_[index];
+    return read;
+  }
+  Input input;
+  InputProblem problem;
+  InputOptions options;
+  options.sha256 = true;
+  options.member = member_;
+  if (!read_input(path, options, input, problem)) {
+    read.problem = RevisionProblem{path, input_problem_text(problem, member_)};
+    return read;
+  }
+  read.key = content_key(input.sha256, member_);
+  if (known(read.key)) return read;
+  return parsed_revision(std::move(input), path, std::move(read.key));
+}
+
+}  // namespace ccdcrc
