@@ -14,6 +14,7 @@
 #include "scd/parted_parse.h"
 #include "scd/root_content.h"
 #include "xml/source_text.h"
+#include "xml/text_lines.h"
 
 namespace ccdcrc {
 
@@ -95,6 +96,7 @@ class Scd {
 
   std::string path_;
   SourceText text_;              // declared before the document, which may point into it
+  TextLines lines_;              // of `text_` as it was read
   bool text_is_parsed_ = false;  // the document's offsets count bytes of `text_`
   pugi::xml_document document_;
   std::unique_ptr<PartedDocument> parted_;  // instead of the document, for a text parsed in parts

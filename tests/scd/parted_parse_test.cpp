@@ -115,5 +115,37 @@ TEST(PartedParse, GivesWhatOneParseGives) {
   }
 }
 
+// The place of an error is counted on the text as it was read, which a parse
+// in place changes: line ends where names end, and in values, become zero
+// bytes and blanks. A text of a megabyte, parsed in place whole or in parts,
+// names the place that the same fault has in a short text.
+TEST(PartedParse, NamesAnErrorWhereTheTextHasIt) {
+  struct Fault {
+    std::string what;
+    std::string text;
+    TextPosition position;
+  };
+  const std::vector<Fault> faults = {
+      {"an end tag that does not match", "\t</IDE>\n", {6, 4}},
+      {"an attribute without a value", "\t</IED>\n\t<IED name=\"P2\" desc></IED>\n", {7, 22}},
+  };
+  // Elements on the root's line, so that the line numbers stay as they are.
+  std::string filler;
+  while (filler.size() < (std::size_t{1} << 20)) filler += " <IED name=\"F\" desc=\"" + std::string(60, 'x') + "\"/>";
+  for (const Fault& fault : faults) {
+    const std::string end = "\n\t<IED\n\t\tname=\"P1\" desc=\"two\nlines\">\n" + fault.text + "</SCL>\n";
+    const std::string start = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SCL>";
+    for (const auto& [text, parts] :
+         {std::pair{start + end, 1}, {start + filler + end, 1}, {start + filler + end, 8}}) {
+      LoadProblem problem;
+      EXPECT_FALSE(loaded(text, static_cast<std::size_t>(parts), problem)) << fault.what;
+      EXPECT_EQ(problem.position.line, fault.position.line)
+          << fault.what << ", " << text.size() << " bytes in " << parts;
+      EXPECT_EQ(problem.position.column, fault.position.column)
+          << fault.what << ", " << text.size() << " bytes in " << parts;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ccdcrc::testing
