@@ -84,7 +84,8 @@ class Scd {
   const std::optional<IgnoredContent>& ignored_content() const { return ignored_content_; }
 
   // Where a node starts in the loaded text (an element at its "<"); unknown
-  // when the text was not UTF-8.
+  // when the text was not UTF-8, and below the root of a text whose parts
+  // were joined (parted_parse.h).
   TextPosition position(pugi::xml_node node) const;
 
  private:
