@@ -1,6 +1,7 @@
 // Inputs far beyond real substations, generated at run time: nesting 100,000
-// levels deep, a data set of 1,000,000 members, an attribute value of 50 MB,
-// 100,000 IEDs, 700,000 changes to explain. Each works within bounded time
+// levels deep, a data set of 1,000,000 members, 40,000 members told apart by
+// lnInst alone, an attribute value of 50 MB, 100,000 IEDs, 700,000 changes to
+// explain. Each works within bounded time
 // and memory or fails with a clear message. The time and peak memory of
 // every program run are printed as "[figures]" lines.
 
