@@ -570,6 +570,33 @@ class Planner:
                 ctrl = [i for i in goose_pubs if i.role in "CI"]
                 self._plan_subscriber(ied, rng, ctrl, max(2, self.o.inputs // 12), 0)
 
+    def plan_instance_members(self):
+        """--instance-members N: the first protection IED also sends a data set of N members that differ only in
+        lnInst (PTRC1.Tr.general, PTRC2.Tr.general, ...), and one other IED binds an input to each."""
+        n = self.o.instance_members
+        pub = next((i for i in self.ieds if i.role == "P"), None)
+        sub = next((i for i in self.ieds if i.role in "PCIR" and i is not pub), None)
+        if n <= 0 or pub is None or sub is None:
+            return
+        ld = "PIGO"
+        members = [Member(ld, None, "PTRC", str(k), "Tr", "general", "ST", "ACT") for k in range(1, n + 1)]
+        data_set = DataSet("dsInstances", ld, members, None)
+        pub.data_sets[ld].append(data_set)
+        cb = ControlBlock(0, "gocbInstances", ld, "G1", data_set, "1")
+        cb.appid = self.goose_appid
+        self.goose_appid += 1
+        pub.control_blocks.append(cb)
+        pub.goose_cbs.append(cb)
+        cb.receivers.append(sub.name)
+        targets = _TargetAllocator(sub, 0)
+        if targets.lns:
+            # Targets of their own, after those of the other inputs.
+            for stem, capacity in targets.caps.items():
+                targets.used[(id(targets.lns[-1]), stem)] = capacity
+        for m in members:
+            tgt = targets.allocate(m.cdc)
+            targets.place(self._extref(sub, pub, cb, m, tgt), tgt)
+
     def _pick_publisher(self, ied, rng, pubs):
         near = [p for p in pubs if p is not ied and abs(p.index - ied.index) <= 8]
         if near and rng.random() < 0.75:
@@ -1336,13 +1363,16 @@ def parse_args(argv):
                    help="mix in unusual content that stresses the lookup rules: empty versus missing attributes, "
                         "duplicate names and type ids, dangling inputs, odd internal addresses, comments and "
                         "processing instructions in odd places")
+    p.add_argument("--instance-members", type=int, default=0, metavar="N",
+                   help="the first protection IED also sends a data set of N members that differ only in lnInst, "
+                        "and another IED binds an input to each")
     p.add_argument("--quiet", action="store_true", help="do not report size and time on standard error")
     o = p.parse_args(argv)
     if o.ieds < 1:
         p.error("--ieds must be at least 1")
     if not 0.0 <= o.sv_share <= 1.0:
         p.error("--sv-share must lie between 0 and 1")
-    for name in ("lns_per_ld", "data_sets", "members", "inputs"):
+    for name in ("lns_per_ld", "data_sets", "members", "inputs", "instance_members"):
         if getattr(o, name) < 0:
             p.error("--%s must not be negative" % name.replace("_", "-"))
     o.data_sets = max(1, o.data_sets)
@@ -1357,6 +1387,7 @@ def main(argv=None):
     plan.assign_roles()
     plan.plan_publications()
     plan.plan_inputs()
+    plan.plan_instance_members()
     if o.output == "-":
         f = io.TextIOWrapper(sys.stdout.buffer, encoding="utf-8", newline="\n")
         Writer(o, plan, f).write()

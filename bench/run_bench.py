@@ -10,6 +10,12 @@ control block's data set renamed), each with its ratio to the load time, and
 peak memory. The default sizes end with 600 IEDs (about 250 MB); --sizes
 40,150,300 leaves that one out.
 Every figure is the median of --runs runs, the commands taking turns.
+
+A second table measures shapes whose lookups once grew with the square of
+their size (--instance-members, 0 leaves it out): a data set of that many
+members that differ only in lnInst, each bound by an input (`all`), and the
+change report of the station against itself, which places every one of its
+unnamed members by its path (`diff --format html`).
 """
 
 import argparse
@@ -68,6 +74,8 @@ def main():
     parser.add_argument("--sizes", default=",".join(map(str, SIZES)), help="IED counts (default 40,150,300,600)")
     parser.add_argument("--runs", type=int, default=3, help="runs per measurement (median)")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--instance-members", type=int, default=40000,
+                        help="members of the data set of the second table (default 40000; 0: no second table)")
     parser.add_argument("--baseline", type=Path,
                         help="another build tree (say, of the last release) measured in the same rounds, a row of its own")
     args = parser.parse_args()
@@ -123,6 +131,33 @@ def main():
                   f"| {diff:.2f} ({diff / load:.2f}) | {megabytes / all1:.0f} | {load_peak:.0f} "
                   f"| {all1_peak:.0f} ({all1_peak / load_peak:.2f}) | {diff_peak:.0f} ({diff_peak / load_peak:.2f}) |",
                   flush=True)
+    if args.instance_members > 0:
+        measure_shapes(args, builds)
+
+
+def measure_shapes(args, builds):
+    """The second table: `all` and `diff --format html` on a station with a data set of members told apart by
+    lnInst alone."""
+    members = args.instance_members
+    scd = args.data / f"instances-{members}-seed{args.seed}.scd"
+    if not scd.exists():
+        subprocess.run([sys.executable, ROOT / "bench/gen_scd.py", "--ieds", "4", "--instance-members", str(members),
+                        "--seed", str(args.seed), scd], check=True, stdout=subprocess.DEVNULL)
+    print()
+    print(f"| shape ({scd.stat().st_size / 1e6:.0f} MB) | s | peak MB |")
+    print("|---|---|---|")
+    with tempfile.TemporaryDirectory() as out:
+        report = Path(out) / "report.html"
+        commands = {}
+        for label, build in builds.items():
+            program = build / "console/ccdcrc"
+            commands[f"{label}all: {members} inputs bound to members told apart by lnInst"] = [
+                program, "all", "--quiet", scd]
+            commands[f"{label}diff --format html: {members} unnamed members placed"] = [
+                program, "diff", "--format", "html", "-o", report, scd, scd]
+        for name, (seconds, peak, _) in median_runs(commands, args.runs).items():
+            print(f"| {name} | {seconds:.2f} | {peak:.0f} |", flush=True)
+
 
 if __name__ == "__main__":
     main()

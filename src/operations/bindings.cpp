@@ -3,6 +3,8 @@
 #include <cstring>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -120,20 +122,33 @@ InputSet inputs_of(const std::vector<BrokenBinding>& list) {
 
 bool holds(const InputSet& inputs, const BrokenBinding& binding) { return inputs.count(binding.input()) > 0; }
 
+// Where elements stand among their siblings of the same name, counted in one
+// walk over the siblings, however many of them are asked for.
+class SiblingPositions {
+ public:
+  explicit SiblingPositions(pugi::xml_node parent) : next_(parent.first_child()) {}
+
+  // The position of `child`, which follows every child asked for before.
+  std::size_t of(pugi::xml_node child) {
+    for (; next_ && next_ != child; next_ = next_.next_sibling()) ++seen_[next_.name()];
+    next_ = child.next_sibling();
+    return ++seen_[child.name()];
+  }
+
+ private:
+  pugi::xml_node next_;
+  std::unordered_map<std::string_view, std::size_t> seen_;
+};
+
 // A path step: the element's name, and its name or inst attribute when it
 // has one, else its position among its siblings of that name.
-std::string step(pugi::xml_node element) {
+std::string step(pugi::xml_node element, SiblingPositions& positions) {
   for (const char* key : {"name", "inst"}) {
     if (pugi::xml_attribute attribute = element.attribute(key)) {
       return std::string(element.name()) + "[" + attribute.value() + "]";
     }
   }
-  std::size_t position = 1;
-  for (pugi::xml_node before = element.previous_sibling(element.name()); before;
-       before = before.previous_sibling(element.name())) {
-    ++position;
-  }
-  return std::string(element.name()) + "[" + std::to_string(position) + "]";
+  return std::string(element.name()) + "[" + std::to_string(positions.of(element)) + "]";
 }
 
 // What differs in the element itself, not its children: an attribute's name or
@@ -213,10 +228,12 @@ std::optional<ElementDifference> element_difference(pugi::xml_node old_element, 
       if (!pair.a || !pair.b) continue;
     }
     std::vector<Pair> children;
+    SiblingPositions old_positions(pair.a);
+    SiblingPositions new_positions(pair.b);
     pugi::xml_node x = next_element(pair.a.first_child());
     pugi::xml_node y = next_element(pair.b.first_child());
     while (x || y) {
-      const std::string here = step(x ? x : y);
+      const std::string here = x ? step(x, old_positions) : step(y, new_positions);
       children.push_back({x, y, pair.path + "/" + here});
       if (x) x = next_element(x.next_sibling());
       if (y) y = next_element(y.next_sibling());

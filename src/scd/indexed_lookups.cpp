@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <unordered_set>
 
@@ -116,8 +117,7 @@ const IndexedLookups::Built<Index>& lazily(std::mutex& mutex, IndexedLookups::Bu
 }  // namespace
 
 bool IndexedLookups::Key::operator==(const Key& other) const {
-  return scope == other.scope && parts[0] == other.parts[0] && parts[1] == other.parts[1] &&
-         parts[2] == other.parts[2] && parts[3] == other.parts[3];
+  return scope == other.scope && std::equal(std::begin(parts), std::end(parts), std::begin(other.parts));
 }
 
 std::size_t IndexedLookups::KeyHash::operator()(const Key& key) const {
@@ -260,9 +260,17 @@ const IndexedLookups::Built<IndexedLookups::MemberMatches>& IndexedLookups::memb
             break;
           }
         }
-        if (values[0] && values[1] && values[2]) {
-          index[Key{global, {values[0], values[1], values[2]}}].push_back(
-              {member, values[3] ? values[3] : "", values[4] ? values[4] : "", values[5]});
+        // A missing prefix or lnInst is found as an empty one (the queries test
+        // "not(@x) or @x=''"); a member without daName only by an input without
+        // one, whose query does not test it.
+        if (!values[0] || !values[1] || !values[2]) return;
+        const Key object{global,
+                         {values[0], values[3] ? values[3] : "", values[1], values[4] ? values[4] : "", values[2]}};
+        index.by_object[object].push_back(member);
+        if (values[5]) {
+          Key attribute = object;
+          attribute.parts[5] = values[5];
+          index.by_attribute[attribute].push_back(member);
         }
       });
     }
@@ -439,16 +447,11 @@ NodeList IndexedLookups::input_members(pugi::xml_node ldevice, const std::string
   }
   const Built<MemberMatches>& built = members_of_server(ldevice.parent());
   if (!built.usable) return reference_.input_members(ldevice, ld_inst, prefix, ln_class, ln_inst, do_name, da_name);
-  NodeList members;
-  const auto candidates = built.index.find(Key{global, {ld_inst, ln_class, do_name}});
-  if (candidates == built.index.end()) return members;
-  for (const Member& member : candidates->second) {
-    // Empty prefix and lnInst also match missing ones; an empty daName matches any.
-    if (prefix != member.prefix || ln_inst != member.ln_inst) continue;
-    if (!da_name.empty() && (!member.da_name || da_name != member.da_name)) continue;
-    members.push_back(member.node);
-  }
-  return members;
+  Key key{global, {ld_inst, prefix, ln_class, ln_inst, do_name}};
+  // An empty daName matches any.
+  if (!da_name.empty()) key.parts[5] = da_name;
+  const NodeList* members = find_all(da_name.empty() ? built.index.by_object : built.index.by_attribute, key);
+  return members ? *members : NodeList();
 }
 
 pugi::xml_node IndexedLookups::control_block_for_data_set(pugi::xml_node ldevice, ControlBlockKind kind,

@@ -49,10 +49,10 @@ class IndexedLookups final : public ScdLookups {
                           const std::function<void(SharedContent&)>& build) const override;
   void drop_built() const override;
 
-  // Up to four attribute values, and the node they are looked up under.
+  // Up to six attribute values, and the node they are looked up under.
   struct Key {
     const void* scope = nullptr;
-    std::string_view parts[4];
+    std::string_view parts[6];
     bool operator==(const Key& other) const;
   };
   struct KeyHash {
@@ -61,15 +61,13 @@ class IndexedLookups final : public ScdLookups {
   using FirstMatch = std::unordered_map<Key, pugi::xml_node, KeyHash>;
   using AllMatches = std::unordered_map<Key, NodeList, KeyHash>;
 
-  // A data-set member with the attributes an input's reference tests beyond
-  // the key (null when missing), read once when the index is built.
-  struct Member {
-    pugi::xml_node node;
-    const char* prefix;
-    const char* ln_inst;
-    const char* da_name;
+  // The data-set members of a server by the whole reference an input
+  // names: by its data object, for an input without daName, and by its
+  // attribute, for one with a daName. Either lookup costs what it returns.
+  struct MemberMatches {
+    AllMatches by_object;
+    AllMatches by_attribute;
   };
-  using MemberMatches = std::unordered_map<Key, std::vector<Member>, KeyHash>;
 
   // An index built on first use; not usable when the document defeats it.
   template <typename Index>

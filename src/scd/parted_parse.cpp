@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "scd/scl_root.h"
+#include "util/nodes.h"
 #include "util/parallel.h"
 
 namespace ccdcrc {
@@ -88,7 +89,10 @@ std::size_t start_of_root_end(std::string_view text) {
   return end - root_end.size();
 }
 
-// Whether a character reference at `at` (after "&#") stands for an apostrophe.
+// Whether a character reference at `at` (after "&#") stands for an
+// apostrophe, read as a number of any size: what the parts hold is checked
+// after their parse (holds_apostrophe); this only spares parting a text that
+// would not stay parted.
 bool references_apostrophe(std::string_view text, std::size_t at) {
   const bool hex = at < text.size() && (text[at] == 'x' || text[at] == 'X');
   unsigned long value = 0;
@@ -108,9 +112,9 @@ bool references_apostrophe(std::string_view text, std::size_t at) {
 // Whether a part parses as a fragment into exactly the nodes it has in the
 // whole text. At the top of a fragment pugixml accepts an XML declaration and
 // a document type, which it refuses inside an element, and it drops a byte
-// order mark. A value with an apostrophe is looked up by a query over the
-// whole document, which a parted one does not have. A zero byte ends the
-// parse of the whole text, but not that of a later part.
+// order mark. A zero byte ends the parse of the whole text, but not that of a
+// later part. An apostrophe would most likely end up in a value, and the
+// parts be joined after their parse: such a part is not parted at all.
 bool parses_alike(std::string_view part) {
   if (part.substr(0, utf8_bom.size()) == utf8_bom || part.find('\'') != none) return false;
   if (part.find('\0') != none) return false;
@@ -204,6 +208,7 @@ std::size_t cut_from(std::string_view text, std::size_t from, std::size_t to) {
 }  // namespace
 
 RootContent PartedDocument::content() const {
+  if (joined()) return RootContent(head.document_element());
   std::vector<pugi::xml_node> documents;
   documents.reserve(fragments.size());
   for (const auto& fragment : fragments) documents.emplace_back(*fragment);
@@ -221,6 +226,27 @@ std::ptrdiff_t PartedDocument::offset(pugi::xml_node node) const {
 }
 
 namespace {
+
+// Whether a part, parsed in place, may hold a value with an apostrophe. Such
+// a value changes the text of a query it is looked up by, which may then ask
+// for anything in the whole document: parts cannot answer it. The check is
+// made on what pugixml made of the part, whatever its text looked like: a
+// parse in place leaves every name and value, decoded, among the bytes of its
+// part, so a part without an apostrophe byte holds no such value.
+bool holds_apostrophe(std::string_view part) { return part.find('\'') != none; }
+
+// Joins the fragments under the head's root, in order: one document, node for
+// node what one parse of the whole text makes. Only the head's nodes keep
+// their offsets.
+void join(PartedDocument& parted) {
+  const pugi::xml_node root = parted.head.document_element();
+  for (auto& fragment : parted.fragments) {
+    for (pugi::xml_node node : fragment->children()) add_copy(root, node);
+    fragment.reset();
+  }
+  parted.fragments.clear();
+  parted.starts.clear();
+}
 
 // The root's content cut into parts: where each starts (the first right after
 // the root's start tag), and where the last ends; empty when it is not to be cut.
@@ -264,8 +290,14 @@ bool parse_head(pugi::xml_document& head, std::string_view text, std::size_t bod
   copy += "</SCL>";
   const pugi::xml_parse_result result = head.load_buffer(copy.data(), copy.size(), parse_options, pugi::encoding_auto);
   const pugi::xml_node root = head.document_element();
-  return result && result.encoding == pugi::encoding_utf8 && queries_reach_root(root) && !root.first_child() &&
-         !root.next_sibling();
+  if (!result || result.encoding != pugi::encoding_utf8 || !queries_reach_root(root) || root.first_child() ||
+      root.next_sibling()) {
+    return false;
+  }
+  for (pugi::xml_attribute attribute : root.attributes()) {
+    if (std::strchr(attribute.value(), '\'')) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -297,6 +329,7 @@ std::unique_ptr<PartedDocument> parse_in_parts(char* text_data, std::size_t size
   parted->fragments.resize(count);
   for (auto& fragment : parted->fragments) fragment = std::make_unique<pugi::xml_document>();
   std::vector<pugi::xml_parse_result> results(count);
+  std::vector<char> apostrophes(count, 0);
   parallel_for(count, jobs, [&](std::size_t i) {
     const std::size_t length = cuts.part(text, i).size();
     char* start = text_data + cuts.starts[i];
@@ -305,6 +338,7 @@ std::unique_ptr<PartedDocument> parse_in_parts(char* text_data, std::size_t size
                                                            pugi::encoding_utf8);
     // The text is left as one parse leaves it; that byte is in no node.
     start[length - 1] = ending;
+    apostrophes[i] = holds_apostrophe({start, length}) ? 1 : 0;
   });
   for (std::size_t i = 0; i < count; ++i) {
     if (results[i]) continue;
@@ -312,6 +346,7 @@ std::unique_ptr<PartedDocument> parse_in_parts(char* text_data, std::size_t size
     failure.offset += static_cast<std::ptrdiff_t>(cuts.starts[i]);
     return nullptr;
   }
+  if (std::find(apostrophes.begin(), apostrophes.end(), 1) != apostrophes.end()) join(*parted);
   return parted;
 }
 

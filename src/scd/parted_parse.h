@@ -12,6 +12,12 @@
 // parse fails where one parse of the whole text would, with the same error.
 // Anything else (another encoding, a document type, content after the root,
 // markup the scan does not know) leaves the text untouched for one parse.
+//
+// Lookups with a value that holds an apostrophe need the whole document
+// (the value changes the text of the query). Whether a part holds one is
+// told by what pugixml made of it, after its parse: the parts that may are
+// joined into one document, which one parse of the whole text would have
+// made. The scan before the parse only spares such texts the parts.
 
 #include <cstddef>
 #include <memory>
@@ -23,11 +29,16 @@
 
 namespace ccdcrc {
 
+// The parts of a text. Parts that may hold a value with an apostrophe are
+// joined after their parse: the head then holds the whole document, and only
+// its own nodes have offsets.
 struct PartedDocument {
-  pugi::xml_document head;  // what precedes the root, and the root without its children
+  pugi::xml_document head;  // what precedes the root, and the root without its children (unless joined)
   std::vector<std::unique_ptr<pugi::xml_document>> fragments;  // the root's children, in document order
   std::vector<std::size_t> starts;                             // where each fragment's text starts in the whole text
 
+  // Whether the fragments were joined under the head's root.
+  bool joined() const { return fragments.empty(); }
   RootContent content() const;
   // The offset in the whole text of a node's start (as offset_debug counts); -1 when unknown.
   std::ptrdiff_t offset(pugi::xml_node node) const;
@@ -40,11 +51,11 @@ struct Parting {
   std::size_t smallest_part = std::size_t{4} << 20;
 };
 
-// Parses `text` (`size` bytes) in parts. Returns the document; or null with
-// `failure` ok when the text is not to be parted (it is untouched: a zero
-// byte, which ends a parse, keeps it whole); or null with `failure` the error
-// of the whole text, its offset counted in the whole text (the text was
-// parsed in place).
+// Parses `text` (`size` bytes) in parts. Returns the document, perhaps
+// joined; or null with `failure` ok when the text is not to be parted (it is
+// untouched: a zero byte, which ends a parse, keeps it whole); or null with
+// `failure` the error of the whole text, its offset counted in the whole text
+// (the text was parsed in place).
 std::unique_ptr<PartedDocument> parse_in_parts(char* text, std::size_t size, unsigned parse_options,
                                                const Parting& parting, pugi::xml_parse_result& failure);
 

@@ -190,6 +190,9 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = name;
   scd->text_ = std::move(text);
+  // Lines are counted before a parse in place changes the text: on every
+  // core where the text will be parsed in parts.
+  scd->lines_ = TextLines(scd->text_.view(), scd->text_.size() >= options.parting.smallest_part ? 0 : 1);
   // Parted are only texts that are parsed in place and to their end, and
   // whose lookups are indexed: the queries of the reference keep one document.
   // The parts are searched for a zero byte each on its own thread: on the
@@ -212,7 +215,7 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
         zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - scd->text_.data()) : scd->text_.size();
     const std::size_t after_zero = scd->text_.size() - zero_offset;
     const TextPosition zero_position =
-        zero ? position_in(scd->text_.view(), static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
+        zero ? scd->lines_.position(static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
     if (result) left = left_out(scd->text_.view(), zero_offset);
     // A text parted and parsed in place failed as it would whole; any other is parsed whole.
     if (result) result = scd->parse_text(options.parse_options);
@@ -223,7 +226,7 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
     if (result.status != pugi::status_ok) {
       report = {Kind::malformed, std::string("not well-formed XML: ") + result.description(), {}};
       // The offset counts bytes after decoding to UTF-8: bytes of the text only when it is UTF-8.
-      if (result.encoding == pugi::encoding_utf8) report.position = position_in(scd->text_.view(), result.offset);
+      if (result.encoding == pugi::encoding_utf8) report.position = scd->lines_.position(result.offset);
       return nullptr;
     }
     scd->find_ignored_content(result, after_zero, zero_position, left.skipped_text);
@@ -284,7 +287,7 @@ TextPosition Scd::position(pugi::xml_node node) const {
   if (!text_is_parsed_) return {};
   std::ptrdiff_t offset = parted_ ? parted_->offset(node) : node.offset_debug();
   if (offset > 0 && node.type() == pugi::node_element) --offset;  // the "<" before the name
-  return position_in(text_.view(), offset);
+  return lines_.position(offset);
 }
 
 std::vector<pugi::xml_node> Scd::ieds() const {

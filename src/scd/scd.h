@@ -14,6 +14,7 @@
 #include "scd/parted_parse.h"
 #include "scd/root_content.h"
 #include "xml/source_text.h"
+#include "xml/text_lines.h"
 
 namespace ccdcrc {
 
@@ -87,7 +88,8 @@ class Scd {
   const std::optional<IgnoredContent>& ignored_content() const { return ignored_content_; }
 
   // Where a node starts in the loaded text (an element at its "<"); unknown
-  // when the text was not UTF-8.
+  // when the text was not UTF-8, and below the root of a text whose parts
+  // were joined (parted_parse.h).
   TextPosition position(pugi::xml_node node) const;
 
  private:
@@ -100,6 +102,7 @@ class Scd {
 
   std::string path_;
   SourceText text_;              // declared before the document, which may point into it
+  TextLines lines_;              // of `text_` as it was read
   bool text_is_parsed_ = false;  // the document's offsets count bytes of `text_`
   pugi::xml_document document_;
   std::unique_ptr<PartedDocument> parted_;  // instead of the document, for a text parsed in parts

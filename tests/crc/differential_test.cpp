@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "support/test_support.h"
@@ -94,6 +96,37 @@ TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesOnGeneratedStations) {
   }
   EXPECT_GE(compared, 60);
   EXPECT_EQ(parted, 6);
+}
+
+// Character references of every form pugixml decodes, standing for the
+// apostrophes of a value that turns the query it is looked up by into another
+// ("NOPE'] | /SCL/IED[@name='P"): numbers of every width, past 32 and 64 bits,
+// code points that are no characters, forms that are no references. However
+// finely the text is parted, the CCDs are those of one parse.
+TEST(IndexedLookups, BuildTheSameCcdsAsTheQueriesWithReferencesOfEveryForm) {
+  const std::string references =
+      "&#39; &#x27; &#0000039; &#4294967335; &#x100000027; &#8589934631; &#18446744073709551655; "
+      "&#x10000000000000027; &#4294967295; &#x110000; &#xD800; &#0; &#X27; &#39 &apos; &APOS; &amp;#39;";
+  std::string text = read_file(data_path("sub_query_in_a_value.scd"));
+  // Large enough to be parsed in place, and so in parts.
+  text.insert(text.find("\t<IED name=\"S\""), std::size_t{65536}, ' ');
+  ScratchDir scratch;
+  const fs::path file = scratch.path() / "references.scd";
+  int parted = 0;
+  std::istringstream forms(references);
+  for (std::string reference; forms >> reference;) {
+    std::string edited = text;
+    for (const std::string& written : {std::string("&#4294967335;"), std::string("&#x100000027;")}) {
+      for (std::size_t at = edited.find(written); at != std::string::npos; at = edited.find(written, at)) {
+        edited.replace(at, written.size(), reference);
+        at += reference.size();
+      }
+    }
+    write_file(file, edited);
+    SCOPED_TRACE(reference);
+    EXPECT_EQ(expect_same_ccds(file, &parted), 2);
+  }
+  EXPECT_GT(parted, 0);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ struct StationShape {
   std::size_t app_id_length = 7;     // length of the appID of P1's GSEControl
   std::size_t silent_ieds = 0;       // IEDs without circuits
   std::size_t publishers = 0;        // more publishers Q0, Q1, ... like P1, without its nesting (no subscribers)
+  std::size_t instances = 0;         // more members of TripSet, PTRC2 to PTRC(n+1), each named by an input of S1
+  bool instances_bound = true;       // whether those inputs ask for their attribute, or for one no member has
 };
 
 namespace station_detail {
@@ -34,6 +36,10 @@ inline void publisher(std::ostream& out, const std::string& name, const StationS
   for (std::size_t i = 0; i < shape.members; ++i) {
     out << "\t\t\t\t\t<FCDA ldInst=\"LD0\" prefix=\"\" lnClass=\"PTRC\" lnInst=\"1\" doName=\"Tr\" daName=\"general\" "
            "fc=\"ST\"/>\n";
+  }
+  for (std::size_t i = 2; deep && i < shape.instances + 2; ++i) {
+    out << "\t\t\t\t\t<FCDA ldInst=\"LD0\" prefix=\"\" lnClass=\"PTRC\" lnInst=\"" << i
+        << "\" doName=\"Tr\" daName=\"general\" fc=\"ST\"/>\n";
   }
   if (deep && shape.sdi_levels > 0) {
     // The whole DOI, and the attribute at the bottom of its nesting.
@@ -104,8 +110,13 @@ inline void write_station(const std::string& path, const StationShape& shape) {
       << "\t\t<AccessPoint name=\"AP1\"><Server><LDevice inst=\"CTRL\">\n"
       << "\t\t\t<LN0 lnClass=\"LLN0\" inst=\"\" lnType=\"LLN0_T\"><Inputs>\n"
       << "\t\t\t\t<ExtRef iedName=\"P1\" ldInst=\"LD0\" prefix=\"\" lnClass=\"PTRC\" lnInst=\"1\" doName=\"Tr\" "
-         "daName=\"general\" intAddr=\"CTRL/GGIO1.Ind\"/>\n"
-      << "\t\t\t</Inputs></LN0>\n"
+         "daName=\"general\" intAddr=\"CTRL/GGIO1.Ind\"/>\n";
+  for (std::size_t i = 2; i < shape.instances + 2; ++i) {
+    out << "\t\t\t\t<ExtRef iedName=\"P1\" ldInst=\"LD0\" prefix=\"\" lnClass=\"PTRC\" lnInst=\"" << i
+        << "\" doName=\"Tr\" daName=\"" << (shape.instances_bound ? "general" : "q")
+        << "\" intAddr=\"CTRL/GGIO1.Ind\"/>\n";
+  }
+  out << "\t\t\t</Inputs></LN0>\n"
       << "\t\t\t<LN lnClass=\"GGIO\" inst=\"1\" lnType=\"GGIO_T\"><DOI name=\"Ind\">";
   nested(out, "<SDI name=\"s\">", "</SDI>", shape.sdi_levels, "<DAI name=\"stVal\"/>");
   out << "</DOI></LN>\n"

@@ -1,4 +1,4 @@
-// Text and node helpers: splitting, replacing, element lists, attribute maps and
+// Text and node helpers: line and column of an offset, splitting, replacing, element lists, attribute maps and
 // the filtered copies that decide how SCD content looks in a CCD.
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include "support/test_support.h"
 #include "util/nodes.h"
 #include "util/text.h"
+#include "xml/text_lines.h"
 
 namespace ccdcrc {
 namespace {
@@ -257,6 +258,43 @@ TEST(CopyElementTree, CopiesAHundredThousandLevelsWithoutRecursion) {
   }
   EXPECT_EQ(copied, depth);
   EXPECT_STREQ(last.attribute("name").value(), "leaf");
+}
+
+// The line ends found before a parse tell every offset's line and column as
+// the text itself does: lines of every length, across blocks, where a block
+// holds so many line ends that it keeps them as a bitmap, at the text's end
+// and one past it.
+TEST(TextLines, TellWhatTheTextTells) {
+  std::string mixed;
+  for (int i = 0; mixed.size() < 300000; ++i) mixed += std::string(static_cast<std::size_t>(i % 97), 'x') + "\n";
+  mixed += std::string(70000, '\n') + std::string(70000, 'y') + "\nz\n\nend";
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"empty", ""},
+      {"no line end", std::string(200000, 'a')},
+      {"line ends only", std::string(140000, '\n')},
+      {"every other byte",
+       [] {
+         std::string text;
+         for (int i = 0; i < 100000; ++i) text += "a\n";
+         return text;
+       }()},
+      {"lines of every length", mixed},
+  };
+  for (const auto& [what, text] : rows) {
+    const TextLines lines(text, 3);
+    std::vector<std::size_t> offsets{text.size(), text.size() + 1};
+    for (std::size_t offset = 0; offset < text.size(); offset += 1 + offset % 1009) offsets.push_back(offset);
+    for (std::size_t block = 65536; block < text.size(); block += 65536) {
+      offsets.insert(offsets.end(), {block - 1, block, block + 1});
+    }
+    for (std::size_t offset : offsets) {
+      const TextPosition expected = position_in(text, static_cast<std::ptrdiff_t>(offset));
+      const TextPosition found = lines.position(static_cast<std::ptrdiff_t>(offset));
+      ASSERT_EQ(found.line, expected.line) << what << " at " << offset;
+      ASSERT_EQ(found.column, expected.column) << what << " at " << offset;
+    }
+    EXPECT_EQ(lines.position(-1).line, 0u) << what;
+  }
 }
 
 }  // namespace
