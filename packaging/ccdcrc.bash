@@ -71,13 +71,13 @@ _ccdcrc() {
 
   local options="-h --help --color"
   case $command in
-    all) options+=" -f --format -q --quiet -j --jobs" ;;
-    ied) options+=" -n --name -f --format" ;;
+    all) options+=" -f --format --excel -q --quiet -j --jobs" ;;
+    ied) options+=" -n --name -f --format --excel" ;;
     export) options+=" --all -o --output -q --quiet -j --jobs" ;;
     ccd) options+=" --measured" ;;
-    diff) options+=" --explain -f --format -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
-    check) options+=" -f --format -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
-    verify) options+=" --scd -f --format -q --quiet" ;;
+    diff) options+=" --explain -f --format --excel -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
+    check) options+=" -f --format --excel -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
+    verify) options+=" --scd -f --format --excel -q --quiet" ;;
   esac
   options+=" --member"
   if [[ $cur == -* ]]; then

@@ -219,6 +219,8 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
       {"export", station, "-o", "."},
       {"export", station, "P1", "--all", "-o", "."},
       {"ied", station, "P1", "--format", "xml"},
+      {"all", station, "--excel"},
+      {"check", station, station, "--format", "json", "--excel"},
   };
   for (const std::vector<std::string>& arguments : mistakes) {
     const ProcessResult result = run_ccdcrc(arguments);
