@@ -5,7 +5,9 @@
 
 #include <map>
 #include <new>
+#include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "ccdcrc/version.h"
 #include "console/colour.h"
 #include "console/command.h"
+#include "files/system_files.h"
 #include "report/excel_csv.h"
 
 namespace ccdcrc {
@@ -117,10 +120,35 @@ void set_up(CLI::App& app, Console& console) {
   }
 }
 
+// Windows' way of asking for help: "/?" stands for --help (before "--").
+std::vector<std::string> with_help_asked_as_on_windows(std::vector<std::string> arguments) {
+  for (std::string& word : arguments) {
+    if (word == "--") break;
+    if (word == "/?") word = "--help";
+  }
+  return arguments;
+}
+
 }  // namespace
 
-int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
+std::optional<std::vector<std::string>> dropped_file_command(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 1 || arguments.front().starts_with("-") ||
+      path_status(arguments.front()).kind != FileKind::regular) {
+    return std::nullopt;
+  }
+  std::ostringstream nowhere;
+  Diagnostics diagnostics(nowhere, false);
+  Console console{nowhere, diagnostics};
+  CLI::App app;
+  set_up(app, console);
+  const auto named = [&arguments](const CLI::App* command) { return command->get_name() == arguments.front(); };
+  if (!app.get_subcommands(named).empty()) return std::nullopt;
+  return std::vector<std::string>{"all", arguments.front()};
+}
+
+int run_command_line(const std::vector<std::string>& given, std::ostream& out, std::ostream& err, bool terminal,
                      bool colour_by_default) {
+  const std::vector<std::string> arguments = with_help_asked_as_on_windows(given);
   Diagnostics diagnostics(err, terminal);
   ExcelCsv excel(out.rdbuf());
   StatusColouring colouring(&excel);

@@ -205,6 +205,14 @@ TEST(CliErrors, AnUnknownIedNameGetsCloseNamesSuggested) {
                  "ccd");
 }
 
+// As Windows' Explorer starts a program for a file dropped onto it, and as
+// Windows asks for help.
+TEST(CliUsage, AFileAloneRunsAllAndSlashQuestionMarkAsksForHelp) {
+  EXPECT_EQ(run_ccdcrc({station}).out, run_ccdcrc({"all", station}).out);
+  EXPECT_EQ(run_ccdcrc({"/?"}).out, run_ccdcrc({"--help"}).out);
+  EXPECT_EQ(run_ccdcrc({"all", "/?"}).out, run_ccdcrc({"all", "--help"}).out);
+}
+
 TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
   const std::vector<std::vector<std::string>> mistakes{
       {"bogus"},
