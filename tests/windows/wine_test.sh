@@ -6,7 +6,7 @@
 # cannot hold and a case collision; a path in Chinese; the C example built
 # against the DLL and a C program linked against ccdcrc.lib as MSVC links; a
 # file dropped onto the program, and "/?". Skipped, saying so, where Wine
-# cannot run.
+# cannot run, unless CCDCRC_WINE_REQUIRED=1 (./dev test) makes that a failure.
 #   wine_test.sh [WINDOWS_DIR] [LINUX_PROGRAM] [WINDOWS_TEST_PROGRAM]
 # With WINDOWS_TEST_PROGRAM, the GoogleTest suites built for Windows run first.
 set -uo pipefail
@@ -27,7 +27,13 @@ failures=0
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true
 fi
-if ! "$wine" "$exe" --version >/dev/null 2>&1; then
+if ! "$wine" "$exe" --version >"$scratch/version.out" 2>&1; then
+  # ./dev test installed Wine: there, a Wine that cannot run is a failure.
+  if [ "${CCDCRC_WINE_REQUIRED:-0}" = 1 ]; then
+    tail -n 20 "$scratch/version.out" >&2
+    echo "wine test: FAILED: Wine cannot run $exe" >&2
+    exit 1
+  fi
   echo "wine test: SKIPPED: Wine cannot run $exe here (is wine installed? ./dev windows built it?)"
   exit 0
 fi
