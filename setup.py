@@ -1,10 +1,17 @@
 """Builds the wheel's compiled parts with CMake: the extension ccdcrc._ccdcrc
 for the interpreter that runs the build, and the ccdcrc program, which the
 wheel carries as ccdcrc/bin/ccdcrc for `python3 -m ccdcrc` and the `ccdcrc`
-command. CCDCRC_CMAKE_BUILD_DIR names a CMake tree to keep between builds;
-ccache is used when it is installed."""
+command. CCDCRC_CMAKE_BUILD_DIR names a CMake tree to keep between builds (and
+setuptools' own build folder goes into it); ccache is used when it is
+installed.
+
+CCDCRC_STATIC_PREFIX names the prefix of packaging/deps/linux.sh (./dev dist):
+the extension and the program then link every library but glibc and the C++
+runtime statically, and the wheel is tagged manylinux for the glibc it is
+built with, the oldest it runs on."""
 
 import os
+import platform
 import re
 import shutil
 import subprocess
@@ -18,6 +25,8 @@ from setuptools.command.build_py import build_py
 SOURCE = Path(__file__).resolve().parent
 # Where the program lies, relative to the package (python/ccdcrc/_program.py.in).
 PROGRAM = "bin/ccdcrc"
+CMAKE_TREE = os.environ.get("CCDCRC_CMAKE_BUILD_DIR")
+STATIC_PREFIX = os.environ.get("CCDCRC_STATIC_PREFIX")
 
 
 def project_version() -> str:
@@ -35,10 +44,13 @@ class BuildPy(build_py):
 
 class CMakeBuild(build_ext):
     def build_extension(self, ext: Extension) -> None:
-        tree = Path(os.environ.get("CCDCRC_CMAKE_BUILD_DIR") or Path(self.build_temp).resolve() / "cmake")
+        tree = Path(CMAKE_TREE or Path(self.build_temp).resolve() / "cmake")
+        # Every option every time: a tree kept keeps what it was given before.
         configure = ["cmake", "-S", str(SOURCE), "-B", str(tree), "-DCMAKE_BUILD_TYPE=Release",
                      "-DCCDCRC_TESTS=OFF", "-DCCDCRC_BENCH=OFF", "-DCCDCRC_INSTALL=OFF", "-DCCDCRC_PYTHON=ON",
-                     f"-DPython3_EXECUTABLE={sys.executable}"]
+                     f"-DPython3_EXECUTABLE={sys.executable}",
+                     f"-DCCDCRC_STATIC_LIBRARIES={'ON' if STATIC_PREFIX else 'OFF'}",
+                     f"-DCMAKE_PREFIX_PATH={STATIC_PREFIX or ''}"]
         if shutil.which("ninja"):
             configure += ["-G", "Ninja"]
         environment = dict(os.environ)
@@ -61,8 +73,24 @@ class CMakeBuild(build_ext):
             subprocess.run(["strip", "--strip-unneeded", str(binary)], check=False)
 
 
+commands = {"build_ext": CMakeBuild, "build_py": BuildPy}
+if STATIC_PREFIX:
+    from wheel.bdist_wheel import bdist_wheel
+
+    class ManylinuxWheel(bdist_wheel):
+        """Tagged manylinux_X_Y: it needs glibc X.Y (the build's) or later."""
+
+        def finalize_options(self) -> None:
+            super().finalize_options()
+            glibc = os.confstr("CS_GNU_LIBC_VERSION").split()[1].split(".")
+            self.plat_name = f"manylinux_{glibc[0]}_{glibc[1]}_{platform.machine()}"
+            self.plat_name_supplied = True
+
+    commands["bdist_wheel"] = ManylinuxWheel
+
 setup(
     version=project_version(),
     ext_modules=[Extension("ccdcrc._ccdcrc", sources=[])],
-    cmdclass={"build_ext": CMakeBuild, "build_py": BuildPy},
+    cmdclass=commands,
+    options={"build": {"build_base": str(Path(CMAKE_TREE) / "setuptools")}} if CMAKE_TREE else {},
 )

@@ -60,6 +60,7 @@ void add_all_command(CLI::App& app, Console& console) {
       ->required()
       ->option_text(" ");
   add_format_option(*command, options->format);
+  add_excel_option(*command, console);
   add_quiet_option(*command, options->quiet, "show no progress on a terminal");
   add_jobs_option(*command, options->jobs);
   add_member_option(*command, options->member);

@@ -93,6 +93,7 @@ void add_check_command(CLI::App& app, Console& console) {
                     "the approved CRCs ('-' for standard input): the output of 'all', or CSV with name and crc");
   add_scd_argument(*command, options->scd);
   add_format_option(*command, options->format);
+  add_excel_option(*command, console);
   add_quiet_option(*command, options->quiet, "list only the IEDs that do not match; show no progress");
   command->add_flag("--status", options->status_only, "print nothing: the exit status tells");
   command->add_flag("--ignore-missing", options->ignore_missing,

@@ -14,6 +14,11 @@ void add_format_option(CLI::App& command, Format& format) {
       ->option_text("text|json|csv");
 }
 
+void add_excel_option(CLI::App& command, Console& console) {
+  command.add_flag("--excel", console.excel,
+                   "with --format csv: CSV as Excel opens it (a UTF-8 byte-order mark, CRLF line ends)");
+}
+
 void add_jobs_option(CLI::App& command, unsigned& jobs) {
   command.add_option("-j,--jobs", jobs, "IEDs built in parallel (default: one per core)")
       ->check(CLI::Range(1u, 1024u))

@@ -21,6 +21,7 @@ struct Console {
   int status = exit_usage;
   // `history`: the IED names given after "--", apart from its revisions.
   std::vector<std::string> names_after_separator;
+  bool excel = false;  // --excel: CSV as Excel opens it (report/excel_csv.h)
 };
 
 // Each adds its subcommand to the app; its callback runs the command and
@@ -36,6 +37,8 @@ void add_history_command(CLI::App& app, Console& console);
 
 // Options that several commands take.
 void add_format_option(CLI::App& command, Format& format);
+// --excel, for the commands that write CSV.
+void add_excel_option(CLI::App& command, Console& console);
 void add_jobs_option(CLI::App& command, unsigned& jobs);
 void add_quiet_option(CLI::App& command, bool& quiet, const std::string& meaning);
 CLI::Option* add_file_argument(CLI::App& command, const std::string& name, std::string& path,

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <map>
 #include <new>
+#include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,8 @@
 #include "ccdcrc/version.h"
 #include "console/colour.h"
 #include "console/command.h"
+#include "files/system_files.h"
+#include "report/excel_csv.h"
 
 namespace ccdcrc {
 namespace {
@@ -86,27 +90,23 @@ void add_colour_option(CLI::App& app, ColourChoice& choice) {
   for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) add(*command);
 }
 
-// Colour only for text: JSON, CSV and the reports stay as they are.
-// Whether the command writes text, read from the arguments as given: the
-// parser's own look-up cannot fail without ending the process (it is
-// noexcept, and allocates), and this runs after every parse.
-bool writes_text(const std::vector<std::string>& arguments) {
+// The format the command writes, read from the arguments as given ("text"
+// when none is): the parser's own look-up cannot fail without ending the
+// process (it is noexcept, and allocates), and this runs after every parse.
+std::string format_given(const std::vector<std::string>& arguments) {
+  std::string format = "text";
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
     if (word == "--") break;
-    std::string format;
     if ((word == "--format" || word == "-f") && i + 1 < arguments.size()) {
       format = arguments[i + 1];
     } else if (word.starts_with("--format=")) {
       format = word.substr(9);
     } else if (word.starts_with("-f") && word.size() > 2 && word[2] != '-') {
       format = word.substr(word[2] == '=' ? 3 : 2);
-    } else {
-      continue;
     }
-    if (format != "text") return false;
   }
-  return true;
+  return format;
 }
 
 // `history REV... -- IED...` takes two lists: the names after "--" are taken
@@ -121,16 +121,8 @@ std::vector<std::string> without_history_names(const std::vector<std::string>& a
   return {arguments.begin(), separator};
 }
 
-}  // namespace
-
-int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
-                     bool colour_by_default) {
-  Diagnostics diagnostics(err, terminal);
-  StatusColouring colouring(out.rdbuf());
-  std::ostream results(&colouring);
-  Console console{results, diagnostics, exit_usage, {}};
-
-  CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
+// The program's parser: every command, writing to `console`.
+void set_up(CLI::App& app, Console& console) {
   app.set_version_flag("--version", version_text());
   app.require_subcommand(1);
   // Options are written as on Linux everywhere: on Windows "/x" is a path.
@@ -140,10 +132,53 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
                    add_check_command, add_verify_command, add_history_command}) {
     add(app, console);
   }
+}
+
+// Windows' way of asking for help: "/?" stands for --help (before "--").
+std::vector<std::string> with_help_asked_as_on_windows(std::vector<std::string> arguments) {
+  for (std::string& word : arguments) {
+    if (word == "--") break;
+    if (word == "/?") word = "--help";
+  }
+  return arguments;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> dropped_file_command(const std::vector<std::string>& arguments) {
+  if (arguments.size() != 1 || arguments.front().starts_with("-") ||
+      path_status(arguments.front()).kind != FileKind::regular) {
+    return std::nullopt;
+  }
+  std::ostringstream nowhere;
+  Diagnostics diagnostics(nowhere, false);
+  Console console{nowhere, diagnostics};
+  CLI::App app;
+  set_up(app, console);
+  const auto named = [&arguments](const CLI::App* command) { return command->get_name() == arguments.front(); };
+  if (!app.get_subcommands(named).empty()) return std::nullopt;
+  return std::vector<std::string>{"all", arguments.front()};
+}
+
+int run_command_line(const std::vector<std::string>& given, std::ostream& out, std::ostream& err, bool terminal,
+                     bool colour_by_default) {
+  const std::vector<std::string> arguments = with_help_asked_as_on_windows(given);
+  Diagnostics diagnostics(err, terminal);
+  ExcelCsv excel(out.rdbuf());
+  StatusColouring colouring(&excel);
+  std::ostream results(&colouring);
+  Console console{results, diagnostics};
+
+  CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
+  set_up(app, console);
   ColourChoice colour = ColourChoice::automatic;
   add_colour_option(app, colour);
   app.parse_complete_callback([&] {
-    colouring.enable(writes_text(arguments) &&
+    // Colour only for text: JSON, CSV and the reports stay as they are.
+    const std::string format = format_given(arguments);
+    if (console.excel && format != "csv") throw CLI::ValidationError("--excel is for CSV: give it with --format csv");
+    excel.enable(console.excel);
+    colouring.enable(format == "text" &&
                      (colour == ColourChoice::automatic ? colour_by_default : colour == ColourChoice::always));
   });
 

@@ -300,6 +300,7 @@ void add_diff_command(CLI::App& app, Console& console) {
           "output format: text (default), json, csv, or a change report: html or markdown")
       ->check(CLI::IsMember({"text", "json", "csv", "html", "markdown"}))
       ->option_text("FORMAT");
+  add_excel_option(*command, console);
   command->add_option("-o,--output", options->output, "write the html or markdown report to FILE")->option_text("FILE");
   command->add_flag("-a,--all", options->every_ied, "list the unchanged IEDs too");
   command->add_flag("--name-only", options->name_only, "print only the names of the IEDs that differ");

@@ -150,6 +150,7 @@ void add_history_command(CLI::App& app, Console& console) {
       ->option_text("N");
   command->add_flag("--no-cache", options->no_cache,
                     "read every revision, and keep no listing in the cache file (~/.cache/ccdcrc/history.cache)");
+  add_excel_option(*command, console);
   add_quiet_option(*command, options->quiet, "show no progress on a terminal");
   add_member_option(*command, options->member);
   command->add_flag("-v,--verbose", options->verbose, "say how many revisions were read and how many were known");

@@ -80,6 +80,7 @@ void add_ied_command(CLI::App& app, Console& console) {
       ->allow_extra_args(false)
       ->option_text("NAME");
   add_format_option(*command, options->format);
+  add_excel_option(*command, console);
   add_member_option(*command, options->member);
   add_examples(*command,
                "  ccdcrc ied station.scd P1\n"

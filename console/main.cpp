@@ -13,6 +13,7 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,9 +77,17 @@ int main(int argc, char** argv) {
       end_dialogue();
       return status;
     }
-    return ccdcrc::run_command_line(
-        line, std::cout, std::cerr, ccdcrc::is_terminal(2),
+    // A file dropped onto the program: its CRCs, in a window that stays
+    // open as the menu's does.
+    const std::optional<std::vector<std::string>> dropped = ccdcrc::dropped_file_command(line);
+    const int status = ccdcrc::run_command_line(
+        dropped ? *dropped : line, std::cout, std::cerr, ccdcrc::is_terminal(2),
         ccdcrc::colour_wanted(ccdcrc::ColourChoice::automatic, ccdcrc::is_terminal(1), std::getenv("NO_COLOR")));
+    if (dropped) {
+      std::cout.flush();
+      end_dialogue();
+    }
+    return status;
   } catch (const std::bad_alloc&) {
     std::cerr << "ccdcrc: not enough memory\n";
   } catch (const std::exception& error) {

@@ -79,6 +79,7 @@ void add_verify_command(CLI::App& app, Console& console) {
   command->add_option("--scd", options->scd, "also compare with the CRCs that this SCD gives today")
       ->option_text("SCD");
   add_format_option(*command, options->format);
+  add_excel_option(*command, console);
   add_quiet_option(*command, options->quiet, "list only the files that do not verify");
   add_member_option(*command, options->member);
   command->footer(

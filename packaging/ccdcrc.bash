@@ -71,14 +71,14 @@ _ccdcrc() {
 
   local options="-h --help --color"
   case $command in
-    all) options+=" -f --format -q --quiet -j --jobs" ;;
-    ied) options+=" -n --name -f --format" ;;
+    all) options+=" -f --format --excel -q --quiet -j --jobs" ;;
+    ied) options+=" -n --name -f --format --excel" ;;
     export) options+=" --all -o --output -q --quiet -j --jobs" ;;
     ccd) options+=" --measured" ;;
-    diff) options+=" --explain -f --format -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
-    check) options+=" -f --format -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
-    verify) options+=" --scd -f --format -q --quiet" ;;
-    history) options+=" --git --since --until --by-header --changed-only -f --format -j --jobs --no-cache -q --quiet -v --verbose" ;;
+    diff) options+=" --explain -f --format --excel -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
+    check) options+=" -f --format --excel -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
+    verify) options+=" --scd -f --format --excel -q --quiet" ;;
+    history) options+=" --git --since --until --by-header --changed-only -f --format --excel -j --jobs --no-cache -q --quiet -v --verbose" ;;
   esac
   options+=" --member"
   if [[ $cur == -* ]]; then

@@ -23,28 +23,29 @@ _ccdcrc() {
   fi
   local command=${words[2]}
   local format='(-f --format)'{-f,--format}'[output format]:format:(text json csv)'
+  local excel='--excel[CSV as Excel opens it]'
   local quiet='(-q --quiet)'{-q,--quiet}'[print less]'
   local jobs='(-j --jobs)'{-j,--jobs}'[IEDs built in parallel]:number:'
   case $command in
-    (all) _arguments $common $format $quiet $jobs '*:SCD:_files' ;;
-    (ied) _arguments $common $format '*'{-n,--name}'[an IED name]:IED:_ccdcrc_ied_names' \
+    (all) _arguments $common $format $excel $quiet $jobs '*:SCD:_files' ;;
+    (ied) _arguments $common $format $excel '*'{-n,--name}'[an IED name]:IED:_ccdcrc_ied_names' \
             '2:SCD:_files' '*:IED:_ccdcrc_ied_names' ;;
     (export) _arguments $common $quiet $jobs '--all[every IED with a CRC]' \
                '(-o --output)'{-o,--output}'[the export directory]:directory:_files -/' \
                '2:SCD:_files' '*:IED:_ccdcrc_ied_names' ;;
     (ccd) _arguments $common '--measured[the measured CCD]' '2:SCD:_files' '3:IED:_ccdcrc_ied_names' ;;
-    (diff) _arguments $common $quiet $jobs '--explain[why each IED changed]' \
+    (diff) _arguments $common $excel $quiet $jobs '--explain[why each IED changed]' \
              '(-f --format)'{-f,--format}'[output format]:format:(text json csv html markdown)' \
              '(-o --output)'{-o,--output}'[the report file]:file:_files' '(-a --all)'{-a,--all}'[unchanged IEDs too]' \
              '--name-only[names only]' '--stat[control blocks that differ]' \
              '--uncovered[IEDs changed outside their CRCs]' '--approved[a list of approved CRCs]:list:_files' \
              '--no-signoff[no sign-off block in the report]' '*:SCD:_files' ;;
-    (check) _arguments $common $format $quiet $jobs '--status[print nothing]' \
+    (check) _arguments $common $format $excel $quiet $jobs '--status[print nothing]' \
               '--ignore-missing[only the IEDs of the list]' '--skip-malformed[pass over malformed lines]' \
               '--strict[malformed lines fail]' \
               '(-w --warn)'{-w,--warn}'[name malformed lines]' '*:file:_files' ;;
-    (verify) _arguments $common $format $quiet '--scd[the SCD to compare with]:SCD:_files' '*:CCD file:_files' ;;
-    (history) _arguments $common $quiet '--git[the commits that change a file]' '--since[commits from]:date:' \
+    (verify) _arguments $common $format $excel $quiet '--scd[the SCD to compare with]:SCD:_files' '*:CCD file:_files' ;;
+    (history) _arguments $common $excel $quiet '--git[the commits that change a file]' '--since[commits from]:date:' \
                 '--until[commits until]:date:' '--by-header[by the Header]' '--changed-only[revisions that change]' \
                 '(-f --format)'{-f,--format}'[output format]:format:(text json csv html markdown)' \
                 '(-j --jobs)'{-j,--jobs}'[revisions read at once]:number:' '--no-cache[keep no listing]' \

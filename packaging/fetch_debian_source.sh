@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # fetch_debian_source.sh NAME [VERSION]: unpacks Debian's source package NAME
-# into build/deb-src/NAME-VERSION (once) and prints that folder. VERSION is by
-# default that of the host's installed packages built from NAME (e.g. zlib
-# for zlib1g-dev). Cross builds (the page, Windows) compile the
-# very libraries the Linux build links, from Debian's own sources.
+# into deb-src/NAME-VERSION of the cache of built dependencies
+# (${CCDCRC_DEPS_CACHE:-~/.cache/ccdcrc-deps}; once) and prints that folder.
+# VERSION is by default that of the host's installed packages built from NAME
+# (e.g. zlib for zlib1g-dev). Cross builds (the page, Windows) and the wheel's
+# static libraries compile the very libraries the Linux build links, from
+# Debian's own sources.
 #
-# The packages come through an apt directory of its own under build/deb-src
-# with a deb-src entry for the host's Debian mirror: the system's sources and
-# lists stay as they are.
+# The packages come through an apt directory of its own beside them, with
+# deb-src entries for the host's Debian mirrors (the release, its updates and
+# its security updates): the system's sources and lists stay as they are.
 #
 # fetch_debian_source.sh --name NAME prints NAME-VERSION only, fetching
 # nothing: what a cache of libraries built from it is named by.
@@ -22,36 +24,50 @@ if [ -z "$version" ]; then
   version=$(dpkg-query -W -f='${source:Package} ${source:Version}\n' | awk -v n="$name" '$1 == n && !v {v = $2} END {print v}')
   [ -n "$version" ] || { echo "fetch_debian_source: no installed package is built from $name" >&2; exit 1; }
 fi
-cd "$(dirname "$0")/.."
-d=$PWD/build/deb-src
-tree=$d/$name-${version#*:}
 if [ $name_only = 1 ]; then
-  basename "$tree"
+  echo "$name-${version#*:}"
   exit 0
 fi
+d=${CCDCRC_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/ccdcrc-deps}/deb-src
+tree=$d/$name-${version#*:}
 if [ -e "$tree/.unpacked" ]; then
   echo "$tree"
   exit 0
 fi
 mkdir -p "$d/lists/partial" "$d/archives/partial"
-if [ ! -e "$d/sources.list" ]; then
-  uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
-  [ -n "$uri" ] || uri=$(awk '$1 == "deb" && $0 ~ /debian/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
-  [ -n "$uri" ] || uri=http://deb.debian.org/debian
-  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $uri $codename main" \
-    >"$d/sources.list"
-  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $uri $codename-updates main" \
-    >>"$d/sources.list"
+# One fetch at a time: apt's lists and the unpacked trees are shared.
+exec 9>"$d/lock"
+flock 9
+if [ -e "$tree/.unpacked" ]; then
+  echo "$tree"
+  exit 0
 fi
+
+# The mirrors the host's Debian packages come from, as its sources name them.
+uris=$( (awk '/^URIs:/ {for (i = 2; i <= NF; i++) print $i}' /etc/apt/sources.list.d/*.sources
+         awk '$1 == "deb" {for (i = 2; i <= NF; i++) if ($i ~ /^[a-z+]+:\/\//) {print $i; break}}' \
+           /etc/apt/sources.list /etc/apt/sources.list.d/*.list) 2>/dev/null || true)
+archive=$(grep -m 1 -E '/debian/?$' <<<"$uris" || echo http://deb.debian.org/debian)
+security=$(grep -m 1 -E '/debian-security/?$' <<<"$uris" || echo http://deb.debian.org/debian-security)
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+[ -n "$codename" ] || { echo "fetch_debian_source: /etc/os-release names no Debian release" >&2; exit 1; }
+keyring="[signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]"
+printf 'deb-src %s %s %s main\n' "$keyring" "$archive" "$codename" "$keyring" "$archive" "$codename-updates" \
+  "$keyring" "$security" "$codename-security" >"$d/sources.list.new"
 opts=(-o "Dir::Etc::SourceList=$d/sources.list" -o Dir::Etc::SourceParts=/dev/null
       -o "Dir::State::Lists=$d/lists" -o "Dir::Cache::Archives=$d/archives")
 # As root, apt would hand the download to its own user, who cannot write here.
 [ "$(id -u)" -eq 0 ] && opts+=(-o APT::Sandbox::User=root)
-# A list older than a day is read again.
-if [ -z "$(find "$d/lists" -maxdepth 1 -name '*Sources*' -mtime -1 2>/dev/null)" ]; then
-  apt-get "${opts[@]}" update -qq >&2
+# Lists older than a day, or of other mirrors, are read again.
+if ! cmp -s "$d/sources.list.new" "$d/sources.list" ||
+   [ -z "$(find "$d/lists" -maxdepth 1 -name '*Sources*' -mtime -1)" ]; then
+  mv "$d/sources.list.new" "$d/sources.list"
+  if ! apt-get "${opts[@]}" update -qq >&2; then
+    echo "fetch_debian_source: cannot read the lists of Debian's source packages ($(tr '\n' ' ' <"$d/sources.list"))" >&2
+    exit 1
+  fi
 fi
+rm -f "$d/sources.list.new"
 work=$d/work-$name
 rm -rf "$work"
 mkdir -p "$work"
@@ -60,14 +76,10 @@ if ! (cd "$work" && apt-get "${opts[@]}" source --download-only -qq "$name=$vers
   exit 1
 fi
 dsc=$(ls "$work"/*.dsc)
-# dpkg-source checks the signatures of the files against the .dsc; without
-# dpkg-dev the orig tarball is unpacked as it is.
+# apt checked the files against the signed lists; dpkg-source applies Debian's patches.
 rm -rf "$tree"
-if command -v dpkg-source >/dev/null; then
-  (cd "$work" && dpkg-source --no-check -x "$dsc" "$tree" >&2)
-else
-  mkdir -p "$tree"
-  tar -xf "$(ls "$work"/*.orig.tar.*)" -C "$tree" --strip-components=1
-fi
+(cd "$work" && dpkg-source --no-check -x "$dsc" "$tree" >&2)
+# dpkg-source leaves the original tarball beside the tree.
+rm -rf "$work" "$d/${name}_"*
 touch "$tree/.unpacked"
 echo "$tree"

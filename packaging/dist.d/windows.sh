@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# ./dev dist: the Windows zip (packaging/windows/build.sh) beside the Debian packages.
+# ./dev dist: the Windows zip (packaging/windows/build.sh), with the page that
+# ./dev dist built before.
 #   windows.sh DIST_DIR VERSION
 set -euo pipefail
 cd "$(dirname "$0")/../.."

@@ -1,64 +1,19 @@
 #!/usr/bin/env bash
 # The Windows build, cross-compiled on Debian (./dev windows): the libraries
-# Debian ships no MinGW build of, compiled once per version from Debian's own
-# source packages of the versions the Linux build links; then the program,
-# the DLL and the zip in build/windows/.
+# Debian ships no MinGW build of (packaging/deps/windows.sh, built once per
+# recipe), then the program, the DLL, its import libraries and the zip in
+# build/windows/. The zip holds the page when build/web/ccdcrc.html is there
+# (./dev web; ./dev dist builds it first). Files honour SOURCE_DATE_EPOCH.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 tree=$root/build/windows-tree
 out=$root/build/windows
+page=$root/build/web/ccdcrc.html
 jobs=${CCDCRC_JOBS:-2}
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 
-cross_cmake() {  # cross_cmake SOURCE BUILD PREFIX [args...]
-  local source=$1 build=$2 prefix=$3; shift 3
-  local log=$build.log
-  if ! { CCDCRC_WINDOWS_DEPS=$prefix cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -Wno-dev \
-           -DCMAKE_TOOLCHAIN_FILE="$root/packaging/windows/toolchain.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
-           -DBUILD_SHARED_LIBS=OFF "$@" &&
-         cmake --build "$build" -j "$jobs" && cmake --install "$build"; } >"$log" 2>&1; then
-    tail -n 40 "$log" >&2
-    echo "windows: building $source failed (log: $log)" >&2
-    exit 1
-  fi
-}
-
-# The libraries, each in a prefix of its own named by its Debian version:
-# built once, kept outside the tree (a clean checkout reuses them).
-deps=${CCDCRC_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/ccdcrc-deps}/windows
-fetch=$root/packaging/fetch_debian_source.sh
-pugixml_prefix=$deps/$("$fetch" --name pugixml)
-libzip_prefix=$deps/$("$fetch" --name libzip)
-headers_prefix=$deps/debian-headers
-if [ ! -e "$pugixml_prefix/.built" ]; then
-  echo "windows: building $(basename "$pugixml_prefix") from Debian's source package" >&2
-  src=$("$fetch" pugixml)
-  rm -rf "$pugixml_prefix" "$pugixml_prefix.build"
-  cross_cmake "$src" "$pugixml_prefix.build" "$pugixml_prefix" -DPUGIXML_BUILD_TESTS=OFF
-  cp "$src/LICENSE.md" "$pugixml_prefix/LICENSE-pugixml.md" 2>/dev/null || cp "$src/debian/copyright" "$pugixml_prefix/LICENSE-pugixml.md"
-  rm -rf "$pugixml_prefix.build"
-  touch "$pugixml_prefix/.built"
-fi
-if [ ! -e "$libzip_prefix/.built" ]; then
-  echo "windows: building $(basename "$libzip_prefix") from Debian's source package" >&2
-  src=$("$fetch" libzip)
-  rm -rf "$libzip_prefix" "$libzip_prefix.build"
-  cross_cmake "$src" "$libzip_prefix.build" "$libzip_prefix" -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF \
-    -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF \
-    -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF
-  cp "$src/LICENSE" "$libzip_prefix/LICENSE-libzip.txt"
-  rm -rf "$libzip_prefix.build"
-  touch "$libzip_prefix/.built"
-fi
-# Header-only libraries: Debian's headers and CMake files, without /usr/include
-# (glibc's headers) on the compiler's path.
-if [ ! -e "$headers_prefix/.built" ]; then
-  rm -rf "$headers_prefix"
-  mkdir -p "$headers_prefix/include" "$headers_prefix/share/cmake"
-  cp -r /usr/include/CLI /usr/include/nlohmann "$headers_prefix/include/"
-  cp -r /usr/share/cmake/CLI11 /usr/share/cmake/nlohmann_json "$headers_prefix/share/cmake/"
-  touch "$headers_prefix/.built"
-fi
+deps=$(CCDCRC_JOBS=$jobs packaging/deps/windows.sh)
 
 # The project; with CCDCRC_WINDOWS_TESTS=1 also the GoogleTest suites that run under Wine.
 tests=OFF
@@ -67,32 +22,51 @@ if [ "${CCDCRC_WINDOWS_TESTS:-0}" = 1 ]; then
   tests=ON
   targets+=(ccdcrc_windows_tests)
 fi
-prefixes="$pugixml_prefix;$libzip_prefix;$headers_prefix"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-CCDCRC_WINDOWS_DEPS="$prefixes" PKG_CONFIG_LIBDIR="$libzip_prefix/lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR=/ \
+CCDCRC_WINDOWS_DEPS="$deps" PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR=/ \
   cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/packaging/windows/toolchain.cmake" -DCMAKE_PREFIX_PATH="$prefixes" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/packaging/windows/toolchain.cmake" -DCMAKE_PREFIX_PATH="$deps" \
   -DCCDCRC_TESTS="$tests" -DCCDCRC_BENCH=OFF -DCCDCRC_PYTHON=OFF -DCCDCRC_INSTALL=OFF -DCCDCRC_HARDEN=OFF \
   ${CCDCRC_WINDOWS_CMAKE_ARGS:-} >/dev/null
 cmake --build "$tree" -j "$jobs" --target "${targets[@]}"
 
-# build/windows: the program, the DLL, its import library and the headers, and the zip.
+# build/windows: the folder the zip holds, and the zip.
 version=$(sed -n 's/^project(ccdcrc VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=ccdcrc-$version-windows-x64
+folder=$out/$name
 rm -rf "$out"
-mkdir -p "$out/$name/include/ccdcrc" "$out/$name/licenses"
-cp "$tree/console/ccdcrc.exe" "$tree/src/ccdcrc.dll" "$tree/src/libccdcrc.dll.a" "$out/$name/"
-cp include/ccdcrc/*.h "$tree/include/ccdcrc/version.h" "$out/$name/include/ccdcrc/"
-cp README.md LICENSE "$out/$name/"
-cp "$pugixml_prefix/LICENSE-pugixml.md" "$libzip_prefix/LICENSE-libzip.txt" "$out/$name/licenses/"
-cp /usr/share/doc/libz-mingw-w64-dev/copyright "$out/$name/licenses/LICENSE-zlib.txt"
-cp /usr/share/doc/libcli11-dev/copyright "$out/$name/licenses/LICENSE-CLI11.txt"
-cp /usr/share/doc/nlohmann-json3-dev/copyright "$out/$name/licenses/LICENSE-nlohmann-json.txt"
-cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$out/$name/licenses/LICENSE-mingw-w64.txt"
-cp /usr/share/doc/gcc-mingw-w64-base/copyright "$out/$name/licenses/LICENSE-gcc-runtime.txt"
+mkdir -p "$folder/include/ccdcrc" "$folder/licenses" "$folder/examples"
+cp "$tree/console/ccdcrc.exe" "$tree/src/ccdcrc.dll" "$tree/src/libccdcrc.dll.a" "$folder/"
+# For MSVC: ccdcrc.lib, made from the exports (the DLL's own, checked by tests/windows/wine_test.sh).
+{
+  echo "LIBRARY ccdcrc.dll"
+  echo "EXPORTS"
+  sed 's/^/  /' src/api/exported_symbols.txt
+} >"$folder/ccdcrc.def"
+# In the folder: dlltool names the library's symbols after the path it is given.
+(cd "$folder" && x86_64-w64-mingw32-dlltool --machine i386:x86-64 --input-def ccdcrc.def --dllname ccdcrc.dll \
+  --output-lib ccdcrc.lib)
+cp include/ccdcrc/*.h "$tree/include/ccdcrc/version.h" "$folder/include/ccdcrc/"
+cp examples/*.scd examples/*.c "$folder/examples/"
+cp LICENSE "$folder/"
+# Read in Notepad or any Windows editor: CRLF line ends.
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/windows/README-Windows.txt >"$folder/README-Windows.txt"
+if [ -e "$page" ]; then
+  cp "$page" "$folder/ccdcrc.html"
+else
+  echo "windows: $page is not built (./dev web): the zip holds no page" >&2
+fi
+cp "$deps/licenses/"* "$folder/licenses/"
+cp /usr/share/doc/libz-mingw-w64-dev/copyright "$folder/licenses/LICENSE-zlib.txt"
+cp /usr/share/doc/libcli11-dev/copyright "$folder/licenses/LICENSE-CLI11.txt"
+cp /usr/share/doc/nlohmann-json3-dev/copyright "$folder/licenses/LICENSE-nlohmann-json.txt"
+cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$folder/licenses/LICENSE-mingw-w64.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$folder/licenses/LICENSE-gcc-runtime.txt"
 # Beside the folder, as build/windows/ was asked to hold them.
-cp "$out/$name/ccdcrc.exe" "$out/$name/ccdcrc.dll" "$out/$name/libccdcrc.dll.a" "$out/"
-cp -r "$out/$name/include" "$out/"
-(cd "$out" && rm -f "$name.zip" && zip -qr -X "$name.zip" "$name")
+cp "$folder/ccdcrc.exe" "$folder/ccdcrc.dll" "$folder/libccdcrc.dll.a" "$folder/ccdcrc.lib" "$out/"
+cp -r "$folder/include" "$out/"
+# The same zip from the same files: names in order, times of SOURCE_DATE_EPOCH, no owners.
+find "$folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+(cd "$out" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$name.zip" -@)
 echo "windows: $out/$name.zip"

@@ -163,6 +163,37 @@ TEST(CliApprovals, NamesThatSpreadsheetsOrTerminalsWouldRunReadBack) {
   }
 }
 
+// --excel: a byte-order mark first and CRLF after each record, in the CSV
+// of every command; a line feed inside a quoted name stays one, and `check`
+// reads such a list back.
+TEST(CliApprovals, CsvWrittenForExcelReadsBack) {
+  const std::string ccd = data_path("pub_golden_PROT1.ccd");
+  for (const std::vector<std::string>& command :
+       std::vector<std::vector<std::string>>{{"all", station},
+                                             {"ied", station, "P1"},
+                                             {"diff", station, station, "--all"},
+                                             {"check", list("station.txt"), station},
+                                             {"verify", ccd}}) {
+    std::vector<std::string> arguments = command;
+    arguments.insert(arguments.end(), {"--format", "csv"});
+    std::string expected = "\xEF\xBB\xBF";
+    for (const char c : run_ccdcrc(arguments).out) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    arguments.push_back("--excel");
+    EXPECT_EQ(run_ccdcrc(arguments).out, expected) << command[0];
+  }
+  // The list is read as the same list without --excel.
+  const std::string hostile = data_path("cli_hostile.scd");
+  ProcessOptions plain, excel;
+  plain.input = run_ccdcrc({"all", hostile, "--format", "csv"}).out;
+  excel.input = run_ccdcrc({"all", hostile, "--format", "csv", "--excel"}).out;
+  EXPECT_NE(excel.input.find(",\"line\nbreak\","), std::string::npos) << excel.input;
+  const ProcessResult expected = run_ccdcrc({"check", "-", hostile}, plain);
+  const ProcessResult checked = run_ccdcrc({"check", "-", hostile}, excel);
+  EXPECT_NE(expected.out.find("line\\nbreak: ok\n"), std::string::npos) << expected.out;
+  EXPECT_EQ(checked.out, expected.out);
+  EXPECT_EQ(checked.status, expected.status);
+}
+
 TEST(CliApprovals, ListsThatCannotBeUsedStopTheCheck) {
   ScratchDir dir;
   const std::string fifo = (dir.path() / "list.fifo").string();

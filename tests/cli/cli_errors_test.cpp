@@ -205,6 +205,14 @@ TEST(CliErrors, AnUnknownIedNameGetsCloseNamesSuggested) {
                  "ccd");
 }
 
+// As Windows' Explorer starts a program for a file dropped onto it, and as
+// Windows asks for help.
+TEST(CliUsage, AFileAloneRunsAllAndSlashQuestionMarkAsksForHelp) {
+  EXPECT_EQ(run_ccdcrc({station}).out, run_ccdcrc({"all", station}).out);
+  EXPECT_EQ(run_ccdcrc({"/?"}).out, run_ccdcrc({"--help"}).out);
+  EXPECT_EQ(run_ccdcrc({"all", "/?"}).out, run_ccdcrc({"all", "--help"}).out);
+}
+
 TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
   const std::vector<std::vector<std::string>> mistakes{
       {"bogus"},
@@ -219,6 +227,8 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
       {"export", station, "-o", "."},
       {"export", station, "P1", "--all", "-o", "."},
       {"ied", station, "P1", "--format", "xml"},
+      {"all", station, "--excel"},
+      {"check", station, station, "--format", "json", "--excel"},
   };
   for (const std::vector<std::string>& arguments : mistakes) {
     const ProcessResult result = run_ccdcrc(arguments);

@@ -164,7 +164,7 @@ std::map<std::string, Names> zsh_options() {
   whole << in.rdbuf();
   const std::string text = whole.str();
   std::map<std::string, Names> shared;
-  static const std::regex shared_definition(R"((common|format|quiet|jobs)=([^\n]*(\n +'[^\n]*)?))");
+  static const std::regex shared_definition(R"((common|format|excel|quiet|jobs)=([^\n]*(\n +'[^\n]*)?))");
   for (std::sregex_iterator it(text.begin(), text.end(), shared_definition), end; it != end; ++it) {
     shared[(*it)[1]] = options_in((*it)[2]);
   }

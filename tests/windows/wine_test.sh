@@ -4,7 +4,9 @@
 # ../shared/corpus is there) and a generated station gives the same bytes
 # and exit status; the README's commands; export refusing names Windows
 # cannot hold and a case collision; a path in Chinese; the C example built
-# against the DLL. Skipped, saying so, where Wine cannot run.
+# against the DLL and a C program linked against ccdcrc.lib as MSVC links; a
+# file dropped onto the program, and "/?". Skipped, saying so, where Wine
+# cannot run, unless CCDCRC_WINE_REQUIRED=1 (./dev test) makes that a failure.
 #   wine_test.sh [WINDOWS_DIR] [LINUX_PROGRAM] [WINDOWS_TEST_PROGRAM]
 # With WINDOWS_TEST_PROGRAM, the GoogleTest suites built for Windows run first.
 set -uo pipefail
@@ -16,6 +18,7 @@ cd "$root"
 export WINEPREFIX=${WINEPREFIX:-$root/build/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
 exe=$windows/ccdcrc.exe
+mkdir -p "$root/build"
 scratch=$(mktemp -d "$root/build/wine-test.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 failures=0
@@ -24,7 +27,13 @@ failures=0
 if [ ! -e "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true
 fi
-if ! "$wine" "$exe" --version >/dev/null 2>&1; then
+if ! "$wine" "$exe" --version >"$scratch/version.out" 2>&1; then
+  # ./dev test installed Wine: there, a Wine that cannot run is a failure.
+  if [ "${CCDCRC_WINE_REQUIRED:-0}" = 1 ]; then
+    tail -n 20 "$scratch/version.out" >&2
+    echo "wine test: FAILED: Wine cannot run $exe" >&2
+    exit 1
+  fi
   echo "wine test: SKIPPED: Wine cannot run $exe here (is wine installed? ./dev windows built it?)"
   exit 0
 fi
@@ -142,6 +151,35 @@ grep -q "reserves COM¹.ccd" "$scratch/folded.err" || fail "no COM¹ device-name
 x86_64-w64-mingw32-objdump -p "$windows/ccdcrc.dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' |
   sed -n 's/^\s*\[ *[0-9]*\] //p' | sort >"$scratch/exports.txt"
 sort src/api/exported_symbols.txt | cmp -s - "$scratch/exports.txt" || fail "ccdcrc.dll exports other symbols than src/api/exported_symbols.txt"
+
+# A file dropped onto the program (its one argument) gives what `all` gives;
+# "/?" the help.
+same "a dropped file" examples/substation.scd
+[ "$(cat "$scratch/windows.out")" = "$("$linux" all examples/substation.scd)" ] ||
+  fail "a dropped file does not give the CRCs of all"
+# On a console (a terminal, as Explorer gives one), the window of a dropped
+# file waits for a key, and that of a command does not.
+printf x | timeout 60 script -qec "'$wine' '$exe' examples/substation.scd" /dev/null >"$scratch/drop.out" 2>&1
+grep -q 'Press any key' "$scratch/drop.out" || fail "the window of a dropped file does not wait for a key"
+printf x | timeout 60 script -qec "'$wine' '$exe' all examples/substation.scd" /dev/null >"$scratch/drop.out" 2>&1
+! grep -q 'Press any key' "$scratch/drop.out" || fail "the window of a command waits for a key"
+"$wine" "$exe" /? >"$scratch/help.out" 2>&1 && grep -q '^Usage:' "$scratch/help.out" || fail "/? prints no help"
+"$wine" "$exe" all /? >"$scratch/help.out" 2>&1 && grep -q -- '--excel' "$scratch/help.out" ||
+  fail "all /? prints not the help of all"
+
+# A C program linked as MSVC links against ccdcrc.lib (the zip's import
+# library, made by MinGW's dlltool): clang for Windows' MSVC ABI, lld-link.
+if command -v lld-link >/dev/null && clang --target=x86_64-pc-windows-msvc -ffreestanding -fno-stack-protector -O1 \
+     -I"$windows/include" -c tests/windows/msvc_link.c -o "$scratch/msvc_link.obj" 2>"$scratch/cc.err" &&
+   lld-link -nologo -entry:start -subsystem:console -nodefaultlib "$scratch/msvc_link.obj" "$windows/ccdcrc.lib" \
+     /usr/x86_64-w64-mingw32/lib/libkernel32.a -out:"$scratch/msvc_link.exe" 2>>"$scratch/cc.err"; then
+  cp "$windows/ccdcrc.dll" "$scratch/"
+  "$wine" "$scratch/msvc_link.exe" >"$scratch/msvc.out" 2>&1 || fail "the program linked by lld-link failed"
+  [ "$(tr -s ' ' <"$scratch/msvc.out")" = "$("$linux" all examples/substation.scd | tr -s ' ')" ] ||
+    fail "the program linked by lld-link printed: $(head -n 3 "$scratch/msvc.out")"
+else
+  fail "no program links against ccdcrc.lib as MSVC links: $(head -n 3 "$scratch/cc.err" 2>/dev/null)"
+fi
 
 # The C example against the DLL.
 if x86_64-w64-mingw32-gcc-posix -std=c11 -Wall -I"$windows/include" examples/all_crcs.c -o "$scratch/all_crcs.exe" \

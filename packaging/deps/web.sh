@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The libraries of the page (./dev web): pugixml, zlib and libzip for
+# WebAssembly, static, from Debian's source packages of the versions the
+# Linux build links, compiled with Debian's Emscripten. Prints the prefix.
+source "$(dirname "$0")/cache.sh"
+# Emscripten's optimiser needs Debian's acorn, which another Node does not find.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+
+if [ "${1:-}" = --build ]; then
+  prefix=$2
+  common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix"
+          -DCMAKE_FIND_ROOT_PATH="$prefix")
+  # zlib's CMake file wants the Windows resources that Debian's source leaves out: its configure.
+  zlib=$("$fetch" zlib)
+  pugixml=$("$fetch" pugixml)
+  libzip=$("$fetch" libzip)
+  cp -a "$zlib" "$prefix.tree/zlib"
+  (cd "$prefix.tree/zlib" && emconfigure ./configure --static --prefix="$prefix" && emmake make -j "$jobs" install)
+  # pugixml throws (bad_alloc, XPath): as the page's code, with WebAssembly's own exceptions.
+  emcmake cmake -S "$pugixml" -B "$prefix.tree/pugixml" "${common[@]}" -DCMAKE_CXX_FLAGS=-fwasm-exceptions
+  cmake --build "$prefix.tree/pugixml" -j "$jobs"
+  cmake --install "$prefix.tree/pugixml"
+  # CMake cannot measure types of WebAssembly: the sizes libzip asks for are given.
+  emcmake cmake -S "$libzip" -B "$prefix.tree/libzip" "${common[@]}" -DZLIB_INCLUDE_DIR="$prefix/include" \
+    -DZLIB_LIBRARY="$prefix/lib/libz.a" -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF \
+    -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF \
+    -DENABLE_WINDOWS_CRYPTO=OFF -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF \
+    -DHAVE_SIZEOF_OFF_T=TRUE -DSIZEOF_OFF_T=8 -DHAVE_SIZEOF_SIZE_T=TRUE -DSIZEOF_SIZE_T=4
+  cmake --build "$prefix.tree/libzip" -j "$jobs"
+  cmake --install "$prefix.tree/libzip"
+  exit 0
+fi
+
+sources=$("$fetch" --name pugixml && "$fetch" --name zlib && "$fetch" --name libzip)
+recipe_prefix web -- "$sources" "$(package_versions emscripten cmake)"
+build_once
+echo "$prefix"
