@@ -50,6 +50,9 @@ class CMakeBuild(build_ext):
                      "-DCCDCRC_TESTS=OFF", "-DCCDCRC_BENCH=OFF", "-DCCDCRC_INSTALL=OFF", "-DCCDCRC_PYTHON=ON",
                      f"-DPython3_EXECUTABLE={sys.executable}",
                      f"-DCCDCRC_STATIC_LIBRARIES={'ON' if STATIC_PREFIX else 'OFF'}",
+                     # libgit2 needs libraries that Debian has no static archive of: the
+                     # self-contained wheel reads the revisions of history as files.
+                     f"-DCCDCRC_GIT={'OFF' if STATIC_PREFIX else 'ON'}",
                      f"-DCMAKE_PREFIX_PATH={STATIC_PREFIX or ''}"]
         if shutil.which("ninja"):
             configure += ["-G", "Ninja"]
