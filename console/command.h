@@ -20,7 +20,7 @@ struct Console {
   Diagnostics& diagnostics;
   int status = exit_usage;
   // `history`: the IED names given after "--", apart from its revisions.
-  std::vector<std::string> names_after_separator;
+  std::vector<std::string> names_after_separator{};
   bool excel = false;  // --excel: CSV as Excel opens it (report/excel_csv.h)
 };
 

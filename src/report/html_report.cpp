@@ -179,8 +179,10 @@ std::string identity(const IedIdentity& ied) {
 // for one that matches its approved CRC.
 std::string check_badge(const std::optional<Approval>& approval) {
   if (!approval) return "";
-  if (approval->status == "ok") return " " + status_badge("ok", "approved");
-  return " " + status_badge(approval->status, "check: " + approval->status);
+  std::string badge = " ";
+  badge += approval->status == "ok" ? status_badge("ok", "approved")
+                                    : status_badge(approval->status, "check: " + approval->status);
+  return badge;
 }
 
 void write_retest(std::ostream& out, const ChangeReport& report) {
