@@ -67,7 +67,8 @@ std::optional<std::string> renamed_from(git_repository* repository, git_commit* 
   if (git_commit_tree(old_tree.out(), parent) != 0 || git_commit_tree(new_tree.out(), commit) != 0) return {};
   Diff diff;
   if (git_diff_tree_to_tree(diff.out(), repository, old_tree.get, new_tree.get, nullptr) != 0) return {};
-  git_diff_find_options options = GIT_DIFF_FIND_OPTIONS_INIT;
+  git_diff_find_options options{};
+  git_diff_find_options_init(&options, GIT_DIFF_FIND_OPTIONS_VERSION);
   options.flags = GIT_DIFF_FIND_RENAMES;
   if (git_diff_find_similar(diff.get, &options) != 0) return {};
   for (std::size_t i = 0; i < git_diff_num_deltas(diff.get); ++i) {

@@ -116,6 +116,12 @@ struct LeftOut {
   std::size_t gzip = npos;
 };
 
+// Where the first zero byte is, or the text's size when it has none.
+std::size_t zero_byte_offset(std::string_view text) {
+  const void* zero = std::memchr(text.data(), 0, text.size());
+  return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()) : text.size();
+}
+
 LeftOut left_out(std::string_view text, std::size_t end) {
   LeftOut found;
   if (is_wide_text(text)) return found;
@@ -210,12 +216,10 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   } else {
     // The parser ends the text at a zero byte; where it is must be known before
     // an in-place parse writes zero bytes of its own.
-    const void* zero = result ? std::memchr(scd->text_.data(), 0, scd->text_.size()) : nullptr;
-    const std::size_t zero_offset =
-        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - scd->text_.data()) : scd->text_.size();
+    const std::size_t zero_offset = result ? zero_byte_offset(scd->text_.view()) : scd->text_.size();
     const std::size_t after_zero = scd->text_.size() - zero_offset;
     const TextPosition zero_position =
-        zero ? scd->lines_.position(static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
+        after_zero != 0 ? scd->lines_.position(static_cast<std::ptrdiff_t>(zero_offset)) : TextPosition{};
     if (result) left = left_out(scd->text_.view(), zero_offset);
     // A text parted and parsed in place failed as it would whole; any other is parsed whole.
     if (result) result = scd->parse_text(options.parse_options);
