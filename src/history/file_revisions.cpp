@@ -25,6 +25,12 @@ RevisionRead parsed_revision(Input input, const std::string& name, std::string k
     read.problem = RevisionProblem{failure.where(), failure.message};
     return read;
   }
+  // A revision read in part has no CRCs that stand for it: it is unreadable.
+  if (const std::optional<ScdInputFailure> partial = read_in_part(*read.owned, name)) {
+    read.owned.reset();
+    read.problem = RevisionProblem{partial->where(), partial->message};
+    return read;
+  }
   read.scd = read.owned.get();
   return read;
 }

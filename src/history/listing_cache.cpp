@@ -20,7 +20,7 @@ namespace ccdcrc {
 
 namespace {
 
-constexpr std::string_view magic = "ccdcrc listing cache 1";
+constexpr std::string_view magic = "ccdcrc listing cache 2";  // 2: no listing of a file read in part
 
 // A station of publishers and a subscriber of both kinds of circuits: its
 // CRCs change whenever the way CRCs are computed does.

@@ -56,6 +56,12 @@ TEST(CliHistory, OrdersAndFiltersAsAsked) {
       {{rev_1a, rev_1a_changed, "--", "P1", "P1"}, 0, {rev_1a, rev_1a_changed}, {"P1"}, ""},
       {{rev_1a, rev_1a_changed, "--", "P1", "NOPE"}, 1, {rev_1a, rev_1a_changed}, {"P1"}, "no IED named 'NOPE'"},
       {{rev_1a, "--since", "2024-01-01"}, 2, {}, {}, "give them with --git"},
+      // A revision read in part has no CRCs that could stand for it.
+      {{rev_1a, data_path("cli_junk_after_zero.scd")},
+       2,
+       {},
+       {},
+       "cli_junk_after_zero.scd:99:1: the file is read only in part"},
   };
   for (const HistoryCase& test : cases) {
     std::vector<std::string> arguments{"history", "--no-cache", "-f", "json"};
