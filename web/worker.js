@@ -48,21 +48,24 @@ const outOfMemory = 'out of memory: the browser gave the page no more';
 // A file is read this much at a time, straight into the memory it is parsed in.
 const slice = 8 << 20;
 
+// A part of the file from `from` on: its bytes, or the error that stopped them.
+function readPart(file, from) {
+  return file.slice(from, from + slice).arrayBuffer().then((bytes) => new Uint8Array(bytes), (error) => error);
+}
+
 // Reads the file into the room page_text gives: {address} or {error}.
 async function readInto(module, session, file) {
   const address = module.ccall('page_text', 'number', ['number', 'number'], [session, file.size]) >>> 0;
   if (!address) return { error: outOfMemory };
+  // The browser reads the next part while the worker copies this one.
+  let next = readPart(file, 0);
   for (let done = 0; done < file.size;) {
-    let part;
-    try {
-      part = new Uint8Array(await file.slice(done, done + slice).arrayBuffer());
-    } catch (error) {
-      part = error;
-    }
+    const part = await next;
     if (!(part instanceof Uint8Array) || part.byteLength === 0) {
       module.ccall('page_text_release', null, ['number'], [session]);
       return { error: `${file.name}: cannot be read: ${part.message || 'the file changed while it was read'}` };
     }
+    if (done + part.byteLength < file.size) next = readPart(file, done + part.byteLength);
     // The memory may have grown since page_text: HEAPU8 is its current view.
     module.HEAPU8.set(part, address + done);
     done += part.byteLength;
