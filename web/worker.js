@@ -45,31 +45,33 @@ function withBytes(module, name, bytes, types, before, after = []) {
 }
 
 const outOfMemory = 'out of memory: the browser gave the page no more';
-// A file is read this much at a time, straight into the memory it is parsed in.
-const slice = 8 << 20;
+// The reading of a file is shown after each this many bytes.
+const progressStep = 8 << 20;
 
-// A part of the file from `from` on: its bytes, or the error that stopped them.
-function readPart(file, from) {
-  return file.slice(from, from + slice).arrayBuffer().then((bytes) => new Uint8Array(bytes), (error) => error);
-}
-
-// Reads the file into the room page_text gives: {address} or {error}.
+// Reads the file into the room page_text gives: {address} or {error}. The
+// browser hands its bytes over in small parts, which are copied as they come.
 async function readInto(module, session, file) {
   const address = module.ccall('page_text', 'number', ['number', 'number'], [session, file.size]) >>> 0;
   if (!address) return { error: outOfMemory };
-  // The browser reads the next part while the worker copies this one.
-  let next = readPart(file, 0);
-  for (let done = 0; done < file.size;) {
-    const part = await next;
-    if (!(part instanceof Uint8Array) || part.byteLength === 0) {
-      module.ccall('page_text_release', null, ['number'], [session]);
-      return { error: `${file.name}: cannot be read: ${part.message || 'the file changed while it was read'}` };
+  let done = 0;
+  try {
+    const reader = file.stream().getReader();
+    for (let shown = 0; ;) {
+      const { value, done: finished } = await reader.read();
+      if (finished) break;
+      if (done + value.byteLength > file.size) break;
+      // The memory may have grown since page_text: HEAPU8 is its current view.
+      module.HEAPU8.set(value, address + done);
+      done += value.byteLength;
+      if (done - shown >= progressStep || done === file.size) {
+        postMessage({ progress: { step: 'reading', done, total: file.size } });
+        shown = done;
+      }
     }
-    if (done + part.byteLength < file.size) next = readPart(file, done + part.byteLength);
-    // The memory may have grown since page_text: HEAPU8 is its current view.
-    module.HEAPU8.set(part, address + done);
-    done += part.byteLength;
-    postMessage({ progress: { step: 'reading', done, total: file.size } });
+    if (done !== file.size) throw new Error('the file changed while it was read');
+  } catch (error) {
+    module.ccall('page_text_release', null, ['number'], [session]);
+    return { error: `${file.name}: cannot be read: ${error.message}` };
   }
   return { address };
 }
