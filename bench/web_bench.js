@@ -1,7 +1,9 @@
 // The page against the program on a large generated station: the time from
 // opening the file to its table of CRCs in headless Chromium, and the
 // WebAssembly memory the page took, beside `ccdcrc all --jobs 1` (its time
-// and peak resident memory). Both must give the same CSV.
+// and peak resident memory). Both must give the same CSV. On a loaded
+// machine the CPU time (user and system, of the program and of every
+// process of the browser) tells more than the wall time.
 //   node bench/web_bench.js [IEDS]   (after ./dev build and ./dev web; default 600 IEDs, about 120 MB)
 'use strict';
 const { spawnSync } = require('node:child_process');
@@ -14,14 +16,37 @@ const root = path.resolve(__dirname, '..');
 const ieds = Number(process.argv[2] || 600);
 const scd = path.join(root, `build/bench/station-${ieds}.scd`);
 
+// CPU seconds (user and system) spent so far by the process `pid` and all
+// its descendants (Linux: /proc).
+function treeCpu(pid) {
+  const stats = new Map();
+  for (const entry of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(entry)) continue;
+    let stat;
+    try {
+      stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
+    } catch {
+      continue;
+    }
+    // The name in parentheses may hold spaces: the fields after it.
+    const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+    stats.set(Number(entry), { parent: Number(fields[1]), ticks: Number(fields[11]) + Number(fields[12]) });
+  }
+  const within = (p) => p === pid || (stats.has(p) && p !== 0 && within(stats.get(p).parent));
+  let ticks = 0;
+  for (const [p, { ticks: t }] of stats) if (within(p)) ticks += t;
+  return ticks / 100;
+}
+
 function native() {
   const start = process.hrtime.bigint();
-  const run = spawnSync('/usr/bin/time', ['-f', '%M', path.join(root, 'build/release/console/ccdcrc'), 'all',
+  const run = spawnSync('/usr/bin/time', ['-f', '%U %S %M', path.join(root, 'build/release/console/ccdcrc'), 'all',
     '--jobs', '1', '--format', 'csv', path.basename(scd)], { cwd: path.dirname(scd), encoding: 'utf8',
     maxBuffer: 1 << 28 });
   const seconds = Number(process.hrtime.bigint() - start) / 1e9;
   if (run.status !== 0) throw new Error(run.stderr);
-  return { seconds, peakMb: Number(run.stderr.trim().split('\n').pop()) / 1024, csv: run.stdout };
+  const [user, system, peak] = run.stderr.trim().split('\n').pop().split(' ').map(Number);
+  return { seconds, cpu: user + system, peakMb: peak / 1024, csv: run.stdout };
 }
 
 async function page() {
@@ -33,13 +58,16 @@ async function page() {
     const tab = await browser.newPage();
     await tab.goto(pathToFileURL(path.join(root, 'build/web/ccdcrc.html')).href);
     const input = await tab.$('#files');
+    const pid = browser.process().pid;
+    const startCpu = treeCpu(pid);
     const start = process.hrtime.bigint();
     await input.uploadFile(scd);
     await tab.waitForFunction(() => document.querySelector('.scd, #messages li.error'), { timeout: 0, polling: 50 });
     const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+    const cpu = treeCpu(pid) - startCpu;
     const csv = await tab.evaluate(() => ask({ op: 'table', format: 'csv' }).then((answer) => answer.text));
     const memory = await tab.evaluate(() => ask({ op: 'memory' }).then((answer) => answer.bytes));
-    return { seconds, peakMb: memory / 1048576, csv };
+    return { seconds, cpu, peakMb: memory / 1048576, csv };
   } finally {
     await browser.close();
   }
@@ -54,11 +82,13 @@ async function page() {
   const megabytes = fs.statSync(scd).size / 1e6;
   const program = native();
   const browser = await page();
-  console.log(`| IEDs | MB | all --jobs 1 s | page s (x) | peak MB all | WebAssembly memory MB of the page |`);
-  console.log(`|---|---|---|---|---|---|`);
-  console.log(`| ${ieds} | ${megabytes.toFixed(0)} | ${program.seconds.toFixed(2)} | ${browser.seconds.toFixed(2)} ` +
-    `(${(browser.seconds / program.seconds).toFixed(2)}) | ${program.peakMb.toFixed(0)} | ` +
-    `${browser.peakMb.toFixed(0)} |`);
+  const ratio = (a, b) => `${a.toFixed(2)} (${(a / b).toFixed(2)})`;
+  console.log('| IEDs | MB | all --jobs 1 s | page s (x) | all --jobs 1 CPU s | page CPU s (x) | peak MB all | ' +
+    'WebAssembly memory MB of the page (x) |');
+  console.log('|---|---|---|---|---|---|---|---|');
+  console.log(`| ${ieds} | ${megabytes.toFixed(0)} | ${program.seconds.toFixed(2)} | ` +
+    `${ratio(browser.seconds, program.seconds)} | ${program.cpu.toFixed(2)} | ${ratio(browser.cpu, program.cpu)} | ` +
+    `${program.peakMb.toFixed(0)} | ${ratio(browser.peakMb, program.peakMb).replace(/^(\d+)\.\d+/, '$1')} |`);
   if (browser.csv !== program.csv) {
     console.error('the page and the program give different CSV');
     process.exitCode = 1;

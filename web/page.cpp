@@ -5,6 +5,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -49,10 +50,12 @@ struct OpenedScd {
   ScdFile file;
 };
 
-// The SCDs of one page, by the number each was given when opened.
+// The SCDs of one page, by the number each was given when opened, and the
+// text of the next one while the worker reads its file into it.
 struct Session {
   std::map<int, OpenedScd> scds;
   int next = 0;
+  SourceText next_text;
 };
 
 ProgressCallback progress_of(const char* step) {
@@ -120,19 +123,20 @@ std::vector<std::string> load_warnings(const OpenedScd& opened) {
   return warnings;
 }
 
-char* open_scd(Session& session, const std::string& name, std::string_view bytes, const std::string& sha256) {
-  page_progress("reading", 0, 1);
+char* open_scd(Session& session, const std::string& name) {
+  SourceText bytes = std::move(session.next_text);
+  const std::size_t size = bytes.size();
+  page_progress("parsing", 0, 1);
   OpenedScd opened;
   ScdInputFailure failure;
-  opened.scd = load_scd_input_bytes(bytes, name, {}, &opened.file, failure);
+  opened.scd = load_scd_input_text(std::move(bytes), name, {}, &opened.file, failure);
   if (!opened.scd) return failure_answer(failure.where() + ": " + failure.message);
   // An SCD read in part answers for no approval: the page shows none of its CRCs.
   if (const std::optional<ScdInputFailure> partial = read_in_part(*opened.scd, text_name(name, opened.file))) {
     return failure_answer(partial->where() + ": " + partial->message);
   }
-  // The browser's digest of the bytes as given, as the program's of the file.
-  opened.file.sha256 = sha256;
-  opened.file.size = bytes.size();
+  // The browser's digest of the bytes as given comes later (page_digest).
+  opened.file.size = size;
   opened.listed = listed_crcs(*opened.scd, 1, progress_of("computing"));
   const int number = session.next++;
   const std::vector<std::string> warnings = load_warnings(opened);
@@ -225,11 +229,29 @@ EMSCRIPTEN_KEEPALIVE Session* page_session() { return new (std::nothrow) Session
 
 EMSCRIPTEN_KEEPALIVE void page_free(char* text) { std::free(text); }
 
-// Opens `size` bytes at `bytes` as the file `name` (plain, gzip or zip);
-// `sha256` is the browser's digest of them.
-EMSCRIPTEN_KEEPALIVE char* page_open(Session* session, const char* name, const char* bytes, std::size_t size,
-                                     const char* sha256) {
-  return ccdcrc::guarded([&] { return ccdcrc::open_scd(*session, name, {bytes, size}, sha256); });
+// Room for the `size` bytes of the file to open next, which the worker writes
+// there; null when memory runs out (a size a double holds beyond what the
+// page may address too). Replaces the room given before.
+EMSCRIPTEN_KEEPALIVE char* page_text(Session* session, double size) {
+  session->next_text.release();
+  if (!(size >= 0 && size < static_cast<double>(SIZE_MAX / 2))) return nullptr;
+  return session->next_text.resize(static_cast<std::size_t>(size)) ? session->next_text.data() : nullptr;
+}
+
+// Gives back the room of page_text (when its file could not be read).
+EMSCRIPTEN_KEEPALIVE void page_text_release(Session* session) { session->next_text.release(); }
+
+// Opens the bytes written into the room of page_text as the file `name`
+// (plain, gzip or zip).
+EMSCRIPTEN_KEEPALIVE char* page_open(Session* session, const char* name) {
+  return ccdcrc::guarded([&] { return ccdcrc::open_scd(*session, name); });
+}
+
+// The browser's SHA-256 of the bytes of an open SCD as the file gave them,
+// as the program's of the file.
+EMSCRIPTEN_KEEPALIVE void page_digest(Session* session, int number, const char* sha256) {
+  const auto found = session->scds.find(number);
+  if (found != session->scds.end()) found->second.file.sha256 = sha256;
 }
 
 EMSCRIPTEN_KEEPALIVE void page_close(Session* session, int number) { session->scds.erase(number); }

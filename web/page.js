@@ -52,7 +52,7 @@ function restart(why) {
   render();
 }
 
-const steps = { reading: 'Reading and parsing', computing: 'Computing CRCs', comparing: 'Comparing' };
+const steps = { reading: 'Reading', parsing: 'Parsing', computing: 'Computing CRCs', comparing: 'Comparing' };
 
 function showProgress({ step, done, total }) {
   $('step').textContent = `${steps[step] || step} ${state.busyName || ''}` +
@@ -87,15 +87,8 @@ function say(text, kind) {
 async function openFiles(files) {
   $('messages').replaceChildren();
   for (const file of files) {
-    const answer = await busy(file.name, async () => {
-      let bytes;
-      try {
-        bytes = await file.arrayBuffer();
-      } catch (error) {
-        return { ok: false, error: `${file.name}: cannot be read: ${error.message}` };
-      }
-      return ask({ op: 'open', name: file.name, bytes });
-    });
+    // The worker reads the file itself, in parts, into the memory it parses it in.
+    const answer = await busy(file.name, () => ask({ op: 'open', name: file.name, file }));
     if (answer.stopped) {
       say(answer.error, 'error');
       return;

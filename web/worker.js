@@ -25,6 +25,8 @@ function call(module, name, types, args) {
   }
 }
 
+// SHA-256 by the browser, which copies the bytes at once and hashes them on
+// a thread of its own.
 async function sha256(bytes) {
   const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
   return Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
@@ -33,7 +35,7 @@ async function sha256(bytes) {
 // Calls `name` with the bytes copied into the module's memory: (address, size) after `before`.
 function withBytes(module, name, bytes, types, before, after = []) {
   const address = module._malloc(Math.max(bytes.byteLength, 1)) >>> 0;
-  if (!address) return { ok: false, error: 'out of memory: the browser gave the page no more' };
+  if (!address) return { ok: false, error: outOfMemory };
   try {
     module.HEAPU8.set(new Uint8Array(bytes), address);
     return call(module, name, types, [...before, address, bytes.byteLength, ...after]);
@@ -42,11 +44,57 @@ function withBytes(module, name, bytes, types, before, after = []) {
   }
 }
 
-async function open({ name, bytes }, { module, session }) {
-  postMessage({ progress: { step: 'reading', done: 0, total: 1 } });
-  const digest = await sha256(bytes);
-  return withBytes(module, 'page_open', bytes, ['number', 'string', 'number', 'number', 'string'], [session, name],
-    [digest]);
+const outOfMemory = 'out of memory: the browser gave the page no more';
+// The reading of a file is shown after each this many bytes.
+const progressStep = 8 << 20;
+
+// Reads the file into the room page_text gives: {address} or {error}. The
+// browser hands its bytes over in small parts, which are copied as they come.
+async function readInto(module, session, file) {
+  const address = module.ccall('page_text', 'number', ['number', 'number'], [session, file.size]) >>> 0;
+  if (!address) return { error: outOfMemory };
+  let done = 0;
+  try {
+    const reader = file.stream().getReader();
+    for (let shown = 0; ;) {
+      const { value, done: finished } = await reader.read();
+      if (finished) break;
+      if (done + value.byteLength > file.size) break;
+      // The memory may have grown since page_text: HEAPU8 is its current view.
+      module.HEAPU8.set(value, address + done);
+      done += value.byteLength;
+      if (done - shown >= progressStep || done === file.size) {
+        postMessage({ progress: { step: 'reading', done, total: file.size } });
+        shown = done;
+      }
+    }
+    if (done !== file.size) throw new Error('the file changed while it was read');
+  } catch (error) {
+    module.ccall('page_text_release', null, ['number'], [session]);
+    return { error: `${file.name}: cannot be read: ${error.message}` };
+  }
+  return { address };
+}
+
+async function open({ name, file }, { module, session }) {
+  postMessage({ progress: { step: 'reading', done: 0, total: file.size } });
+  const { address, error } = await readInto(module, session, file);
+  if (error) return { ok: false, error };
+  // The digest of the bytes as read is computed while they are parsed (in place).
+  const digest = sha256(module.HEAPU8.subarray(address, address + file.size));
+  const answer = call(module, 'page_open', ['number', 'string'], [session, name]);
+  let hex;
+  try {
+    hex = await digest;
+  } catch (error) {
+    if (answer.ok) module.ccall('page_close', null, ['number', 'number'], [session, answer.number]);
+    return { ok: false, error: `${name}: no SHA-256 of it: ${error.message}` };
+  }
+  if (answer.ok) {
+    module.ccall('page_digest', null, ['number', 'number', 'string'], [session, answer.number, hex]);
+    answer.sha256 = hex;
+  }
+  return answer;
 }
 
 const operations = {

@@ -41,6 +41,17 @@ void unreadable(const std::string& path, const ScdReading& reading, InputProblem
              std::move(problem),           {}};
 }
 
+// Parses the input when it was read, else tells why it was not.
+std::unique_ptr<Scd> parse_if_read(bool read, Input& input, InputProblem& problem, const std::string& path,
+                                   const ScdReading& reading, ScdFile* file, ScdInputFailure& failure,
+                                   const BeforeParse& before_parse) {
+  if (!read) {
+    unreadable(path, reading, std::move(problem), failure);
+    return nullptr;
+  }
+  return parse_input(std::move(input), path, file, failure, before_parse);
+}
+
 }  // namespace
 
 ScdInputFailure ScdInputFailure::malformed(const std::string& name, const LoadProblem& problem) {
@@ -97,22 +108,24 @@ std::unique_ptr<Scd> load_scd_input(const std::string& path, const ScdReading& r
                                     ScdInputFailure& failure, const BeforeParse& before_parse) {
   Input input;
   InputProblem problem;
-  if (!read_input(path, input_options(reading), input, problem)) {
-    unreadable(path, reading, std::move(problem), failure);
-    return nullptr;
-  }
-  return parse_input(std::move(input), path, file, failure, before_parse);
+  const bool read = read_input(path, input_options(reading), input, problem);
+  return parse_if_read(read, input, problem, path, reading, file, failure, before_parse);
 }
 
 std::unique_ptr<Scd> load_scd_input_bytes(std::string_view bytes, const std::string& name, const ScdReading& reading,
                                           ScdFile* file, ScdInputFailure& failure) {
   Input input;
   InputProblem problem;
-  if (!read_input_bytes(bytes, input_options(reading), input, problem)) {
-    unreadable(name, reading, std::move(problem), failure);
-    return nullptr;
-  }
-  return parse_input(std::move(input), name, file, failure, {});
+  const bool read = read_input_bytes(bytes, input_options(reading), input, problem);
+  return parse_if_read(read, input, problem, name, reading, file, failure, {});
+}
+
+std::unique_ptr<Scd> load_scd_input_text(SourceText bytes, const std::string& name, const ScdReading& reading,
+                                         ScdFile* file, ScdInputFailure& failure) {
+  Input input;
+  InputProblem problem;
+  const bool read = read_input_text(std::move(bytes), input_options(reading), input, problem);
+  return parse_if_read(read, input, problem, name, reading, file, failure, {});
 }
 
 }  // namespace ccdcrc

@@ -62,6 +62,11 @@ std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFi
 std::unique_ptr<Scd> load_scd_input_bytes(std::string_view bytes, const std::string& name, const ScdReading& reading,
                                           ScdFile* file, ScdInputFailure& failure);
 
+// The same for the bytes of a file read into a text of their own, parsed
+// where they lie.
+std::unique_ptr<Scd> load_scd_input_text(SourceText bytes, const std::string& name, const ScdReading& reading,
+                                         ScdFile* file, ScdInputFailure& failure);
+
 // The reader's message with a few of the members to choose from (an archive
 // may hold thousands); `member` is the one asked for.
 std::string input_problem_text(const InputProblem& problem, const std::string& member);

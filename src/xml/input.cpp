@@ -209,4 +209,11 @@ bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input
   });
 }
 
+bool read_input_text(SourceText bytes, const InputOptions& options, Input& input, InputProblem& problem) {
+  return within_memory(input, problem, [&] {
+    input = Input();
+    return take_bytes(bytes, options, input, problem) && not_empty(input, false, problem);
+  });
+}
+
 }  // namespace ccdcrc

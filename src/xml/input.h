@@ -67,4 +67,8 @@ bool read_input(const std::string& path, const InputOptions& options, Input& inp
 // The same for the bytes of an input held in memory.
 bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem);
 
+// The same for bytes already read into a text of their own, which the input
+// takes without a copy (or unpacks).
+bool read_input_text(SourceText bytes, const InputOptions& options, Input& input, InputProblem& problem);
+
 }  // namespace ccdcrc

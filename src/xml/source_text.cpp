@@ -1,6 +1,6 @@
 #include "xml/source_text.h"
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include <sys/mman.h>
 #endif
 
@@ -19,8 +19,9 @@ namespace ccdcrc {
 namespace {
 
 // The text's memory: pages mapped for it alone (in place at once when
-// `populate`), or on Windows from the heap.
-#ifndef _WIN32
+// `populate`), or from the heap on Windows and in WebAssembly (which maps
+// memory by clearing it on the heap, and cannot move pages).
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 // From this size on, the text's pages are asked to be large (memory_pages.h).
 constexpr std::size_t smallest_large_paged = std::size_t{4} << 20;
 
@@ -38,8 +39,7 @@ void unmap_memory(char* memory, std::size_t size) { ::munmap(memory, size); }
 char* remap_memory(char* memory, std::size_t size, std::size_t new_size) {
   void* moved = ::mremap(memory, size, new_size, MREMAP_MAYMOVE);
   if (moved == MAP_FAILED) {
-    // Where pages cannot be moved (WebAssembly has no mremap), the bytes are
-    // copied into new memory.
+    // Where pages cannot be moved, the bytes are copied into new memory.
     char* const copy = map_memory(new_size, false);
     if (!copy) return nullptr;
     std::memcpy(copy, memory, size);
@@ -130,6 +130,13 @@ bool SourceText::assign(std::string_view bytes) {
   if (!allocate(bytes.size())) return false;
   std::memcpy(data_, bytes.data(), bytes.size());
   size_ = bytes.size();
+  data_[size_] = '\0';
+  return true;
+}
+
+bool SourceText::resize(std::size_t size) {
+  if (!allocate(size)) return false;
+  size_ = size;
   data_[size_] = '\0';
   return true;
 }

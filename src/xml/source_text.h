@@ -36,6 +36,10 @@ class SourceText {
   bool read(int fd, std::size_t size);
   // Copies bytes held elsewhere. False when there is not enough memory.
   bool assign(std::string_view bytes);
+  // Holds `size` bytes that the caller then writes at data() (a zero byte
+  // follows them): for bytes that arrive in parts from elsewhere, written
+  // where they are parsed. False when there is not enough memory.
+  bool resize(std::size_t size);
   // Appends bytes, growing the memory as needed: for inputs whose size is
   // not known beforehand (pipes, decompressed data). False (errno set) when
   // there is not enough memory.

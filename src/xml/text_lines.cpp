@@ -6,6 +6,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
 #endif
 
 #include "util/parallel.h"
@@ -23,8 +25,8 @@ constexpr std::size_t most_listed = block_size / word_bits;
 
 // The line ends of a block: as a bitmap, a word for each `word_bits` bytes,
 // and as far as there is room, as a list of their offsets. Returns how many
-// there are. Where the processor compares sixteen bytes at once (SSE2), it
-// does.
+// there are. Where the processor compares sixteen bytes at once (SSE2, or
+// WebAssembly's SIMD), it does.
 std::size_t line_ends(std::string_view bytes, std::uint16_t* words, std::uint16_t* listed) {
   std::size_t count = 0;
   const auto add = [&](std::size_t word, unsigned bits) {
@@ -40,6 +42,12 @@ std::size_t line_ends(std::string_view bytes, std::uint16_t* words, std::uint16_
   for (; at + word_bits <= bytes.size(); at += word_bits) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
     const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, line_end)));
+    if (bits != 0) add(at / word_bits, bits);
+  }
+#elif defined(__wasm_simd128__)
+  const v128_t line_end = wasm_i8x16_splat('\n');
+  for (; at + word_bits <= bytes.size(); at += word_bits) {
+    const unsigned bits = wasm_i8x16_bitmask(wasm_i8x16_eq(wasm_v128_load(bytes.data() + at), line_end));
     if (bits != 0) add(at / word_bits, bits);
   }
 #endif

@@ -6,6 +6,7 @@
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { spawnSync } = require('node:child_process');
+const crypto = require('node:crypto');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -112,7 +113,7 @@ test('plain, gzip and zip files give the program\'s CSV', async (t) => {
   }
 });
 
-test('gzip files of any size give the program\'s CSV', async (t) => {
+test('files of any size, plain or gzip, give the program\'s CSV and the SHA-256 of the file', async (t) => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'ccdcrc-page-'));
   t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
   // A station of about 20 MB, far past the 64 KiB a first block of memory holds.
@@ -120,16 +121,22 @@ test('gzip files of any size give the program\'s CSV', async (t) => {
   const made = spawnSync('python3', [path.join(root, 'bench/gen_scd.py'), station, '--ieds', '50', '--quiet']);
   assert.equal(made.status, 0, String(made.stderr));
   const { page } = await openPage();
-  for (const plain of [example('substation.scd'), station]) {
-    const packed = path.join(dir, `${path.basename(plain)}.gz`);
-    fs.writeFileSync(packed, zlib.gzipSync(fs.readFileSync(plain)));
-    await t.test(path.basename(packed), async () => {
+  const packed = (plain) => {
+    const file = path.join(dir, `${path.basename(plain)}.gz`);
+    fs.writeFileSync(file, zlib.gzipSync(fs.readFileSync(plain)));
+    return file;
+  };
+  // The station is read in several parts.
+  for (const file of [packed(example('substation.scd')), packed(station), station]) {
+    await t.test(path.basename(file), async () => {
       await closeAll(page);
-      await openFiles(page, [packed]);
-      const expected = native(packed);
+      await openFiles(page, [file]);
+      const expected = native(file);
       assert.equal(expected.status, 0);
       assert.deepEqual(await errors(page), []);
       assert.equal(await pageCsv(page), expected.out);
+      const [scd] = await shownScds(page);
+      assert.equal(scd.facts['SHA-256'], crypto.createHash('sha256').update(fs.readFileSync(file)).digest('hex'));
     });
   }
 });
