@@ -20,8 +20,8 @@
 #include "ccdcrc/version.h"
 #include "console/colour.h"
 #include "console/command.h"
-#include "files/system_files.h"
 #include "report/excel_csv.h"
+#include "system/files.h"
 
 namespace ccdcrc {
 namespace {
