@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "operations/comparison.h"
 #include "operations/messages.h"
 #include "report/scd_revision.h"
 
@@ -127,8 +128,8 @@ void write_csv(std::ostream& out, const CheckReportOptions& options, const Appro
   for (const auto& [attribute, old_value, new_value] :
        {std::tuple{"version", approved.version, check.revision.version},
         std::tuple{"revision", approved.revision, check.revision.revision}}) {
-    out << attribute << ',' << (old_value == new_value ? "unchanged" : "changed") << ','
-        << csv_field(old_value.value_or("")) << ',' << csv_field(new_value.value_or("")) << ",header\n";
+    out << attribute << ',' << crc_status_name(old_value == new_value ? CrcStatus::unchanged : CrcStatus::changed)
+        << ',' << csv_field(old_value.value_or("")) << ',' << csv_field(new_value.value_or("")) << ",header\n";
   }
 }
 

@@ -301,7 +301,7 @@ void write_csv(std::ostream& out, const DiffReport& report) {
        {std::tuple{"version", report.old_revision.version, report.new_revision.version},
         std::tuple{"revision", report.old_revision.revision, report.new_revision.revision}}) {
     out << "header," << attribute << ',' << csv_value(old_value) << ',' << csv_value(new_value) << ','
-        << (old_value == new_value ? "unchanged" : "changed") << '\n';
+        << crc_status_name(old_value == new_value ? CrcStatus::unchanged : CrcStatus::changed) << '\n';
   }
 }
 
