@@ -12,14 +12,15 @@
 #include <string>
 
 #include "ccdcrc/ccdcrc.h"
+#include "ccdcrc/legacy.h"
 #include "console/command.h"
 #include "console/diagnostics.h"
 #include "console/scd_input.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "scd/ied_selection.h"
-
 #include "system/files.h"
+
 namespace ccdcrc {
 
 namespace {
