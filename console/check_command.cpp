@@ -72,7 +72,8 @@ int run_check(const CheckOptions& options, Console& console) {
   const ApprovalCheck check =
       check_approvals(*baseline, *scd, listed, shadowed_crcs(*scd, listed, options.jobs), options.ignore_missing);
   if (!options.status_only) {
-    write_check_report(console.out, {options.format, options.quiet, options.baseline, options.scd}, check);
+    write_check_report(console.out, {options.format, options.quiet, options.baseline, options.scd, console.style},
+                       check);
     for (const std::string& failure : check_failures(check, options.scd)) diagnostics.note(failure);
     if (check.changed() && check.approved_revision) warn_about_revision(*check.approved_revision, *scd, diagnostics);
   }

@@ -11,6 +11,7 @@
 
 #include "console/diagnostics.h"
 #include "report/output.h"
+#include "report/style.h"
 
 namespace ccdcrc {
 
@@ -22,6 +23,7 @@ struct Console {
   // `history`: the IED names given after "--", apart from its revisions.
   std::vector<std::string> names_after_separator{};
   bool excel = false;  // --excel: CSV as Excel opens it (report/excel_csv.h)
+  TextStyle style{};   // of the statuses in text: coloured (console/colour.h) or plain
 };
 
 // Each adds its subcommand to the app; its callback runs the command and

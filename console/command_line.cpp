@@ -20,8 +20,8 @@
 #include "ccdcrc/version.h"
 #include "console/colour.h"
 #include "console/command.h"
-#include "files/system_files.h"
 #include "report/excel_csv.h"
+#include "system/files.h"
 
 namespace ccdcrc {
 namespace {
@@ -165,8 +165,7 @@ int run_command_line(const std::vector<std::string>& given, std::ostream& out, s
   const std::vector<std::string> arguments = with_help_asked_as_on_windows(given);
   Diagnostics diagnostics(err, terminal);
   ExcelCsv excel(out.rdbuf());
-  StatusColouring colouring(&excel);
-  std::ostream results(&colouring);
+  std::ostream results(&excel);
   Console console{results, diagnostics};
 
   CLI::App app{"ccdcrc: circuit CRCs of the IEDs of an IEC 61850 SCD file.", "ccdcrc"};
@@ -178,8 +177,9 @@ int run_command_line(const std::vector<std::string>& given, std::ostream& out, s
     const std::string format = format_given(arguments);
     if (console.excel && format != "csv") throw CLI::ValidationError("--excel is for CSV: give it with --format csv");
     excel.enable(console.excel);
-    colouring.enable(format == "text" &&
-                     (colour == ColourChoice::automatic ? colour_by_default : colour == ColourChoice::always));
+    if (format == "text" && (colour == ColourChoice::automatic ? colour_by_default : colour == ColourChoice::always)) {
+      console.style = colour_style();
+    }
   });
 
   if (arguments.empty()) return usage_error(diagnostics, "", "no command was given");

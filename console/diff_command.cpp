@@ -244,6 +244,7 @@ int run_diff(const DiffOptions& options, Console& console) {
   const std::vector<ListedCrc> new_ieds = listed_and_dropped(*new_scd, options.jobs, diagnostics);
   DiffReport report = diff_report(*old_scd, old_ieds, *new_scd, new_ieds);
   report.changes_only = !options.every_ied;
+  report.style = console.style;
   report.layout = options.name_only ? DiffLayout::name_only : options.stat ? DiffLayout::stat : DiffLayout::table;
   // IEDs behind a shared name are no part of the listing, but a change in
   // one is a change all the same.

@@ -10,9 +10,9 @@
 
 #include "console/command.h"
 #include "console/scd_input.h"
-#include "files/system_files.h"
 #include "operations/export.h"
 #include "operations/messages.h"
+#include "system/files.h"
 
 namespace ccdcrc {
 

@@ -7,9 +7,9 @@
 
 #include "console/command.h"
 #include "console/scd_input.h"
-#include "files/system_files.h"
 #include "history/history_run.h"
 #include "report/history_report.h"
+#include "system/files.h"
 #include "util/text.h"
 
 namespace ccdcrc {

@@ -6,6 +6,8 @@
 #include <windows.h>
 // CommandLineToArgvW
 #include <shellapi.h>
+
+#include "system/wide_paths.h"
 #endif
 
 #include <csignal>
@@ -22,7 +24,7 @@
 #include "console/diagnostics.h"
 #include "console/memory.h"
 #include "console/menu.h"
-#include "files/system_files.h"
+#include "system/files.h"
 
 namespace {
 

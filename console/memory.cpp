@@ -1,15 +1,10 @@
 #include "console/memory.h"
 
-#include "util/memory_pages.h"
-
-#ifndef _WIN32
-#include <malloc.h>
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+
+#include "system/memory.h"
 
 namespace ccdcrc {
 
@@ -31,18 +26,12 @@ constexpr std::uintptr_t page_size = 4096;
 
 }  // namespace
 
-void keep_freed_memory() {
-#ifndef _WIN32
-  ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(largest_heap_block));
-  ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(largest_heap_block));
-  // One heap for all threads: the memory provided for a load serves the
-  // threads that parse its parts too.
-  ::mallopt(M_ARENA_MAX, 1);
-#endif
-}
+// One heap for all threads: the memory provided for a load serves the
+// threads that parse its parts too.
+void keep_freed_memory() { keep_freed_in_heap(largest_heap_block); }
 
 void provide_memory_for_load(std::size_t text_size) {
-#ifdef MADV_POPULATE_WRITE
+  if (!pages_can_be_prepared()) return;
   const double populated = static_cast<double>(text_size) * provided_per_file_byte;
   if (populated < 16.0 * page_size) return;
   const double reserved = std::min(static_cast<double>(text_size) * reserved_per_file_byte,
@@ -60,9 +49,6 @@ void provide_memory_for_load(std::size_t text_size) {
   char* const end = bytes + size - (address + size) % page_size;
   if (end > start) prepare_pages(start, static_cast<std::size_t>(end - start), static_cast<std::size_t>(populated));
   std::free(block);
-#else
-  (void)text_size;
-#endif
 }
 
 }  // namespace ccdcrc

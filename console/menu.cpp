@@ -5,7 +5,6 @@
 #include "console/menu.h"
 
 #include <cctype>
-#include <climits>
 #include <cstdint>
 #include <istream>
 #include <map>
@@ -13,13 +12,14 @@
 #include <string>
 
 #include "ccdcrc/ccdcrc.h"
+#include "ccdcrc/legacy.h"
 #include "console/command.h"
 #include "console/diagnostics.h"
 #include "console/scd_input.h"
-#include "files/system_files.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "scd/ied_selection.h"
+#include "system/files.h"
 
 namespace ccdcrc {
 
@@ -27,11 +27,6 @@ namespace {
 
 // Answers longer than these are not kept: no path is longer, and no IED name
 // comes near.
-#ifdef _WIN32
-constexpr std::size_t longest_path = 32767;  // a path in its long form
-#else
-constexpr std::size_t longest_path = PATH_MAX - 1;
-#endif
 constexpr std::size_t longest_name = 4096;
 
 void say(std::ostream& out, const std::string& line) { out << line << std::endl; }
@@ -94,7 +89,7 @@ int ied_failure(const std::string& path, const std::string& name, Diagnostics& d
 
 int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
   bool too_long = false;
-  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, too_long);
+  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path(), too_long);
   if (holds_zero_byte(path, diagnostics)) return exit_usage;
   say(out, "Please wait..");
   CrcPair** pairs = nullptr;
@@ -127,7 +122,7 @@ int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) 
 int one_ied_crc(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
   bool path_too_long = false;
   bool name_too_long = false;
-  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, path_too_long);
+  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path(), path_too_long);
   const std::string name = ask(in, out, "Please input the name of IED:", longest_name, name_too_long);
   if (holds_zero_byte(path + name, diagnostics)) return exit_usage;
   char* crc = path_too_long || name_too_long ? nullptr : compute_ied_crc(path.c_str(), name.c_str());
@@ -179,9 +174,9 @@ int why_not_exported(const std::string& path, const std::string& name, const std
 
 int export_ccd(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
   bool too_long[3] = {false, false, false};
-  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path, too_long[0]);
+  const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path(), too_long[0]);
   const std::string name = ask(in, out, "Please input the name of IED:", longest_name, too_long[1]);
-  const std::string directory = ask(in, out, "Please input the path of export directory:", longest_path, too_long[2]);
+  const std::string directory = ask(in, out, "Please input the path of export directory:", longest_path(), too_long[2]);
   if (too_long[0] || too_long[1] || too_long[2]) {
     diagnostics.note(too_long[1] ? "the IED name is too long" : "a path is too long");
     return exit_usage;

@@ -61,7 +61,8 @@ int run_verify(const VerifyOptions& options, Console& console) {
     if (file.status != VerifyStatus::ok) ++failures;
     if (!options.quiet || file.status != VerifyStatus::ok) shown.push_back(&file);
   }
-  write_verify_report(console.out, options.format, scd ? std::optional(scd->path()) : std::nullopt, shown);
+  write_verify_report(console.out, options.format, scd ? std::optional(scd->path()) : std::nullopt, shown,
+                      console.style);
   if (failures > 0) {
     diagnostics.note(std::to_string(failures) + " of " + std::to_string(files.size()) + " CCD" +
                      (files.size() == 1 ? " file" : " files") + " did not verify");

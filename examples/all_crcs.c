@@ -1,6 +1,6 @@
 #include <stdio.h>
 
-#include <ccdcrc/ccdcrc.h>
+#include <ccdcrc/legacy.h>
 
 /* Prints the CRC of every IED of an SCD, then the SCD CRC. */
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 // never computed here, and says so if it were asked for.
 #include <stdexcept>
 
-#include "xml/digest.h"
+#include "system/digest.h"
 
 namespace ccdcrc {
 

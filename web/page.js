@@ -209,8 +209,9 @@ async function table(format) {
   return answer.ok ? answer.text : null;
 }
 
-// A name safe for a file: what cannot be in one becomes "_".
+// A name safe for a file: what cannot be in one, control characters too, becomes "_".
 function fileName(name) {
+  // eslint-disable-next-line no-control-regex
   return name.replace(/[\\/:*?"<>|\u0000-\u001f]/g, '_').replace(/^\.+$/, '_');
 }
 

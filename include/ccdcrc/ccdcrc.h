@@ -31,7 +31,11 @@
 #include "ccdcrc/version.h"
 
 #include "ccdcrc/export.h"
+/* Callers that use the handle interface alone leave the three functions out
+ * with CCDCRC_NO_LEGACY. */
+#ifndef CCDCRC_NO_LEGACY
 #include "ccdcrc/legacy.h"
+#endif
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,6 +1,9 @@
 /* ccdcrc: the three functions that load the SCD on every call, and the
  * record they hand out, as the first callers of the library know them.
- * Included by ccdcrc/ccdcrc.h; see there for the rules of their results.
+ * Needs no other header of the library's but export.h. ccdcrc/ccdcrc.h
+ * includes it for the callers that have always found these functions there,
+ * unless CCDCRC_NO_LEGACY is defined before it; see there for the rules of
+ * their results.
  *
  * Their results are new[] blocks of the library's C++ runtime: delete[] in
  * the caller only works when the caller shares that runtime. Everyone else
@@ -41,6 +44,10 @@ CCDCRC_API void export_ied_ccd(const char* scd_path, const char* ied_name, const
 
 /* Releases what compute_all_ied_crcs handed out: the records, their texts and the array. */
 CCDCRC_API void ccdcrc_free_pairs(CrcPair** pairs, int count);
+
+/* Releases a text handed out by this library, as ccdcrc/ccdcrc.h declares it:
+ * the SCD CRC, an IED's CRC. */
+CCDCRC_API void ccdcrc_free_text(char* text);
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ccdcrc/ccdcrc.h"
+#include "ccdcrc/legacy.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
 #include "scd/ied_selection.h"

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "api/scd_handle.h"
-#include "files/system_files.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "operations/shown_ccd.h"
+#include "system/files.h"
 #include "xml/packing.h"
 
 namespace ccdcrc {

@@ -11,9 +11,11 @@
 // writes, syncs and renames it at once: only a process killed in that moment
 // leaves a temporary file, which a later run removes.
 //
-// On Windows (staged_file_windows.cpp) the hidden file is made at once,
+// How each system makes, locks, syncs and renames the file is the system's
+// half (system/temporary_file.h); on Windows the hidden file is made at once,
 // flushed, and moved over its target with replace and write-through.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,15 +37,13 @@ class Directory {
   const std::string& path() const { return path_; }
   // 0 when the directory is open, else the errno of opening it.
   int error() const { return error_; }
-  int descriptor() const { return fd_; }
+  // The system's descriptor or handle of the open directory; -1 for none.
+  std::intptr_t native() const { return native_; }
 
  private:
   std::string path_;
-  int fd_ = -1;
+  std::intptr_t native_ = -1;
   int error_ = 0;
-#ifdef _WIN32
-  void* handle_ = nullptr;
-#endif
 };
 
 class TemporaryFile;

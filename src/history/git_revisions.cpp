@@ -10,9 +10,10 @@
 
 #include <git2.h>
 
-#include "files/system_files.h"
 #include "history/file_revisions.h"
 #include "operations/scd_input.h"
+#include "system/clock.h"
+#include "system/files.h"
 
 namespace ccdcrc {
 
@@ -81,8 +82,7 @@ std::optional<std::string> renamed_from(git_repository* repository, git_commit* 
 // "2024-05-01 14:03:12 +0200" of a signature's time.
 std::string date_text(const git_time& when) {
   const std::time_t local = static_cast<std::time_t>(when.time + std::int64_t{when.offset} * 60);
-  std::tm parts{};
-  gmtime_r(&local, &parts);
+  const std::tm parts = universal_time(local);
   char text[64];
   const int offset = when.offset < 0 ? -when.offset : when.offset;
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d %c%02d%02d", parts.tm_year + 1900, parts.tm_mon + 1,

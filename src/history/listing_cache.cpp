@@ -13,7 +13,7 @@
 
 #include "ccdcrc/version.h"
 #include "files/staged_file.h"
-#include "files/system_files.h"
+#include "system/files.h"
 #include "xml/input.h"
 
 namespace ccdcrc {
@@ -257,18 +257,8 @@ int ListingCache::save() {
 }
 
 std::string default_cache_path() {
-#ifdef _WIN32
-  const char* local = std::getenv("LOCALAPPDATA");
-  if (local && *local) return std::string(local) + "\\ccdcrc\\history.cache";
-  return {};
-#else
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  // A relative folder is ignored, as the XDG base directories are.
-  if (cache && *cache == '/') return std::string(cache) + "/ccdcrc/history.cache";
-  const char* home = std::getenv("HOME");
-  if (home && *home) return std::string(home) + "/.cache/ccdcrc/history.cache";
-  return {};
-#endif
+  const std::string folder = cache_folder();
+  return folder.empty() ? folder : folder + path_separator() + "history.cache";
 }
 
 std::string listing_identity() {

@@ -10,6 +10,7 @@
 
 #include "ccd/builder.h"
 #include "ccd/data_references.h"
+#include "operations/comparison.h"
 #include "scd/control_block_kind.h"
 #include "scd/ied_selection.h"
 #include "util/nodes.h"
@@ -217,7 +218,7 @@ std::optional<ElementDifference> element_difference(pugi::xml_node old_element, 
     pending.pop_back();
     std::string difference;
     if (!pair.a || !pair.b) {
-      difference = pair.a ? "removed" : "added";
+      difference = ccd_change_name(pair.a ? CcdChange::Kind::removed : CcdChange::Kind::added);
     } else if (std::strcmp(pair.a.name(), pair.b.name()) != 0) {
       difference = "element";
     } else {

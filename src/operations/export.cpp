@@ -1,9 +1,5 @@
 #include "operations/export.h"
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -18,6 +14,8 @@
 #include <utility>
 
 #include "crc/canonical.h"
+#include "system/clock.h"
+#include "system/files.h"
 #include "util/case_folding.h"
 #include "util/nodes.h"
 #include "util/text.h"
@@ -73,32 +71,11 @@ std::string export_timestamp(bool utc_offset) {
       universal = true;
     }
   }
-  std::tm parts{};
-#ifdef _WIN32
-  if (universal) {
-    gmtime_s(&parts, &when);
-  } else {
-    localtime_s(&parts, &when);
-  }
-#else
-  if (universal) {
-    gmtime_r(&when, &parts);
-  } else {
-    localtime_r(&when, &parts);
-  }
-#endif
+  const std::tm parts = universal ? universal_time(when) : local_time(when);
   char buffer[100];
   const std::size_t length = std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &parts);
   std::string text(buffer, length);
-  if (utc_offset) {
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &when);
-#else
-    gmtime_r(&when, &utc);
-#endif
-    text += utc_offset_text(parts, utc);
-  }
+  if (utc_offset) text += utc_offset_text(parts, universal_time(when));
   return text;
 }
 
@@ -308,13 +285,7 @@ namespace {
 // descriptor open until then: a quarter of the process's limit at most.
 std::size_t files_per_batch() {
   constexpr std::size_t most = 64;
-#ifdef _WIN32
-  return most;  // handles have no limit near it
-#else
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
-  return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, most);
-#endif
+  return std::clamp<std::size_t>(open_file_limit() / 4, 1, most);
 }
 
 std::optional<StagedExport> stage_listed(const Scd& scd, const ListedIed& listed, const Directory& directory) {

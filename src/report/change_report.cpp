@@ -157,7 +157,7 @@ Phrase status_reason(const IedCrcChange& change, std::size_t circuits) {
     case CrcStatus::gained: reason << "has circuits now: " + counted; break;
     case CrcStatus::removed: reason << "no longer in the SCD"; break;
     case CrcStatus::lost: reason << "has no GOOSE or sampled-value circuits any more"; break;
-    case CrcStatus::changed: reason << "changed"; break;
+    case CrcStatus::changed: reason << crc_status_name(CrcStatus::changed); break;
     case CrcStatus::unchanged: break;
   }
   return reason;
@@ -216,6 +216,32 @@ const char* binding_kind_name(ReportedBinding::Kind kind) {
     case ReportedBinding::Kind::mended: return "mended";
   }
   return "";
+}
+
+std::string bindings_sentence(const ChangeReport& report) {
+  if (report.bindings.empty()) {
+    return "Every input of either SCD resolves to a member of a data set that a control block sends.";
+  }
+  return "Inputs that resolve to nothing: the publisher, its logical device, the data set member or a control block "
+         "that sends it is not found. These are no intended removals.";
+}
+
+std::string uncovered_sentence(const ChangeReport& report) {
+  const std::size_t count = report.uncovered.size();
+  if (count == 0) return "No IED that keeps its CRC changed in the SCD.";
+  return std::to_string(count) + (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their") +
+         " elements in the SCD changed: in what no CRC covers (descriptions, inputs that bind to nothing, settings).";
+}
+
+std::string unchanged_sentence(const ChangeReport& report) {
+  const std::size_t count = report.unchanged.size();
+  return std::to_string(count) + (count == 1 ? " IED keeps its CRC" : " IEDs keep their CRCs");
+}
+
+std::string without_circuits_sentence(const ChangeReport& report) {
+  const std::size_t count = report.without_circuits.size();
+  return std::to_string(count) + (count == 1 ? " IED has" : " IEDs have") +
+         " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.";
 }
 
 Phrase verdict_phrase(const ApprovalRecord& approval, const std::string& new_path) {
@@ -308,7 +334,7 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
     ++report.counts[change.status];
     std::optional<Approval> approval;
     if (const auto found = checked.find(change.name); found != checked.end()) {
-      approval = Approval{found->second->approved_crc, check_status_name(found->second->status)};
+      approval = Approval{found->second->approved_crc, found->second->status};
     }
     if (change.status == CrcStatus::unchanged) {
       report.unchanged.push_back({change.name, std::move(approval)});
@@ -340,8 +366,10 @@ ChangeRow change_row(const CcdChange& change, const std::string& element) {
   switch (change.kind) {
     case CcdChange::Kind::attribute: return {where, change.subject, change.old_value, change.new_value};
     case CcdChange::Kind::text: return {where, "text", change.old_value, change.new_value};
-    case CcdChange::Kind::added: return {where + "/" + change.subject, "added", std::nullopt, change.new_value};
-    case CcdChange::Kind::removed: return {where + "/" + change.subject, "removed", change.old_value, std::nullopt};
+    case CcdChange::Kind::added:
+      return {where + "/" + change.subject, ccd_change_name(change.kind), std::nullopt, change.new_value};
+    case CcdChange::Kind::removed:
+      return {where + "/" + change.subject, ccd_change_name(change.kind), change.old_value, std::nullopt};
     case CcdChange::Kind::order: return {where, "order of " + change.subject, change.old_value, change.new_value};
   }
   return {where, "", std::nullopt, std::nullopt};

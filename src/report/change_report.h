@@ -52,7 +52,7 @@ struct IedIdentity {
 // An IED's CRC against a list of approved CRCs, with the statuses of `check`.
 struct Approval {
   std::optional<std::string> approved_crc;
-  std::string status;  // "ok", "changed", "missing", "new", "unreadable"
+  CheckStatus status = CheckStatus::ok;
 };
 
 // A list of approved CRCs as the report uses it: the list, and the new SCD
@@ -157,6 +157,23 @@ std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& 
 
 // The label under which IEDs in no bay are listed.
 inline constexpr const char* no_bay_label = "not assigned to a bay";
+
+// The report's sentences, the same in every form it is written in (they hold
+// no name from an SCD, and so no markup).
+// Before the broken bindings: that there are none, or what they are.
+std::string bindings_sentence(const ChangeReport& report);
+// When no IED is to be tested again.
+inline constexpr const char* nothing_to_retest = "No IED's CRC changed: no device needs to be loaded or tested again.";
+// Before the circuits of an added or gained IED.
+inline constexpr const char* circuits_heading = "It now publishes and subscribes:";
+// How many IEDs changed outside their CRCs, and where.
+std::string uncovered_sentence(const ChangeReport& report);
+// How many IEDs keep their CRCs.
+std::string unchanged_sentence(const ChangeReport& report);
+// How many IEDs have no circuits, and what follows.
+std::string without_circuits_sentence(const ChangeReport& report);
+// Before the lines of the approved list that are no entry.
+inline constexpr const char* notes_heading = "Lines of the list that are no entry:";
 
 // Why an IED's CRC changed, in one line, e.g. "publishes GOCB `gcbTrip`:
 // confRev 1 → 2" or "subscribes to `P1LD0/LLN0$GO$Trip`: changed by its

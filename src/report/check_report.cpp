@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "operations/comparison.h"
 #include "operations/messages.h"
 #include "report/scd_revision.h"
 
@@ -33,6 +34,21 @@ std::string check_detail(const CheckedIed& ied) {
   return "";
 }
 
+StatusTone tone_of(CheckStatus status) {
+  switch (status) {
+    case CheckStatus::ok: return StatusTone::same;
+    case CheckStatus::changed: return StatusTone::changed;
+    case CheckStatus::added: return StatusTone::added;
+    case CheckStatus::missing:
+    case CheckStatus::unreadable: return StatusTone::gone;
+  }
+  return StatusTone::gone;
+}
+
+StatusTone tone_of(const CheckedScd& scd) {
+  return scd.ok() ? StatusTone::same : scd.approved_crc ? StatusTone::changed : StatusTone::gone;
+}
+
 std::vector<const CheckedIed*> shown_ieds(const CheckReportOptions& options, const ApprovalCheck& check) {
   std::vector<const CheckedIed*> shown;
   for (const CheckedIed& ied : check.ieds) {
@@ -43,10 +59,12 @@ std::vector<const CheckedIed*> shown_ieds(const CheckReportOptions& options, con
 
 void write_text(std::ostream& out, const CheckReportOptions& options, const ApprovalCheck& check) {
   for (const CheckedIed* ied : shown_ieds(options, check)) {
-    out << printable(ied->name) << ": " << check_status_name(ied->status) << check_detail(*ied) << '\n';
+    out << printable(ied->name) << ": " << options.style.status(check_status_name(ied->status), tone_of(ied->status))
+        << check_detail(*ied) << '\n';
   }
   if (check.scd && (!options.quiet || !check.scd->ok())) {
-    out << "SCD CRC: " << check.scd->status() << scd_detail(*check.scd) << '\n';
+    out << "SCD CRC: " << options.style.status(check.scd->status(), tone_of(*check.scd)) << scd_detail(*check.scd)
+        << '\n';
   }
   if (!options.quiet) {
     out << "Header: " << (check.approved_revision ? revision_text(*check.approved_revision) : "not in the list")
@@ -110,8 +128,8 @@ void write_csv(std::ostream& out, const CheckReportOptions& options, const Appro
   for (const auto& [attribute, old_value, new_value] :
        {std::tuple{"version", approved.version, check.revision.version},
         std::tuple{"revision", approved.revision, check.revision.revision}}) {
-    out << attribute << ',' << (old_value == new_value ? "unchanged" : "changed") << ','
-        << csv_field(old_value.value_or("")) << ',' << csv_field(new_value.value_or("")) << ",header\n";
+    out << attribute << ',' << crc_status_name(old_value == new_value ? CrcStatus::unchanged : CrcStatus::changed)
+        << ',' << csv_field(old_value.value_or("")) << ',' << csv_field(new_value.value_or("")) << ",header\n";
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "approvals/approval_check.h"
 #include "report/output.h"
+#include "report/style.h"
 
 namespace ccdcrc {
 
@@ -16,6 +17,7 @@ struct CheckReportOptions {
   bool quiet = false;    // only what does not match
   std::string baseline;  // the list's path, as JSON names it
   std::string scd;       // the SCD's path
+  TextStyle style{};     // of the statuses in text
 };
 
 // Writes the check; with `quiet` only the IEDs (and SCD CRC) that fail.

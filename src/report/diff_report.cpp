@@ -35,8 +35,21 @@ std::optional<std::string> new_crc(const IedCrcChange& change) {
   return change.new_ied ? change.new_ied->crc : std::nullopt;
 }
 
-const char* scd_status(const DiffReport& report) {
-  return report.old_scd_crc == report.new_scd_crc ? "unchanged" : "changed";
+CrcStatus scd_status(const DiffReport& report) {
+  return report.old_scd_crc == report.new_scd_crc ? CrcStatus::unchanged : CrcStatus::changed;
+}
+
+// A status in text, marked as the report's style says.
+std::string styled(const DiffReport& report, CrcStatus status) {
+  switch (status) {
+    case CrcStatus::unchanged: return report.style.status(crc_status_name(status), StatusTone::same);
+    case CrcStatus::changed: return report.style.status(crc_status_name(status), StatusTone::changed);
+    case CrcStatus::added:
+    case CrcStatus::gained: return report.style.status(crc_status_name(status), StatusTone::added);
+    case CrcStatus::removed:
+    case CrcStatus::lost: return report.style.status(crc_status_name(status), StatusTone::gone);
+  }
+  return crc_status_name(status);
 }
 
 bool shown(const DiffReport& report, const IedCrcChange& ied) {
@@ -130,7 +143,7 @@ void write_stat(std::ostream& out, const DiffReport& report, ExplainedChanges* e
     if (ied.status == CrcStatus::unchanged) continue;
     ++counts[ied.status];
     column.write(out, ied.name);
-    out << "| " << crc_status_name(ied.status);
+    out << "| " << styled(report, ied.status);
     if (explained && explained->explains(ied)) {
       ChangeCount count;
       explained->tell(ied, count);
@@ -164,10 +177,10 @@ void write_text(std::ostream& out, const DiffReport& report, ExplainedChanges* e
   for (const IedCrcChange& ied : report.ieds) {
     if (!shown(report, ied)) continue;
     column.write(out, ied.name);
-    out << crc_cell(old_crc(ied)) << "  " << crc_cell(new_crc(ied)) << "  " << crc_status_name(ied.status) << '\n';
+    out << crc_cell(old_crc(ied)) << "  " << crc_cell(new_crc(ied)) << "  " << styled(report, ied.status) << '\n';
   }
   column.write(out, scd_crc_label);
-  out << report.old_scd_crc << "  " << report.new_scd_crc << "  " << scd_status(report) << '\n';
+  out << report.old_scd_crc << "  " << report.new_scd_crc << "  " << styled(report, scd_status(report)) << '\n';
   out << "Header: " << revision_text(report.old_revision) << " -> " << revision_text(report.new_revision) << '\n';
   if (!explained) return;
   for (const IedCrcChange& ied : report.ieds) {
@@ -241,7 +254,7 @@ void write_json_report(std::ostream& out, const DiffReport& report, ExplainedCha
   json.open_object();
   json.member("old", report.old_scd_crc);
   json.member("new", report.new_scd_crc);
-  json.member("status", scd_status(report));
+  json.member("status", crc_status_name(scd_status(report)));
   json.close();
   json.key("header");
   json.open_object();
@@ -281,13 +294,14 @@ void write_csv(std::ostream& out, const DiffReport& report) {
     out << "ied," << csv_field(ied.name) << ',' << csv_value(old_crc(ied)) << ',' << csv_value(new_crc(ied)) << ','
         << crc_status_name(ied.status) << '\n';
   }
-  out << "scd,," << report.old_scd_crc << ',' << report.new_scd_crc << ',' << scd_status(report) << '\n';
+  out << "scd,," << report.old_scd_crc << ',' << report.new_scd_crc << ',' << crc_status_name(scd_status(report))
+      << '\n';
   // The Header's attributes in the CRC columns.
   for (const auto& [attribute, old_value, new_value] :
        {std::tuple{"version", report.old_revision.version, report.new_revision.version},
         std::tuple{"revision", report.old_revision.revision, report.new_revision.revision}}) {
     out << "header," << attribute << ',' << csv_value(old_value) << ',' << csv_value(new_value) << ','
-        << (old_value == new_value ? "unchanged" : "changed") << '\n';
+        << crc_status_name(old_value == new_value ? CrcStatus::unchanged : CrcStatus::changed) << '\n';
   }
 }
 

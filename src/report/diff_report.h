@@ -14,6 +14,7 @@
 #include "operations/differences.h"
 #include "report/output.h"
 #include "report/scd_revision.h"
+#include "report/style.h"
 
 namespace ccdcrc {
 
@@ -32,6 +33,7 @@ struct DiffReport {
   std::map<std::string, CcdComparison> explanations;  // by IED name, collected for a change report
   bool changes_only = true;                           // leave out the unchanged IEDs
   DiffLayout layout = DiffLayout::table;
+  TextStyle style{};                       // of the statuses in text
   std::optional<BindingChanges> bindings;  // inputs NEW breaks and mends; JSON writes them when given
 };
 

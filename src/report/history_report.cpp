@@ -188,10 +188,8 @@ void write_csv(std::ostream& out, const History& history) {
     const RevisionListing& listing = *revision.listing;
     const bool changed = revision.old_scd_crc && *revision.old_scd_crc != listing.scd_crc;
     out << head << "scd,," << csv_value(revision.old_scd_crc) << ',' << listing.scd_crc << ','
-        << (revision.first ? "first"
-            : changed      ? "changed"
-                           : "unchanged")
-        << ',' << csv_field(revision_text(revision_of(listing.header))) << '\n';
+        << (revision.first ? "first" : crc_status_name(changed ? CrcStatus::changed : CrcStatus::unchanged)) << ','
+        << csv_field(revision_text(revision_of(listing.header))) << '\n';
     for (const HistoryChange& change : revision.changes) {
       out << head << "ied," << csv_field(change.name) << ',' << csv_value(change.old_crc) << ','
           << csv_value(change.new_crc) << ',' << crc_status_name(change.status) << ",\n";

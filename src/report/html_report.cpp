@@ -107,7 +107,8 @@ void write_files(std::ostream& out, const ChangeReport& report) {
   row("Size", size(a), size(b));
   row("SHA-256", a.sha256.empty() ? "&ndash;" : escaped(a.sha256), b.sha256.empty() ? "&ndash;" : escaped(b.sha256));
   row("SCD CRC", escaped(a.scd_crc),
-      escaped(b.scd_crc) + " " + status_badge(a.scd_crc == b.scd_crc ? "unchanged" : "changed"));
+      escaped(b.scd_crc) + " " +
+          status_badge(crc_status_name(a.scd_crc == b.scd_crc ? CrcStatus::unchanged : CrcStatus::changed)));
   out << "</table>\n</section>\n";
 }
 
@@ -144,12 +145,7 @@ void open_bay(std::ostream& out, const std::string& bay, std::optional<std::stri
 
 void write_bindings(std::ostream& out, const ChangeReport& report) {
   out << "<section id=\"broken-bindings\">\n<h2>Broken bindings</h2>\n";
-  if (report.bindings.empty()) {
-    out << "<p>Every input of either SCD resolves to a member of a data set that a control block sends.</p>\n";
-  } else {
-    out << "<p>Inputs that resolve to nothing: the publisher, its logical device, the data set member or a control "
-           "block that sends it is not found. These are no intended removals.</p>\n";
-  }
+  out << "<p>" << bindings_sentence(report) << "</p>\n";
   std::optional<std::string> bay;
   for (const ReportedBinding& item : report.bindings) {
     open_bay(out, item.bay, bay,
@@ -180,14 +176,15 @@ std::string identity(const IedIdentity& ied) {
 std::string check_badge(const std::optional<Approval>& approval) {
   if (!approval) return "";
   std::string badge = " ";
-  badge += approval->status == "ok" ? status_badge("ok", "approved")
-                                    : status_badge(approval->status, "check: " + approval->status);
+  const std::string status = check_status_name(approval->status);
+  badge +=
+      approval->status == CheckStatus::ok ? status_badge(status, "approved") : status_badge(status, "check: " + status);
   return badge;
 }
 
 void write_retest(std::ostream& out, const ChangeReport& report) {
   out << "<section id=\"retest\">\n<h2>Retest</h2>\n";
-  if (report.retest.empty()) out << "<p>No IED's CRC changed: no device needs to be loaded or tested again.</p>\n";
+  if (report.retest.empty()) out << "<p>" << nothing_to_retest << "</p>\n";
   const std::string columns = std::string("<th>IED</th><th>Device</th><th>Old CRC</th><th>New CRC</th>") +
                               (report.approved_path ? "<th>Approved CRC</th>" : "") + "<th>Status</th><th>Why</th>";
   std::optional<std::string> bay;
@@ -251,7 +248,7 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied, std::size_t in
     for (const ReferenceChange& reference : ied.explanation->references) write_reference(out, reference);
     if (!ied.explanation->other.empty()) write_change_rows(out, ied.explanation->other, "IED");
   } else if (!ied.circuits.empty()) {
-    out << "<p>It now publishes and subscribes:</p>\n";
+    out << "<p>" << circuits_heading << "</p>\n";
     for (const ReferenceChange& reference : ied.circuits) write_reference(out, reference);
   } else {
     out << "<p class=\"muted\">" << phrase(ied.reason) << "</p>\n";
@@ -260,15 +257,8 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied, std::size_t in
 }
 
 void write_uncovered(std::ostream& out, const ChangeReport& report) {
-  const std::size_t count = report.uncovered.size();
-  out << "<section id=\"uncovered\">\n<h2>Changed outside the CRCs</h2>\n<p>"
-      << (count == 0 ? std::string("No IED that keeps its CRC changed in the SCD.")
-                     : std::to_string(count) +
-                           (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their") +
-                           " elements in the SCD changed: in what no CRC covers (descriptions, inputs that bind to "
-                           "nothing, settings).")
-      << "</p>\n";
-  if (report.list_uncovered && count > 0) {
+  out << "<section id=\"uncovered\">\n<h2>Changed outside the CRCs</h2>\n<p>" << uncovered_sentence(report) << "</p>\n";
+  if (report.list_uncovered && !report.uncovered.empty()) {
     out << table_start("<th>IED</th><th>Elements changed</th><th>First change</th>");
     for (const UncoveredChange& change : report.uncovered) {
       out << "<tr><td>" << escaped(change.name) << "</td><td>" << change.difference.elements
@@ -280,18 +270,19 @@ void write_uncovered(std::ostream& out, const ChangeReport& report) {
 }
 
 void write_unchanged(std::ostream& out, const ChangeReport& report) {
-  out << "<section id=\"unchanged\">\n<h2>Unchanged IEDs</h2>\n<details>\n<summary>" << report.unchanged.size()
-      << (report.unchanged.size() == 1 ? " IED keeps its CRC" : " IEDs keep their CRCs") << "</summary>\n"
+  out << "<section id=\"unchanged\">\n<h2>Unchanged IEDs</h2>\n<details>\n<summary>" << unchanged_sentence(report)
+      << "</summary>\n"
       << "<ul class=\"names\">\n";
   for (const UnchangedIed& ied : report.unchanged) {
     out << "<li>" << escaped(ied.name);
-    if (ied.approval && ied.approval->status != "ok") out << " " << status_badge(ied.approval->status);
+    if (ied.approval && ied.approval->status != CheckStatus::ok) {
+      out << " " << status_badge(check_status_name(ied.approval->status));
+    }
     out << "</li>\n";
   }
   out << "</ul>\n</details>\n</section>\n";
-  out << "<section id=\"without-circuits\">\n<h2>IEDs without circuits</h2>\n<p>" << report.without_circuits.size()
-      << (report.without_circuits.size() == 1 ? " IED has" : " IEDs have")
-      << " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.</p>\n";
+  out << "<section id=\"without-circuits\">\n<h2>IEDs without circuits</h2>\n<p>" << without_circuits_sentence(report)
+      << "</p>\n";
   if (!report.without_circuits.empty()) {
     out << "<ul class=\"names\">\n";
     for (const std::string& name : report.without_circuits) out << "<li>" << escaped(name) << "</li>\n";
@@ -351,7 +342,7 @@ void write_approval(std::ostream& out, const ApprovalRecord& approval, const Cha
     out << table_end;
   }
   if (!approval.notes.empty()) {
-    out << "<p>Lines of the list that are no entry:</p>\n" << table_start("<th>Line</th><th>Why</th>");
+    out << "<p>" << notes_heading << "</p>\n" << table_start("<th>Line</th><th>Why</th>");
     for (const BaselineNote& note : approval.notes) {
       out << "<tr><td>" << note.line << "</td><td>" << escaped(note.reason) << "</td></tr>\n";
     }

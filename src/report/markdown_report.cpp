@@ -62,7 +62,7 @@ void write_files(std::ostream& out, const ChangeReport& report) {
       << "| Size | " << size(a) << " | " << size(b) << " |\n"
       << "| SHA-256 | " << hash(a) << " | " << hash(b) << " |\n"
       << "| SCD CRC | " << escaped(a.scd_crc) << " | " << escaped(b.scd_crc) << " ("
-      << (a.scd_crc == b.scd_crc ? "unchanged" : "changed") << ") |\n\n";
+      << crc_status_name(a.scd_crc == b.scd_crc ? CrcStatus::unchanged : CrcStatus::changed) << ") |\n\n";
 }
 
 void write_summary(std::ostream& out, const ChangeReport& report) {
@@ -92,12 +92,8 @@ void open_bay(std::ostream& out, const std::string& bay, std::optional<std::stri
 
 void write_bindings(std::ostream& out, const ChangeReport& report) {
   out << "## Broken bindings\n\n";
-  if (report.bindings.empty()) {
-    out << "Every input of either SCD resolves to a member of a data set that a control block sends.\n\n";
-    return;
-  }
-  out << "Inputs that resolve to nothing: the publisher, its logical device, the data set member or a control block "
-         "that sends it is not found. These are no intended removals.\n\n";
+  out << bindings_sentence(report) << "\n\n";
+  if (report.bindings.empty()) return;
   std::optional<std::string> bay;
   for (const ReportedBinding& item : report.bindings) {
     open_bay(out, item.bay, bay, {"Subscriber", "Input", "Receives", "Status", "Why it resolves to nothing"});
@@ -111,7 +107,7 @@ void write_bindings(std::ostream& out, const ChangeReport& report) {
 
 void write_retest(std::ostream& out, const ChangeReport& report) {
   out << "## Retest\n\n";
-  if (report.retest.empty()) out << "No IED's CRC changed: no device needs to be loaded or tested again.\n\n";
+  if (report.retest.empty()) out << nothing_to_retest << "\n\n";
   std::vector<std::string> columns{"IED", "Device", "Old CRC", "New CRC"};
   if (report.approved_path) columns.emplace_back("Approved CRC");
   columns.insert(columns.end(), {"Status", "Why"});
@@ -125,7 +121,11 @@ void write_retest(std::ostream& out, const ChangeReport& report) {
     if (report.approved_path) out << crc_or_dash(ied.approval ? ied.approval->approved_crc : std::nullopt) << " | ";
     out << crc_status_name(change.status);
     // The check's status beside the change's: "approved" for one that matches its approved CRC.
-    if (ied.approval) out << (ied.approval->status == "ok" ? ", approved" : ", check: " + ied.approval->status);
+    if (ied.approval) {
+      out << (ied.approval->status == CheckStatus::ok
+                  ? std::string(", approved")
+                  : std::string(", check: ") + check_status_name(ied.approval->status));
+    }
     out << " | " << cell(phrase(ied.reason)) << " |\n";
   }
   if (bay) out << '\n';
@@ -157,7 +157,7 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied) {
     for (const ReferenceChange& reference : ied.explanation->references) write_reference(out, reference);
     if (!ied.explanation->other.empty()) write_change_rows(out, ied.explanation->other, "IED");
   } else if (!ied.circuits.empty()) {
-    out << "It now publishes and subscribes:\n\n";
+    out << circuits_heading << "\n\n";
     for (const ReferenceChange& reference : ied.circuits) write_reference(out, reference);
   } else {
     out << phrase(ied.reason) << "\n\n";
@@ -165,15 +165,8 @@ void write_ied_details(std::ostream& out, const ReportedIed& ied) {
 }
 
 void write_uncovered(std::ostream& out, const ChangeReport& report) {
-  const std::size_t count = report.uncovered.size();
-  out << "## Changed outside the CRCs\n\n";
-  if (count == 0) {
-    out << "No IED that keeps its CRC changed in the SCD.\n\n";
-    return;
-  }
-  out << count << (count == 1 ? " IED keeps its CRC, but its" : " IEDs keep their CRCs, but their")
-      << " elements in the SCD changed: in what no CRC covers.\n\n";
-  if (!report.list_uncovered) return;
+  out << "## Changed outside the CRCs\n\n" << uncovered_sentence(report) << "\n\n";
+  if (!report.list_uncovered || report.uncovered.empty()) return;
   out << "| IED | Elements changed | First change |\n|---|---|---|\n";
   for (const UncoveredChange& change : report.uncovered) {
     out << "| " << cell(escaped(change.name)) << " | " << change.difference.elements << " | "
@@ -183,17 +176,15 @@ void write_uncovered(std::ostream& out, const ChangeReport& report) {
 }
 
 void write_unchanged(std::ostream& out, const ChangeReport& report) {
-  out << "## Unchanged IEDs\n\n<details>\n<summary>" << report.unchanged.size()
-      << (report.unchanged.size() == 1 ? " IED keeps its CRC" : " IEDs keep their CRCs") << "</summary>\n\n";
+  out << "## Unchanged IEDs\n\n<details>\n<summary>" << unchanged_sentence(report) << "</summary>\n\n";
   for (const UnchangedIed& ied : report.unchanged) {
     out << "- " << escaped(ied.name);
-    if (ied.approval && ied.approval->status != "ok") out << " (" << ied.approval->status << ")";
+    if (ied.approval && ied.approval->status != CheckStatus::ok) {
+      out << " (" << check_status_name(ied.approval->status) << ")";
+    }
     out << '\n';
   }
-  const std::size_t without = report.without_circuits.size();
-  out << "\n</details>\n\n## IEDs without circuits\n\n"
-      << without << (without == 1 ? " IED has" : " IEDs have")
-      << " no GOOSE or sampled-value circuits in either SCD, and so no CRC to keep or to retest.\n\n";
+  out << "\n</details>\n\n## IEDs without circuits\n\n" << without_circuits_sentence(report) << "\n\n";
   for (const std::string& name : report.without_circuits) out << "- " << escaped(name) << '\n';
   if (!report.without_circuits.empty()) out << '\n';
 }
@@ -218,7 +209,7 @@ void write_approval(std::ostream& out, const ApprovalRecord& approval, const Cha
     out << '\n';
   }
   if (!approval.notes.empty()) {
-    out << "Lines of the list that are no entry:\n\n| Line | Why |\n|---|---|\n";
+    out << notes_heading << "\n\n| Line | Why |\n|---|---|\n";
     for (const BaselineNote& note : approval.notes)
       out << "| " << note.line << " | " << cell(escaped(note.reason)) << " |\n";
     out << '\n';

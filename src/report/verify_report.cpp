@@ -6,20 +6,30 @@ namespace ccdcrc {
 
 namespace {
 
-void write_text(std::ostream& out, const std::vector<const VerifiedFile*>& files) {
+StatusTone tone_of(VerifyStatus status) {
+  switch (status) {
+    case VerifyStatus::ok: return StatusTone::same;
+    case VerifyStatus::modified:
+    case VerifyStatus::outdated: return StatusTone::changed;
+    case VerifyStatus::unreadable: return StatusTone::gone;
+  }
+  return StatusTone::gone;
+}
+
+void write_text(std::ostream& out, const std::vector<const VerifiedFile*>& files, const TextStyle& style) {
   for (const VerifiedFile* file : files) {
-    out << printable(file->path) << ": ";
+    out << printable(file->path) << ": " << style.status(verify_status_name(file->status), tone_of(file->status));
     switch (file->status) {
-      case VerifyStatus::ok: out << "ok"; break;
+      case VerifyStatus::ok:
+      case VerifyStatus::unreadable: break;
       case VerifyStatus::modified:
-        out << "modified (the CRC element says " << file->check.file_crc << ", the content gives "
-            << file->check.content_crc << ")";
+        out << " (the CRC element says " << file->check.file_crc << ", the content gives " << file->check.content_crc
+            << ")";
         break;
       case VerifyStatus::outdated:
-        out << "outdated (" << file->check.file_crc << " in the file, "
+        out << " (" << file->check.file_crc << " in the file, "
             << (file->current_crc ? *file->current_crc + " from the SCD" : file->outdated_reason) << ")";
         break;
-      case VerifyStatus::unreadable: out << "unreadable"; break;
     }
     out << '\n';
   }
@@ -42,8 +52,8 @@ std::vector<std::pair<const char*, std::optional<std::string>>> fields(const Ver
 }  // namespace
 
 void write_verify_report(std::ostream& out, Format format, const std::optional<std::string>& scd_path,
-                         const std::vector<const VerifiedFile*>& files) {
-  if (format == Format::text) return write_text(out, files);
+                         const std::vector<const VerifiedFile*>& files, const TextStyle& style) {
+  if (format == Format::text) return write_text(out, files, style);
   if (format == Format::csv) {
     out << "file,ied,status,file_crc,content_crc,current_crc\n";
     for (const VerifiedFile* file : files) {

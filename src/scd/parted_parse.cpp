@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::size_t none = std::string_view::npos;
 constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
-constexpr std::string_view root_end = "</SCL";
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -71,8 +70,8 @@ std::size_t end_of_root_start(std::string_view text) {
       break;
     }
   }
-  if (text.substr(at, 4) != "<SCL" || at + 4 >= text.size()) return 0;
-  at += 4;
+  if (text.substr(at, scl_root_start.size()) != scl_root_start || at + scl_root_start.size() >= text.size()) return 0;
+  at += scl_root_start.size();
   if (!is_space(text[at]) && text[at] != '>') return 0;
   const std::size_t end = end_of_start_tag(text, at);
   return end == none || text[end - 1] == '/' ? 0 : end + 1;
@@ -85,8 +84,9 @@ std::size_t start_of_root_end(std::string_view text) {
   if (end == 0 || text[end - 1] != '>') return 0;
   --end;
   while (end > 0 && is_space(text[end - 1])) --end;
-  if (end < root_end.size() || text.substr(end - root_end.size(), root_end.size()) != root_end) return 0;
-  return end - root_end.size();
+  if (end < scl_root_end.size() || text.substr(end - scl_root_end.size(), scl_root_end.size()) != scl_root_end)
+    return 0;
+  return end - scl_root_end.size();
 }
 
 // Whether a character reference at `at` (after "&#") stands for an
@@ -287,7 +287,8 @@ Cuts cuts_of(std::string_view text, std::size_t most_parts, std::size_t smallest
 bool parse_head(pugi::xml_document& head, std::string_view text, std::size_t body_start, unsigned parse_options) {
   if (text.substr(0, body_start).find('\0') != none) return false;
   std::string copy(text.substr(0, body_start));
-  copy += "</SCL>";
+  copy += scl_root_end;
+  copy += '>';
   const pugi::xml_parse_result result = head.load_buffer(copy.data(), copy.size(), parse_options, pugi::encoding_auto);
   const pugi::xml_node root = head.document_element();
   if (!result || result.encoding != pugi::encoding_utf8 || !queries_reach_root(root) || root.first_child() ||

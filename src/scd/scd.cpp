@@ -5,9 +5,9 @@
 #include <optional>
 #include <string_view>
 
-#include "files/system_files.h"
 #include "scd/indexed_lookups.h"
 #include "scd/query_lookups.h"
+#include "system/files.h"
 #include "util/nodes.h"
 #include "xml/packing.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 // Small text utilities shared by the CCD builder and the CRC engine.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ std::string quoted(const std::string& name);
 
 // Names in the order given, each once.
 std::vector<std::string> distinct_names(const std::vector<std::string>& names);
+
+// The bytes as lower-case hexadecimal digits, two a byte.
+std::string lower_hex(const unsigned char* bytes, std::size_t size);
 
 // A directory path without the slashes that end it ("/" stays "/"), so that
 // the paths of files in it have one slash.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "util/text.h"
+#include "xml/packing.h"
 
 namespace ccdcrc {
 
@@ -70,7 +71,7 @@ bool gunzip(std::string_view packed, const InputOptions& options, SourceText& te
       const std::size_t rest = stream.avail_in + (packed.size() - offset);
       const std::string_view after = packed.substr(packed.size() - rest);
       if (after.empty() || after.find_first_not_of('\0') == std::string_view::npos) return true;
-      if (!after.starts_with("\x1f\x8b")) return damaged(problem, "data follow the end of the gzip data");
+      if (packing_of(after) != Packing::gzip) return damaged(problem, "data follow the end of the gzip data");
       if (inflateReset(&stream) != Z_OK) return damaged(problem, "the gzip data cannot be read on");
       continue;
     }

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "files/system_files.h"
+#include "system/digest.h"
+#include "system/files.h"
 #include "util/text.h"
 #include "xml/archive.h"
-#include "xml/digest.h"
 
 namespace ccdcrc {
 

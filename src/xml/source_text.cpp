@@ -1,9 +1,5 @@
 #include "xml/source_text.h"
 
-#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -11,56 +7,10 @@
 #include <cstring>
 #include <utility>
 
-#include "files/system_files.h"
-#include "util/memory_pages.h"
+#include "system/files.h"
+#include "system/memory.h"
 
 namespace ccdcrc {
-
-namespace {
-
-// The text's memory: pages mapped for it alone (in place at once when
-// `populate`), or from the heap on Windows and in WebAssembly (which maps
-// memory by clearing it on the heap, and cannot move pages).
-#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
-// From this size on, the text's pages are asked to be large (memory_pages.h).
-constexpr std::size_t smallest_large_paged = std::size_t{4} << 20;
-
-char* map_memory(std::size_t size, bool populate) {
-  const bool large = pages_can_be_prepared && size >= smallest_large_paged;
-  const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (populate && !large ? MAP_POPULATE : 0);
-  void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
-  if (memory == MAP_FAILED) return nullptr;
-  if (large) prepare_pages(memory, size, populate ? size : 0);
-  return static_cast<char*>(memory);
-}
-
-void unmap_memory(char* memory, std::size_t size) { ::munmap(memory, size); }
-
-char* remap_memory(char* memory, std::size_t size, std::size_t new_size) {
-  void* moved = ::mremap(memory, size, new_size, MREMAP_MAYMOVE);
-  if (moved == MAP_FAILED) {
-    // Where pages cannot be moved, the bytes are copied into new memory.
-    char* const copy = map_memory(new_size, false);
-    if (!copy) return nullptr;
-    std::memcpy(copy, memory, size);
-    unmap_memory(memory, size);
-    return copy;
-  }
-  // A text that grows as it is read (a pipe, an unpacked archive) gets large pages too.
-  if (new_size >= smallest_large_paged) prepare_pages(moved, new_size, 0);
-  return static_cast<char*>(moved);
-}
-#else
-char* map_memory(std::size_t size, bool) { return static_cast<char*>(std::malloc(size)); }
-
-char* remap_memory(char* memory, std::size_t, std::size_t new_size) {
-  return static_cast<char*>(std::realloc(memory, new_size));
-}
-
-void unmap_memory(char* memory, std::size_t) { std::free(memory); }
-#endif
-
-}  // namespace
 
 std::string location(const std::string& path, const TextPosition& position) {
   if (position.line == 0) return path;

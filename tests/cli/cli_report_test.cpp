@@ -198,6 +198,20 @@ TEST(Report, MarkdownTablesKeepTheirColumns) {
   }
 }
 
+// The report's sentences read the same in HTML and in Markdown: here the one
+// on the IEDs that changed where no CRC looks.
+TEST(Report, HtmlAndMarkdownSayTheSameSentences) {
+  const std::string sentence =
+      "2 IEDs keep their CRCs, but their elements in the SCD changed: in what no CRC covers (descriptions, inputs "
+      "that bind to nothing, settings).";
+  for (const char* format : {"html", "markdown"}) {
+    const ProcessResult run =
+        run_ccdcrc({"diff", data_path("cmp_base.scd"), data_path("cmp_desc.scd"), "--format", format, "--no-signoff"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(sentence), std::string::npos) << format << '\n' << run.out;
+  }
+}
+
 // The SCD CRC that `all` prints.
 std::string scd_crc_of(const std::string& scd) {
   const std::string out = run_ccdcrc({"all", scd}).out;

@@ -1,6 +1,8 @@
 #pragma once
 // The SHA-256 of an input's bytes, as `sha256sum` prints it, computed as the
-// bytes pass.
+// bytes pass: by OpenSSL (digest_openssl.cpp) or on Windows by CNG
+// (digest_cng.cpp), as CMake chooses; the page's browser computes it
+// (web/no_digest.cpp).
 
 #include <cstdint>
 #include <memory>

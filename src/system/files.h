@@ -1,8 +1,9 @@
 #pragma once
 // The calls that reach the operating system's files for reading and for
-// questions about paths: POSIX descriptors, or on Windows the C runtime's
-// descriptors in binary mode, with paths in UTF-8 turned into wide ones.
-// Everything else that reads files goes through here.
+// questions about paths: POSIX descriptors (files_posix.cpp), or on Windows
+// the C runtime's descriptors in binary mode, with paths in UTF-8 turned into
+// wide ones (files_windows.cpp). Everything else that reads files goes
+// through here; CMake builds the one file for the system.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,13 +49,18 @@ bool is_terminal(int fd);
 // The path of a UTF-8 name, for std::filesystem.
 std::filesystem::path native_path(const std::string& path);
 
-#ifdef _WIN32
-// The wide path Windows' calls take; a long one in its `\\?\` form, which
-// has no length limit.
-std::wstring wide_path(const std::string& path);
-std::string utf8_of(const wchar_t* text);
-// The errno that stands for a Windows error code.
-int errno_of_windows_error(unsigned long error);
-#endif
+// The longest path the system takes, in bytes (on Windows in its long form).
+std::size_t longest_path();
+// How many descriptors the process may hold open at once; SIZE_MAX when
+// the system sets no limit near what the program opens.
+std::size_t open_file_limit();
+// The folder of this program's cache files ("$XDG_CACHE_HOME/ccdcrc",
+// "~/.cache/ccdcrc", on Windows "%LOCALAPPDATA%\\ccdcrc"); empty when the
+// environment names none.
+std::string cache_folder();
+// What separates a folder from a name in the paths the system makes, and
+// whether a character does in the paths it takes.
+char path_separator();
+bool is_path_separator(char c);
 
 }  // namespace ccdcrc
