@@ -19,10 +19,10 @@ std::string content_key(const std::string& sha256, const std::string& member) {
 RevisionRead parsed_revision(Input input, const std::string& name, std::string key) {
   RevisionRead read;
   read.key = std::move(key);
-  ScdInputFailure failure;
-  read.owned = parse_scd_input(std::move(input), name, nullptr, failure);
+  LoadProblem problem;
+  read.owned = parse_scd_input(std::move(input), name, nullptr, problem);
   if (!read.owned) {
-    read.problem = RevisionProblem{failure.where(), failure.message};
+    read.problem = RevisionProblem{problem.where(), problem.message};
     return read;
   }
   read.scd = read.owned.get();
@@ -37,7 +37,7 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
     return read;
   }
   Input input;
-  InputProblem problem;
+  LoadProblem problem;
   InputOptions options;
   options.sha256 = true;
   options.member = member_;

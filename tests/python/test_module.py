@@ -101,7 +101,7 @@ def test_ied_lookup(call):
     assert call(scd, "GW01") is None  # no circuits
     with pytest.raises(KeyError) as raised:
         call(scd, "PL1110")
-    assert (raised.value.args, str(raised.value)) == (("PL1110",), "no IED named 'PL1110'")
+    assert (raised.value.args, str(raised.value)) == (("PL1110",), "no IED named 'PL1110'; did you mean 'PL1101'?")
     with pytest.raises(TypeError):
         call(scd, b"PL1101")
 
