@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -225,6 +226,24 @@ TEST(ScdHandle, OpensGzipAndZipAsThePlainFile) {
     ASSERT_TRUE(scd) << packed << ": " << opened.message;
     EXPECT_EQ(ied_crc(scd.get(), "P1").value, plain) << packed;
   }
+}
+
+// Every file the program refuses (tests/data/refused.txt, which the Python
+// tests read too), the handle refuses with the program's words.
+TEST(ScdHandle, RefusesWhatTheProgramRefusesInItsWords) {
+  std::ifstream list(data_path("refused.txt"));
+  std::string name;
+  int rows = 0;
+  while (std::getline(list, name)) {
+    const std::string path = data_path(name);
+    const Outcome opened = open_path(path).second;
+    const ProcessResult program = run_ccdcrc({"all", path});
+    EXPECT_EQ(program.status, 2) << name;
+    EXPECT_NE(opened.status, CCDCRC_OK) << name;
+    EXPECT_EQ("ccdcrc: " + opened.message + "\n", program.err) << name;
+    ++rows;
+  }
+  EXPECT_GT(rows, 10);
 }
 
 TEST(ScdHandle, InvalidArgumentsAreReportedAndNothingIsHandedOut) {

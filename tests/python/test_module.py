@@ -79,6 +79,16 @@ def test_load_errors(tmp_path, make, kind, builtin, line, column):
         assert run("all", source).stderr.decode() == f"ccdcrc: {error}\n"
 
 
+REFUSED = (DATA / "refused.txt").read_text().split()
+
+
+@pytest.mark.parametrize("name", REFUSED)
+def test_refuses_what_the_program_refuses_in_its_words(name):
+    with pytest.raises(ccdcrc.LoadError) as raised:
+        ccdcrc.load(DATA / name)
+    assert run("all", DATA / name).stderr.decode() == f"ccdcrc: {raised.value}\n"
+
+
 def test_an_scd_read_in_part_gives_no_crcs():
     # The program lists its CRCs, but fails: the module gives none.
     path = DATA / "cli_junk_after_zero.scd"
