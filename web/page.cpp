@@ -121,7 +121,7 @@ std::vector<std::string> load_warnings(const PageScd& opened) {
   return warnings;
 }
 
-char* open_scd(Session& session, const std::string& name, std::string_view bytes, const std::string& sha256) {
+char* open_upload(Session& session, const std::string& name, std::string_view bytes, const std::string& sha256) {
   page_progress("reading", 0, 1);
   PageScd opened;
   OpenedScd loaded = open_scd_bytes(bytes, name, {}, true);
@@ -227,7 +227,7 @@ EMSCRIPTEN_KEEPALIVE void page_free(char* text) { std::free(text); }
 // `sha256` is the browser's digest of them.
 EMSCRIPTEN_KEEPALIVE char* page_open(Session* session, const char* name, const char* bytes, std::size_t size,
                                      const char* sha256) {
-  return ccdcrc::guarded([&] { return ccdcrc::open_scd(*session, name, {bytes, size}, sha256); });
+  return ccdcrc::guarded([&] { return ccdcrc::open_upload(*session, name, {bytes, size}, sha256); });
 }
 
 EMSCRIPTEN_KEEPALIVE void page_close(Session* session, int number) { session->scds.erase(number); }
