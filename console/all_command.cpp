@@ -7,6 +7,7 @@
 #include "console/scd_input.h"
 #include "report/crc_report.h"
 #include "report/scd_revision.h"
+#include "workflows/crc_workflows.h"
 
 namespace ccdcrc {
 
@@ -27,12 +28,15 @@ bool report_scd(const std::string& path, const AllOptions& options, Console& con
   // The SHA-256 is recorded only where a program reads it back.
   const std::unique_ptr<Scd> scd = load_scd(path, diagnostics, {options.member, options.format != Format::text}, &file);
   if (!scd) return false;
-  const std::vector<ListedCrc> listed = list_crcs(*scd, options.jobs, diagnostics);
-  const IedCrcMap crcs = crc_map(listed);
-  if (crcs.empty()) note_no_circuits(*scd, diagnostics);
-  note_broken_bindings(*scd, broken_bindings(*scd, listed), diagnostics);
-  CrcReport report{scd->path(), {}, scd_crc(crcs), scd_header(*scd), file.sha256};
-  for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
+  diagnostics.working_on(scd->path());
+  AllOutcome outcome;
+  {
+    Progress progress(diagnostics, scd->ieds().size());
+    outcome = all_crcs(*scd, options.jobs, progress.callback());
+  }
+  diagnostics.tell(outcome.notes);
+  CrcReport report{scd->path(), {}, outcome.scd_crc, scd_header(*scd), file.sha256};
+  for (const auto& [name, crc] : outcome.crcs) report.ieds.push_back({name, crc, {}});
   writer.write(report);
   return read_in_part_status(*scd, diagnostics) == exit_ok;
 }

@@ -5,9 +5,7 @@
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "crc/canonical.h"
-#include "operations/export.h"
-#include "operations/messages.h"
-#include "operations/shown_ccd.h"
+#include "workflows/crc_workflows.h"
 
 namespace ccdcrc {
 
@@ -24,20 +22,11 @@ int run_ccd(const CcdOptions& options, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;
-  const pugi::xml_node ied = NamedIeds(*scd).find(options.name, "the CCD of the first one is shown", diagnostics);
-  if (!ied) return exit_ied_problem;
-
-  const ShownCcd shown = show_ccd(*scd, ied, options.measured ? CcdForm::measured : CcdForm::exported);
-  if (shown.status == ShownCcd::Status::no_circuits) {
-    diagnostics.error(scd->path(), no_circuits_message(options.name));
-    return exit_ied_problem;
-  }
-  if (shown.status == ShownCcd::Status::too_deep) {
-    diagnostics.error(scd->path(), too_deep_to_show_message(options.name, shown.depth));
-    return exit_ied_problem;
-  }
+  const CcdOutcome outcome = named_ccd(*scd, options.name, options.measured ? CcdForm::measured : CcdForm::exported);
+  diagnostics.tell(outcome.notes);
+  if (!outcome.shown) return exit_ied_problem;
   pugi::xml_writer_stream writer(console.out);
-  save_ccd(shown.document(), writer);
+  save_ccd(outcome.shown->document(), writer);
   return exit_ok;
 }
 

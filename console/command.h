@@ -52,8 +52,4 @@ void add_examples(CLI::App& command, const std::string& examples);
 // on the command line's error stream and returns exit_usage.
 int usage_error(Diagnostics& diagnostics, const std::string& command, const std::string& message);
 
-// The export directory must exist and take new files; false (after saying
-// why) when it does not.
-bool check_export_directory(const std::string& directory, Diagnostics& diagnostics);
-
 }  // namespace ccdcrc

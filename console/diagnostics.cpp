@@ -7,10 +7,6 @@
 
 namespace ccdcrc {
 
-std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence) {
-  return std::to_string(count) + " IEDs are named " + quoted(name) + "; " + std::string(consequence);
-}
-
 void Diagnostics::error(std::string_view where, std::string_view reason) {
   clear_status();
   err_ << "ccdcrc: " << where << ": " << reason << '\n' << std::flush;
@@ -24,6 +20,18 @@ void Diagnostics::warning(std::string_view where, std::string_view reason) {
 void Diagnostics::note(std::string_view reason) {
   clear_status();
   err_ << "ccdcrc: " << reason << '\n' << std::flush;
+}
+
+void Diagnostics::tell(const Notes& notes) {
+  for (const Note& told : notes) {
+    if (told.severity == Note::Severity::warning) {
+      warning(told.where, told.text);
+    } else if (told.where.empty()) {
+      note(told.text);
+    } else {
+      error(told.where, told.text);
+    }
+  }
 }
 
 void Diagnostics::usage(std::string_view command, std::string_view message) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/parallel.h"
+#include "workflows/notes.h"
 #include "xml/source_text.h"
 
 namespace ccdcrc {
@@ -20,10 +22,6 @@ enum ExitStatus : int {
   exit_usage = 2,        // usage error or unreadable input
 };
 
-// The warning for a name that `count` IEDs share, and what was done about it:
-// "COUNT IEDs are named 'NAME'; CONSEQUENCE".
-std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence);
-
 class Diagnostics {
  public:
   // `terminal`: standard error is a terminal and progress may be shown on it.
@@ -34,6 +32,9 @@ class Diagnostics {
   void warning(std::string_view where, std::string_view reason);
   // "ccdcrc: REASON", for messages that concern no single file.
   void note(std::string_view reason);
+  // Each note of a workflow: an error or an info as error() or note() tell
+  // them, a warning as warning().
+  void tell(const Notes& notes);
   // "ccdcrc: COMMAND: MESSAGE" and where to find help.
   void usage(std::string_view command, std::string_view message);
 
@@ -68,6 +69,10 @@ class Progress {
   Progress& operator=(const Progress&) = delete;
 
   void advance(std::size_t count = 1);
+  // A callback that updates this progress line, for a workflow.
+  ProgressCallback callback() {
+    return [this](std::size_t done, std::size_t total) { update(done, total); };
+  }
   // Sets what is done of a total that may have changed.
   void update(std::size_t done, std::size_t total);
 

@@ -5,9 +5,8 @@
 
 #include "console/command.h"
 #include "console/scd_input.h"
-#include "operations/ccd_pipeline.h"
-#include "operations/messages.h"
 #include "report/crc_report.h"
+#include "workflows/crc_workflows.h"
 
 namespace ccdcrc {
 
@@ -25,20 +24,12 @@ struct IedOptions {
 // twice); failures are reported and kept with their reason. The status:
 // exit_ok, or exit_ied_problem when a name has no CRC.
 int answer_names(const Scd& scd, const std::vector<std::string>& names, Diagnostics& diagnostics, CrcReport& report) {
-  const NamedIeds named(scd);
-  int status = exit_ok;
-  for (const std::string& name : names) {
-    IedCrc answer{name, std::nullopt, {}};
-    const pugi::xml_node ied = named.find(name, "the CRC is that of the first one", diagnostics, &answer.error);
-    if (ied) answer.crc = ied_crc(scd, ied);
-    if (ied && !answer.crc) {
-      answer.error = no_circuits_message(name);
-      diagnostics.error(scd.path(), answer.error);
-    }
-    if (!answer.crc) status = exit_ied_problem;
-    report.ieds.push_back(std::move(answer));
+  IedOutcome outcome = named_crcs(scd, names);
+  diagnostics.tell(outcome.notes);
+  for (IedAnswer& answer : outcome.answers) {
+    report.ieds.push_back({std::move(answer.name), std::move(answer.crc), std::move(answer.error)});
   }
-  return status;
+  return outcome.all_answered ? exit_ok : exit_ied_problem;
 }
 
 int run_ied(IedOptions options, Console& console) {

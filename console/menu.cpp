@@ -18,8 +18,11 @@
 #include "console/scd_input.h"
 #include "operations/export.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "scd/ied_selection.h"
 #include "system/files.h"
+#include "workflows/export_workflow.h"
+#include "workflows/named_ieds.h"
 
 namespace ccdcrc {
 
@@ -67,8 +70,8 @@ std::unique_ptr<Scd> load_for_reason(const std::string& path, Diagnostics& diagn
     return nullptr;
   }
   LoadProblem problem;
-  std::unique_ptr<Scd> scd = Scd::load(path, &problem);
-  if (!scd) diagnostics.error(location(path, problem.position), problem.message);
+  std::unique_ptr<Scd> scd = load_scd_input(path, file_as_given(), nullptr, problem);
+  if (!scd) diagnostics.error(problem.where(), problem.message);
   return scd;
 }
 
@@ -77,7 +80,9 @@ std::unique_ptr<Scd> load_for_reason(const std::string& path, Diagnostics& diagn
 int ied_failure(const std::string& path, const std::string& name, Diagnostics& diagnostics, pugi::xml_node* found) {
   const std::unique_ptr<Scd> scd = load_for_reason(path, diagnostics);
   if (!scd) return exit_usage;
-  const pugi::xml_node ied = NamedIeds(*scd).find(name, "the first one is taken", diagnostics);
+  Notes notes;
+  const pugi::xml_node ied = NamedIeds(*scd).find(name, "the first one is taken", notes);
+  diagnostics.tell(notes);
   if (!ied) return exit_ied_problem;
   if (!has_circuits(*scd, ied)) {
     diagnostics.error(path, no_circuits_message(name));
@@ -115,7 +120,7 @@ int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) 
   if (count > 0) return exit_ok;
   const std::unique_ptr<Scd> scd = load_for_reason(path, diagnostics);
   if (!scd) return exit_usage;
-  note_no_circuits(*scd, diagnostics);
+  diagnostics.warning(scd->path(), no_circuits_in_scd_message(*scd));
   return exit_ok;
 }
 
@@ -167,7 +172,10 @@ int why_not_exported(const std::string& path, const std::string& name, const std
     diagnostics.note("no export directory was given");
     return exit_usage;
   }
-  if (!check_export_directory(directory, diagnostics)) return exit_usage;
+  Notes notes;
+  const bool usable = prepare_export_directory(directory, false, notes);
+  diagnostics.tell(notes);
+  if (!usable) return exit_usage;
   diagnostics.error(directory + "/" + name + ".ccd", "the CCD file could not be written");
   return exit_ied_problem;
 }

@@ -13,13 +13,12 @@
 #include <pugixml.hpp>
 
 #include "console/diagnostics.h"
-#include "operations/bindings.h"
 #include "operations/crc_runs.h"
 #include "operations/loading.h"
 #include "report/scd_revision.h"
 #include "scd/ied_selection.h"
-#include "scd/name_suggestions.h"
 #include "scd/scd.h"
+#include "workflows/named_ieds.h"
 
 namespace ccdcrc {
 
@@ -44,36 +43,10 @@ void add_member_option(CLI::App& command, std::string& member);
 int check_standard_input_once(Diagnostics& diagnostics, const std::string& command,
                               const std::vector<std::string>& paths);
 
-// Warns when no IED of the SCD has circuits, with the number of IEDs it holds.
-// Warns of inputs that resolve to nothing: each in full when there are few.
-void note_broken_bindings(const Scd& scd, const std::vector<BrokenBinding>& broken, Diagnostics& diagnostics);
-
-void note_no_circuits(const Scd& scd, Diagnostics& diagnostics);
-
 // Every IED name of the SCD with the CRC that the listing gives it (jobs:
 // threads, 0 one per core), showing progress; warns about names that
 // several IEDs with circuits share.
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
-
-// The lookup by name, with the messages of a command that names IEDs.
-class NamedIeds {
- public:
-  explicit NamedIeds(const Scd& scd) : scd_(scd), lookup_(scd) {}
-  NamedIeds(const NamedIeds&) = delete;
-  NamedIeds& operator=(const NamedIeds&) = delete;
-
-  // Finds a named IED or reports why there is none: the root is not SCL, or
-  // no IED has the name (with close names as suggestions). When several IEDs
-  // share the name, warns "...; CONSEQUENCE" of the one taken, the first.
-  // The reason is also stored in `reason` when given.
-  pugi::xml_node find(const std::string& name, const std::string& consequence, Diagnostics& diagnostics,
-                      std::string* reason = nullptr) const;
-
- private:
-  const Scd& scd_;
-  IedLookup lookup_;
-  NameSuggestions suggestions_{lookup_};
-};
 
 // For CRCs that changed: warns when the SCD's Header still gives the version
 // and revision `before` (the approved or old one), which a new revision of

@@ -8,6 +8,7 @@
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "operations/ccd_pipeline.h"
+#include "operations/messages.h"
 #include "operations/verification.h"
 #include "report/verify_report.h"
 

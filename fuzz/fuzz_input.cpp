@@ -29,7 +29,7 @@ using fuzzing::require;
 struct Reading {
   bool read = false;
   Input input;
-  InputProblem problem;
+  LoadProblem problem;
 };
 
 std::string describe(const Reading& reading) {

@@ -23,6 +23,7 @@
 #include "fuzz/fuzz_support.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
+#include "operations/scd_input.h"
 #include "operations/verification.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
@@ -125,6 +126,14 @@ void check_export(const Scd& scd, pugi::xml_node ied, const fs::path& exports) {
   require(entries(exports).empty(), "the export left a file behind");
 }
 
+// The file loaded as the entry points load it.
+std::unique_ptr<Scd> loaded(const std::string& path, LoadProblem* problem = nullptr, const LoadOptions& options = {}) {
+  ScdReading reading = file_as_given();
+  reading.load = options;
+  LoadProblem ignored;
+  return load_scd_input(path, reading, nullptr, problem ? *problem : ignored);
+}
+
 // Parsed in as many parts as the text allows, the input loads, fails or
 // lists as parsed whole. Only a text parsed in place is parted: white space
 // after the input makes it large enough.
@@ -136,8 +145,8 @@ void check_parts(const std::string& path, const std::uint8_t* data, std::size_t 
   finely.parting = {.most_parts = 5, .smallest_part = 1};
   LoadProblem padded_problem;
   LoadProblem parted_problem;
-  const std::unique_ptr<Scd> padded = Scd::load(padded_path, &padded_problem);
-  const std::unique_ptr<Scd> parted = Scd::load(padded_path, &parted_problem, finely);
+  const std::unique_ptr<Scd> padded = loaded(padded_path, &padded_problem);
+  const std::unique_ptr<Scd> parted = loaded(padded_path, &parted_problem, finely);
   require(!parted == !padded, "parsed in parts, the file loads otherwise");
   require(parted_problem.message == padded_problem.message &&
               parted_problem.position.line == padded_problem.position.line &&
@@ -157,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::write_input(path, data, size);
 
   LoadProblem problem;
-  std::unique_ptr<Scd> scd = Scd::load(path, &problem);
+  std::unique_ptr<Scd> scd = loaded(path, &problem);
   check_parts(path, data, size);
   if (!scd) {
     require(!problem.message.empty(), "a failed load without a reason");
@@ -178,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // build such a chain; should one, this check reports it.
   LoadOptions queries;
   queries.lookups = LookupMode::queries;
-  std::unique_ptr<Scd> reference = Scd::load(path, nullptr, queries);
+  std::unique_ptr<Scd> reference = loaded(path, nullptr, queries);
   require(reference != nullptr, "the file loads only once");
   require(crc_map(listed_crcs(*reference)) == crcs, "indexed lookups and queries give other CRCs");
 

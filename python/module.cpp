@@ -8,7 +8,6 @@
 #include <pybind11/pybind11.h>
 
 #include <cerrno>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -28,7 +27,6 @@
 #include "operations/differences.h"
 #include "operations/export.h"
 #include "operations/messages.h"
-#include "operations/scd_input.h"
 #include "operations/shown_ccd.h"
 #include "operations/verification.h"
 #include "report/check_report.h"
@@ -38,6 +36,7 @@
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "util/text.h"
+#include "workflows/open_scd.h"
 #include "xml/input.h"
 
 namespace py = pybind11;
@@ -110,19 +109,23 @@ const char* load_error_class(const LoadProblem& problem) {
     case Kind::not_a_file: return problem.system_error == EISDIR ? "DirectoryError" : "NotAFileError";
     case Kind::empty:
     case Kind::malformed: return "MalformedXmlError";
-    case Kind::ambiguous: return "PartlyReadError";
+    case Kind::ambiguous:
+    case Kind::read_in_part: return "PartlyReadError";
+    case Kind::not_scl: return "NotAnScdError";
     case Kind::read_error:
+    case Kind::too_large:
+    case Kind::damaged_archive:
+    case Kind::member_choice:
     case Kind::out_of_memory: break;
   }
   return "FileLoadError";
 }
 
-[[noreturn]] void raise_load_error(const LoadProblem& problem, const std::string& path) {
-  if (problem.kind == LoadProblem::Kind::out_of_memory) {
-    raise_builtin(PyExc_MemoryError, path + ": " + problem.message);
-  }
+// A failed load as the LoadError of its kind (MemoryError when memory ran out).
+[[noreturn]] void raise_load_error(const LoadProblem& problem) {
+  if (problem.kind == LoadProblem::Kind::out_of_memory) raise_builtin(PyExc_MemoryError, problem.text());
   raise_package_error(load_error_class(problem),
-                      py::make_tuple(python_text(problem.message), python_path(path),
+                      py::make_tuple(python_text(problem.message), python_path(problem.name),
                                      optional_number(problem.position.line), optional_number(problem.position.column),
                                      optional_number(static_cast<std::size_t>(problem.system_error))));
 }
@@ -163,34 +166,10 @@ class OpenScd {
   mutable std::optional<std::pair<IedCrcMap, std::string>> listing_;
 };
 
-// True for a file whose first bytes are those of gzip or zip data.
-bool packed(const std::string& path) {
-  std::string first_bytes(4, '\0');
-  std::ifstream file(path, std::ios::binary);
-  file.read(first_bytes.data(), static_cast<std::streamsize>(first_bytes.size()));
-  first_bytes.resize(static_cast<std::size_t>(file.gcount()));
-  return packing_of(first_bytes) != Packing::none;
-}
-
-[[noreturn]] void raise_input_problem(const InputProblem& problem, const std::string& path);
-
-// A failure of the library's load as the LoadError of its kind.
-[[noreturn]] void raise_input_failure(const ScdInputFailure& failure) {
-  switch (failure.kind) {
-    case ScdInputFailure::Kind::input: raise_input_problem(failure.input, failure.name);
-    case ScdInputFailure::Kind::xml: raise_load_error(failure.xml, failure.name);
-    case ScdInputFailure::Kind::not_scl: break;
-    case ScdInputFailure::Kind::read_in_part:
-      raise_package_error("PartlyReadError", py::make_tuple(python_text(failure.message), python_path(failure.name),
-                                                            optional_number(failure.position.line),
-                                                            optional_number(failure.position.column)));
-  }
-  raise_package_error("NotAnScdError", py::make_tuple(python_text(failure.message), python_path(failure.name)));
-}
-
+// Opens an SCD as every front end does; an SCD read in part answers for no
+// approval and is refused.
 std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
-  std::unique_ptr<Scd> scd;
-  ScdInputFailure failure;
+  OpenedScd opened;
   if (PyObject_CheckBuffer(source.ptr())) {
     // The bytes are copied while the GIL keeps them from changing.
     std::string bytes;
@@ -206,28 +185,14 @@ std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
       PyBuffer_Release(&view);
     }
     const py::gil_scoped_release unlocked;
-    scd = load_scd_input_bytes(bytes, "<memory>", {}, nullptr, failure);
+    opened = open_scd_bytes(bytes, "<memory>", {}, true);
   } else {
     const std::string path = file_system_path(source);
-    LoadProblem problem;
-    {
-      const py::gil_scoped_release unlocked;
-      scd = Scd::load(path, &problem);
-      // gzip data and zip archives are read as the program reads them.
-      if (!scd && problem.kind == LoadProblem::Kind::malformed && packed(path)) {
-        scd = load_scd_input(path, {}, nullptr, failure);
-      } else if (!scd) {
-        failure = ScdInputFailure::malformed(path, problem);
-      } else if (std::optional<std::string> refusal = not_an_scd_message(scd->root().name())) {
-        failure = ScdInputFailure::not_an_scd(path, *refusal);
-        scd.reset();
-      }
-    }
+    const py::gil_scoped_release unlocked;
+    opened = open_scd(path, {}, true);
   }
-  if (!scd) raise_input_failure(failure);
-  // An SCD read in part answers for no approval: none of its CRCs is given.
-  if (std::optional<ScdInputFailure> partial = read_in_part(*scd, scd->path())) raise_input_failure(*partial);
-  return std::make_unique<OpenScd>(std::move(scd), jobs);
+  if (opened.problem) raise_load_error(*opened.problem);
+  return std::make_unique<OpenScd>(std::move(opened.scd), jobs);
 }
 
 py::list ied_names(const OpenScd& open) {
@@ -366,16 +331,6 @@ py::dict export_files(const OpenScd& open, const py::object& python_directory, c
     throw py::error_already_set();
   }
   return export_report(exports);
-}
-
-// Why a packed input could not be read, as the LoadError of its kind.
-[[noreturn]] void raise_input_problem(const InputProblem& problem, const std::string& path) {
-  using Kind = InputProblem::Kind;
-  if (problem.kind == Kind::out_of_memory) raise_builtin(PyExc_MemoryError, path + ": " + problem.message);
-  LoadProblem load_problem;
-  load_problem.kind = problem.kind == Kind::empty ? LoadProblem::Kind::empty : LoadProblem::Kind::read_error;
-  load_problem.message = problem.message;
-  raise_load_error(load_problem, path);
 }
 
 // The SCDs that diff and verify take: a loaded Scd, or a path to load.

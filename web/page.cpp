@@ -32,6 +32,7 @@
 #include "report/diff_report.h"
 #include "report/scd_revision.h"
 #include "util/text.h"
+#include "workflows/open_scd.h"
 
 using nlohmann::ordered_json;
 
@@ -44,7 +45,7 @@ namespace ccdcrc {
 
 namespace {
 
-struct OpenedScd {
+struct PageScd {
   std::unique_ptr<Scd> scd;
   std::vector<ListedCrc> listed;
   ScdFile file;
@@ -53,7 +54,7 @@ struct OpenedScd {
 // The SCDs of one page, by the number each was given when opened, and the
 // text of the next one while the worker reads its file into it.
 struct Session {
-  std::map<int, OpenedScd> scds;
+  std::map<int, PageScd> scds;
   int next = 0;
   SourceText next_text;
 };
@@ -89,7 +90,7 @@ char* guarded(Step step) {
   }
 }
 
-ordered_json scd_answer(int number, const OpenedScd& opened, const std::vector<std::string>& warnings) {
+ordered_json scd_answer(int number, const PageScd& opened, const std::vector<std::string>& warnings) {
   ordered_json ieds = ordered_json::array();
   for (const ListedCrc& entry : opened.listed) {
     ieds.push_back({{"name", entry.name()}, {"shown", printable(entry.name())}, {"crc", text_or_null(entry.crc)}});
@@ -111,7 +112,7 @@ ordered_json scd_answer(int number, const OpenedScd& opened, const std::vector<s
 }
 
 // The warnings the program gives while it lists CRCs.
-std::vector<std::string> load_warnings(const OpenedScd& opened) {
+std::vector<std::string> load_warnings(const PageScd& opened) {
   std::vector<std::string> warnings;
   const Scd& scd = *opened.scd;
   for (const ListedCrc& entry : opened.listed) {
@@ -123,28 +124,25 @@ std::vector<std::string> load_warnings(const OpenedScd& opened) {
   return warnings;
 }
 
-char* open_scd(Session& session, const std::string& name) {
+char* open_upload(Session& session, const std::string& name) {
   SourceText bytes = std::move(session.next_text);
   const std::size_t size = bytes.size();
   page_progress("parsing", 0, 1);
-  OpenedScd opened;
-  ScdInputFailure failure;
-  opened.scd = load_scd_input_text(std::move(bytes), name, {}, &opened.file, failure);
-  if (!opened.scd) return failure_answer(failure.where() + ": " + failure.message);
-  // An SCD read in part answers for no approval: the page shows none of its CRCs.
-  if (const std::optional<ScdInputFailure> partial = read_in_part(*opened.scd, text_name(name, opened.file))) {
-    return failure_answer(partial->where() + ": " + partial->message);
-  }
+  PageScd opened;
+  OpenedScd loaded = open_scd_text(std::move(bytes), name, {}, true);
+  if (loaded.problem) return failure_answer(loaded.problem->text());
+  opened.scd = std::move(loaded.scd);
+  opened.file = std::move(loaded.file);
   // The browser's digest of the bytes as given comes later (page_digest).
   opened.file.size = size;
   opened.listed = listed_crcs(*opened.scd, 1, progress_of("computing"));
   const int number = session.next++;
   const std::vector<std::string> warnings = load_warnings(opened);
-  const OpenedScd& kept = session.scds[number] = std::move(opened);
+  const PageScd& kept = session.scds[number] = std::move(opened);
   return answer(scd_answer(number, kept, warnings));
 }
 
-const OpenedScd* find(const Session& session, int number) {
+const PageScd* find(const Session& session, int number) {
   const auto found = session.scds.find(number);
   return found == session.scds.end() ? nullptr : &found->second;
 }
@@ -164,7 +162,7 @@ std::string crc_table(const Session& session, Format format) {
 
 // The CCD of an IED as the listing takes it: the file `export --all` writes
 // (exported) or the content its CRC covers (measured).
-char* ied_ccd(const OpenedScd& opened, const std::string& ied_name, CcdForm form) {
+char* ied_ccd(const PageScd& opened, const std::string& ied_name, CcdForm form) {
   const ListedCrc* entry = nullptr;
   for (const ListedCrc& listed : opened.listed) {
     if (listed.name() == ied_name) entry = &listed;
@@ -178,7 +176,7 @@ char* ied_ccd(const OpenedScd& opened, const std::string& ied_name, CcdForm form
 }
 
 // The change report of `ccdcrc diff OLD NEW --format html`.
-char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
+char* change_report(const PageScd& old_scd, const PageScd& new_scd) {
   DiffReport diff = diff_report(*old_scd.scd, old_scd.listed, *new_scd.scd, new_scd.listed);
   const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
   if (!explained.empty()) {
@@ -196,7 +194,7 @@ char* change_report(const OpenedScd& old_scd, const OpenedScd& new_scd) {
 
 // `ccdcrc check LIST SCD`: the report and what fails, in the program's words;
 // a list with malformed lines fails, as it does by default.
-char* approval_check(const OpenedScd& opened, const std::string& list_name, std::string_view list) {
+char* approval_check(const PageScd& opened, const std::string& list_name, std::string_view list) {
   std::vector<std::string> notes;
   const BaselineNotes note = [&](const BaselineNote& found) {
     notes.push_back(list_name + ":" + std::to_string(found.line) + ": " + printable(found.reason));
@@ -244,7 +242,7 @@ EMSCRIPTEN_KEEPALIVE void page_text_release(Session* session) { session->next_te
 // Opens the bytes written into the room of page_text as the file `name`
 // (plain, gzip or zip).
 EMSCRIPTEN_KEEPALIVE char* page_open(Session* session, const char* name) {
-  return ccdcrc::guarded([&] { return ccdcrc::open_scd(*session, name); });
+  return ccdcrc::guarded([&] { return ccdcrc::open_upload(*session, name); });
 }
 
 // The browser's SHA-256 of the bytes of an open SCD as the file gave them,
@@ -267,7 +265,7 @@ EMSCRIPTEN_KEEPALIVE char* page_crc_table(Session* session, int format) {
 // measured: 0 the exported file, 1 the content its CRC covers.
 EMSCRIPTEN_KEEPALIVE char* page_ccd(Session* session, int number, const char* ied_name, int measured) {
   return ccdcrc::guarded([&] {
-    const ccdcrc::OpenedScd* opened = ccdcrc::find(*session, number);
+    const ccdcrc::PageScd* opened = ccdcrc::find(*session, number);
     if (!opened) return ccdcrc::failure_answer("the file is no longer open");
     return ccdcrc::ied_ccd(*opened, ied_name, measured ? ccdcrc::CcdForm::measured : ccdcrc::CcdForm::exported);
   });
@@ -275,8 +273,8 @@ EMSCRIPTEN_KEEPALIVE char* page_ccd(Session* session, int number, const char* ie
 
 EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, int new_number) {
   return ccdcrc::guarded([&] {
-    const ccdcrc::OpenedScd* old_scd = ccdcrc::find(*session, old_number);
-    const ccdcrc::OpenedScd* new_scd = ccdcrc::find(*session, new_number);
+    const ccdcrc::PageScd* old_scd = ccdcrc::find(*session, old_number);
+    const ccdcrc::PageScd* new_scd = ccdcrc::find(*session, new_number);
     if (!old_scd || !new_scd) return ccdcrc::failure_answer("the file is no longer open");
     return ccdcrc::change_report(*old_scd, *new_scd);
   });
@@ -286,7 +284,7 @@ EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, 
 EMSCRIPTEN_KEEPALIVE char* page_check(Session* session, int number, const char* list_name, const char* list,
                                       std::size_t size) {
   return ccdcrc::guarded([&] {
-    const ccdcrc::OpenedScd* opened = ccdcrc::find(*session, number);
+    const ccdcrc::PageScd* opened = ccdcrc::find(*session, number);
     if (!opened) return ccdcrc::failure_answer("the file is no longer open");
     return ccdcrc::approval_check(*opened, list_name, {list, size});
   });

@@ -67,9 +67,10 @@ typedef enum ccdcrc_status {
   CCDCRC_OUT_OF_MEMORY = 10,    /* nothing was kept or handed out */
   CCDCRC_INVALID_ARGUMENT = 11, /* a null pointer or another value the call does not take */
   CCDCRC_INTERNAL_ERROR = 12,   /* anything else, e.g. no thread could be started */
-  CCDCRC_PARTLY_READ = 13       /* part of the file would be left out (content after a zero byte or after the
+  CCDCRC_PARTLY_READ = 13,      /* part of the file would be left out (content after a zero byte or after the
                                    root element, or an archive beside the XML document): its CRCs could stand
                                    for no approval, and nothing is handed out */
+  CCDCRC_NOT_AN_SCD = 14        /* well-formed XML whose root element is not SCL (a CCD file, for example) */
 } ccdcrc_status;
 
 /* A short text for a status (a ccdcrc_status), e.g. "no such file". Static
@@ -103,11 +104,11 @@ CCDCRC_API size_t ccdcrc_error_column(const ccdcrc_error* error);
 
 typedef struct ccdcrc_scd ccdcrc_scd;
 
-/* Opens and loads an SCD file. On success `*scd` is the open SCD, to be
- * closed with ccdcrc_scd_close; on failure it is null. Plain XML only: gzip
- * and zip data fail with CCDCRC_MALFORMED_XML and a message that says so
- * (the program and the Python module read them). A file read only in part
- * fails with CCDCRC_PARTLY_READ. */
+/* Opens and loads an SCD file as the program does: plain XML, gzip, or the
+ * one SCL file of a zip archive ("-" is standard input). On success `*scd` is
+ * the open SCD, to be closed with ccdcrc_scd_close; on failure it is null,
+ * and the error says why in the program's words. A root other than SCL fails
+ * with CCDCRC_NOT_AN_SCD, a file read only in part with CCDCRC_PARTLY_READ. */
 CCDCRC_API ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccdcrc_error* error);
 
 /* Loads an SCD from `size` bytes (copied; the caller keeps its buffer).

@@ -10,6 +10,7 @@
 #include "ccdcrc/legacy.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
+#include "operations/scd_input.h"
 #include "scd/ied_selection.h"
 
 namespace ccdcrc {
@@ -91,7 +92,9 @@ extern "C" char* compute_ied_crc(const char* scd_path, const char* ied_name) {
 
 extern "C" void export_ied_ccd(const char* scd_path, const char* ied_name, const char* export_dir) {
   try {
-    const std::unique_ptr<ccdcrc::Scd> scd = ccdcrc::Scd::load(text_or_empty(scd_path));
+    ccdcrc::LoadProblem problem;
+    const std::unique_ptr<ccdcrc::Scd> scd =
+        ccdcrc::load_scd_input(text_or_empty(scd_path), ccdcrc::file_as_given(), nullptr, problem);
     if (!scd) return;
     const pugi::xml_node ied = ccdcrc::find_ied(*scd, text_or_empty(ied_name));
     if (!ied) return;

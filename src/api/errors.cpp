@@ -19,6 +19,7 @@ extern "C" const char* ccdcrc_status_text(ccdcrc_status status) {
     case CCDCRC_INVALID_ARGUMENT: return "invalid argument";
     case CCDCRC_INTERNAL_ERROR: return "internal error";
     case CCDCRC_PARTLY_READ: return "part of the file would be left out";
+    case CCDCRC_NOT_AN_SCD: return "not an SCD file";
   }
   return "unknown status";
 }

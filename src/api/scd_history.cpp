@@ -8,6 +8,7 @@
 #include "api/errors.h"
 #include "history/history.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "report/history_report.h"
 
 namespace ccdcrc {
@@ -26,15 +27,9 @@ class PlainFileRevisions final : public RevisionReader {
     const std::string& path = labels_[index].path;
     RevisionRead read;
     LoadProblem problem;
-    read.owned = Scd::load(path, &problem);
-    if (read.owned) {
-      if (std::optional<std::string> refusal = not_an_scd_message(read.owned->root().name())) {
-        read.owned.reset();
-        problem.message = *refusal;
-      }
-    }
+    read.owned = load_scd_input(path, {}, nullptr, problem);
     if (!read.owned) {
-      read.problem = RevisionProblem{location(path, problem.position), problem.message};
+      read.problem = RevisionProblem{problem.where(), problem.message};
       return read;
     }
     read.scd = read.owned.get();

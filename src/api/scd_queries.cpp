@@ -12,6 +12,7 @@
 #include "operations/messages.h"
 #include "operations/shown_ccd.h"
 #include "system/files.h"
+#include "workflows/open_scd.h"
 #include "xml/packing.h"
 
 namespace ccdcrc {
@@ -22,31 +23,27 @@ ccdcrc_status status_of(LoadProblem::Kind kind) {
   switch (kind) {
     case Kind::not_found: return CCDCRC_FILE_NOT_FOUND;
     case Kind::permission_denied:
-    case Kind::read_error: return CCDCRC_FILE_UNREADABLE;
+    case Kind::read_error:
+    case Kind::too_large:
+    case Kind::damaged_archive:
+    case Kind::member_choice: return CCDCRC_FILE_UNREADABLE;
     case Kind::not_a_file: return CCDCRC_NOT_A_FILE;
     case Kind::empty:
     case Kind::malformed: return CCDCRC_MALFORMED_XML;
-    case Kind::ambiguous: return CCDCRC_PARTLY_READ;
+    case Kind::not_scl: return CCDCRC_NOT_AN_SCD;
+    case Kind::ambiguous:
+    case Kind::read_in_part: return CCDCRC_PARTLY_READ;
     case Kind::out_of_memory: return CCDCRC_OUT_OF_MEMORY;
   }
   return CCDCRC_INTERNAL_ERROR;
 }
 
-// Hands out a loaded SCD, or describes why it could not be loaded.
-ccdcrc_status opened(std::unique_ptr<Scd> loaded, LoadProblem problem, const std::string& name, ccdcrc_scd** scd,
-                     ccdcrc_error* error, std::string_view first_bytes) {
-  // The handle reads plain XML only: compressed data are named as such.
-  if (!loaded && problem.kind == LoadProblem::Kind::malformed && packing_of(first_bytes) != Packing::none) {
-    problem.message = std::string(packing_of(first_bytes) == Packing::gzip ? "gzip" : "zip") +
-                      " data: an open SCD is read from plain XML only (decompress it first)";
-    problem.position = {};
+// Hands out an opened SCD, or describes why it could not be opened.
+ccdcrc_status opened(OpenedScd opened, ccdcrc_scd** scd, ccdcrc_error* error) {
+  if (const std::optional<LoadProblem>& problem = opened.problem) {
+    return fail(error, status_of(problem->kind), problem->name, problem->message, problem->position);
   }
-  if (!loaded) return fail(error, status_of(problem.kind), name, problem.message, problem.position);
-  // An SCD read in part answers for no approval: none of its CRCs is handed out.
-  if (const std::optional<IgnoredContent>& ignored = loaded->ignored_content()) {
-    return fail(error, CCDCRC_PARTLY_READ, name, read_in_part_message(*ignored), ignored->position);
-  }
-  *scd = new ccdcrc_scd(std::move(loaded));
+  *scd = new ccdcrc_scd(std::move(opened.scd));
   return CCDCRC_OK;
 }
 
@@ -85,22 +82,6 @@ void copy_crc(const std::string& crc, char* buffer) {
   buffer[length] = '\0';
 }
 
-namespace {
-
-// The first bytes of a regular file, to tell a packed file by; nothing
-// else is opened in a way that could wait (a FIFO without a writer).
-std::string first_bytes_of_regular_file(const char* path, std::size_t count) {
-  const int fd = open_for_reading(path);
-  if (fd < 0) return {};
-  std::string bytes(count, '\0');
-  const long got = descriptor_status(fd).kind == FileKind::regular ? read_from(fd, bytes.data(), count) : 0;
-  close_descriptor(fd);
-  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return bytes;
-}
-
-}  // namespace
-
 }  // namespace ccdcrc
 
 using ccdcrc::fail;
@@ -111,11 +92,7 @@ extern "C" ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccd
   return guarded_call(error, path, [&] {
     if (!path) return fail(error, CCDCRC_INVALID_ARGUMENT, {}, "the path is null");
     if (!scd) return fail(error, CCDCRC_INVALID_ARGUMENT, path, "there is nowhere to store the open SCD");
-    ccdcrc::LoadProblem problem;
-    std::unique_ptr<ccdcrc::Scd> loaded = ccdcrc::Scd::load(path, &problem);
-    std::string first_bytes(4, '\0');
-    if (!loaded) first_bytes = ccdcrc::first_bytes_of_regular_file(path, first_bytes.size());
-    return ccdcrc::opened(std::move(loaded), problem, path, scd, error, first_bytes);
+    return ccdcrc::opened(ccdcrc::open_scd(path, {}, true), scd, error);
   });
 }
 
@@ -126,14 +103,8 @@ extern "C" ccdcrc_status ccdcrc_scd_open_memory(const void* data, size_t size, c
   return guarded_call(error, subject, [&] {
     if (!data && size > 0) return fail(error, CCDCRC_INVALID_ARGUMENT, subject, "the data are null");
     if (!scd) return fail(error, CCDCRC_INVALID_ARGUMENT, subject, "there is nowhere to store the open SCD");
-    ccdcrc::SourceText text;
-    if (size > 0 && !text.assign(std::string_view(static_cast<const char*>(data), size))) {
-      return fail(error, CCDCRC_OUT_OF_MEMORY, subject, "not enough memory to load the file");
-    }
-    ccdcrc::LoadProblem problem;
-    const std::string first_bytes(static_cast<const char*>(data), std::min<size_t>(size, 4));
-    std::unique_ptr<ccdcrc::Scd> loaded = ccdcrc::Scd::parse(std::move(text), subject, &problem);
-    return ccdcrc::opened(std::move(loaded), problem, subject, scd, error, first_bytes);
+    const std::string_view bytes(static_cast<const char*>(data), size);
+    return ccdcrc::opened(ccdcrc::open_scd_bytes(bytes, subject, {}, true), scd, error);
   });
 }
 

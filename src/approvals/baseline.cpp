@@ -108,7 +108,7 @@ std::optional<Baseline> read_baseline_file(const std::string& path, const Baseli
   options.limit = largest_list;
   options.sha256 = sha256 != nullptr;
   Input input;
-  InputProblem unread;
+  LoadProblem unread;
   if (!read_input(path, options, input, unread)) {
     problem = {0, unreadable_list + unread.message};
     return std::nullopt;

@@ -19,14 +19,14 @@ std::string content_key(const std::string& sha256, const std::string& member) {
 RevisionRead parsed_revision(Input input, const std::string& name, std::string key) {
   RevisionRead read;
   read.key = std::move(key);
-  ScdInputFailure failure;
-  read.owned = parse_scd_input(std::move(input), name, nullptr, failure);
+  LoadProblem problem;
+  read.owned = parse_scd_input(std::move(input), name, nullptr, problem);
   if (!read.owned) {
-    read.problem = RevisionProblem{failure.where(), failure.message};
+    read.problem = RevisionProblem{problem.where(), problem.message};
     return read;
   }
   // A revision read in part has no CRCs that stand for it: it is unreadable.
-  if (const std::optional<ScdInputFailure> partial = read_in_part(*read.owned, name)) {
+  if (const std::optional<LoadProblem> partial = read_in_part(*read.owned, name)) {
     read.owned.reset();
     read.problem = RevisionProblem{partial->where(), partial->message};
     return read;
@@ -43,7 +43,7 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
     return read;
   }
   Input input;
-  InputProblem problem;
+  LoadProblem problem;
   InputOptions options;
   options.sha256 = true;
   options.member = member_;

@@ -231,7 +231,7 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
   const RevisionLabel& label = labels_[index];
   const std::string name = label.name + ":" + label.path;
   Input input;
-  InputProblem problem;
+  LoadProblem problem;
   bool was_read = false;
   {
     const std::lock_guard<std::mutex> lock(state_->mutex);

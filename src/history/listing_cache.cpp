@@ -209,7 +209,7 @@ std::list<std::pair<std::string, RevisionListing>> cache_entries(std::string_vie
 ListingCache::ListingCache(std::string path, std::size_t capacity)
     : path_(std::move(path)), capacity_(capacity), identity_(listing_identity()) {
   Input input;
-  InputProblem problem;
+  LoadProblem problem;
   InputOptions options;
   options.pipes = false;
   options.unpack = false;

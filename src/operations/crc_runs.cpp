@@ -2,6 +2,7 @@
 
 #include "crc/canonical.h"
 #include "operations/ccd_pipeline.h"
+#include "operations/scd_input.h"
 #include "util/nodes.h"
 #include "util/text.h"
 
@@ -77,14 +78,16 @@ std::string scd_crc(const IedCrcMap& map) {
 }
 
 std::string run_ied_crc(const std::string& scd_path, const std::string& ied_name) {
-  const std::unique_ptr<Scd> scd = Scd::load(scd_path);
+  LoadProblem problem;
+  const std::unique_ptr<Scd> scd = load_scd_input(scd_path, file_as_given(), nullptr, problem);
   if (!scd) return {};
   const pugi::xml_node ied = find_ied(*scd, ied_name);
   return ied ? ied_crc(*scd, ied).value_or("") : std::string();
 }
 
 IedCrcMap run_all_ied_crcs(const std::string& scd_path) {
-  const std::unique_ptr<Scd> scd = Scd::load(scd_path);
+  LoadProblem problem;
+  const std::unique_ptr<Scd> scd = load_scd_input(scd_path, file_as_given(), nullptr, problem);
   return scd ? crc_map(listed_crcs(*scd)) : IedCrcMap();
 }
 

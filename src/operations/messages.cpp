@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "scd/name_suggestions.h"
 #include "scd/scl_root.h"
 #include "util/text.h"
 
@@ -45,7 +46,32 @@ std::string not_scl_root_message(const std::string& ied_name, const std::string&
 
 std::string unknown_ied_message(const Scd& scd, const IedLookup& lookup, const std::string& ied_name) {
   if (!lookup.root_is_scl()) return not_scl_root_message(ied_name, scd.root().name());
-  return "no IED named " + quoted(ied_name);
+  std::string why = "no IED named " + quoted(ied_name);
+  if (lookup.empty()) return why + " (the file has no IED at all)";
+  const std::vector<std::string> close = NameSuggestions(lookup).close_to(ied_name);
+  if (close.empty()) return why;
+  why += "; did you mean ";
+  for (std::size_t i = 0; i < close.size(); ++i) why += (i ? ", " : "") + quoted(close[i]);
+  return why + "?";
+}
+
+std::string no_circuits_in_scd_message(const Scd& scd) {
+  const std::size_t count = scd.ieds().size();
+  const std::string reason = count == 0 ? "the file holds no IED"
+                             : count == 1
+                                 ? "its one IED has no GOOSE or sampled-value circuits"
+                                 : "none of its " + std::to_string(count) + " IEDs has GOOSE or sampled-value circuits";
+  return reason + ", so no IED has a CRC";
+}
+
+std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence) {
+  return std::to_string(count) + " IEDs are named " + quoted(name) + "; " + std::string(consequence);
+}
+
+std::string shown_ccd_message(const std::string& ied_name, const ShownCcd& shown) {
+  if (shown.status == ShownCcd::Status::no_circuits) return no_circuits_message(ied_name);
+  if (shown.status == ShownCcd::Status::too_deep) return too_deep_to_show_message(ied_name, shown.depth);
+  return {};
 }
 
 std::string too_deep_to_show_message(const std::string& ied_name, std::size_t depth) {

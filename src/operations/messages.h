@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "operations/export.h"
+#include "operations/shown_ccd.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 
@@ -32,9 +34,20 @@ std::string read_in_part_message(const IgnoredContent& ignored);
 // Why an IED cannot be looked up by name under a root that is not SCL.
 std::string not_scl_root_message(const std::string& ied_name, const std::string& root_name);
 
-// Why the lookup by name found no IED of that name: no IED has it, or the
-// root is not SCL (not_scl_root_message).
+// Why the lookup by name found no IED of that name: the root is not SCL
+// (not_scl_root_message), or no IED has it (with close names as suggestions,
+// or that the file has no IED at all).
 std::string unknown_ied_message(const Scd& scd, const IedLookup& lookup, const std::string& ied_name);
+
+// Why no IED of an SCD has a CRC: it holds none, or none has circuits.
+std::string no_circuits_in_scd_message(const Scd& scd);
+
+// The warning for a name that `count` IEDs share, and what was done about it:
+// "COUNT IEDs are named 'NAME'; CONSEQUENCE".
+std::string shared_name_warning(std::size_t count, const std::string& name, std::string_view consequence);
+
+// Why a CCD is not shown (no circuits, too deep); empty for one shown.
+std::string shown_ccd_message(const std::string& ied_name, const ShownCcd& shown);
 
 // Why an IED's CCD is not shown: it nests deeper than a file may.
 std::string too_deep_to_show_message(const std::string& ied_name, std::size_t depth);

@@ -8,6 +8,7 @@
 
 #include "operations/ccd_pipeline.h"
 #include "operations/messages.h"
+#include "operations/scd_input.h"
 #include "util/nodes.h"
 #include "util/text.h"
 
@@ -68,8 +69,9 @@ CcdFileCheck check_ccd_file(const std::string& path) {
   // indentation between elements comes along as text too, but it only ever
   // stands where a line starts or ends, and the canonical text trims it away.
   const unsigned options = (pugi::parse_full & ~pugi::parse_eol) | pugi::parse_ws_pcdata;
-  const std::unique_ptr<Scd> file =
-      Scd::load(path, &problem, {.lookups = LookupMode::queries, .parse_options = options, .parting = {}});
+  ScdReading reading = file_as_given();
+  reading.load = {.lookups = LookupMode::queries, .parse_options = options, .parting = {}};
+  const std::unique_ptr<Scd> file = load_scd_input(path, reading, nullptr, problem);
   if (!file) {
     check.problem = problem.message;
     check.position = problem.position;

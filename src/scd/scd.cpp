@@ -1,6 +1,5 @@
 #include "scd/scd.h"
 
-#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -17,75 +16,10 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-LoadProblem problem_from_errno(int error) {
-  using Kind = LoadProblem::Kind;
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR: return {Kind::not_found, "no such file", {}, error};
-    case EACCES:
-    case EPERM: return {Kind::permission_denied, "permission denied", {}, error};
-    case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}, error};
-    case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}, error};
-    case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}, error};
-    case EISDIR: return {Kind::not_a_file, "is a directory, not a file", {}, error};
-    default: return {Kind::read_error, std::strerror(error), {}, error};
-  }
-}
-
-// Owns a file descriptor.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close_descriptor(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Smaller texts are copied by pugixml: for them parsing in place gains
 // nothing, and only past the bytes pugixml looks at to tell the encoding can
 // the zero byte after the text not change what it tells.
 constexpr std::size_t smallest_parsed_in_place = std::size_t{64} * 1024;
-
-// Opens and checks a file, and reads it whole; false with `problem` filled
-// when it cannot be read.
-bool read_regular_file(const std::string& path, SourceText& text, LoadProblem& problem) {
-  using Kind = LoadProblem::Kind;
-  // Non-blocking, so that opening a FIFO does not wait for a writer; the
-  // descriptor is checked before anything is read from it.
-  const Descriptor file(open_for_reading(path));
-  const FileStatus info = file.get() >= 0 ? descriptor_status(file.get()) : FileStatus{errno};
-  if (info.error != 0) {
-    problem = problem_from_errno(info.error);
-    return false;
-  }
-  if (info.kind == FileKind::directory) {
-    problem = {Kind::not_a_file, "is a directory, not a file", {}, EISDIR};
-    return false;
-  }
-  // FIFOs, sockets and devices could block or never end.
-  if (info.kind != FileKind::regular) {
-    problem = {Kind::not_a_file, "is not a regular file", {}};
-    return false;
-  }
-  if (info.size == 0) {
-    problem = {Kind::empty, "the file is empty", {}};
-    return false;
-  }
-  set_blocking(file.get());
-  if (!text.read(file.get(), static_cast<std::size_t>(info.size))) {
-    const int error = errno;
-    problem = error == ENOMEM ? problem_from_errno(ENOMEM)
-                              : LoadProblem{Kind::read_error, "the file could not be read", {}, error};
-    return false;
-  }
-  return true;
-}
 
 // UTF-16 and UTF-32 texts, told as the parser tells them: by a byte order
 // mark, or a zero byte among the first two bytes.
@@ -168,14 +102,6 @@ std::unique_ptr<Scd> loaded_or_reported(LoadProblem& report, Load load) {
 
 Scd::~Scd() = default;
 
-std::unique_ptr<Scd> Scd::load(const std::string& path, LoadProblem* problem, const LoadOptions& options) {
-  LoadProblem ignored;
-  LoadProblem& report = problem ? *problem : ignored;
-  SourceText text;
-  if (!read_regular_file(path, text, report)) return nullptr;
-  return parse(std::move(text), path, &report, options);
-}
-
 std::unique_ptr<Scd> Scd::parse(SourceText text, const std::string& name, LoadProblem* problem,
                                 const LoadOptions& options) {
   LoadProblem ignored;
@@ -196,8 +122,7 @@ std::unique_ptr<Scd> Scd::parse_whole(SourceText text, const std::string& name, 
   std::unique_ptr<Scd> scd(new Scd());
   scd->path_ = name;
   scd->text_ = std::move(text);
-  // Lines are counted before a parse in place changes the text: on every
-  // core where the text will be parsed in parts.
+  // Lines are counted before a parse in place changes the text, on every core for a text parsed in parts.
   scd->lines_ = TextLines(scd->text_.view(), scd->text_.size() >= options.parting.smallest_part ? 0 : 1);
   // Parted are only texts that are parsed in place and to their end, and
   // whose lookups are indexed: the queries of the reference keep one document.

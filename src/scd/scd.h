@@ -13,21 +13,11 @@
 #include "scd/lookups.h"
 #include "scd/parted_parse.h"
 #include "scd/root_content.h"
+#include "xml/load_problem.h"
 #include "xml/source_text.h"
 #include "xml/text_lines.h"
 
 namespace ccdcrc {
-
-// Why an SCD could not be loaded.
-struct LoadProblem {
-  // ambiguous: the file holds an archive beside the XML document, which
-  // other readers take for the file's content.
-  enum class Kind { not_found, permission_denied, not_a_file, empty, malformed, ambiguous, read_error, out_of_memory };
-  Kind kind = Kind::read_error;
-  std::string message;    // in words for the user, without the path
-  TextPosition position;  // for malformed XML in UTF-8; unknown otherwise
-  int system_error = 0;   // the errno of a failed open or read (EISDIR for a directory); 0 for none
-};
 
 // Content of the text that the document does not hold, though it loaded:
 // what follows a zero byte (the parser ends the text there), elements after
@@ -56,14 +46,9 @@ struct LoadOptions {
 
 class Scd {
  public:
-  // Loads a file. The file is opened once and checked and read through that
-  // one descriptor, so that a path renamed, removed or replaced meanwhile
-  // cannot slip in another file. Returns null and fills `problem` (when
-  // given) if the file cannot be loaded.
-  static std::unique_ptr<Scd> load(const std::string& path, LoadProblem* problem = nullptr,
-                                   const LoadOptions& options = {});
-
-  // Parses bytes that were read already; `name` stands for them in messages.
+  // Parses bytes that were read already (operations/scd_input.h reads them);
+  // `name` stands for them in messages. Returns null and fills `problem`
+  // (when given) if the text is no document that may be loaded.
   static std::unique_ptr<Scd> parse(SourceText text, const std::string& name, LoadProblem* problem = nullptr,
                                     const LoadOptions& options = {});
 

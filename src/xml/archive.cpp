@@ -17,27 +17,27 @@ namespace ccdcrc {
 
 namespace {
 
-using Kind = InputProblem::Kind;
+using Kind = LoadProblem::Kind;
 
 constexpr std::size_t block_size = std::size_t{64} * 1024;
 
-bool damaged(InputProblem& problem, const std::string& reason) {
+bool damaged(LoadProblem& problem, const std::string& reason) {
   problem = {Kind::damaged_archive, "the compressed data cannot be read: " + reason, {}};
   return false;
 }
 
-bool out_of_memory(InputProblem& problem) {
+bool out_of_memory(LoadProblem& problem) {
   problem = {Kind::out_of_memory, "not enough memory to load the file", {}};
   return false;
 }
 
-bool too_large(InputProblem& problem, std::size_t limit) {
+bool too_large(LoadProblem& problem, std::size_t limit) {
   problem = {Kind::too_large, "it holds more than " + std::to_string(limit) + " bytes", {}};
   return false;
 }
 
 // Adds decompressed bytes to `text`, within the limit.
-bool take(std::string_view bytes, const InputOptions& options, SourceText& text, InputProblem& problem) {
+bool take(std::string_view bytes, const InputOptions& options, SourceText& text, LoadProblem& problem) {
   if (bytes.size() > options.limit - std::min(options.limit, text.size())) return too_large(problem, options.limit);
   return text.append(bytes) || out_of_memory(problem);
 }
@@ -45,7 +45,7 @@ bool take(std::string_view bytes, const InputOptions& options, SourceText& text,
 // gzip data, member after member (as `cat a.gz b.gz` makes them); zlib checks
 // each member's CRC-32 and length against its trailer. Zero bytes after the
 // last member are padding; anything else there is damage.
-bool gunzip(std::string_view packed, const InputOptions& options, SourceText& text, InputProblem& problem) {
+bool gunzip(std::string_view packed, const InputOptions& options, SourceText& text, LoadProblem& problem) {
   z_stream stream{};
   if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return out_of_memory(problem);
   const std::unique_ptr<z_stream, int (*)(z_stream*)> end(&stream, inflateEnd);
@@ -105,7 +105,7 @@ std::string zip_reason(zip_error_t* error) {
   return reason;
 }
 
-bool zip_failed(zip_error_t* error, InputProblem& problem) {
+bool zip_failed(zip_error_t* error, LoadProblem& problem) {
   if (zip_error_code_zip(error) == ZIP_ER_MEMORY) return out_of_memory(problem);
   if (zip_error_code_zip(error) == ZIP_ER_EXISTS) {
     problem = {
@@ -132,7 +132,7 @@ struct Member {
 
 // The regular files of an archive, in the order of its central directory:
 // no directories, no symbolic links.
-bool regular_members(zip_t* archive, std::vector<Member>& members, InputProblem& problem) {
+bool regular_members(zip_t* archive, std::vector<Member>& members, LoadProblem& problem) {
   const zip_int64_t count = zip_get_num_entries(archive, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     const auto index = static_cast<zip_uint64_t>(i);
@@ -155,7 +155,7 @@ bool regular_members(zip_t* archive, std::vector<Member>& members, InputProblem&
 // Reads a member through, checking its CRC-32; its bytes go to `text` when
 // one is given.
 bool read_member(zip_t* archive, const Member& member, const InputOptions& options, SourceText* text,
-                 InputProblem& problem) {
+                 LoadProblem& problem) {
   const ZipFile file(zip_fopen_index(archive, member.index, 0), zip_fclose);
   if (!file) return zip_failed(zip_get_error(archive), problem);
   if (text && member.size > 0 && member.size <= options.limit) text->reserve(member.size);  // a hint only
@@ -175,7 +175,7 @@ bool read_member(zip_t* archive, const Member& member, const InputOptions& optio
 // With a name given, the member of that name; otherwise an SCL file before
 // any other file, and of several of the same rank none (the user must
 // choose). Null with `problem` filled when there is no single one.
-const Member* chosen_member(const std::vector<Member>& members, const InputOptions& options, InputProblem& problem) {
+const Member* chosen_member(const std::vector<Member>& members, const InputOptions& options, LoadProblem& problem) {
   std::vector<const Member*> candidates;
   std::vector<std::string> names;
   if (!options.member.empty()) {
@@ -185,7 +185,8 @@ const Member* chosen_member(const std::vector<Member>& members, const InputOptio
     if (candidates.size() == 1) return candidates.front();
     for (const Member& member : members) names.push_back(member.name);
     if (candidates.empty()) {
-      problem = {Kind::member_choice, "the archive has no member " + quoted(options.member), names};
+      problem = {Kind::member_choice, "the archive has no member " + quoted(options.member)};
+      problem.members = names;
     } else {
       problem = {Kind::member_choice,
                  "the archive holds " + std::to_string(candidates.size()) + " members named " + quoted(options.member) +
@@ -206,15 +207,15 @@ const Member* chosen_member(const std::vector<Member>& members, const InputOptio
   }
   if (candidates.size() == 1) return candidates.front();
   for (const Member* member : candidates) names.push_back(member->name);
-  problem = {Kind::member_choice,
-             candidates.empty() ? "the archive holds no file"
-                                : "the archive holds " + std::to_string(candidates.size()) +
-                                      (best == 1 ? " SCL files" : " files and none is an SCL file by its name"),
-             names};
+  problem = {Kind::member_choice, candidates.empty()
+                                      ? "the archive holds no file"
+                                      : "the archive holds " + std::to_string(candidates.size()) +
+                                            (best == 1 ? " SCL files" : " files and none is an SCL file by its name")};
+  problem.members = std::move(names);
   return nullptr;
 }
 
-bool unzip(std::string_view packed, const InputOptions& options, Input& input, InputProblem& problem) {
+bool unzip(std::string_view packed, const InputOptions& options, Input& input, LoadProblem& problem) {
   zip_error_t error;
   zip_error_init(&error);
   const std::unique_ptr<zip_error_t, void (*)(zip_error_t*)> error_end(&error, zip_error_fini);
@@ -255,8 +256,7 @@ bool has_scl_extension(std::string_view name) {
   return std::find(extensions.begin(), extensions.end(), ending) != extensions.end();
 }
 
-bool unpack(std::string_view packed, Packing packing, const InputOptions& options, Input& input,
-            InputProblem& problem) {
+bool unpack(std::string_view packed, Packing packing, const InputOptions& options, Input& input, LoadProblem& problem) {
   input.packing = packing;
   input.text.release();
   const bool read =

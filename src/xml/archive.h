@@ -19,7 +19,7 @@ namespace ccdcrc {
 // Unpacks the gzip data or the chosen zip member (options.member, or the
 // archive's one SCL file) of `packed` into input.text; false with `problem`
 // filled.
-bool unpack(std::string_view packed, Packing packing, const InputOptions& options, Input& input, InputProblem& problem);
+bool unpack(std::string_view packed, Packing packing, const InputOptions& options, Input& input, LoadProblem& problem);
 
 // Member names taken for SCL files by their extension (.scd, .cid, .icd,
 // .iid, .ssd, .sed, .xml, in any case).

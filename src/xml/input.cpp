@@ -14,26 +14,31 @@ namespace ccdcrc {
 
 namespace {
 
-using Kind = InputProblem::Kind;
+using Kind = LoadProblem::Kind;
 
 // Pipes are read this much at a time.
 constexpr std::size_t stream_chunk = std::size_t{1} << 20;
 
-InputProblem problem_from_errno(int error) {
+LoadProblem problem_from_errno(int error) {
+  LoadProblem problem;
+  problem.system_error = error;
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return {Kind::not_found, "no such file", {}};
+    case ENOTDIR: problem.kind = Kind::not_found, problem.message = "no such file"; break;
     case EACCES:
-    case EPERM: return {Kind::permission_denied, "permission denied", {}};
-    case ENAMETOOLONG: return {Kind::not_found, "the path is too long", {}};
-    case ELOOP: return {Kind::not_found, "too many levels of symbolic links", {}};
-    case ENOMEM: return {Kind::out_of_memory, "not enough memory to load the file", {}};
-    case EISDIR: return {Kind::not_a_file, "is a directory, not a file", {}};
-    default: return {Kind::read_error, std::string("the file could not be read: ") + std::strerror(error), {}};
+    case EPERM: problem.kind = Kind::permission_denied, problem.message = "permission denied"; break;
+    case ENAMETOOLONG: problem.kind = Kind::not_found, problem.message = "the path is too long"; break;
+    case ELOOP: problem.kind = Kind::not_found, problem.message = "too many levels of symbolic links"; break;
+    case ENOMEM: problem.kind = Kind::out_of_memory, problem.message = "not enough memory to load the file"; break;
+    case EISDIR: problem.kind = Kind::not_a_file, problem.message = "is a directory, not a file"; break;
+    default:
+      problem.kind = Kind::read_error;
+      problem.message = std::string("the file could not be read: ") + std::strerror(error);
   }
+  return problem;
 }
 
-InputProblem too_large(std::size_t limit) {
+LoadProblem too_large(std::size_t limit) {
   return {Kind::too_large, "it holds more than " + std::to_string(limit) + " bytes", {}};
 }
 
@@ -49,8 +54,8 @@ class OpenInput {
 
   // Opens without waiting for a FIFO's writer; false with `problem` filled
   // when the path names nothing that may be read.
-  bool open(const std::string& path, const InputOptions& options, InputProblem& problem) {
-    standard_input_ = is_standard_input(path);
+  bool open(const std::string& path, const InputOptions& options, LoadProblem& problem) {
+    standard_input_ = options.standard_input && is_standard_input(path);
     fd_ = standard_input_ ? standard_input_descriptor() : open_for_reading(path);
     if (fd_ >= 0) info_ = descriptor_status(fd_);
     if (fd_ < 0 || info_.error != 0) {
@@ -58,7 +63,7 @@ class OpenInput {
       return false;
     }
     if (info_.kind == FileKind::directory) {
-      problem = {Kind::not_a_file, "is a directory, not a file", {}};
+      problem = problem_from_errno(EISDIR);
       return false;
     }
     if (info_.kind == FileKind::regular) return true;
@@ -85,7 +90,7 @@ class OpenInput {
   FileStatus info_;
 };
 
-bool out_of_memory(InputProblem& problem) {
+bool out_of_memory(LoadProblem& problem) {
   problem = {Kind::out_of_memory, "not enough memory to load the file", {}};
   return false;
 }
@@ -99,7 +104,7 @@ void record_digest(std::string_view bytes, Input& input) {
 
 // Packed bytes, read whole, are unpacked from memory: a path and a pipe give
 // the same answer for the same bytes. Plain bytes are the text itself.
-bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, InputProblem& problem) {
+bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, LoadProblem& problem) {
   if (options.sha256) record_digest(bytes.view(), input);
   input.packing = options.unpack ? packing_of(bytes.view()) : Packing::none;
   // Only a zip archive has members: a name given for anything else is a mistake.
@@ -119,7 +124,7 @@ bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, In
   return unpack(packed.view(), input.packing, options, input, problem);
 }
 
-bool read_regular(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
+bool read_regular(const OpenInput& file, const InputOptions& options, Input& input, LoadProblem& problem) {
   const std::uint64_t start = read_position(file.fd());
   const std::uint64_t size = file.size() > start ? file.size() - start : 0;
   if (size > options.limit) {
@@ -137,7 +142,7 @@ bool read_regular(const OpenInput& file, const InputOptions& options, Input& inp
 
 // The first bytes of a pipe: a FIFO without a writer ends at once, and is
 // told apart from one that was written to and closed.
-bool read_stream(const OpenInput& file, const InputOptions& options, Input& input, InputProblem& problem) {
+bool read_stream(const OpenInput& file, const InputOptions& options, Input& input, LoadProblem& problem) {
   SourceText bytes;
   for (;;) {
     if (bytes.size() > options.limit) {
@@ -161,7 +166,7 @@ bool read_stream(const OpenInput& file, const InputOptions& options, Input& inpu
   return take_bytes(bytes, options, input, problem);
 }
 
-bool not_empty(const Input& input, bool regular_file, InputProblem& problem) {
+bool not_empty(const Input& input, bool regular_file, LoadProblem& problem) {
   if (input.text.size() > 0) return true;
   const char* reason = input.packing != Packing::none ? "the decompressed data are empty"
                        : regular_file                 ? "the file is empty"
@@ -173,7 +178,7 @@ bool not_empty(const Input& input, bool regular_file, InputProblem& problem) {
 // Runs `read`, a failed allocation (a buffer, a member name, a message)
 // ending as the refusal that memory ran out.
 template <typename Read>
-bool within_memory(Input& input, InputProblem& problem, Read read) {
+bool within_memory(Input& input, LoadProblem& problem, Read read) {
   try {
     return read();
   } catch (const std::bad_alloc&) {
@@ -184,7 +189,7 @@ bool within_memory(Input& input, InputProblem& problem, Read read) {
 
 }  // namespace
 
-bool read_input(const std::string& path, const InputOptions& options, Input& input, InputProblem& problem) {
+bool read_input(const std::string& path, const InputOptions& options, Input& input, LoadProblem& problem) {
   return within_memory(input, problem, [&] {
     input = Input();
     OpenInput file;
@@ -196,7 +201,7 @@ bool read_input(const std::string& path, const InputOptions& options, Input& inp
   });
 }
 
-bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem) {
+bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, LoadProblem& problem) {
   return within_memory(input, problem, [&] {
     input = Input();
     if (bytes.size() > options.limit && packing_of(bytes) == Packing::none) {
@@ -209,7 +214,7 @@ bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input
   });
 }
 
-bool read_input_text(SourceText bytes, const InputOptions& options, Input& input, InputProblem& problem) {
+bool read_input_text(SourceText bytes, const InputOptions& options, Input& input, LoadProblem& problem) {
   return within_memory(input, problem, [&] {
     input = Input();
     return take_bytes(bytes, options, input, problem) && not_empty(input, false, problem);

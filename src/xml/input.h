@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/load_problem.h"
 #include "xml/packing.h"
 #include "xml/source_text.h"
 
@@ -31,6 +32,8 @@ struct InputOptions {
   std::size_t limit = SIZE_MAX;
   // The SHA-256 of the bytes as given (of the compressed file, as `sha256sum` sees it).
   bool sha256 = false;
+  // "-" stands for standard input; otherwise it is a file of that name.
+  bool standard_input = true;
 };
 
 struct Input {
@@ -41,34 +44,17 @@ struct Input {
   std::uintmax_t size = 0;  // bytes as given (before decompression), with the SHA-256
 };
 
-struct InputProblem {
-  enum class Kind {
-    not_found,
-    permission_denied,
-    not_a_file,
-    empty,
-    too_large,
-    read_error,
-    out_of_memory,
-    damaged_archive,
-    member_choice,  // the archive has no such member, several SCL files, or none
-  };
-  Kind kind = Kind::read_error;
-  std::string message;               // in words, without the path
-  std::vector<std::string> members;  // member_choice: the members to choose from
-};
-
 // The name that stands for standard input.
 inline bool is_standard_input(const std::string& path) { return path == "-"; }
 
 // Reads an input whole; false with `problem` filled when it cannot be read.
-bool read_input(const std::string& path, const InputOptions& options, Input& input, InputProblem& problem);
+bool read_input(const std::string& path, const InputOptions& options, Input& input, LoadProblem& problem);
 
 // The same for the bytes of an input held in memory.
-bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, InputProblem& problem);
+bool read_input_bytes(std::string_view bytes, const InputOptions& options, Input& input, LoadProblem& problem);
 
 // The same for bytes already read into a text of their own, which the input
 // takes without a copy (or unpacks).
-bool read_input_text(SourceText bytes, const InputOptions& options, Input& input, InputProblem& problem);
+bool read_input_text(SourceText bytes, const InputOptions& options, Input& input, LoadProblem& problem);
 
 }  // namespace ccdcrc

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -150,25 +151,24 @@ std::vector<FailureCase> failure_cases() {
          ::mkfifo((p.scratch / "fifo.scd").c_str(), 0600);
          return open_path((p.scratch / "fifo.scd").string()).second;
        },
-       CCDCRC_NOT_A_FILE, "{scratch}/fifo.scd: is not a regular file", "{scratch}/fifo.scd"},
+       CCDCRC_MALFORMED_XML, "{scratch}/fifo.scd: the FIFO is empty (no program writes to it)", "{scratch}/fifo.scd"},
       {"empty file", [](const Places& p) { return open_path(write_file(p.scratch / "empty.scd", "")).second; },
        CCDCRC_MALFORMED_XML, "{scratch}/empty.scd: the file is empty", "{scratch}/empty.scd"},
       {"malformed XML", [=](const Places&) { return open_path(malformed).second; }, CCDCRC_MALFORMED_XML,
        malformed + ":5:4: not well-formed XML: Start-end tags mismatch", malformed, 5, 4},
       {"malformed XML in memory", [=](const Places&) { return open_bytes(read_file(malformed), "upload").second; },
        CCDCRC_MALFORMED_XML, "upload:5:4: not well-formed XML: Start-end tags mismatch", "upload", 5, 4},
-      {"gzip file", [](const Places&) { return open_path(data_path("cli_station.scd.gz")).second; },
-       CCDCRC_MALFORMED_XML,
-       data_path("cli_station.scd.gz") + ": gzip data: an open SCD is read from plain XML only (decompress it first)",
-       data_path("cli_station.scd.gz")},
-      {"zip in memory", [](const Places&) { return open_bytes(read_file(data_path("cli_station.zip")), "up").second; },
-       CCDCRC_MALFORMED_XML, "up: zip data: an open SCD is read from plain XML only (decompress it first)", "up"},
+      {"damaged gzip file", [](const Places&) { return open_path(data_path("cli_damaged.scd.gz")).second; },
+       CCDCRC_FILE_UNREADABLE,
+       data_path("cli_damaged.scd.gz") + ": the compressed data cannot be read: truncated gzip input",
+       data_path("cli_damaged.scd.gz")},
+      {"zip in memory without a file",
+       [](const Places&) { return open_bytes(read_file(data_path("cli_no_files.zip")), "up").second; },
+       CCDCRC_FILE_UNREADABLE, "up: the archive holds no file", "up"},
       {"unknown IED", [=](const Places&) { return ied_crc_outcome(example, "PL1110"); }, CCDCRC_UNKNOWN_IED,
-       example + ": no IED named 'PL1110'", example},
-      {"root not SCL", [](const Places&) { return ied_crc_outcome(data_path("cli_not_scl.scd"), "P1"); },
-       CCDCRC_UNKNOWN_IED,
-       data_path("cli_not_scl.scd") +
-           ": no IED 'P1': the root element is 'Substation', not 'SCL', so no IED can be looked up by name",
+       example + ": no IED named 'PL1110'; did you mean 'PL1101'?", example},
+      {"root not SCL", [](const Places&) { return open_path(data_path("cli_not_scl.scd")).second; }, CCDCRC_NOT_AN_SCD,
+       data_path("cli_not_scl.scd") + ": not an SCD file: an XML file whose root element is 'Substation', not 'SCL'",
        data_path("cli_not_scl.scd")},
       {"IED without circuits", [=](const Places&) { return ied_crc_outcome(example, "GW01"); }, CCDCRC_NO_CIRCUITS,
        example + ": IED 'GW01' has no GOOSE or sampled-value circuits, so it has no CRC", example},
@@ -216,6 +216,36 @@ TEST(ScdHandle, EachFailureHasItsOwnStatusAndAMessageNamingTheFile) {
 }
 
 // Null pointers and values the calls do not take, one call at a time.
+// gzip data and the SCL file of a zip archive are opened as the program opens
+// them: the same SCD, the same CRCs.
+TEST(ScdHandle, OpensGzipAndZipAsThePlainFile) {
+  const std::string plain = ied_crc(open_path(data_path("cli_station.scd")).first.get(), "P1").value;
+  ASSERT_FALSE(plain.empty());
+  for (const char* packed : {"cli_station.scd.gz", "cli_station.zip"}) {
+    const auto [scd, opened] = open_path(data_path(packed));
+    ASSERT_TRUE(scd) << packed << ": " << opened.message;
+    EXPECT_EQ(ied_crc(scd.get(), "P1").value, plain) << packed;
+  }
+}
+
+// Every file the program refuses (tests/data/refused.txt, which the Python
+// tests read too), the handle refuses with the program's words.
+TEST(ScdHandle, RefusesWhatTheProgramRefusesInItsWords) {
+  std::ifstream list(data_path("refused.txt"));
+  std::string name;
+  int rows = 0;
+  while (std::getline(list, name)) {
+    const std::string path = data_path(name);
+    const Outcome opened = open_path(path).second;
+    const ProcessResult program = run_ccdcrc({"all", path});
+    EXPECT_EQ(program.status, 2) << name;
+    EXPECT_NE(opened.status, CCDCRC_OK) << name;
+    EXPECT_EQ("ccdcrc: " + opened.message + "\n", program.err) << name;
+    ++rows;
+  }
+  EXPECT_GT(rows, 10);
+}
+
 TEST(ScdHandle, InvalidArgumentsAreReportedAndNothingIsHandedOut) {
   const OpenScd scd = open_path(example_path("substation.scd")).first;
   ASSERT_TRUE(scd);
@@ -351,7 +381,7 @@ TEST(ScdHandle, ExportsWriteTheCcdTextAndListWhatAllLists) {
     ASSERT_TRUE(scd);
     const Answers answers = answers_of(scd.get());
     // Of IEDs that share a name, the export of all takes another than the lookup by name.
-    const std::unique_ptr<Scd> loaded = Scd::load(path);
+    const std::unique_ptr<Scd> loaded = load_path(path);
     const IedLookup lookup(*loaded);
     const Answer<std::vector<ExportEntry>> all = export_all(scd.get(), every.path().string(), 2);
     std::size_t written = 0;

@@ -33,8 +33,8 @@ int expect_same_ccds(const fs::path& file, int* parted = nullptr) {
   parted_finely.parting = {.most_parts = 7, .smallest_part = 1};
   LoadOptions queries;
   queries.lookups = LookupMode::queries;
-  std::unique_ptr<Scd> fast = Scd::load(file.string(), nullptr, parted_finely);
-  std::unique_ptr<Scd> reference = Scd::load(file.string(), nullptr, queries);
+  std::unique_ptr<Scd> fast = load_path(file.string(), nullptr, parted_finely);
+  std::unique_ptr<Scd> reference = load_path(file.string(), nullptr, queries);
   if (parted && fast) *parted += fast->content().in_fragments() ? 1 : 0;
   EXPECT_EQ(!fast, !reference) << file;
   if (!fast || !reference) return 0;

@@ -35,7 +35,7 @@ TEST(Bindings, BrokenInputsOfFixtures) {
 }
 
 TEST(Bindings, NewAndMendedBetweenRevisions) {
-  const std::unique_ptr<Scd> intact = Scd::load(example_path("substation.scd"));
+  const std::unique_ptr<Scd> intact = load_path(example_path("substation.scd"));
   const std::unique_ptr<Scd> renamed = load_fixture("report_renamed_member.scd");
   const BindingChanges broken = compare_bindings(broken_of(*intact), broken_of(*renamed), *renamed);
   ASSERT_EQ(broken.broken.size(), 1u);

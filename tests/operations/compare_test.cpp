@@ -28,6 +28,7 @@ namespace {
 
 using testing::data_path;
 using testing::load_fixture;
+using testing::load_path;
 using testing::ScratchDir;
 
 using testing::read_file;
@@ -44,7 +45,7 @@ std::unique_ptr<Scd> base_with(const ScratchDir& dir, const std::string& name,
   }
   const std::string path = (dir.path() / name).string();
   std::ofstream(path, std::ios::binary) << text;
-  std::unique_ptr<Scd> scd = Scd::load(path);
+  std::unique_ptr<Scd> scd = load_path(path);
   EXPECT_TRUE(scd);
   return scd;
 }

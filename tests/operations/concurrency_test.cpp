@@ -67,7 +67,7 @@ Expected expect_alone(const std::string& path, const fs::path& scratch) {
   Expected expected;
   expected.path = path;
   expected.pairs = all_pairs(path, expected.scd_crc);
-  std::unique_ptr<Scd> scd = Scd::load(path);
+  std::unique_ptr<Scd> scd = load_path(path);
   EXPECT_TRUE(scd) << path;
   if (!scd) return expected;
   for (pugi::xml_node ied : scd->ieds()) {
@@ -170,13 +170,13 @@ TEST(Concurrency, ParallelRunsOnOneLoadedScdMatchTheSequentialRun) {
   for (const std::string& path : scd_files()) {
     for (int round = 0; round < 3; ++round) {
       // A fresh load each round, so that the lazy indexes are built under contention.
-      std::unique_ptr<Scd> sequential = Scd::load(path);
-      std::unique_ptr<Scd> parallel = Scd::load(path);
+      std::unique_ptr<Scd> sequential = load_path(path);
+      std::unique_ptr<Scd> parallel = load_path(path);
       ASSERT_TRUE(sequential && parallel) << path;
       EXPECT_EQ(ied_crcs(*parallel, parallel->ieds(), thread_count), ied_crcs(*sequential, sequential->ieds(), 1))
           << path;
 
-      std::unique_ptr<Scd> exporting = Scd::load(path);
+      std::unique_ptr<Scd> exporting = load_path(path);
       const std::vector<pugi::xml_node> ieds = exporting->ieds();
       const Directory directory((scratch.path()).string());
       std::vector<ExportResult> results(ieds.size());

@@ -51,7 +51,7 @@ TEST(ExportSafety, TargetThatIsASymbolicLinkIsReplacedNotFollowed) {
   fs::create_symlink(outside / "victim.txt", exports / "P1.ccd");
   fs::create_symlink(outside / "created.txt", exports / "M1.ccd");  // dangling
   fs::create_symlink(outside, exports / "B2.ccd");                  // a directory
-  auto loaded = Scd::load(scd);
+  auto loaded = load_path(scd);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(export_ied(*loaded, find_ied(*loaded, "P1"), exports.string()).status, ExportStatus::written);
   export_ied_ccd(scd.c_str(), "M1", exports.c_str());
@@ -130,7 +130,7 @@ TEST(ExportSafety, EmptyDirectoryTextWritesNothing) {
   const fs::path in_root = "/P1.ccd";
   if (fs::exists(in_root)) GTEST_SKIP() << in_root << " exists already";
   export_ied_ccd(data_path("cli_station.scd").c_str(), "P1", "");
-  auto scd = Scd::load(data_path("cli_station.scd"));
+  auto scd = load_path(data_path("cli_station.scd"));
   ASSERT_TRUE(scd);
   EXPECT_EQ(export_ied(*scd, find_ied(*scd, "P1"), std::string()).status, ExportStatus::write_failed);
   EXPECT_FALSE(fs::exists(in_root));
@@ -174,7 +174,7 @@ TEST(ExportSafety, FileSizeLimitFailsTheLargerFilesOnly) {
 // never committed leaves nothing behind.
 TEST(ExportSafety, StagedFileAppearsOnlyWhenCommitted) {
   ScratchDir dir;
-  auto scd = Scd::load(data_path("cli_station.scd"));
+  auto scd = load_path(data_path("cli_station.scd"));
   ASSERT_TRUE(scd);
   const Directory exports(dir.path().string());
   write_file(dir.path() / "P1.ccd", "the previous export");

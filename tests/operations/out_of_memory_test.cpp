@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 // The CRCs of every IED, or nothing when memory ran out (load or run).
 std::optional<IedCrcMap> all_crcs(const std::string& path) {
   LoadProblem problem;
-  const std::unique_ptr<Scd> scd = Scd::load(path, &problem);
+  const std::unique_ptr<Scd> scd = load_path(path, &problem);
   if (!scd) {
     EXPECT_EQ(problem.kind, LoadProblem::Kind::out_of_memory) << problem.message;
     return std::nullopt;
@@ -78,7 +78,7 @@ TEST(OutOfMemory, EveryFailedAllocationOfACrcRunFailsTheRun) {
 TEST(OutOfMemory, EveryFailedAllocationOfAnExportWritesTheWholeFileOrNone) {
   const EnvironmentVariable epoch("SOURCE_DATE_EPOCH", "0");
   ScratchDir dir;
-  const std::unique_ptr<Scd> scd = Scd::load(example_path("substation.scd"));
+  const std::unique_ptr<Scd> scd = load_path(example_path("substation.scd"));
   ASSERT_TRUE(scd);
   const pugi::xml_node ied = find_ied(*scd, "PL1101");  // publishes and subscribes
   const fs::path file = dir.path() / "PL1101.ccd";
@@ -223,16 +223,16 @@ TEST(OutOfMemory, EveryFailedAllocationOfAnArchiveGivesItsTextOrRunsOutOfMemory)
     const std::string path = data_path(name);
     InputOptions options;
     options.sha256 = true;
-    const auto read = [&path, &options](Input& input, InputProblem& problem) {
+    const auto read = [&path, &options](Input& input, LoadProblem& problem) {
       try {
         return read_input(path, options, input, problem);
       } catch (const std::bad_alloc&) {
-        problem = {InputProblem::Kind::read_error, "bad_alloc escaped", {}};
+        problem = {LoadProblem::Kind::read_error, "bad_alloc escaped", {}};
         return false;
       }
     };
     Input input;
-    InputProblem problem;
+    LoadProblem problem;
     ASSERT_TRUE(read(input, problem)) << problem.message;
     ASSERT_EQ(input.text.view(), text);
     const std::size_t allocations = allocations_of([&] { read(input, problem); });
@@ -245,7 +245,7 @@ TEST(OutOfMemory, EveryFailedAllocationOfAnArchiveGivesItsTextOrRunsOutOfMemory)
       }
       if (done && input.text.view() == text) {
         ++counts.right;
-      } else if (!done && problem.kind == InputProblem::Kind::out_of_memory) {
+      } else if (!done && problem.kind == LoadProblem::Kind::out_of_memory) {
         ++counts.clean_failures;
       } else {
         ++counts.other;

@@ -79,6 +79,16 @@ def test_load_errors(tmp_path, make, kind, builtin, line, column):
         assert run("all", source).stderr.decode() == f"ccdcrc: {error}\n"
 
 
+REFUSED = (DATA / "refused.txt").read_text().split()
+
+
+@pytest.mark.parametrize("name", REFUSED)
+def test_refuses_what_the_program_refuses_in_its_words(name):
+    with pytest.raises(ccdcrc.LoadError) as raised:
+        ccdcrc.load(DATA / name)
+    assert run("all", DATA / name).stderr.decode() == f"ccdcrc: {raised.value}\n"
+
+
 def test_an_scd_read_in_part_gives_no_crcs():
     # The program lists its CRCs, but fails: the module gives none.
     path = DATA / "cli_junk_after_zero.scd"
@@ -101,7 +111,7 @@ def test_ied_lookup(call):
     assert call(scd, "GW01") is None  # no circuits
     with pytest.raises(KeyError) as raised:
         call(scd, "PL1110")
-    assert (raised.value.args, str(raised.value)) == (("PL1110",), "no IED named 'PL1110'")
+    assert (raised.value.args, str(raised.value)) == (("PL1110",), "no IED named 'PL1110'; did you mean 'PL1101'?")
     with pytest.raises(TypeError):
         call(scd, b"PL1101")
 

@@ -79,7 +79,7 @@ TEST(DeepNesting, TwoRevisionsOfHundredThousandLevelsCompareOnASmallStack) {
     shape.app_id_length = 7 + revision;
     const std::string path = (dir.path() / ("deep" + std::to_string(revision) + ".scd")).string();
     write_station(path, shape);
-    revisions[revision] = Scd::load(path);
+    revisions[revision] = load_path(path);
     ASSERT_TRUE(revisions[revision]);
   }
   on_small_stack([&] {
@@ -101,7 +101,7 @@ TEST(DeepNesting, FilesAreWrittenUpToTheDepthLimit) {
     shape.sdi_levels = sdi_levels;  // the CCDs nest 8 levels more
     const std::string path = (dir.path() / ("deep" + std::to_string(sdi_levels) + ".scd")).string();
     write_station(path, shape);
-    std::unique_ptr<Scd> scd = Scd::load(path);
+    std::unique_ptr<Scd> scd = load_path(path);
     ASSERT_TRUE(scd);
     const bool fits = sdi_levels + 8 <= max_written_depth;
     for (const char* name : {"P1", "S1"}) {

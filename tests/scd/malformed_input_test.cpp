@@ -159,7 +159,7 @@ TEST(MalformedInput, LoadProblemsKeepTheSystemError) {
   };
   for (const auto& row : rows) {
     LoadProblem problem;
-    EXPECT_EQ(Scd::load(row.path.string(), &problem), nullptr) << row.path;
+    EXPECT_EQ(load_path(row.path.string(), &problem), nullptr) << row.path;
     EXPECT_EQ(problem.kind, row.kind) << row.path;
     EXPECT_EQ(problem.system_error, row.system_error) << row.path;
   }

@@ -74,7 +74,7 @@ std::map<std::string, std::string> crc_lines(const std::string& out) {
 }
 
 std::string canonical_text_of(const std::string& path, const std::string& ied_name) {
-  std::unique_ptr<Scd> scd = Scd::load(path);
+  std::unique_ptr<Scd> scd = load_path(path);
   EXPECT_TRUE(scd) << path;
   if (!scd) return {};
   std::unique_ptr<Ccd> ccd = build_ied_ccd(*scd, find_ied(*scd, ied_name));

@@ -22,6 +22,7 @@
 #include "operations/ccd_pipeline.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
+#include "operations/scd_input.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 
@@ -94,9 +95,18 @@ inline std::string serialise(const pugi::xml_document& document) {
   return out.str();
 }
 
+// A file loaded as the entry points load it: a regular file as given, whatever its root.
+inline std::unique_ptr<Scd> load_path(const std::string& path, LoadProblem* problem = nullptr,
+                                      const LoadOptions& options = {}) {
+  ScdReading reading = file_as_given();
+  reading.load = options;
+  LoadProblem ignored;
+  return load_scd_input(path, reading, nullptr, problem ? *problem : ignored);
+}
+
 inline std::unique_ptr<Scd> load_fixture(const std::string& name, const LoadOptions& options = {}) {
   LoadProblem problem;
-  std::unique_ptr<Scd> scd = Scd::load(data_path(name), &problem, options);
+  std::unique_ptr<Scd> scd = load_path(data_path(name), &problem, options);
   EXPECT_TRUE(scd) << name << ": " << problem.message;
   return scd;
 }
