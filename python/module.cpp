@@ -166,26 +166,33 @@ class OpenScd {
   mutable std::optional<std::pair<IedCrcMap, std::string>> listing_;
 };
 
+// The bytes of an object that has them (bytes, bytearray, memoryview ...),
+// copied while the GIL keeps them from changing; nullopt for any other.
+std::optional<std::string> buffer_bytes(const py::object& source) {
+  if (!PyObject_CheckBuffer(source.ptr())) return std::nullopt;
+  std::string bytes;
+  Py_buffer view;
+  if (PyObject_GetBuffer(source.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+  try {
+    bytes.assign(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
+  } catch (...) {
+    PyBuffer_Release(&view);
+    throw;
+  }
+  PyBuffer_Release(&view);
+  return bytes;
+}
+
+// What bytes given for a file are called in messages.
+constexpr const char* bytes_name = "<memory>";
+
 // Opens an SCD as every front end does; an SCD read in part answers for no
 // approval and is refused.
 std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
   OpenedScd opened;
-  if (PyObject_CheckBuffer(source.ptr())) {
-    // The bytes are copied while the GIL keeps them from changing.
-    std::string bytes;
-    {
-      Py_buffer view;
-      if (PyObject_GetBuffer(source.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
-      try {
-        bytes.assign(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
-      } catch (...) {
-        PyBuffer_Release(&view);
-        throw;
-      }
-      PyBuffer_Release(&view);
-    }
+  if (std::optional<std::string> bytes = buffer_bytes(source)) {
     const py::gil_scoped_release unlocked;
-    opened = open_scd_bytes(bytes, "<memory>", {}, true);
+    opened = open_scd_bytes(*bytes, bytes_name, {}, true);
   } else {
     const std::string path = file_system_path(source);
     const py::gil_scoped_release unlocked;
@@ -452,21 +459,22 @@ py::tuple verify_json(const py::object& python_paths, const py::object& scd_sour
 
 // `check --format json`: (the JSON text, what fails, the notes on the list,
 // whether the check passes). A list that cannot be used raises ValueError.
-py::tuple check_json(const py::object& list_path, const py::object& scd_source, bool ignore_missing,
+py::tuple check_json(const py::object& list_source, const py::object& scd_source, bool ignore_missing,
                      bool skip_malformed, unsigned jobs) {
-  const std::string path = file_system_path(list_path);
+  // The list is a path, or its bytes.
+  const std::optional<std::string> list_bytes = buffer_bytes(list_source);
+  const std::string path = list_bytes ? bytes_name : file_system_path(list_source);
   std::unique_ptr<OpenScd> holder;
   std::vector<std::string> notes;
   std::optional<Baseline> baseline;
   BaselineProblem problem;
   {
     const py::gil_scoped_release unlocked;
-    baseline = read_baseline_file(
-        path,
-        [&](const BaselineNote& note) {
-          notes.push_back(path + ":" + std::to_string(note.line) + ": " + printable(note.reason));
-        },
-        problem);
+    const BaselineNotes note_down = [&](const BaselineNote& note) {
+      notes.push_back(path + ":" + std::to_string(note.line) + ": " + printable(note.reason));
+    };
+    baseline =
+        list_bytes ? read_baseline(*list_bytes, note_down, problem) : read_baseline_file(path, note_down, problem);
   }
   if (!baseline) {
     raise_builtin(PyExc_ValueError, problem.where(path) + ": " + problem.message);

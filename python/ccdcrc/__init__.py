@@ -19,10 +19,10 @@ runs the ccdcrc program.
 
 from __future__ import annotations
 
-import json
-import os
-from collections.abc import Iterable
-from typing import Any
+import json as _json
+import os as _os
+from collections.abc import Iterable, Mapping
+from typing import Any as _Any
 
 from ccdcrc import _ccdcrc
 from ccdcrc._ccdcrc import Scd, __version__, load
@@ -155,15 +155,15 @@ class Record(dict):
     """A JSON object of a result: a dict whose keys are also attributes
     (`report.ieds[0].status` is `report["ieds"][0]["status"]`)."""
 
-    def __getattr__(self, name: str) -> Any:
+    def __getattr__(self, name: str) -> _Any:
         try:
             return self[name]
         except KeyError:
             raise AttributeError(name) from None
 
 
-def _records(text: str) -> Any:
-    return json.loads(text, object_hook=Record)
+def _records(text: str) -> _Any:
+    return _json.loads(text, object_hook=Record)
 
 
 class DiffResult(Record):
@@ -235,9 +235,20 @@ class CheckResult(Record):
         return self._text
 
 
+def _list_source(baseline: _Any) -> _Any:
+    """A list of approved CRCs as check takes it: a path, or the list's bytes
+    (given as bytes, as text of several lines, or as names and their CRCs)."""
+    if isinstance(baseline, Mapping):
+        lines = (f"{name} {crc:08X}" if isinstance(crc, int) else f"{name} {crc}" for name, crc in baseline.items())
+        return "".join(line + "\n" for line in lines).encode("utf-8", "surrogateescape")
+    if isinstance(baseline, str) and "\n" in baseline:
+        return baseline.encode("utf-8", "surrogateescape")
+    return baseline
+
+
 def check(
-    baseline: str | os.PathLike[str],
-    scd: str | os.PathLike[str] | Scd,
+    baseline: str | _os.PathLike[str] | bytes | Mapping[str, str | int],
+    scd: str | _os.PathLike[str] | Scd,
     *,
     ignore_missing: bool = False,
     skip_malformed: bool = False,
@@ -245,16 +256,18 @@ def check(
 ) -> CheckResult:
     """Checks the IED CRCs of an SCD (a path or a loaded Scd) against a list
     of approved CRCs (text, CSV or JSON as `ccdcrc all` writes it) as `ccdcrc
-    check` does. With `ignore_missing` only the IEDs of the list are checked;
-    lines of the list that are no entry fail the check unless
-    `skip_malformed`. Raises ValueError when the list cannot be used, a
-    LoadError when the SCD cannot be loaded."""
-    return CheckResult(*_ccdcrc._check(baseline, scd, ignore_missing, skip_malformed, jobs))
+    check` does. The list is a path, its bytes, its text (of several lines)
+    or a mapping of IED names to CRCs ('3B04FA6D' or 0x3B04FA6D). With
+    `ignore_missing` only the IEDs of the list are checked; lines of the list
+    that are no entry fail the check unless `skip_malformed`. Raises
+    ValueError when the list cannot be used, a LoadError when the SCD cannot
+    be loaded."""
+    return CheckResult(*_ccdcrc._check(_list_source(baseline), scd, ignore_missing, skip_malformed, jobs))
 
 
 def diff(
-    old: str | os.PathLike[str] | Scd,
-    new: str | os.PathLike[str] | Scd,
+    old: str | _os.PathLike[str] | Scd,
+    new: str | _os.PathLike[str] | Scd,
     explain: bool | Iterable[str] = False,
     *,
     all: bool = False,  # noqa: A002 (the program's option)
@@ -270,8 +283,8 @@ def diff(
         raise TypeError("explain must be True or an iterable of IED names, not a str")
     text, unknown = _ccdcrc._diff(old, new, names, all, jobs)
     if unknown:
-        old_path = old.path if isinstance(old, Scd) else os.fsdecode(old)
-        new_path = new.path if isinstance(new, Scd) else os.fsdecode(new)
+        old_path = old.path if isinstance(old, Scd) else _os.fsdecode(old)
+        new_path = new.path if isinstance(new, Scd) else _os.fsdecode(new)
         raise CommandError(
             "".join(f"ccdcrc: no IED named '{name}' in {old_path} or {new_path}\n" for name in unknown), 2
         )
@@ -286,7 +299,7 @@ def _history_result(answer: tuple[str | None, str | None]) -> HistoryResult:
 
 
 def history(
-    revisions: Iterable[str | os.PathLike[str] | Scd],
+    revisions: Iterable[str | _os.PathLike[str] | Scd],
     ieds: Iterable[str] | None = None,
     *,
     by_header: bool = False,
@@ -308,7 +321,7 @@ def history(
 
 
 def history_git(
-    repository: str | os.PathLike[str],
+    repository: str | _os.PathLike[str],
     path: str,
     revisions: str | None = None,
     ieds: Iterable[str] | None = None,
@@ -330,14 +343,14 @@ def history_git(
 
 
 def verify(
-    paths: str | os.PathLike[str] | Iterable[str | os.PathLike[str]],
-    scd: str | os.PathLike[str] | Scd | None = None,
+    paths: str | _os.PathLike[str] | Iterable[str | _os.PathLike[str]],
+    scd: str | _os.PathLike[str] | Scd | None = None,
 ) -> VerifyResult:
     """Verifies exported CCD files as `ccdcrc verify --format json` does, with
     status 'ok', 'modified', 'outdated' (against `scd`, a path or a loaded
     Scd) or 'unreadable' (why: in `reasons`). Raises a LoadError when `scd`
     cannot be loaded, ValueError when no file is given."""
-    files = [paths] if isinstance(paths, (str, bytes, os.PathLike)) else list(paths)
+    files = [paths] if isinstance(paths, (str, bytes, _os.PathLike)) else list(paths)
     if not files:
         raise ValueError("verify: no CCD file was given; name the files that 'export' wrote")
     text, reasons = _ccdcrc._verify(files, scd)

@@ -51,7 +51,7 @@ def _history(
 def _reads_git() -> bool: ...
 def _verify(paths: list[str | os.PathLike[str]], scd: str | os.PathLike[str] | Scd | None) -> tuple[str, list[str | None]]: ...
 def _check(
-    baseline: str | os.PathLike[str],
+    baseline: str | os.PathLike[str] | bytes,
     scd: str | os.PathLike[str] | Scd,
     ignore_missing: bool,
     skip_malformed: bool,

@@ -226,6 +226,26 @@ def test_check_is_the_programs(baseline, scd, options, flags):
     assert bool(checked.failures) == (program.returncode == 1)
 
 
+STATION_LIST = (APPROVED / "station.txt").read_text()
+
+
+@pytest.mark.parametrize("baseline, passed", [
+    (STATION_LIST.encode(), True),
+    (STATION_LIST, True),
+    ({"B2": "6D9E341B", "M1": 0x929A6525, "P1": "6F9C679D"}, True),
+    ({"B2": "6D9E341B", "M1": "929A6525", "P1": 0}, False),
+], ids=["bytes", "text", "mapping", "mapping with a changed CRC"])
+def test_check_takes_the_list_itself(baseline, passed):
+    checked = ccdcrc.check(baseline, DATA / "cli_station.scd")
+    assert checked.passed == passed
+    assert checked.baseline == "<memory>"
+    assert {ied.name: ied.status for ied in checked.ieds} == {"B2": "ok", "M1": "ok", "P1": "ok" if passed else "changed"}
+
+
+def test_the_module_shows_only_its_own_names():
+    assert not {"os", "json", "Any"} & set(dir(ccdcrc))
+
+
 def test_check_refuses_a_list_it_cannot_use():
     with pytest.raises(ValueError, match="no-crc-column.csv"):
         ccdcrc.check(APPROVED / "no-crc-column.csv", EXAMPLE)
