@@ -22,6 +22,7 @@
 #include "ccdcrc/version.h"
 #include "files/staged_file.h"
 #include "history/history_run.h"
+#include "operations/bindings.h"
 #include "operations/ccd_pipeline.h"
 #include "operations/crc_runs.h"
 #include "operations/differences.h"
@@ -33,6 +34,7 @@
 #include "report/diff_report.h"
 #include "report/history_report.h"
 #include "report/verify_report.h"
+#include "scd/header.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "util/text.h"
@@ -134,19 +136,30 @@ const char* load_error_class(const LoadProblem& problem) {
 // computed once, by the first question that needs them.
 class OpenScd {
  public:
-  OpenScd(std::unique_ptr<Scd> scd, unsigned jobs) : scd_(std::move(scd)), lookup_(*scd_), jobs_(jobs) {}
+  // What the CRC run of `all` gives: the CRCs it lists, the SCD CRC, and the
+  // inputs that bind to nothing.
+  struct Listing {
+    IedCrcMap crcs;
+    std::string total;
+    std::vector<BrokenBinding> bindings;
+  };
+
+  OpenScd(std::unique_ptr<Scd> scd, ScdFile file, unsigned jobs)
+      : scd_(std::move(scd)), file_(std::move(file)), lookup_(*scd_), jobs_(jobs) {}
 
   const Scd& scd() const { return *scd_; }
+  const ScdFile& file() const { return file_; }
   const IedLookup& lookup() const { return lookup_; }
   unsigned jobs() const { return jobs_; }
 
   // The CRCs that `all` lists and the SCD CRC. Called without the GIL.
-  const std::pair<IedCrcMap, std::string>& listing() const {
+  const Listing& listing() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!listing_) {
-      IedCrcMap crcs = crc_map(listed_crcs(*scd_, jobs_));
+      const std::vector<ListedCrc> listed = listed_crcs(*scd_, jobs_);
+      IedCrcMap crcs = crc_map(listed);
       std::string total = scd_crc(crcs);
-      listing_.emplace(std::move(crcs), std::move(total));
+      listing_ = Listing{std::move(crcs), std::move(total), broken_bindings(*scd_, listed)};
     }
     return *listing_;
   }
@@ -160,10 +173,11 @@ class OpenScd {
 
  private:
   std::unique_ptr<Scd> scd_;
+  ScdFile file_;
   IedLookup lookup_;
   unsigned jobs_;
   mutable std::mutex mutex_;
-  mutable std::optional<std::pair<IedCrcMap, std::string>> listing_;
+  mutable std::optional<Listing> listing_;
 };
 
 // The bytes of an object that has them (bytes, bytearray, memoryview ...),
@@ -189,17 +203,18 @@ constexpr const char* bytes_name = "<memory>";
 // Opens an SCD as every front end does; an SCD read in part answers for no
 // approval and is refused.
 std::unique_ptr<OpenScd> load(const py::object& source, unsigned jobs) {
+  const ScdReading with_sha256{"", true};
   OpenedScd opened;
   if (std::optional<std::string> bytes = buffer_bytes(source)) {
     const py::gil_scoped_release unlocked;
-    opened = open_scd_bytes(*bytes, bytes_name, {}, true);
+    opened = open_scd_bytes(*bytes, bytes_name, with_sha256, true);
   } else {
     const std::string path = file_system_path(source);
     const py::gil_scoped_release unlocked;
-    opened = open_scd(path, {}, true);
+    opened = open_scd(path, with_sha256, true);
   }
   if (opened.problem) raise_load_error(*opened.problem);
-  return std::make_unique<OpenScd>(std::move(opened.scd), jobs);
+  return std::make_unique<OpenScd>(std::move(opened.scd), std::move(opened.file), jobs);
 }
 
 py::list ied_names(const OpenScd& open) {
@@ -208,24 +223,43 @@ py::list ied_names(const OpenScd& open) {
   return names;
 }
 
+const OpenScd::Listing& listing_of(const OpenScd& open) {
+  const py::gil_scoped_release unlocked;
+  return open.listing();
+}
+
 py::dict crcs(const OpenScd& open) {
-  const std::pair<IedCrcMap, std::string>* listing = nullptr;
-  {
-    const py::gil_scoped_release unlocked;
-    listing = &open.listing();
-  }
   py::dict result;
-  for (const auto& [name, crc] : listing->first) result[python_text(name)] = python_text(crc);
+  for (const auto& [name, crc] : listing_of(open).crcs) result[python_text(name)] = python_text(crc);
   return result;
 }
 
-py::str total_crc(const OpenScd& open) {
-  const std::pair<IedCrcMap, std::string>* listing = nullptr;
-  {
-    const py::gil_scoped_release unlocked;
-    listing = &open.listing();
+py::str total_crc(const OpenScd& open) { return python_text(listing_of(open).total); }
+
+py::list bindings(const OpenScd& open) {
+  py::list result;
+  for (const BrokenBinding& binding : listing_of(open).bindings) {
+    py::dict entry;
+    entry["ied"] = python_text(binding.ied);
+    entry["int_addr"] = python_text(binding.int_addr);
+    entry["source"] = python_text(binding.source);
+    entry["reason"] = python_text(binding.reason);
+    result.append(entry);
   }
-  return python_text(listing->second);
+  return result;
+}
+
+py::object optional_text(const std::optional<std::string>& text) {
+  return text ? py::object(python_text(*text)) : py::object(py::none());
+}
+
+py::dict header(const OpenScd& open) {
+  const ScdHeader found = scd_header(open.scd());
+  py::dict result;
+  result["id"] = optional_text(found.id);
+  result["version"] = optional_text(found.version);
+  result["revision"] = optional_text(found.revision);
+  return result;
 }
 
 py::object crc(const OpenScd& open, const py::object& python_name) {
@@ -532,6 +566,16 @@ PYBIND11_MODULE(_ccdcrc, module) {
            "crcs(self) -> dict[str, str]\n\n"
            "IED name -> CRC text of every IED that has circuits, in byte-wise name order,\n"
            "as `ccdcrc all` lists them (of IEDs sharing a name, the last one with circuits).")
+      .def_property_readonly("header", &header,
+                             "header: dict[str, str | None]\n\n"
+                             "The id, version and revision of the SCD's Header (None for what it lacks).")
+      .def_property_readonly(
+          "sha256", [](const OpenScd& open) { return python_text(open.file().sha256); },
+          "sha256: str\n\nThe SHA-256 of the file's bytes as given (before gzip or zip is unpacked).")
+      .def("broken_bindings", &bindings,
+           "broken_bindings(self) -> list[dict[str, str]]\n\n"
+           "The inputs that bind to nothing, each {'ied', 'int_addr', 'source', 'reason'},\n"
+           "as `ccdcrc all` warns of them: by IED name, each in the order of its inputs.")
       .def_property_readonly("scd_crc", &total_crc,
                              "scd_crc: str\n\nThe SCD CRC over the CRCs that crcs() gives, as `ccdcrc all` prints it.")
       .def("crc", &crc, py::arg("name"),

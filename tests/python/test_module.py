@@ -242,6 +242,15 @@ def test_check_takes_the_list_itself(baseline, passed):
     assert {ied.name: ied.status for ied in checked.ieds} == {"B2": "ok", "M1": "ok", "P1": "ok" if passed else "changed"}
 
 
+@pytest.mark.parametrize("name", ["report_renamed_member.scd", "cli_station.scd.gz"])
+def test_scd_tells_its_header_digest_and_broken_bindings_as_the_program(name):
+    scd = ccdcrc.load(DATA / name)
+    listing = json.loads(run("all", DATA / name, "--format", "json").stdout)
+    assert (scd.header, scd.sha256) == (listing["header"], listing["sha256"])
+    warnings = run("all", DATA / name).stderr.decode().count("(a broken binding)")
+    assert len(scd.broken_bindings()) == warnings
+
+
 def test_the_module_shows_only_its_own_names():
     assert not {"os", "json", "Any"} & set(dir(ccdcrc))
 
