@@ -36,7 +36,9 @@ void say(std::ostream& out, const std::string& line) { out << line << std::endl;
 
 // One blank-delimited word of at most `longest` bytes; stays empty when the
 // input has ended. A longer word is read to its end but not kept, and makes
-// `too_long` true.
+// `too_long` true. A word that opens with a double quote runs to the next one
+// on its line, blanks and all, and is taken without its quotes: Explorer's
+// "Copy as path" gives paths so.
 std::string ask(std::istream& in, std::ostream& out, const char* prompt, std::size_t longest, bool& too_long) {
   say(out, prompt);
   std::string answer;
@@ -44,13 +46,18 @@ std::string ask(std::istream& in, std::ostream& out, const char* prompt, std::si
   in >> std::ws;
   // Straight from the stream's buffer: a word may be gigabytes long.
   std::streambuf& buffer = *in.rdbuf();
-  for (int c = buffer.sgetc(); c != std::char_traits<char>::eof() && !std::isspace(c); c = buffer.snextc()) {
+  const bool quoted = buffer.sgetc() == '"';
+  if (quoted) buffer.sbumpc();
+  const auto ends_word = [quoted](int c) { return quoted ? c == '"' || c == '\n' : std::isspace(c) != 0; };
+  int c = buffer.sgetc();
+  for (; c != std::char_traits<char>::eof() && !ends_word(c); c = buffer.snextc()) {
     if (answer.size() < longest) {
       answer += static_cast<char>(c);
     } else {
       too_long = true;
     }
   }
+  if (quoted && c == '"') buffer.sbumpc();
   if (too_long) answer.clear();
   return answer;
 }
@@ -190,6 +197,13 @@ int export_ccd(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
     return exit_usage;
   }
   if (holds_zero_byte(path + name + directory, diagnostics)) return exit_usage;
+  // A missing directory is made, as `export -o` makes it.
+  if (!directory.empty()) {
+    Notes notes;
+    const bool usable = prepare_export_directory(directory, true, notes);
+    diagnostics.tell(notes);
+    if (!usable) return exit_usage;
+  }
   const std::string file = directory + "/" + name + ".ccd";
   const FileIdentity before = is_safe_file_name(name) ? identity(file) : FileIdentity{};
   export_ied_ccd(path.c_str(), name.c_str(), directory.c_str());

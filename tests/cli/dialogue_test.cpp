@@ -131,8 +131,9 @@ TEST(Dialogue, FailuresAreToldOnStandardErrorWithTheirStatus) {
        "ccdcrc: the IED name is too long\n", 2},
       {"2 " + path + " P10\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
        "ccdcrc: " + path + ": no IED named 'P10'; did you mean 'P1'?\n", 1},
+      // A missing directory is made, as export -o makes it.
       {"3 " + path + " P1 " + missing_dir + "\n", export_asked,
-       "ccdcrc: " + missing_dir + ": the export directory does not exist\n", 2},
+       "ccdcrc: " + missing_dir + ": the export directory did not exist and was created\n", 0},
       {"3 " + path + " Gateway " + out.path().string() + "\n", export_asked,
        "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n", 1},
       {"3 " + path + " P1 " + long_word + "\n", export_asked, "ccdcrc: a path is too long\n", 2},
@@ -141,7 +142,18 @@ TEST(Dialogue, FailuresAreToldOnStandardErrorWithTheirStatus) {
        "ccdcrc: an answer holds a zero byte, which no path or IED name holds\n", 2},
   };
   for (const Row& row : rows) EXPECT_EQ(dialogue(row.input, row.status, row.err).out, row.out) << row.input;
-  EXPECT_EQ(directory_entries(out.path()), std::vector<std::string>{"silent.scd"});
+  EXPECT_EQ(directory_entries(out.path()), (std::vector<std::string>{"missing", "silent.scd"}));
+  EXPECT_EQ(directory_entries(missing_dir), std::vector<std::string>{"P1.ccd"});
+}
+
+// Explorer's "Copy as path" puts a path in double quotes: it is one answer,
+// blanks and all.
+TEST(Dialogue, APathInDoubleQuotesIsOneAnswer) {
+  ScratchDir out;
+  const std::string path = (out.path() / "Station Linden.scd").string();
+  std::filesystem::copy_file(data_path("cli_station.scd"), path);
+  EXPECT_EQ(dialogue("2 \"" + path + "\" P1\n").out, menu + path_prompt + name_prompt + "The CRC of IED is:6F9C679D\n");
+  EXPECT_EQ(dialogue("1\n\"" + path + "\"\n").out, dialogue("1 " + data_path("cli_station.scd") + "\n").out);
 }
 
 TEST(Dialogue, AnAnswerThatCannotBeWrittenIsAnError) {
