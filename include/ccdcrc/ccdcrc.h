@@ -209,7 +209,8 @@ CCDCRC_API void ccdcrc_free_exports(ccdcrc_exports* exports);
 /* Which revision changed which IED's CRC: the files at `paths` (`count` of
  * them, oldest first, plain XML) listed on `jobs` threads (0: one per core)
  * and compared each with the one before, as `ccdcrc history --format json`
- * prints it (UTF-8). A file that cannot be read is a revision with an
+ * prints it (UTF-8). The files are read as ccdcrc_scd_open reads them. A
+ * file that cannot be read, or is read only in part, is a revision with an
  * "error" in the JSON, not a failure of the call. `*json` is released with
  * ccdcrc_free_text; `size` (may be null) receives its length in bytes. */
 CCDCRC_API ccdcrc_status ccdcrc_history_json(const char* const* paths, size_t count, unsigned jobs, char** json,

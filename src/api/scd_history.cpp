@@ -6,42 +6,9 @@
 #include <vector>
 
 #include "api/errors.h"
+#include "history/file_revisions.h"
 #include "history/history.h"
-#include "operations/messages.h"
-#include "operations/scd_input.h"
 #include "report/history_report.h"
-
-namespace ccdcrc {
-namespace {
-
-// Revisions as files of plain XML, loaded as an open SCD is; none is kept
-// between calls.
-class PlainFileRevisions final : public RevisionReader {
- public:
-  explicit PlainFileRevisions(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths) labels_.push_back({path, {}, {}, {}, {}, path});
-  }
-  std::size_t size() const override { return labels_.size(); }
-  const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
-  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>&) const override {
-    const std::string& path = labels_[index].path;
-    RevisionRead read;
-    LoadProblem problem;
-    read.owned = load_scd_input(path, {}, nullptr, problem);
-    if (!read.owned) {
-      read.problem = RevisionProblem{problem.where(), problem.message};
-      return read;
-    }
-    read.scd = read.owned.get();
-    return read;
-  }
-
- private:
-  std::vector<RevisionLabel> labels_;
-};
-
-}  // namespace
-}  // namespace ccdcrc
 
 extern "C" ccdcrc_status ccdcrc_history_json(const char* const* paths, size_t count, unsigned jobs, char** json,
                                              size_t* size, ccdcrc_error* error) {
@@ -57,7 +24,7 @@ extern "C" ccdcrc_status ccdcrc_history_json(const char* const* paths, size_t co
     }
     ccdcrc::HistoryOptions options;
     options.jobs = jobs;
-    const ccdcrc::History history = ccdcrc::build_history(ccdcrc::PlainFileRevisions(files), options);
+    const ccdcrc::History history = ccdcrc::build_history(ccdcrc::FileRevisions(files), options);
     std::ostringstream out;
     ccdcrc::write_history(out, ccdcrc::Format::json, history);
     const std::string text = out.str();
