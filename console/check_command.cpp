@@ -56,8 +56,7 @@ int run_check(const CheckOptions& options, Console& console) {
   if (!baseline) return exit_usage;
   const bool malformed_fail = malformed_lines_fail(*baseline, options.skip_malformed && !options.strict);
   if (baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
-    const std::string lines = std::to_string(baseline->malformed_lines) +
-                              (baseline->malformed_lines == 1 ? " line is" : " lines are") + " improperly formatted";
+    const std::string lines = malformed_lines_text(baseline->malformed_lines);
     if (malformed_fail) {
       diagnostics.error(options.baseline,
                         lines + ", so the check fails (--warn names them; --skip-malformed checks without them)");

@@ -525,6 +525,7 @@ py::tuple check_json(const py::object& list_source, const py::object& scd_source
         check_approvals(*baseline, scd, listed, shadowed_crcs(scd, listed, jobs), ignore_missing);
     write_check_report(out, {Format::json, false, path, scd.path()}, check);
     failures = check_failures(check, scd.path());
+    for (std::string& failure : list_failures(*baseline, path, skip_malformed)) failures.push_back(std::move(failure));
     passed = check_verdict(*baseline, check, skip_malformed) == CheckVerdict::passes;
   }
   py::list python_failures;
