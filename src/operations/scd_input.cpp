@@ -98,39 +98,43 @@ std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFi
   return parse_input(std::move(input), path, {}, file, problem, {});
 }
 
-std::unique_ptr<Scd> load_scd_input(const std::string& path, const ScdReading& reading, ScdFile* file,
-                                    LoadProblem& problem, const BeforeParse& before_parse) {
-  return unless_out_of_memory(path, problem, [&]() -> std::unique_ptr<Scd> {
+namespace {
+
+// Reads with `read` (one of xml/input.h's readers, given the options), then
+// parses what was read; `name` stands for the input.
+template <typename Read>
+std::unique_ptr<Scd> read_and_parse(const std::string& name, const ScdReading& reading, ScdFile* file,
+                                    LoadProblem& problem, const BeforeParse& before_parse, Read read) {
+  return unless_out_of_memory(name, problem, [&]() -> std::unique_ptr<Scd> {
     Input input;
-    if (!read_input(path, input_options(reading), input, problem)) {
-      unreadable(path, reading, problem);
+    if (!read(input_options(reading), input)) {
+      unreadable(name, reading, problem);
       return nullptr;
     }
-    return parse_input(std::move(input), path, reading, file, problem, before_parse);
+    return parse_input(std::move(input), name, reading, file, problem, before_parse);
+  });
+}
+
+}  // namespace
+
+std::unique_ptr<Scd> load_scd_input(const std::string& path, const ScdReading& reading, ScdFile* file,
+                                    LoadProblem& problem, const BeforeParse& before_parse) {
+  return read_and_parse(path, reading, file, problem, before_parse, [&](const InputOptions& options, Input& input) {
+    return read_input(path, options, input, problem);
   });
 }
 
 std::unique_ptr<Scd> load_scd_input_bytes(std::string_view bytes, const std::string& name, const ScdReading& reading,
                                           ScdFile* file, LoadProblem& problem) {
-  return unless_out_of_memory(name, problem, [&]() -> std::unique_ptr<Scd> {
-    Input input;
-    if (!read_input_bytes(bytes, input_options(reading), input, problem)) {
-      unreadable(name, reading, problem);
-      return nullptr;
-    }
-    return parse_input(std::move(input), name, reading, file, problem, {});
+  return read_and_parse(name, reading, file, problem, {}, [&](const InputOptions& options, Input& input) {
+    return read_input_bytes(bytes, options, input, problem);
   });
 }
 
 std::unique_ptr<Scd> load_scd_input_text(SourceText bytes, const std::string& name, const ScdReading& reading,
                                          ScdFile* file, LoadProblem& problem) {
-  return unless_out_of_memory(name, problem, [&]() -> std::unique_ptr<Scd> {
-    Input input;
-    if (!read_input_text(std::move(bytes), input_options(reading), input, problem)) {
-      unreadable(name, reading, problem);
-      return nullptr;
-    }
-    return parse_input(std::move(input), name, reading, file, problem, {});
+  return read_and_parse(name, reading, file, problem, {}, [&](const InputOptions& options, Input& input) {
+    return read_input_text(std::move(bytes), options, input, problem);
   });
 }
 

@@ -26,27 +26,33 @@ OpenedScd opened(std::unique_ptr<Scd> scd, ScdFile file, LoadProblem problem, co
   return result;
 }
 
+// Opens with `load` (one of operations/scd_input.h's loaders); `name` stands for the input.
+template <typename Load>
+OpenedScd opened_by(const std::string& name, bool whole, Load load) {
+  ScdFile file;
+  LoadProblem problem;
+  std::unique_ptr<Scd> scd = load(file, problem);
+  return opened(std::move(scd), std::move(file), std::move(problem), name, whole);
+}
+
 }  // namespace
 
 OpenedScd open_scd(const std::string& path, const ScdReading& reading, bool whole, const BeforeParse& before_parse) {
-  ScdFile file;
-  LoadProblem problem;
-  std::unique_ptr<Scd> scd = load_scd_input(path, reading, &file, problem, before_parse);
-  return opened(std::move(scd), std::move(file), std::move(problem), path, whole);
+  return opened_by(path, whole, [&](ScdFile& file, LoadProblem& problem) {
+    return load_scd_input(path, reading, &file, problem, before_parse);
+  });
 }
 
 OpenedScd open_scd_bytes(std::string_view bytes, const std::string& name, const ScdReading& reading, bool whole) {
-  ScdFile file;
-  LoadProblem problem;
-  std::unique_ptr<Scd> scd = load_scd_input_bytes(bytes, name, reading, &file, problem);
-  return opened(std::move(scd), std::move(file), std::move(problem), name, whole);
+  return opened_by(name, whole, [&](ScdFile& file, LoadProblem& problem) {
+    return load_scd_input_bytes(bytes, name, reading, &file, problem);
+  });
 }
 
 OpenedScd open_scd_text(SourceText text, const std::string& name, const ScdReading& reading, bool whole) {
-  ScdFile file;
-  LoadProblem problem;
-  std::unique_ptr<Scd> scd = load_scd_input_text(std::move(text), name, reading, &file, problem);
-  return opened(std::move(scd), std::move(file), std::move(problem), name, whole);
+  return opened_by(name, whole, [&](ScdFile& file, LoadProblem& problem) {
+    return load_scd_input_text(std::move(text), name, reading, &file, problem);
+  });
 }
 
 }  // namespace ccdcrc
