@@ -36,6 +36,7 @@ void add_diff_command(CLI::App& app, Console& console);
 void add_check_command(CLI::App& app, Console& console);
 void add_verify_command(CLI::App& app, Console& console);
 void add_history_command(CLI::App& app, Console& console);
+void add_bindings_command(CLI::App& app, Console& console);
 
 // Options that several commands take.
 void add_format_option(CLI::App& command, Format& format);

@@ -129,7 +129,7 @@ void set_up(CLI::App& app, Console& console) {
   app.allow_windows_style_options(false);
   app.footer(program_footer);
   for (auto add : {add_all_command, add_ied_command, add_export_command, add_ccd_command, add_diff_command,
-                   add_check_command, add_verify_command, add_history_command}) {
+                   add_check_command, add_verify_command, add_history_command, add_bindings_command}) {
     add(app, console);
   }
 }

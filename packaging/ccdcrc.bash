@@ -11,7 +11,7 @@ _ccdcrc_ied_names() {
 
 _ccdcrc() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local commands="all ied export ccd diff check verify history"
+  local commands="all ied export ccd diff check verify history bindings"
   local command="" i start=0
   for ((i = 1; i < COMP_CWORD; i++)); do
     case " $commands " in
@@ -78,6 +78,7 @@ _ccdcrc() {
     diff) options+=" --explain -f --format --excel -o --output -a --all --name-only --stat --uncovered --approved --no-signoff -q --quiet -j --jobs" ;;
     check) options+=" -f --format --excel -q --quiet --status --ignore-missing --skip-malformed --strict -w --warn -j --jobs" ;;
     verify) options+=" --scd -f --format --excel -q --quiet" ;;
+    bindings) options+=" -f --format --excel -q --quiet -j --jobs" ;;
     history) options+=" --git --since --until --by-header --changed-only -f --format --excel -j --jobs --no-cache -q --quiet -v --verbose" ;;
   esac
   options+=" --member"

@@ -13,17 +13,17 @@ function __ccdcrc_after_scd
     test (count $words) -ge 3
 end
 
-set -l commands all ied export ccd diff check verify history
+set -l commands all ied export ccd diff check verify history bindings
 complete -c ccdcrc -f -n "not __fish_seen_subcommand_from $commands" -a "$commands"
 complete -c ccdcrc -n "not __fish_seen_subcommand_from $commands" -l version -d 'print the version'
 complete -c ccdcrc -s h -l help -d 'show the help'
 complete -c ccdcrc -l color -x -a 'auto always never' -d 'colour the statuses'
 complete -c ccdcrc -n "__fish_seen_subcommand_from $commands" -l member -x -d 'the SCD of an archive'
-complete -c ccdcrc -n '__fish_seen_subcommand_from all ied check verify' -s f -l format -x -a 'text json csv' -d 'output format'
+complete -c ccdcrc -n '__fish_seen_subcommand_from all ied check verify bindings' -s f -l format -x -a 'text json csv' -d 'output format'
 complete -c ccdcrc -n '__fish_seen_subcommand_from diff history' -s f -l format -x -a 'text json csv html markdown' -d 'output format'
-complete -c ccdcrc -n '__fish_seen_subcommand_from all ied diff check verify history' -l excel -d 'CSV as Excel opens it'
-complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check verify history' -s q -l quiet -d 'print less'
-complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check' -s j -l jobs -x -d 'IEDs built in parallel'
+complete -c ccdcrc -n '__fish_seen_subcommand_from all ied diff check verify history bindings' -l excel -d 'CSV as Excel opens it'
+complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check verify history bindings' -s q -l quiet -d 'print less'
+complete -c ccdcrc -n '__fish_seen_subcommand_from all export diff check bindings' -s j -l jobs -x -d 'IEDs built in parallel'
 complete -c ccdcrc -n '__fish_seen_subcommand_from ied' -s n -l name -x -a '(__ccdcrc_ied_names)' -d 'an IED name'
 complete -c ccdcrc -n '__fish_seen_subcommand_from export' -l all -d 'every IED with a CRC'
 complete -c ccdcrc -n '__fish_seen_subcommand_from export' -s o -l output -x -a '(__fish_complete_directories)' -d 'the export directory'

@@ -13,11 +13,11 @@ _ccdcrc_ied_names() {
 
 _ccdcrc() {
   local -a commands common
-  commands=(all ied export ccd diff check verify history)
+  commands=(all ied export ccd diff check verify history bindings)
   common=('(-h --help)'{-h,--help}'[show the help]' '--member[the SCD of an archive]:member:'
           '--color[colour the statuses]:when:(auto always never)')
   if (( CURRENT == 2 )); then
-    _alternatives 'commands:command:(all ied export ccd diff check verify history)' \
+    _alternatives 'commands:command:(all ied export ccd diff check verify history bindings)' \
       'options:option:(-h --help --version --color)'
     return
   fi
@@ -45,6 +45,7 @@ _ccdcrc() {
               '--strict[malformed lines fail]' \
               '(-w --warn)'{-w,--warn}'[name malformed lines]' '*:file:_files' ;;
     (verify) _arguments $common $format $excel $quiet '--scd[the SCD to compare with]:SCD:_files' '*:CCD file:_files' ;;
+    (bindings) _arguments $common $format $excel $quiet $jobs '1:SCD:_files' ;;
     (history) _arguments $common $excel $quiet '--git[the commits that change a file]' '--since[commits from]:date:' \
                 '--until[commits until]:date:' '--by-header[by the Header]' '--changed-only[revisions that change]' \
                 '(-f --format)'{-f,--format}'[output format]:format:(text json csv html markdown)' \

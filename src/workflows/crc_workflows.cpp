@@ -37,7 +37,7 @@ void note_broken_bindings(const Scd& scd, const std::vector<BrokenBinding>& brok
   for (const std::string& name : names) listed += (listed.empty() ? "" : ", ") + printable(name);
   add_warning(notes, scd.path(),
               std::to_string(broken.size()) + " inputs resolve to nothing (broken bindings), of " + listed +
-                  "; the change report of diff names each");
+                  "; ccdcrc bindings names each");
 }
 
 AllOutcome all_crcs(const Scd& scd, unsigned jobs, const ProgressCallback& progress) {
@@ -47,6 +47,13 @@ AllOutcome all_crcs(const Scd& scd, unsigned jobs, const ProgressCallback& progr
   outcome.scd_crc = scd_crc(outcome.crcs);
   if (outcome.crcs.empty()) add_warning(outcome.notes, scd.path(), no_circuits_in_scd_message(scd));
   note_broken_bindings(scd, broken_bindings(scd, outcome.listed), outcome.notes);
+  return outcome;
+}
+
+BindingsOutcome scd_broken_bindings(const Scd& scd, unsigned jobs, const ProgressCallback& progress) {
+  BindingsOutcome outcome;
+  const std::vector<ListedCrc> listed = listed_crcs_noted(scd, jobs, progress, outcome.notes);
+  outcome.broken = broken_bindings(scd, listed);
   return outcome;
 }
 

@@ -33,6 +33,14 @@ AllOutcome all_crcs(const Scd& scd, unsigned jobs, const ProgressCallback& progr
 // Warnings about inputs that resolve to nothing: each in full when there are few.
 void note_broken_bindings(const Scd& scd, const std::vector<BrokenBinding>& broken, Notes& notes);
 
+// `bindings`: every input of the SCD that resolves to nothing, by IED name,
+// each in the order of its IED's inputs.
+struct BindingsOutcome {
+  std::vector<BrokenBinding> broken;
+  Notes notes;
+};
+BindingsOutcome scd_broken_bindings(const Scd& scd, unsigned jobs, const ProgressCallback& progress = {});
+
 // `ied`: the answer for each name, in the order given (a name given twice is
 // answered twice).
 struct IedAnswer {

@@ -237,6 +237,35 @@ TEST(CliIed, MissingOrCircuitlessIedsFailWithStatusOneAndTheOthersArePrinted) {
                 " ]\n}\n");
 }
 
+TEST(CliBindings, ListsEveryBrokenInputWithItsReasonInEachFormat) {
+  const std::string renamed = data_path("report_renamed_member.scd");
+  const std::string input = "1-A:PIGO/GOINGGIO1.SPCSO2.stVal";
+  const std::string source = "CL1101CTRL/CILO1.EnaCls.stVal";
+  const std::string reason = "CL1101CTRL/LLN0.dsIntlk has no member CILO1.EnaCls.stVal";
+  struct Row {
+    std::vector<std::string> arguments;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Row> rows{
+      {{"bindings", renamed}, "PL1101: input " + input + " (" + source + ") resolves to nothing: " + reason + "\n", ""},
+      {{"bindings", renamed, "-f", "csv"},
+       "ied,int_addr,source,reason\nPL1101," + input + "," + source + "," + reason + "\n",
+       ""},
+      {{"bindings", renamed, "-f", "json"},
+       "{\n  \"scd\": \"" + renamed + "\",\n  \"broken_bindings\": [\n    {\"ied\": \"PL1101\", \"int_addr\": \"" +
+           input + "\", \"source\": \"" + source + "\", \"reason\": \"" + reason + "\"}\n  ]\n}\n",
+       ""},
+      {{"bindings", station}, "", "ccdcrc: no input resolves to nothing\n"},
+  };
+  for (const Row& row : rows) {
+    const ProcessResult result = run_ccdcrc(row.arguments);
+    EXPECT_EQ(result.status, 0) << row.arguments.back();
+    EXPECT_EQ(result.out, row.out) << row.arguments.back();
+    EXPECT_EQ(result.err, row.err) << row.arguments.back();
+  }
+}
+
 TEST(CliExport, WritesTheCcdFilesOfTheNamedIeds) {
   ScratchDir out;
   const IedCrcMap crcs = run_all_ied_crcs(station);
