@@ -29,7 +29,7 @@ void write_listing(std::ostream& out, const ExportOutcome& outcome) {
   const NameColumn column(names);
   for (const WrittenCcd& written : outcome.written) {
     column.write(out, written.name);
-    out << written.result.crc << "  " << printable(written.result.path) << '\n';
+    out << written.result.crc << "  " << printable_path(written.result.path) << '\n';
   }
 }
 

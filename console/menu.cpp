@@ -21,6 +21,7 @@
 #include "operations/scd_input.h"
 #include "scd/ied_selection.h"
 #include "system/files.h"
+#include "util/text.h"
 #include "workflows/export_workflow.h"
 #include "workflows/named_ieds.h"
 
@@ -104,11 +105,32 @@ int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) 
   const std::string path = ask(in, out, "Please input the path of SCD file:", longest_path(), too_long);
   if (holds_zero_byte(path, diagnostics)) return exit_usage;
   say(out, "Please wait..");
+  if (too_long) {
+    diagnostics.note("the path of the SCD file is too long");
+    return exit_usage;
+  }
   CrcPair** pairs = nullptr;
   int count = 0;
-  char* scd_crc = too_long ? nullptr : compute_all_ied_crcs(&pairs, path.c_str(), &count);
-  const std::string scd_crc_text = scd_crc ? scd_crc : too_long ? "00000000" : "";
-  say(out, "SCD CRC:" + scd_crc_text);
+  char* scd_crc = compute_all_ied_crcs(&pairs, path.c_str(), &count);
+  const auto release = [&] {
+    ccdcrc_free_pairs(pairs, count);
+    ccdcrc_free_text(scd_crc);
+  };
+  if (!scd_crc) {
+    diagnostics.note("not enough memory");
+    return exit_usage;
+  }
+  // No IED with a CRC: an SCD without circuits has the SCD CRC 00000000; a
+  // file that was never read has none, and no CRC line may suggest one.
+  if (count == 0) {
+    const std::unique_ptr<Scd> scd = load_for_reason(path, diagnostics);
+    if (!scd) {
+      release();
+      return exit_usage;
+    }
+    diagnostics.warning(scd->path(), no_circuits_in_scd_message(*scd));
+  }
+  say(out, std::string("SCD CRC:") + scd_crc);
   std::map<std::string, std::string> crcs;
   for (int i = 0; i < count; ++i) crcs[pairs[i]->name] = pairs[i]->crc;
   for (const auto& [name, crc] : crcs) {
@@ -117,17 +139,8 @@ int all_ied_crcs(std::istream& in, std::ostream& out, Diagnostics& diagnostics) 
     line += crc;
     say(out, line);
   }
-  say(out, "The CRC of SCD is:" + scd_crc_text);
-  ccdcrc_free_pairs(pairs, count);
-  ccdcrc_free_text(scd_crc);
-  if (too_long) {
-    diagnostics.note("the path of the SCD file is too long");
-    return exit_usage;
-  }
-  if (count > 0) return exit_ok;
-  const std::unique_ptr<Scd> scd = load_for_reason(path, diagnostics);
-  if (!scd) return exit_usage;
-  diagnostics.warning(scd->path(), no_circuits_in_scd_message(*scd));
+  say(out, std::string("The CRC of SCD is:") + scd_crc);
+  release();
   return exit_ok;
 }
 
@@ -183,7 +196,7 @@ int why_not_exported(const std::string& path, const std::string& name, const std
   const bool usable = prepare_export_directory(directory, false, notes);
   diagnostics.tell(notes);
   if (!usable) return exit_usage;
-  diagnostics.error(directory + "/" + name + ".ccd", "the CCD file could not be written");
+  diagnostics.error(file_in(directory, name + ".ccd"), "the CCD file could not be written");
   return exit_ied_problem;
 }
 
@@ -204,12 +217,15 @@ int export_ccd(std::istream& in, std::ostream& out, Diagnostics& diagnostics) {
     diagnostics.tell(notes);
     if (!usable) return exit_usage;
   }
-  const std::string file = directory + "/" + name + ".ccd";
+  const std::string file = file_in(directory, name + ".ccd");
   const FileIdentity before = is_safe_file_name(name) ? identity(file) : FileIdentity{};
   export_ied_ccd(path.c_str(), name.c_str(), directory.c_str());
   const FileIdentity after = is_safe_file_name(name) ? identity(file) : FileIdentity{};
   // An export replaces the file by a new one: the same file is no export.
-  if (after.exists && after != before) return exit_ok;
+  if (after.exists && after != before) {
+    diagnostics.note("the CCD of IED " + quoted(name) + " was written to " + printable_path(file));
+    return exit_ok;
+  }
   return why_not_exported(path, name, directory, diagnostics);
 }
 

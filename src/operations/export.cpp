@@ -196,7 +196,7 @@ void RunFiles::add(const std::string& ied_name) { written_.emplace(case_folded(i
 ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const Directory& directory) {
   ExportResult result;
   result.status = ExportStatus::name_taken;
-  result.path = directory.path() + "/" + ied_name + ".ccd";
+  result.path = file_in(directory.path(), ied_name + ".ccd");
   result.message = "its file would replace " + earlier + ".ccd, written for IED " + quoted(earlier) +
                    " in this run (names that differ only in case name one file on Windows)";
   return result;
@@ -209,7 +209,7 @@ StagedExport stage(const Scd& scd, pugi::xml_node ied, const Directory& director
   ExportResult& result = staged.result;
   const std::string name = attr(ied, "name");
   staged.file_name = name + ".ccd";
-  result.path = directory.path() + "/" + staged.file_name;
+  result.path = file_in(directory.path(), staged.file_name);
   const auto fail = [&](ExportStatus status, std::string message) {
     result.status = status;
     result.message = std::move(message);
@@ -242,7 +242,7 @@ StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& d
     StagedExport failed;
     failed.result.status = ExportStatus::out_of_memory;
     failed.result.message = "not enough memory";
-    failed.result.path = directory.path() + "/" + attr(ied, "name") + ".ccd";
+    failed.result.path = file_in(directory.path(), attr(ied, "name") + ".ccd");
     return failed;
   }
 }

@@ -86,8 +86,8 @@ struct StagedExport {
   std::string file_name;
 };
 
-// Builds the IED's export document and writes it for directory + "/" + IED
-// name + ".ccd", not yet in place. Memory that runs out ends this IED's
+// Builds the IED's export document and writes it as the directory's file
+// IED NAME.ccd, not yet in place. Memory that runs out ends this IED's
 // export with status out_of_memory, and leaves no file.
 StagedExport stage_export(const Scd& scd, pugi::xml_node ied, const Directory& directory);
 

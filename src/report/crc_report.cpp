@@ -45,7 +45,7 @@ void CrcReportWriter::write(const CrcReport& report) {
 }
 
 void CrcReportWriter::write_text(const CrcReport& report) {
-  if (several_) out_ << (written_ ? "\n" : "") << printable(report.scd_path) << ":\n";
+  if (several_) out_ << (written_ ? "\n" : "") << printable_path(report.scd_path) << ":\n";
   std::vector<std::string> names;
   for (const IedCrc& ied : report.ieds) {
     if (ied.crc) names.push_back(ied.name);

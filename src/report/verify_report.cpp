@@ -18,7 +18,7 @@ StatusTone tone_of(VerifyStatus status) {
 
 void write_text(std::ostream& out, const std::vector<const VerifiedFile*>& files, const TextStyle& style) {
   for (const VerifiedFile* file : files) {
-    out << printable(file->path) << ": " << style.status(verify_status_name(file->status), tone_of(file->status));
+    out << printable_path(file->path) << ": " << style.status(verify_status_name(file->status), tone_of(file->status));
     switch (file->status) {
       case VerifyStatus::ok:
       case VerifyStatus::unreadable: break;

@@ -1,5 +1,6 @@
 #include "util/text.h"
 
+#include <filesystem>
 #include <set>
 
 namespace ccdcrc {
@@ -55,16 +56,14 @@ std::size_t misleading_character(const std::string& text, std::size_t at, unsign
   return 0;
 }
 
-}  // namespace
-
-std::string printable(const std::string& text) {
+std::string shown(const std::string& text, bool escape_backslash) {
   std::string result;
   result.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
     unsigned code = 0;
-    if (c == '\\') {
+    if (c == '\\' && escape_backslash) {
       result += "\\\\";
     } else if (c == '\n') {
       result += "\\n";
@@ -85,6 +84,24 @@ std::string printable(const std::string& text) {
   return result;
 }
 
+constexpr char preferred_separator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+bool is_separator(char c) { return c == '/' || c == preferred_separator; }
+
+}  // namespace
+
+std::string printable(const std::string& text) { return shown(text, true); }
+
+std::string printable_path(const std::string& path) { return shown(path, false); }
+
+std::string file_in(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  if (is_separator(directory.back())) return directory + name;
+  const bool uses_preferred = directory.find(preferred_separator) != std::string::npos;
+  const char separator = !uses_preferred && directory.find('/') != std::string::npos ? '/' : preferred_separator;
+  return directory + separator + name;
+}
+
 std::string quoted(const std::string& name) {
   // Built by appending: GCC 12 warns wrongly about "literal" + string.
   std::string text(1, '\'');
@@ -103,7 +120,10 @@ std::vector<std::string> distinct_names(const std::vector<std::string>& names) {
 }
 
 std::string without_trailing_slashes(std::string directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  // "C:\\" names a drive's root; "C:" would name its current directory.
+  while (directory.size() > 1 && is_separator(directory.back()) && directory[directory.size() - 2] != ':') {
+    directory.pop_back();
+  }
   return directory;
 }
 

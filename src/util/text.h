@@ -22,6 +22,14 @@ std::string& replace_all(std::string& subject, const std::string& find, const st
 // \\, so that the text reads back as it was.
 std::string printable(const std::string& text);
 
+// A path as printable shows a name, but with its backslashes as they are:
+// on Windows they separate its folders.
+std::string printable_path(const std::string& path);
+
+// The file NAME in DIRECTORY, joined with the separator the directory's path
+// already uses (else the platform's), so that the path reads as it was given.
+std::string file_in(const std::string& directory, const std::string& name);
+
 // 'NAME' for messages, printable.
 std::string quoted(const std::string& name);
 
@@ -31,8 +39,8 @@ std::vector<std::string> distinct_names(const std::vector<std::string>& names);
 // The bytes as lower-case hexadecimal digits, two a byte.
 std::string lower_hex(const unsigned char* bytes, std::size_t size);
 
-// A directory path without the slashes that end it ("/" stays "/"), so that
-// the paths of files in it have one slash.
+// A directory path without the separators that end it ("/" and "C:\\" stay
+// as they are), so that the paths of files in it have one.
 std::string without_trailing_slashes(std::string directory);
 
 }  // namespace ccdcrc

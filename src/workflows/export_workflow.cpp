@@ -43,7 +43,7 @@ struct ExportRun {
     const ExportFailure failure = export_failure(name, result);
     std::optional<std::string> file;
     if (failure.concerns_file) file = result.path;
-    add_error(outcome.notes, failure.concerns_file ? printable(result.path) : scd.path(), failure.reason);
+    add_error(outcome.notes, failure.concerns_file ? printable_path(result.path) : scd.path(), failure.reason);
     outcome.out_of_memory = outcome.out_of_memory || result.status == ExportStatus::out_of_memory;
     outcome.failed.push_back({name, std::move(file), failure.reason, result.status});
   }

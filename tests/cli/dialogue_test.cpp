@@ -55,14 +55,13 @@ TEST(Dialogue, AllIedsOnOneLineListsNamesInByteOrderBetweenTheScdCrcTwice) {
                                                   "a:" + crcs.at("a") + "\n" + "The CRC of SCD is:" + scd + "\n");
 }
 
-TEST(Dialogue, AllIedsOfAnUnloadableFileGiveTheEmptyScdCrc) {
+TEST(Dialogue, AllIedsOfAnUnloadableFilePrintNoCrc) {
   const std::vector<std::pair<std::string, std::string>> cases{
       {data_path("no-such-file.scd"), "ccdcrc: " + data_path("no-such-file.scd") + ": no such file\n"},
       {data_path(""), "ccdcrc: " + data_path("") + ": is a directory, not a file\n"},
   };
   for (const auto& [path, err] : cases) {
-    EXPECT_EQ(dialogue("1\n" + path + "\n", 2, err).out,
-              menu + path_prompt + "Please wait..\nSCD CRC:00000000\nThe CRC of SCD is:00000000\n");
+    EXPECT_EQ(dialogue("1\n" + path + "\n", 2, err).out, menu + path_prompt + "Please wait..\n");
   }
 }
 
@@ -85,7 +84,7 @@ TEST(Dialogue, OneIedCrcOrNothingAfterTheColon) {
             asked + "The CRC of IED is:\n");  // input ends
 }
 
-TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPrompt) {
+TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPromptAndNamesItsFileOnStandardError) {
   ScratchDir out;
   const std::string path = data_path("cli_station.scd");
   const std::string asked = menu + path_prompt + name_prompt + directory_prompt;
@@ -99,7 +98,11 @@ TEST(Dialogue, ExportPrintsNothingAfterTheDirectoryPrompt) {
       asked);
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));
 
-  EXPECT_EQ(dialogue("3 " + path + " P1 " + out.path().string() + "\n").out, asked);
+  const std::string written = (out.path() / "P1.ccd").string();
+  EXPECT_EQ(dialogue("3 " + path + " P1 " + out.path().string() + "\n", 0,
+                     "ccdcrc: the CCD of IED 'P1' was written to " + written + "\n")
+                .out,
+            asked);
   EXPECT_TRUE(std::filesystem::exists(out.path() / "P1.ccd"));
 }
 
@@ -121,19 +124,20 @@ TEST(Dialogue, FailuresAreToldOnStandardErrorWithTheirStatus) {
     int status;
   };
   const std::vector<Row> rows{
-      {"1 " + long_word + "\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n",
-       "ccdcrc: the path of the SCD file is too long\n", 2},
+      {"1 " + long_word + "\n", all_asked, "ccdcrc: the path of the SCD file is too long\n", 2},
       {"1 " + silent + "\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n",
        "ccdcrc: " + silent + ": warning: none of its 2 IEDs has GOOSE or sampled-value circuits, so no IED has a CRC\n",
        0},
-      {"1\n", all_asked + "SCD CRC:00000000\nThe CRC of SCD is:00000000\n", "ccdcrc: no SCD file was given\n", 2},
+      {"1\n", all_asked, "ccdcrc: no SCD file was given\n", 2},
       {"2 " + path + " " + long_word + "\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
        "ccdcrc: the IED name is too long\n", 2},
       {"2 " + path + " P10\n", menu + path_prompt + name_prompt + "The CRC of IED is:\n",
        "ccdcrc: " + path + ": no IED named 'P10'; did you mean 'P1'?\n", 1},
       // A missing directory is made, as export -o makes it.
       {"3 " + path + " P1 " + missing_dir + "\n", export_asked,
-       "ccdcrc: " + missing_dir + ": the export directory did not exist and was created\n", 0},
+       "ccdcrc: " + missing_dir + ": the export directory did not exist and was created\nccdcrc: the CCD of IED 'P1' " +
+           "was written to " + missing_dir + "/P1.ccd\n",
+       0},
       {"3 " + path + " Gateway " + out.path().string() + "\n", export_asked,
        "ccdcrc: " + path + ": IED 'Gateway' has no GOOSE or sampled-value circuits, so it has no CRC\n", 1},
       {"3 " + path + " P1 " + long_word + "\n", export_asked, "ccdcrc: a path is too long\n", 2},

@@ -2,6 +2,7 @@
 // the filtered copies that decide how SCD content looks in a CCD.
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -93,6 +94,33 @@ TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanning) {
   std::string subject = "x-x";
   EXPECT_EQ(&replace_all(subject, "x", "y"), &subject);
   EXPECT_EQ(subject, "y-y");
+}
+
+// Paths read as they were given: the directory's own separator, a backslash
+// kept as it is, no separator doubled; on Windows the backslash is the
+// platform's separator.
+TEST(PathsAsGiven, JoinAndPrintWithTheSeparatorOfTheDirectory) {
+  const bool windows = std::filesystem::path::preferred_separator == '\\';
+  struct Row {
+    std::string directory;
+    std::string joined;          // with "PL1101.ccd"
+    std::string windows_joined;  // where it differs on Windows
+  };
+  const std::vector<Row> rows{
+      {"out", "out/PL1101.ccd", "out\\PL1101.ccd"},
+      {"out/", "out/PL1101.ccd", ""},
+      {"/", "/PL1101.ccd", ""},
+      {"a/b", "a/b/PL1101.ccd", ""},
+      {"C:\\Daten\\Export", "C:\\Daten\\Export/PL1101.ccd", "C:\\Daten\\Export\\PL1101.ccd"},
+      {"C:\\Daten\\Export\\", "C:\\Daten\\Export\\/PL1101.ccd", "C:\\Daten\\Export\\PL1101.ccd"},
+      {"C:\\", "C:\\/PL1101.ccd", "C:\\PL1101.ccd"},
+  };
+  for (const Row& row : rows) {
+    const std::string expected = windows && !row.windows_joined.empty() ? row.windows_joined : row.joined;
+    EXPECT_EQ(file_in(without_trailing_slashes(row.directory), "PL1101.ccd"), expected) << row.directory;
+  }
+  EXPECT_EQ(printable_path("C:\\Daten\\Station\tÖlsen.scd"), "C:\\Daten\\Station\\tÖlsen.scd");
+  EXPECT_EQ(printable("C:\\Daten"), "C:\\\\Daten");
 }
 
 TEST(ChildElements, TakesOnlyElementsOfExactlyThatName) {

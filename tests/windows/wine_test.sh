@@ -3,7 +3,8 @@
 # `all --format csv` of every fixture, example, public SCL file (when
 # ../shared/corpus is there) and a generated station gives the same bytes
 # and exit status; the README's commands; export refusing names Windows
-# cannot hold and a case collision; a path in Chinese; the C example built
+# cannot hold and a case collision; a path in Chinese; paths printed as
+# given; the menu with a quoted path; the C example built
 # against the DLL and a C program linked against ccdcrc.lib as MSVC links; a
 # file dropped onto the program, and "/?". Skipped, saying so, where Wine
 # cannot run, unless CCDCRC_WINE_REQUIRED=1 (./dev test) makes that a failure.
@@ -121,6 +122,28 @@ for file in "$scratch"/linux-export/*.ccd; do
   cmp -s "$file" "$chinese/导出/$(basename "$file")" || fail "export: $(basename "$file") differs from the Linux file"
 done
 
+# Paths as the user gave them, with single backslashes; the menu takes a
+# path in double quotes (Explorer's "Copy as path") whole, and prints no CRC
+# for a file it could not read.
+daten="$scratch/Daten"
+mkdir -p "$daten"
+cp examples/substation.scd "$daten/Station Ölsen.scd"
+cp examples/substation_rev2.scd "$daten/rev2.scd"
+daten_windows=$("$wine" winepath -w "$daten" 2>/dev/null | tr -d '\r')
+"$wine" "$exe" all "$daten_windows\\Station Ölsen.scd" "$daten_windows\\rev2.scd" >"$scratch/paths.out" 2>&1
+grep -Fxq "$daten_windows\\Station Ölsen.scd:" "$scratch/paths.out" ||
+  fail "all does not head its block with the path as given: $(head -n 1 "$scratch/paths.out")"
+"$wine" "$exe" export "$daten_windows\\Station Ölsen.scd" PL1101 -o "$daten_windows\\Export\\" >"$scratch/paths.out" 2>&1
+grep -Fxq "PL1101  3B04FA6D  $daten_windows\\Export\\PL1101.ccd" "$scratch/paths.out" ||
+  fail "export does not name its file with the folder's separator: $(head -n 1 "$scratch/paths.out")"
+printf '1\n"%s"\n' "$daten_windows\\Station Ölsen.scd" | "$wine" "$exe" >"$scratch/menu.out" 2>"$scratch/menu.err"
+[ "$(grep -c ':[0-9A-F]\{8\}' "$scratch/menu.out")" = 7 ] && grep -q '^PL1101:3B04FA6D' "$scratch/menu.out" ||
+  fail "the menu given a quoted path printed: $(tail -n 3 "$scratch/menu.out") $(head -n 2 "$scratch/menu.err")"
+printf '1\n"%s"\n' "$daten_windows\\missing.scd" | "$wine" "$exe" >"$scratch/menu.out" 2>"$scratch/menu.err"
+status=$?
+[ "$status" != 0 ] && ! grep -q 'CRC' "$scratch/menu.out" ||
+  fail "the menu given a missing file ended with status $status and printed: $(tail -n 2 "$scratch/menu.out")"
+
 # Names Windows cannot hold, and two names that differ only in case: the
 # same refusals on both, nothing else written, a failing status.
 mkdir -p "$scratch/names"
@@ -189,6 +212,10 @@ if x86_64-w64-mingw32-gcc-posix -std=c11 -Wall -I"$windows/include" examples/all
   for name in PL1101 PT1001 CL1101 MU1101 MU1001; do
     grep -q "$name" "$scratch/c.out" || fail "the C example printed no CRC of $name"
   done
+  # A name that the ANSI code page cannot hold reaches the library in UTF-8.
+  cp examples/substation.scd "$scratch/Station_Größe_站.scd"
+  "$wine" "$scratch/all_crcs.exe" "$scratch/Station_Größe_站.scd" >"$scratch/c.out" 2>&1
+  grep -q '^SCD CRC 2EB5C1E0' "$scratch/c.out" || fail "the C example with a non-ASCII path: $(tail -n 1 "$scratch/c.out")"
 else
   fail "the C example does not build against the DLL: $(head -n 3 "$scratch/cc.err")"
 fi
