@@ -19,6 +19,8 @@
 
 #include "approvals/approval_check.h"
 #include "approvals/baseline.h"
+#include "history/history_run.h"
+#include "operations/bindings.h"
 #include "operations/crc_runs.h"
 #include "operations/differences.h"
 #include "operations/export.h"
@@ -26,13 +28,18 @@
 #include "operations/messages.h"
 #include "operations/scd_input.h"
 #include "operations/shown_ccd.h"
+#include "operations/verification.h"
 #include "report/change_report.h"
 #include "report/check_report.h"
 #include "report/crc_report.h"
 #include "report/diff_report.h"
+#include "report/history_report.h"
 #include "report/scd_revision.h"
+#include "report/verify_report.h"
 #include "util/text.h"
+#include "workflows/crc_workflows.h"
 #include "workflows/open_scd.h"
+#include "workflows/zipped_export.h"
 
 using nlohmann::ordered_json;
 
@@ -48,6 +55,7 @@ namespace {
 struct PageScd {
   std::unique_ptr<Scd> scd;
   std::vector<ListedCrc> listed;
+  std::vector<BrokenBinding> broken;
   ScdFile file;
 };
 
@@ -90,6 +98,24 @@ char* guarded(Step step) {
   }
 }
 
+std::vector<std::string> note_texts(const Notes& notes) {
+  std::vector<std::string> texts;
+  for (const Note& note : notes) texts.push_back(note_text(note));
+  return texts;
+}
+
+// The inputs that resolve to nothing, as the change report names them.
+ordered_json broken_answer(const std::vector<BrokenBinding>& broken) {
+  ordered_json bindings = ordered_json::array();
+  for (const BrokenBinding& binding : broken) {
+    bindings.push_back({{"ied", printable(binding.ied)},
+                        {"int_addr", printable(binding.int_addr)},
+                        {"source", printable(binding.source)},
+                        {"reason", printable(binding.reason)}});
+  }
+  return bindings;
+}
+
 ordered_json scd_answer(int number, const PageScd& opened, const std::vector<std::string>& warnings) {
   ordered_json ieds = ordered_json::array();
   for (const ListedCrc& entry : opened.listed) {
@@ -108,20 +134,8 @@ ordered_json scd_answer(int number, const PageScd& opened, const std::vector<std
            {{"id", text_or_null(header.id)},
             {"version", text_or_null(header.version)},
             {"revision", text_or_null(header.revision)}}},
+          {"broken", broken_answer(opened.broken)},
           {"warnings", warnings}};
-}
-
-// The warnings the program gives while it lists CRCs.
-std::vector<std::string> load_warnings(const PageScd& opened) {
-  std::vector<std::string> warnings;
-  const Scd& scd = *opened.scd;
-  for (const ListedCrc& entry : opened.listed) {
-    if (entry.listed.with_circuits > 1) {
-      warnings.push_back(scd.path() +
-                         ": warning: " + shared_circuits_warning(entry.listed.with_circuits, entry.name()));
-    }
-  }
-  return warnings;
 }
 
 char* open_upload(Session& session, const std::string& name) {
@@ -135,9 +149,12 @@ char* open_upload(Session& session, const std::string& name) {
   opened.file = std::move(loaded.file);
   // The browser's digest of the bytes as given comes later (page_digest).
   opened.file.size = size;
-  opened.listed = listed_crcs(*opened.scd, 1, progress_of("computing"));
+  // The listing and the warnings of `all`.
+  AllOutcome all = all_crcs(*opened.scd, 1, progress_of("computing"));
+  opened.listed = std::move(all.listed);
+  opened.broken = broken_bindings(*opened.scd, opened.listed);
   const int number = session.next++;
-  const std::vector<std::string> warnings = load_warnings(opened);
+  const std::vector<std::string> warnings = note_texts(all.notes);
   const PageScd& kept = session.scds[number] = std::move(opened);
   return answer(scd_answer(number, kept, warnings));
 }
@@ -147,11 +164,13 @@ const PageScd* find(const Session& session, int number) {
   return found == session.scds.end() ? nullptr : &found->second;
 }
 
-// The table of every open SCD as `ccdcrc all --format csv|json` writes it.
-std::string crc_table(const Session& session, Format format) {
+// The table of every open SCD (or of the one numbered `only`, when not
+// negative) as `ccdcrc all --format csv|json` writes it.
+std::string crc_table(const Session& session, Format format, int only) {
   std::ostringstream out;
-  CrcReportWriter writer(out, format, CrcCommand::all, session.scds.size() > 1);
+  CrcReportWriter writer(out, format, CrcCommand::all, only < 0 && session.scds.size() > 1);
   for (const auto& [number, opened] : session.scds) {
+    if (only >= 0 && number != only) continue;
     const IedCrcMap crcs = crc_map(opened.listed);
     CrcReport report{opened.scd->path(), {}, scd_crc(crcs), scd_header(*opened.scd), opened.file.sha256};
     for (const auto& [name, crc] : crcs) report.ieds.push_back({name, crc, {}});
@@ -176,7 +195,7 @@ char* ied_ccd(const PageScd& opened, const std::string& ied_name, CcdForm form) 
 }
 
 // The change report of `ccdcrc diff OLD NEW --format html`.
-char* change_report(const PageScd& old_scd, const PageScd& new_scd) {
+char* change_report(const PageScd& old_scd, const PageScd& new_scd, std::optional<ApprovedCrcs> approved) {
   DiffReport diff = diff_report(*old_scd.scd, old_scd.listed, *new_scd.scd, new_scd.listed);
   const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
   if (!explained.empty()) {
@@ -184,12 +203,20 @@ char* change_report(const PageScd& old_scd, const PageScd& new_scd) {
   }
   ReportOptions asked;
   asked.date = export_timestamp(true);
+  asked.approved = std::move(approved);
   const ChangeReport report = build_change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, asked);
   std::ostringstream html;
   write_html_report(html, report);
   ordered_json counts = ordered_json::object();
   for (const auto& [status, count] : report.counts) counts[crc_status_name(status)] = count;
   return answer({{"ok", true}, {"html", html.str()}, {"counts", counts}});
+}
+
+// Each IED's status in a check: "ok", "changed", "missing", "new", "unreadable".
+ordered_json check_statuses(const ApprovalCheck& check) {
+  ordered_json statuses = ordered_json::object();
+  for (const CheckedIed& ied : check.ieds) statuses[ied.name] = check_status_name(ied.status);
+  return statuses;
 }
 
 // `ccdcrc check LIST SCD`: the report and what fails, in the program's words;
@@ -212,7 +239,92 @@ char* approval_check(const PageScd& opened, const std::string& list_name, std::s
   std::vector<std::string> failures = check_failures(check, scd.path());
   for (std::string& failure : list_failures(*baseline, list_name, false)) failures.push_back(std::move(failure));
   const bool approved = check_verdict(*baseline, check, false) == CheckVerdict::passes;
-  return answer({{"ok", true}, {"approved", approved}, {"text", text.str()}, {"failures", failures}, {"notes", notes}});
+  return answer({{"ok", true},
+                 {"approved", approved},
+                 {"text", text.str()},
+                 {"failures", failures},
+                 {"notes", notes},
+                 {"statuses", check_statuses(check)}});
+}
+
+// The list of approved CRCs of a change report (`diff --approved`), NEW
+// checked against it as `check` checks it; nullopt with `problem` for a list
+// that cannot be read.
+std::optional<ApprovedCrcs> approved_crcs(const PageScd& new_scd, const std::string& list_name, std::string_view list,
+                                          const std::string& sha256, std::string& problem) {
+  ApprovedCrcs approved;
+  approved.path = list_name;
+  approved.sha256 = sha256;
+  BaselineProblem failed;
+  std::optional<Baseline> baseline = read_baseline(
+      list, [&](const BaselineNote& note) { approved.notes.push_back(note); }, failed);
+  if (!baseline) {
+    problem = failed.where(list_name) + ": " + failed.message;
+    return std::nullopt;
+  }
+  const Scd& scd = *new_scd.scd;
+  approved.check = check_approvals(*baseline, scd, new_scd.listed, shadowed_crcs(scd, new_scd.listed), false);
+  approved.list = std::move(*baseline);
+  return approved;
+}
+
+// `ccdcrc verify FILE [--scd SCD]` of one file: its line of the report, and
+// the errors and warnings the program gives.
+char* verify_upload(const PageScd* against, const std::string& name, std::string_view bytes) {
+  std::optional<CurrentCrcs> current;
+  if (against) current.emplace(*against->scd);
+  const VerifiedFile file = verify_ccd_bytes(bytes, name, current ? &*current : nullptr);
+  std::vector<std::string> errors;
+  std::vector<std::string> warnings;
+  if (file.status == VerifyStatus::unreadable) {
+    errors.push_back(location(name, file.check.position) + ": " + printable(file.check.problem));
+  } else if (file.shared_name_count > 1) {
+    warnings.push_back(against->scd->path() + ": warning: " +
+                       shared_name_warning(file.shared_name_count, file.check.ied_name,
+                                           name + " is compared with the one 'all' lists"));
+  }
+  std::ostringstream text;
+  write_verify_report(text, Format::text, against ? std::optional(against->scd->path()) : std::nullopt, {&file});
+  return answer({{"ok", true},
+                 {"status", verify_status_name(file.status)},
+                 {"text", text.str()},
+                 {"errors", errors},
+                 {"warnings", warnings}});
+}
+
+// Every CCD of `export --all` in one zip archive, left in the module's memory
+// for the worker to take (at `address`, then given back with page_free).
+char* zip_upload(const PageScd& opened) {
+  ZippedExport zipped = export_zip(*opened.scd, progress_of("exporting"));
+  char* bytes = nullptr;
+  if (!zipped.zip.empty()) {
+    bytes = static_cast<char*>(std::malloc(zipped.zip.size()));
+    if (!bytes) throw std::bad_alloc();
+    std::memcpy(bytes, zipped.zip.data(), zipped.zip.size());
+  }
+  const std::size_t written = zipped.outcome.written.size();
+  return answer({{"ok", true},
+                 {"address", reinterpret_cast<std::uintptr_t>(bytes)},
+                 {"size", zipped.zip.size()},
+                 {"written", written},
+                 {"notes", note_texts(zipped.outcome.notes)}});
+}
+
+// `ccdcrc history --format html` of the open SCDs, in the order given.
+char* history_of(const std::vector<const PageScd*>& revisions) {
+  HistoryRequest request;
+  for (const PageScd* opened : revisions) {
+    request.files.push_back(opened->scd->path());
+    request.loaded.push_back(opened->scd.get());
+  }
+  request.cache = false;
+  request.options.documents = 1;
+  request.options.jobs = 1;
+  const HistoryOutcome outcome = run_history(request, progress_of("listing"));
+  if (outcome.failure) return failure_answer(outcome.failure->where + ": " + outcome.failure->reason);
+  std::ostringstream html;
+  write_history_html(html, outcome.history);
+  return answer({{"ok", true}, {"html", html.str()}});
 }
 
 }  // namespace
@@ -254,10 +366,11 @@ EMSCRIPTEN_KEEPALIVE void page_digest(Session* session, int number, const char* 
 
 EMSCRIPTEN_KEEPALIVE void page_close(Session* session, int number) { session->scds.erase(number); }
 
-// format: 0 CSV, 1 JSON.
-EMSCRIPTEN_KEEPALIVE char* page_crc_table(Session* session, int format) {
+// format: 0 CSV, 1 JSON; number: the SCD, or -1 for every open one.
+EMSCRIPTEN_KEEPALIVE char* page_crc_table(Session* session, int format, int number) {
   return ccdcrc::guarded([&] {
-    const std::string text = ccdcrc::crc_table(*session, format == 1 ? ccdcrc::Format::json : ccdcrc::Format::csv);
+    const std::string text =
+        ccdcrc::crc_table(*session, format == 1 ? ccdcrc::Format::json : ccdcrc::Format::csv, number);
     return ccdcrc::answer({{"ok", true}, {"text", text}});
   });
 }
@@ -271,12 +384,21 @@ EMSCRIPTEN_KEEPALIVE char* page_ccd(Session* session, int number, const char* ie
   });
 }
 
-EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, int new_number) {
+// The change report; with a list of approved CRCs (`list_name` not empty:
+// `size` bytes at `list`, of the SHA-256 `sha256`) its Approved column.
+EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, int new_number, const char* list_name,
+                                              const char* list, std::size_t size, const char* sha256) {
   return ccdcrc::guarded([&] {
     const ccdcrc::PageScd* old_scd = ccdcrc::find(*session, old_number);
     const ccdcrc::PageScd* new_scd = ccdcrc::find(*session, new_number);
     if (!old_scd || !new_scd) return ccdcrc::failure_answer("the file is no longer open");
-    return ccdcrc::change_report(*old_scd, *new_scd);
+    std::optional<ccdcrc::ApprovedCrcs> approved;
+    if (*list_name != '\0') {
+      std::string problem;
+      approved = ccdcrc::approved_crcs(*new_scd, list_name, {list, size}, sha256, problem);
+      if (!approved) return ccdcrc::failure_answer(problem);
+    }
+    return ccdcrc::change_report(*old_scd, *new_scd, std::move(approved));
   });
 }
 
@@ -287,6 +409,40 @@ EMSCRIPTEN_KEEPALIVE char* page_check(Session* session, int number, const char* 
     const ccdcrc::PageScd* opened = ccdcrc::find(*session, number);
     if (!opened) return ccdcrc::failure_answer("the file is no longer open");
     return ccdcrc::approval_check(*opened, list_name, {list, size});
+  });
+}
+
+// Verifies the CCD file `name` of `size` bytes at `bytes`, against the open
+// SCD `number` (or against its own content alone when negative).
+EMSCRIPTEN_KEEPALIVE char* page_verify(Session* session, int number, const char* name, const char* bytes,
+                                       std::size_t size) {
+  return ccdcrc::guarded([&] {
+    const ccdcrc::PageScd* against = number < 0 ? nullptr : ccdcrc::find(*session, number);
+    if (number >= 0 && !against) return ccdcrc::failure_answer("the file is no longer open");
+    return ccdcrc::verify_upload(against, name, {bytes, size});
+  });
+}
+
+// Every CCD of an open SCD as one zip archive.
+EMSCRIPTEN_KEEPALIVE char* page_zip(Session* session, int number) {
+  return ccdcrc::guarded([&] {
+    const ccdcrc::PageScd* opened = ccdcrc::find(*session, number);
+    if (!opened) return ccdcrc::failure_answer("the file is no longer open");
+    return ccdcrc::zip_upload(*opened);
+  });
+}
+
+// The history of the open SCDs whose numbers (int32) fill the `size` bytes
+// at `numbers`, in that order.
+EMSCRIPTEN_KEEPALIVE char* page_history(Session* session, const std::int32_t* numbers, std::size_t size) {
+  return ccdcrc::guarded([&] {
+    std::vector<const ccdcrc::PageScd*> revisions;
+    for (std::size_t k = 0; k < size / sizeof(std::int32_t); ++k) {
+      const ccdcrc::PageScd* opened = ccdcrc::find(*session, numbers[k]);
+      if (!opened) return ccdcrc::failure_answer("the file is no longer open");
+      revisions.push_back(opened);
+    }
+    return ccdcrc::history_of(revisions);
   });
 }
 

@@ -8,9 +8,12 @@ const state = {
   worker: null,
   requests: new Map(),  // id -> resolve
   nextId: 0,
-  scds: [],             // answers of `open`, in the order opened
+  scds: [],             // answers of `open`, in the order opened, each with its `file`
   ccd: null,            // {name, text}
-  report: null,         // the change report's HTML
+  report: null,         // {name, html}: the change report
+  history: null,        // {name, html}: the timeline of the open SCDs
+  checks: new Map(),    // number of an SCD -> each IED's status in its last check
+  reopening: [],        // files open before a Cancel, still to be opened again
 };
 
 // The worker's script is the page's own (an inline element): a page opened
@@ -29,7 +32,7 @@ function startWorker() {
   };
   state.worker.onerror = (event) => {
     event.preventDefault();
-    restart(`the page's worker stopped (${event.message || 'out of memory?'}); the open files were closed`);
+    restart(`the page's worker stopped (${event.message || 'out of memory?'}); the open files were closed`, false);
   };
 }
 
@@ -42,21 +45,47 @@ function ask(request) {
   });
 }
 
-// Ends whatever the worker does: every request is answered with `why`.
-function restart(why) {
+// Ends whatever the worker does: every request is answered with `why`. The
+// worker holds the open files: with `reopen` they are opened again.
+async function restart(why, reopen) {
   state.worker.terminate();
   for (const resolve of state.requests.values()) resolve({ ok: false, error: why, stopped: true });
   state.requests.clear();
+  // Files not yet opened again when a second Cancel comes stay among them.
+  const files = reopen ? [...state.scds.map((scd) => scd.file), ...state.reopening] : [];
   state.scds = [];
+  state.checks.clear();
+  state.reopening = files;
   startWorker();
+  render();
+  while (state.reopening === files && files.length > 0) {
+    const file = files[0];
+    const answer = await busy(file.name, () => ask({ op: 'open', name: file.name, file }));
+    if (answer.stopped) return;
+    files.shift();
+    if (!answer.ok) say(answer.error, 'error');
+    else keep(answer, file);
+  }
+}
+
+function keep(answer, file) {
+  state.scds.push({ ...answer, file });
   render();
 }
 
-const steps = { reading: 'Reading', parsing: 'Parsing', computing: 'Computing CRCs', comparing: 'Comparing' };
+const steps = { reading: 'Reading', parsing: 'Parsing', computing: 'Computing CRCs', comparing: 'Comparing',
+  exporting: 'Exporting', listing: 'Listing' };
+const counted = new Set(['computing', 'comparing', 'exporting']);
+
+// Tells assistive technology, once per step.
+function announce(text) {
+  if ($('announce').textContent !== text) $('announce').textContent = text;
+}
 
 function showProgress({ step, done, total }) {
-  $('step').textContent = `${steps[step] || step} ${state.busyName || ''}` +
-    (step === 'computing' || step === 'comparing' ? ` (${done} of ${total} IEDs)` : '');
+  const what = `${steps[step] || step} ${state.busyName || ''}`;
+  announce(what);
+  $('step').textContent = what + (counted.has(step) ? ` (${done} of ${total} IEDs)` : '');
   const bar = $('progress');
   if (total > 1) {
     bar.max = total;
@@ -70,10 +99,14 @@ async function busy(name, work) {
   state.busyName = name;
   $('busy').hidden = false;
   $('step').textContent = '';
+  announce(`Working on ${name}`.trim());
   try {
     return await work();
   } finally {
-    if (state.requests.size === 0) $('busy').hidden = true;
+    if (state.requests.size === 0) {
+      $('busy').hidden = true;
+      announce('Done');
+    }
   }
 }
 
@@ -82,11 +115,14 @@ function say(text, kind) {
   item.className = kind;
   item.textContent = text;
   $('messages').append(item);
+  if (kind === 'error') announce(text);
 }
+
+const isCcd = (file) => /\.ccd$/i.test(file.name);
 
 async function openFiles(files) {
   $('messages').replaceChildren();
-  for (const file of files) {
+  for (const file of files.filter((each) => !isCcd(each))) {
     // The worker reads the file itself, in parts, into the memory it parses it in.
     const answer = await busy(file.name, () => ask({ op: 'open', name: file.name, file }));
     if (answer.stopped) {
@@ -98,9 +134,31 @@ async function openFiles(files) {
       continue;
     }
     for (const warning of answer.warnings) say(warning, 'warning');
-    state.scds.push(answer);
-    render();
+    keep(answer, file);
   }
+  const ccds = files.filter(isCcd);
+  if (ccds.length > 0) await verifyFiles(ccds);
+}
+
+// `ccdcrc verify FILE... [--scd SCD]`: against the SCD opened last, when one is open.
+async function verifyFiles(files) {
+  const scd = state.scds[state.scds.length - 1];
+  const lines = [];
+  for (const file of files) {
+    const answer = await busy(file.name, async () => ask({ op: 'verify', number: scd ? scd.number : -1,
+      name: file.name, bytes: await file.arrayBuffer() }));
+    if (answer.stopped) return;
+    if (!answer.ok) {
+      say(answer.error, 'error');
+      continue;
+    }
+    answer.errors.forEach((text) => say(text, 'error'));
+    answer.warnings.forEach((text) => say(text, 'warning'));
+    lines.push(answer.text);
+  }
+  $('verify-title').textContent = scd ? `CCD files against ${scd.name}` : 'CCD files against their own content';
+  $('verify-text').textContent = lines.join('');
+  $('verify').hidden = false;
 }
 
 function fact(list, term, value) {
@@ -111,12 +169,35 @@ function fact(list, term, value) {
   list.append(dt, dd);
 }
 
-function button(text, action) {
+function button(text, action, label) {
   const element = document.createElement('button');
   element.type = 'button';
   element.textContent = text;
+  if (label) element.setAttribute('aria-label', label);
   element.addEventListener('click', action);
   return element;
+}
+
+// The inputs that resolve to nothing, folded when there are many.
+function bindingsBlock(scd) {
+  const block = document.createElement('details');
+  block.className = 'bindings';
+  block.open = scd.broken.length <= 3;
+  const summary = document.createElement('summary');
+  summary.textContent = `${scd.broken.length} broken ${scd.broken.length === 1 ? 'binding' : 'bindings'}`;
+  const list = document.createElement('ul');
+  list.append(...scd.broken.map((binding) => {
+    const item = document.createElement('li');
+    item.textContent = `${binding.ied} ${binding.int_addr} \u2190 ${binding.source}: ${binding.reason}`;
+    return item;
+  }));
+  block.append(summary, list);
+  return block;
+}
+
+// The name of a file without its folder and its extensions (.scd, .scd.gz, .zip).
+function baseName(name) {
+  return fileName(name.replace(/\.(gz|zip)$/i, '').replace(/\.[^.]*$/, '')) || 'scd';
 }
 
 function scdBlock(scd) {
@@ -134,7 +215,8 @@ function scdBlock(scd) {
   fact(facts, 'SHA-256', scd.sha256);
   const table = document.createElement('table');
   const head = table.createTHead().insertRow();
-  for (const text of ['IED', 'CRC', 'CCD']) {
+  const checked = state.checks.get(scd.number);
+  for (const text of ['IED', 'CRC', 'CCD', ...(checked ? ['Check'] : [])]) {
     const th = document.createElement('th');
     th.textContent = text;
     head.append(th);
@@ -151,21 +233,37 @@ function scdBlock(scd) {
     crc.textContent = ied.crc || 'no circuits';
     const actions = row.insertCell();
     if (ied.crc) {
-      actions.append(button('exported', () => showCcd(scd, ied, false)), ' ',
-        button('measured', () => showCcd(scd, ied, true)));
+      actions.append(button('exported', () => showCcd(scd, ied, false), `CCD of ${ied.shown} as exported`), ' ',
+        button('measured', () => showCcd(scd, ied, true), `CCD of ${ied.shown} as measured`));
+    }
+    if (checked) {
+      const status = checked[ied.name] || '';
+      const cell = row.insertCell();
+      cell.className = `check ${status}`;
+      cell.textContent = status;
     }
   }
   const check = button('Check against a list of approved CRCs', () => {
     state.checked = scd;
     $('list').click();
   });
-  block.append(title, facts, check, table);
+  const tools = document.createElement('div');
+  tools.className = 'bar';
+  tools.append(check, button('Save CSV', () => saveCsv(scd), `Save the CSV of ${scd.name}`),
+    button('Save all CCDs (zip)', () => saveZip(scd), `Save every CCD of ${scd.name} as a zip`));
+  block.append(title, facts, tools);
+  if (scd.broken.length > 0) block.append(bindingsBlock(scd));
+  const scroll = document.createElement('div');
+  scroll.className = 'table';
+  scroll.append(table);
+  block.append(scroll);
   return block;
 }
 
 function render() {
   $('results').hidden = state.scds.length === 0;
   $('compare').hidden = state.scds.length < 2;
+  $('make-history').textContent = `History of the ${state.scds.length} open SCDs`;
   $('scds').replaceChildren(...state.scds.map(scdBlock));
   // The last two opened, unless two others were chosen.
   const chosen = [$('old-scd').value, $('new-scd').value];
@@ -193,6 +291,7 @@ function applyFilter() {
 }
 
 function save(name, text, type) {
+  state.saved = name;
   const url = URL.createObjectURL(new Blob([text], { type }));
   const link = document.createElement('a');
   link.href = url;
@@ -203,8 +302,8 @@ function save(name, text, type) {
   setTimeout(() => URL.revokeObjectURL(url), 1000);
 }
 
-async function table(format) {
-  const answer = await ask({ op: 'table', format });
+async function table(format, number = -1) {
+  const answer = await ask({ op: 'table', format, number });
   if (!answer.ok) say(answer.error, 'error');
   return answer.ok ? answer.text : null;
 }
@@ -225,6 +324,20 @@ async function showCcd(scd, ied, measured) {
   $('ccd').scrollIntoView();
 }
 
+// `ccdcrc all --format csv SCD`: a list that `check` takes for this SCD.
+async function saveCsv(scd) {
+  const text = await table('csv', scd.number);
+  if (text !== null) save(`${baseName(scd.name)}-crcs.csv`, text, 'text/csv');
+}
+
+// The files of `ccdcrc export --all SCD` in one zip archive.
+async function saveZip(scd) {
+  const answer = await busy(scd.name, () => ask({ op: 'zip', number: scd.number }));
+  if (!answer.ok) return say(answer.error, 'error');
+  answer.notes.forEach((text) => say(text, text.includes(': warning: ') ? 'warning' : 'error'));
+  if (answer.written > 0) save(`${baseName(scd.name)}-ccds.zip`, answer.bytes, 'application/zip');
+}
+
 // `ccdcrc check LIST SCD`: each IED's status, and what fails.
 async function checkList(scd, file) {
   const answer = await busy(file.name, async () => ask({ op: 'check', number: scd.number, name: file.name,
@@ -240,20 +353,48 @@ async function checkList(scd, file) {
     return item;
   }));
   $('check-text').textContent = answer.text;
+  state.checks.set(scd.number, answer.statuses);
+  render();
   $('check').hidden = false;
   $('check').scrollIntoView();
 }
 
+const byNumber = (value) => state.scds.find((scd) => String(scd.number) === value);
+
+// A report shown in a frame: its print script is the saved file's alone (the frame runs none).
+function showFrame(frame, html) {
+  frame.srcdoc = html.replace(/<script>[^<]*<\/script>\n?/g, '');
+  frame.hidden = false;
+}
+
 async function makeReport() {
-  const oldNumber = Number($('old-scd').value);
-  const newNumber = Number($('new-scd').value);
-  const answer = await busy('', () => ask({ op: 'report', oldNumber, newNumber }));
+  const [oldScd, newScd] = [byNumber($('old-scd').value), byNumber($('new-scd').value)];
+  const [list] = $('approved').files;
+  const answer = await busy('', async () => ask({ op: 'report', oldNumber: oldScd.number,
+    newNumber: newScd.number, ...(list ? { name: list.name, bytes: await list.arrayBuffer() } : {}) }));
   if (!answer.ok) return say(answer.error, 'error');
-  state.report = answer.html;
+  state.report = { name: `${baseName(oldScd.name)}-vs-${baseName(newScd.name)}-change-report.html`,
+    html: answer.html };
   $('report-counts').textContent = Object.entries(answer.counts).map(([s, n]) => `${s} ${n}`).join(', ');
-  $('report').srcdoc = answer.html;
-  $('report').hidden = false;
+  showFrame($('report'), answer.html);
   $('save-report').disabled = false;
+}
+
+// `ccdcrc history --format html` of the open SCDs, in the order opened.
+// The open SCDs as revisions, in the order opened, and the name of their history's file.
+function revisions() {
+  const { scds } = state;
+  return { numbers: scds.map((scd) => scd.number),
+    name: `${baseName(scds[0].name)}-to-${baseName(scds[scds.length - 1].name)}-history.html` };
+}
+
+async function makeHistory() {
+  const { name, numbers } = revisions();
+  const answer = await busy('', () => ask({ op: 'history', numbers }));
+  if (!answer.ok) return say(answer.error, 'error');
+  state.history = { name, html: answer.html };
+  showFrame($('history'), answer.html);
+  $('save-history').disabled = false;
 }
 
 function wire() {
@@ -273,13 +414,13 @@ function wire() {
     openFiles([...event.dataTransfer.files]);
   });
   $('cancel').addEventListener('click', () => {
-    restart('cancelled; the open files were closed');
-    $('busy').hidden = true;
+    restart('cancelled; the open files stay open', true);
   });
   $('filter').addEventListener('input', applyFilter);
   $('save-csv').addEventListener('click', async () => {
-    const text = await table('csv');
-    if (text !== null) save('crcs.csv', text, 'text/csv');
+    if (state.scds.length === 1) return saveCsv(state.scds[0]);
+    say('several SCDs are open: a list that check takes holds one SCD; save each with its own Save CSV button',
+      'error');
   });
   $('save-json').addEventListener('click', async () => {
     const text = await table('json');
@@ -292,17 +433,22 @@ function wire() {
   $('close-all').addEventListener('click', async () => {
     for (const scd of state.scds) await ask({ op: 'close', number: scd.number });
     state.scds = [];
+    state.reopening = [];
+    state.checks.clear();
     $('ccd').hidden = true;
     $('report').hidden = true;
+    $('history').hidden = true;
     render();
   });
   $('make-report').addEventListener('click', makeReport);
+  $('make-history').addEventListener('click', makeHistory);
+  $('save-history').addEventListener('click', () => save(state.history.name, state.history.html, 'text/html'));
   $('list').addEventListener('change', (event) => {
     const [file] = event.target.files;
     event.target.value = '';
     if (file && state.checked) checkList(state.checked, file);
   });
-  $('save-report').addEventListener('click', () => save('change-report.html', state.report, 'text/html'));
+  $('save-report').addEventListener('click', () => save(state.report.name, state.report.html, 'text/html'));
   $('save-ccd').addEventListener('click', () => save(state.ccd.name, state.ccd.text, 'application/xml'));
   $('close-ccd').addEventListener('click', () => { $('ccd').hidden = true; });
 }

@@ -103,15 +103,31 @@ const operations = {
     module.ccall('page_close', null, ['number', 'number'], [session, number]);
     return { ok: true };
   },
-  table: ({ format }, { module, session }) =>
-    call(module, 'page_crc_table', ['number', 'number'], [session, format === 'json' ? 1 : 0]),
+  table: ({ format, number = -1 }, { module, session }) =>
+    call(module, 'page_crc_table', ['number', 'number', 'number'], [session, format === 'json' ? 1 : 0, number]),
   ccd: ({ number, ied, measured }, { module, session }) =>
     call(module, 'page_ccd', ['number', 'number', 'string', 'number'], [session, number, ied, measured ? 1 : 0]),
-  report: ({ oldNumber, newNumber }, { module, session }) =>
-    call(module, 'page_change_report', ['number', 'number', 'number'], [session, oldNumber, newNumber]),
+  report: async ({ oldNumber, newNumber, name = '', bytes = new ArrayBuffer(0) }, { module, session }) =>
+    withBytes(module, 'page_change_report', bytes,
+      ['number', 'number', 'number', 'string', 'number', 'number', 'string'],
+      [session, oldNumber, newNumber, name], [name ? await sha256(bytes) : '']),
   check: ({ number, name, bytes }, { module, session }) =>
     withBytes(module, 'page_check', bytes, ['number', 'number', 'string', 'number', 'number'],
       [session, number, name]),
+  verify: ({ number, name, bytes }, { module, session }) =>
+    withBytes(module, 'page_verify', bytes, ['number', 'number', 'string', 'number', 'number'],
+      [session, number, name]),
+  zip: ({ number }, { module, session }) => {
+    const answer = call(module, 'page_zip', ['number', 'number'], [session, number]);
+    if (!answer.ok || !answer.address) return answer;
+    const address = answer.address >>> 0;
+    answer.bytes = module.HEAPU8.slice(address, address + answer.size).buffer;
+    module.ccall('page_free', null, ['number'], [address]);
+    delete answer.address;
+    return answer;
+  },
+  history: ({ numbers }, { module, session }) =>
+    withBytes(module, 'page_history', new Int32Array(numbers).buffer, ['number', 'number', 'number'], [session]),
   // The WebAssembly memory, which only grows: the most the page took.
   memory: (request, { module }) => ({ ok: true, bytes: module.HEAPU8.length }),
 };

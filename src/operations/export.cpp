@@ -194,28 +194,27 @@ const std::string* RunFiles::written_for(const std::string& ied_name) const {
 void RunFiles::add(const std::string& ied_name) { written_.emplace(case_folded(ied_name), ied_name); }
 
 ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const Directory& directory) {
+  return name_taken(ied_name, earlier, file_in(directory.path(), ""));
+}
+
+ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const std::string& folder) {
   ExportResult result;
   result.status = ExportStatus::name_taken;
-  result.path = file_in(directory.path(), ied_name + ".ccd");
+  result.path = folder + ied_name + ".ccd";
   result.message = "its file would replace " + earlier + ".ccd, written for IED " + quoted(earlier) +
                    " in this run (names that differ only in case name one file on Windows)";
   return result;
 }
 
-namespace {
-
-StagedExport stage(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
-  StagedExport staged;
-  ExportResult& result = staged.result;
-  const std::string name = attr(ied, "name");
-  staged.file_name = name + ".ccd";
-  result.path = file_in(directory.path(), staged.file_name);
+std::unique_ptr<Ccd> document_to_write(const Scd& scd, pugi::xml_node ied, ExportResult& result) {
   const auto fail = [&](ExportStatus status, std::string message) {
     result.status = status;
     result.message = std::move(message);
-    return std::move(staged);
+    return nullptr;
   };
-  if (!is_safe_file_name(name)) return fail(ExportStatus::unsafe_name, "the IED name cannot be used as a file name");
+  if (!is_safe_file_name(attr(ied, "name"))) {
+    return fail(ExportStatus::unsafe_name, "the IED name cannot be used as a file name");
+  }
   std::unique_ptr<Ccd> ccd = export_document(scd, ied, &result.crc);
   if (!ccd) return fail(ExportStatus::no_circuits, "the IED has no GOOSE or sampled-value circuits");
   if (const std::size_t depth = nesting_depth(ccd->root); depth > max_written_depth) {
@@ -223,6 +222,23 @@ StagedExport stage(const Scd& scd, pugi::xml_node ied, const Directory& director
                                             " levels deep; files of at most " + std::to_string(max_written_depth) +
                                             " levels are written");
   }
+  return ccd;
+}
+
+namespace {
+
+StagedExport stage(const Scd& scd, pugi::xml_node ied, const Directory& directory) {
+  StagedExport staged;
+  ExportResult& result = staged.result;
+  staged.file_name = attr(ied, "name") + ".ccd";
+  result.path = file_in(directory.path(), staged.file_name);
+  const std::unique_ptr<Ccd> ccd = document_to_write(scd, ied, result);
+  if (!ccd) return staged;
+  const auto fail = [&](ExportStatus status, std::string message) {
+    result.status = status;
+    result.message = std::move(message);
+    return std::move(staged);
+  };
   StagedFile& file = staged.file.emplace(directory);
   if (file.error() == 0) save_ccd(ccd->document, file.writer());
   if (const int error = file.finish_writing(); error != 0) {

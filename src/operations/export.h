@@ -78,6 +78,13 @@ class RunFiles {
 
 // The refusal of an IED whose file the run wrote for `earlier`.
 ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const Directory& directory);
+// The same for a file in `folder` ("" or a path ending in a separator).
+ExportResult name_taken(const std::string& ied_name, const std::string& earlier, const std::string& folder);
+
+// The document that `export` writes for the IED (as export_document), or
+// null with `result` saying why none is written: a name that cannot be a
+// file's, no circuits, or a CCD nested too deep.
+std::unique_ptr<Ccd> document_to_write(const Scd& scd, pugi::xml_node ied, ExportResult& result);
 
 // An export whose file is written, but not yet durable and not yet in place.
 struct StagedExport {

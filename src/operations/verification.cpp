@@ -57,21 +57,22 @@ void remove_indentation(pugi::xml_node root) {
   }
 }
 
-}  // namespace
-
-CcdFileCheck check_ccd_file(const std::string& path) {
-  CcdFileCheck check;
-  LoadProblem problem;
-  // A CCD file is read as an SCD is, except that the text is taken exactly as
-  // the export wrote it: a carriage return in an element's text stays one
-  // (the export writes it unescaped, and the CRC covers it), and so does text
-  // of blanks only, which a CCD keeps before an element's children. The
-  // indentation between elements comes along as text too, but it only ever
-  // stands where a line starts or ends, and the canonical text trims it away.
+// A CCD file is read as an SCD is, except that the text is taken exactly as
+// the export wrote it: a carriage return in an element's text stays one (the
+// export writes it unescaped, and the CRC covers it), and so does text of
+// blanks only, which a CCD keeps before an element's children. The
+// indentation between elements comes along as text too, but it only ever
+// stands where a line starts or ends, and the canonical text trims it away.
+ScdReading ccd_reading() {
   const unsigned options = (pugi::parse_full & ~pugi::parse_eol) | pugi::parse_ws_pcdata;
   ScdReading reading = file_as_given();
   reading.load = {.lookups = LookupMode::queries, .parse_options = options, .parting = {}};
-  const std::unique_ptr<Scd> file = load_scd_input(path, reading, nullptr, problem);
+  return reading;
+}
+
+// Checks the CRC of a CCD file as loaded (null: not loaded, for `problem`).
+CcdFileCheck check_loaded(const std::unique_ptr<Scd>& file, const LoadProblem& problem) {
+  CcdFileCheck check;
   if (!file) {
     check.problem = problem.message;
     check.position = problem.position;
@@ -108,6 +109,20 @@ CcdFileCheck check_ccd_file(const std::string& path) {
   return check;
 }
 
+}  // namespace
+
+CcdFileCheck check_ccd_file(const std::string& path) {
+  LoadProblem problem;
+  const std::unique_ptr<Scd> file = load_scd_input(path, ccd_reading(), nullptr, problem);
+  return check_loaded(file, problem);
+}
+
+CcdFileCheck check_ccd_bytes(std::string_view bytes, const std::string& name) {
+  LoadProblem problem;
+  const std::unique_ptr<Scd> file = load_scd_input_bytes(bytes, name, ccd_reading(), nullptr, problem);
+  return check_loaded(file, problem);
+}
+
 const char* verify_status_name(VerifyStatus status) {
   switch (status) {
     case VerifyStatus::ok: return "ok";
@@ -136,8 +151,10 @@ void CurrentCrcs::compare(VerifiedFile& file) const {
   file.status = file.current_crc == file.check.file_crc ? VerifyStatus::ok : VerifyStatus::outdated;
 }
 
-VerifiedFile verify_ccd_file(const std::string& path, const CurrentCrcs* current) {
-  VerifiedFile file{path, VerifyStatus::unreadable, check_ccd_file(path), std::nullopt, {}, 0};
+namespace {
+
+VerifiedFile verified(const std::string& path, CcdFileCheck check, const CurrentCrcs* current) {
+  VerifiedFile file{path, VerifyStatus::unreadable, std::move(check), std::nullopt, {}, 0};
   switch (file.check.status) {
     case CcdFileStatus::unreadable: break;
     case CcdFileStatus::modified: file.status = VerifyStatus::modified; break;
@@ -147,6 +164,16 @@ VerifiedFile verify_ccd_file(const std::string& path, const CurrentCrcs* current
       break;
   }
   return file;
+}
+
+}  // namespace
+
+VerifiedFile verify_ccd_file(const std::string& path, const CurrentCrcs* current) {
+  return verified(path, check_ccd_file(path), current);
+}
+
+VerifiedFile verify_ccd_bytes(std::string_view bytes, const std::string& name, const CurrentCrcs* current) {
+  return verified(name, check_ccd_bytes(bytes, name), current);
 }
 
 }  // namespace ccdcrc

@@ -35,6 +35,8 @@ struct CcdFileCheck {
 
 // Reads a CCD file with the parse options of an SCD and checks its CRC.
 CcdFileCheck check_ccd_file(const std::string& path);
+// The same for the bytes of a file held in memory; `name` stands for them.
+CcdFileCheck check_ccd_bytes(std::string_view bytes, const std::string& name);
 
 // A file checked against its own content and, with an SCD, against the CRC
 // the SCD gives its IED today.
@@ -74,5 +76,7 @@ class CurrentCrcs {
 
 // Checks a CCD file, and compares it with `current` when given.
 VerifiedFile verify_ccd_file(const std::string& path, const CurrentCrcs* current = nullptr);
+// The same for the bytes of a file held in memory; `name` stands for them.
+VerifiedFile verify_ccd_bytes(std::string_view bytes, const std::string& name, const CurrentCrcs* current = nullptr);
 
 }  // namespace ccdcrc

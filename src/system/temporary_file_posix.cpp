@@ -130,7 +130,12 @@ int TemporaryFile::write(const char* bytes, std::size_t size) {
 }
 
 // Only a head start for the fsync at commit, which reports any failure.
-void TemporaryFile::start_sync() { ::sync_file_range(native_->fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
+// WebAssembly's C library has no such call (and the page has no disk).
+void TemporaryFile::start_sync() {
+#ifndef __EMSCRIPTEN__
+  ::sync_file_range(native_->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
 
 int TemporaryFile::commit(const std::string& target) {
   Native& file = *native_;

@@ -31,25 +31,33 @@ bool check_export_directory(const std::string& directory, Notes& notes) {
   return true;
 }
 
-struct ExportRun {
-  const Scd& scd;
-  ExportOutcome& outcome;
-
-  void record(const std::string& name, ExportResult result) {
-    if (result.status == ExportStatus::written) {
-      outcome.written.push_back({name, std::move(result)});
-      return;
-    }
-    const ExportFailure failure = export_failure(name, result);
-    std::optional<std::string> file;
-    if (failure.concerns_file) file = result.path;
-    add_error(outcome.notes, failure.concerns_file ? printable_path(result.path) : scd.path(), failure.reason);
-    outcome.out_of_memory = outcome.out_of_memory || result.status == ExportStatus::out_of_memory;
-    outcome.failed.push_back({name, std::move(file), failure.reason, result.status});
-  }
-};
-
 }  // namespace
+
+void record_export(const Scd& scd, const std::string& name, ExportResult result, ExportOutcome& outcome) {
+  if (result.status == ExportStatus::written) {
+    outcome.written.push_back({name, std::move(result)});
+    return;
+  }
+  const ExportFailure failure = export_failure(name, result);
+  std::optional<std::string> file;
+  if (failure.concerns_file) file = result.path;
+  add_error(outcome.notes, failure.concerns_file ? printable_path(result.path) : scd.path(), failure.reason);
+  outcome.out_of_memory = outcome.out_of_memory || result.status == ExportStatus::out_of_memory;
+  outcome.failed.push_back({name, std::move(file), failure.reason, result.status});
+}
+
+void end_every_export(const Scd& scd, ExportOutcome& outcome) {
+  if (outcome.written.empty() && outcome.failed.empty()) {
+    add_warning(outcome.notes, scd.path(), "no IED has GOOSE or sampled-value circuits; no file was written");
+  }
+}
+
+void summarise_export(ExportOutcome& outcome) {
+  if (outcome.failed.empty()) return;
+  std::vector<std::string> names;
+  for (const FailedExport& failed : outcome.failed) names.push_back(failed.name);
+  add_info(outcome.notes, {}, export_summary(names, outcome.written.size() + outcome.failed.size()));
+}
 
 std::string export_directory_problem(int error) {
   if (error == ENOENT || error == ENOTDIR) return "the export directory does not exist";
@@ -79,32 +87,25 @@ std::string export_summary(const std::vector<std::string>& failed_names, std::si
 ExportOutcome export_ieds(const Scd& scd, const Directory& directory, const ExportRequest& request,
                           const ProgressCallback& progress) {
   ExportOutcome outcome;
-  ExportRun run{scd, outcome};
   if (request.every_ied) {
     // Each name is exported by one thread; results are recorded in name order.
     for (ListedExport& listed : export_listed_ieds(scd, directory, request.jobs, progress)) {
-      if (listed.result) run.record(listed.name, std::move(*listed.result));
+      if (listed.result) record_export(scd, listed.name, std::move(*listed.result), outcome);
     }
-    if (outcome.written.empty() && outcome.failed.empty()) {
-      add_warning(outcome.notes, scd.path(), "no IED has GOOSE or sampled-value circuits; no file was written");
-    }
+    end_every_export(scd, outcome);
   } else {
     const NamedIeds named(scd);
     RunFiles files;
     for (const std::string& name : distinct_names(request.names)) {
       std::string reason;
       if (const pugi::xml_node ied = named.find(name, "the first one is exported", outcome.notes, &reason)) {
-        run.record(name, files.export_ied(scd, ied, directory));
+        record_export(scd, name, files.export_ied(scd, ied, directory), outcome);
       } else {
         outcome.failed.push_back({name, std::nullopt, std::move(reason), std::nullopt});
       }
     }
   }
-  if (!outcome.failed.empty()) {
-    std::vector<std::string> names;
-    for (const FailedExport& failed : outcome.failed) names.push_back(failed.name);
-    add_info(outcome.notes, {}, export_summary(names, outcome.written.size() + outcome.failed.size()));
-  }
+  summarise_export(outcome);
   return outcome;
 }
 

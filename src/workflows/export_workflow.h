@@ -50,6 +50,13 @@ struct ExportOutcome {
 ExportOutcome export_ieds(const Scd& scd, const Directory& directory, const ExportRequest& request,
                           const ProgressCallback& progress = {});
 
+// Records the export of an IED name: written, or failed with its note.
+void record_export(const Scd& scd, const std::string& name, ExportResult result, ExportOutcome& outcome);
+// The warning of an export of every IED that wrote nothing.
+void end_every_export(const Scd& scd, ExportOutcome& outcome);
+// The summary note of the names that were not exported, when there are any.
+void summarise_export(ExportOutcome& outcome);
+
 // "N of M IEDs not exported: 'A', 'B'".
 std::string export_summary(const std::vector<std::string>& failed_names, std::size_t attempted);
 

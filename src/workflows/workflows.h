@@ -9,7 +9,8 @@
 //   ied      named_crcs                       workflows/crc_workflows.h
 //   ccd      named_ccd                        workflows/crc_workflows.h
 //   export   prepare_export_directory,        workflows/export_workflow.h
-//            export_ieds
+//            export_ieds; export_zip (every    workflows/zipped_export.h
+//            CCD as one zip archive)
 //   history  run_history                      history/history_run.h
 
 #include "history/history_run.h"
@@ -17,3 +18,4 @@
 #include "workflows/export_workflow.h"
 #include "workflows/notes.h"
 #include "workflows/open_scd.h"
+#include "workflows/zipped_export.h"

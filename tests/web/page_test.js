@@ -83,10 +83,21 @@ const errors = (page) => page.$$eval('#messages li.error', (items) => items.map(
 const pageCsv = (page) => page.evaluate(() => ask({ op: 'table', format: 'csv' }).then((answer) => answer.text));
 
 // The program's answer for one file, run where the file lies so that it names it as the page does.
-function native(file) {
-  const run = spawnSync(program, ['all', '--format', 'csv', path.basename(file)],
+function native(file, args = ['all', '--format', 'csv']) {
+  const run = spawnSync(program, [...args, path.basename(file)],
     { cwd: path.dirname(file), encoding: 'utf8', maxBuffer: 1 << 28 });
   return { status: run.status, out: run.stdout, err: run.stderr };
+}
+const lines = (text) => text.split('\n').filter(Boolean).map((line) => line.replace(/^ccdcrc: /, ''));
+const shown = (page, selector) => page.$$eval(selector, (items) => items.map((item) => item.textContent));
+const dated = (text) => text.replace(/\d{4}-\d\d-\d\d \d\d:\d\d:\d\d( [+-]\d\d:\d\d)?/g, 'DATE');
+const undated = (file) => fs.readFileSync(file, 'utf8').replace(/ timestamp="[^"]*"/, '');
+
+// A folder of its own for a test, removed after it.
+function folder(t) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'ccdcrc-page-'));
+  t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+  return dir;
 }
 
 test('the example gives the README\'s CRCs, its facts and the program\'s CSV', async () => {
@@ -148,7 +159,7 @@ test('two revisions give the change report of the program', async () => {
   await page.waitForFunction(() => !$('report').hidden && $('busy').hidden);
   const counts = await page.$eval('#report-counts', (element) => element.textContent);
   assert.equal(counts, 'unchanged 3, changed 2, added 0, removed 0, gained 0, lost 0');
-  const html = await page.evaluate(() => state.report);
+  const html = await page.evaluate(() => state.report.html);
   const run = spawnSync(program, ['diff', 'substation.scd', 'substation_rev2.scd', '--format', 'html'],
     { cwd: path.join(root, 'examples'), encoding: 'utf8' });
   assert.equal(run.status, 1);
@@ -162,7 +173,6 @@ test('files the program refuses are refused in its words', async (t) => {
   const cases = [
     // [file, message expected (the program's, the path being the file's name)]
     [data('malformed/end_tag.scd')],
-    [data('sub_golden_SUB.ccd')],
     [data('cli_damaged.scd.gz')],
     [data('cli_two_stations.zip')],
     [data('cli_scd_and_zip.bin')],
@@ -264,3 +274,144 @@ test('every file of the corpus gives the program\'s CSV', { skip: !fs.existsSync
     console.log(`corpus: ${compared} files, ${crcs} CRCs compared with the program, all equal`);
     assert.deepEqual(requests, []);
   });
+
+test('Cancel stops the file being read and keeps the files open before it', async (t) => {
+  const station = path.join(folder(t), 'station.scd');
+  spawnSync('python3', [path.join(root, 'bench/gen_scd.py'), station, '--ieds', '50', '--quiet']);
+  const { page } = await openPage();
+  await openFiles(page, [example('substation.scd')]);
+  await (await page.$('#files')).uploadFile(station);
+  await page.waitForFunction(() => !$('busy').hidden);
+  await page.click('#cancel');
+  await page.waitForFunction(() => $('busy').hidden && state.scds.length === 1 && state.requests.size === 0);
+  assert.deepEqual((await shownScds(page)).map((scd) => scd.title), ['substation.scd']);
+  assert.deepEqual(await errors(page), ['cancelled; the open files stay open']);
+  assert.equal(await pageCsv(page), native(example('substation.scd')).out);
+});
+
+test('broken bindings are listed with their reasons, in the warnings of the program', async () => {
+  const { page } = await openPage();
+  await openFiles(page, [data('report_renamed_member.scd')]);
+  const expected = native(data('report_renamed_member.scd'));
+  assert.deepEqual(await shown(page, '#messages li.warning'), lines(expected.err));
+  const [binding] = await shown(page, '.bindings li');
+  assert.equal(await page.$$eval('.bindings li', (items) => items.length), 1);
+  assert.ok(lines(expected.err).some((line) => line.endsWith(binding.split(': ').slice(1).join(': '))), binding);
+});
+
+test('dropped CCD files are verified as the program verifies them', async (t) => {
+  const dir = folder(t);
+  fs.copyFileSync(example('substation_rev2.scd'), path.join(dir, 'substation_rev2.scd'));
+  spawnSync(program, ['export', example('substation.scd'), '--all', '-o', dir]);
+  fs.writeFileSync(path.join(dir, 'changed.ccd'), fs.readFileSync(path.join(dir, 'MU1001.ccd'), 'utf8')
+    .replace(/<CRC id="\w+"/, '<CRC id="00000000"'));
+  fs.writeFileSync(path.join(dir, 'broken.ccd'), '<IED name="x">');
+  const ccds = ['PL1101.ccd', 'MU1001.ccd', 'changed.ccd', 'broken.ccd'];
+  for (const scd of [null, 'substation_rev2.scd']) {
+    await t.test(scd || 'no SCD', async () => {
+      const { page } = await openPage();
+      await (await page.$('#files')).uploadFile(...[scd, ...ccds].filter(Boolean).map((name) => path.join(dir, name)));
+      await page.waitForFunction(() => !$('verify').hidden && $('busy').hidden);
+      const run = spawnSync(program, ['verify', ...ccds, ...(scd ? ['--scd', scd] : [])], { cwd: dir,
+        encoding: 'utf8' });
+      assert.equal(await page.$eval('#verify-text', (pre) => pre.textContent), run.stdout);
+      assert.deepEqual([...await errors(page), ...await shown(page, '#messages li.warning')],
+        lines(run.stderr).filter((line) => !/did not verify/.test(line)));
+    });
+  }
+});
+
+test('every CCD in one zip, as export --all writes them and refuses them', async (t) => {
+  for (const scd of [example('substation.scd'), data('report_hostile.scd'), data('cli_station.scd')]) {
+    await t.test(path.basename(scd), async () => {
+      const dir = folder(t);
+      const run = spawnSync(program, ['export', path.basename(scd), '--all', '-o', dir], { cwd: path.dirname(scd),
+        encoding: 'utf8' });
+      const { page } = await openPage();
+      await openFiles(page, [scd]);
+      const answer = await page.evaluate(() => ask({ op: 'zip', number: 0 }).then((zip) => ({ ...zip,
+        bytes: zip.bytes && btoa(String.fromCharCode(...new Uint8Array(zip.bytes))) })));
+      assert.deepEqual(answer.notes, lines(run.stderr));
+      if (!answer.bytes) return assert.equal(fs.readdirSync(dir).length, 0);
+      fs.writeFileSync(path.join(dir, 'page.zip'), Buffer.from(answer.bytes, 'base64'));
+      const unzipped = path.join(dir, 'unzipped');
+      spawnSync('python3', ['-m', 'zipfile', '-e', path.join(dir, 'page.zip'), unzipped]);
+      const files = fs.readdirSync(dir).filter((name) => name.endsWith('.ccd')).sort();
+      assert.deepEqual(fs.readdirSync(unzipped).sort(), files);
+      for (const name of files) assert.equal(undated(path.join(unzipped, name)), undated(path.join(dir, name)), name);
+    });
+  }
+});
+
+test('CSV per SCD, reports named after both SCDs, with the approved column, and a check that marks the rows',
+  async (t) => {
+    const dir = folder(t);
+    for (const name of ['substation.scd', 'substation_rev2.scd']) fs.copyFileSync(example(name), path.join(dir, name));
+    const { page } = await openPage();
+    await openFiles(page, ['substation.scd', 'substation_rev2.scd'].map((name) => path.join(dir, name)));
+    for (const [number, name] of [[0, 'substation.scd'], [1, 'substation_rev2.scd']]) {
+      fs.writeFileSync(path.join(dir, 'approved.csv'), await page.evaluate((n) => ask({ op: 'table', format: 'csv',
+        number: n }).then((answer) => answer.text), number));
+      assert.equal(spawnSync(program, ['check', 'approved.csv', name], { cwd: dir }).status, 0, name);
+    }
+    await (await page.$('#approved')).uploadFile(path.join(dir, 'approved.csv'));
+    await page.click('#make-report');
+    await page.waitForFunction(() => !$('report').hidden && $('busy').hidden);
+    const report = await page.evaluate(() => state.report);
+    const run = spawnSync(program, ['diff', 'substation.scd', 'substation_rev2.scd', '--format', 'html', '--approved',
+      'approved.csv'], { cwd: dir, encoding: 'utf8' });
+    assert.equal(report.name, 'substation-vs-substation_rev2-change-report.html');
+    assert.equal(dated(report.html), dated(run.stdout));
+    assert.match(report.html, /Approved/);
+    await page.evaluate(() => { state.checked = state.scds[0]; });
+    await (await page.$('#list')).uploadFile(path.join(dir, 'approved.csv'));
+    await page.waitForFunction(() => !$('check').hidden);
+    const checked = JSON.parse(spawnSync(program, ['check', 'approved.csv', 'substation.scd', '--format', 'json'],
+      { cwd: dir, encoding: 'utf8' }).stdout);
+    const marks = await page.$$eval('.scd:first-child tbody tr', (rows) => rows.filter((row) => row.cells[3]
+      .textContent).map((row) => [row.cells[0].textContent, row.cells[3].textContent]));
+    assert.deepEqual(marks, checked.ieds.filter((ied) => ied.status !== 'missing').map((ied) => [ied.name, ied.status]));
+  });
+
+test('keyboard alone and a phone-width screen reach everything, with names whole and no script error',
+  async () => {
+    const { page } = await openPage();
+    const problems = [];
+    page.on('console', (message) => message.type() === 'error' && problems.push(message.text()));
+    page.on('pageerror', (error) => problems.push(error.message));
+    await page.setViewport({ width: 375, height: 800 });
+    await openFiles(page, [example('substation.scd'), example('substation_rev2.scd'), data('report_hostile.scd')]);
+    assert.equal(await page.$eval('#filter', (input) => input.labels.length), 1);
+    assert.deepEqual(await page.$$eval('td button', (buttons) => buttons.filter((b) =>
+      !b.getAttribute('aria-label').includes(b.closest('tr').cells[0].textContent)).length), 0);
+    const cells = await page.$$eval('td.name, td.crc', (found) => found.map((cell) => {
+      const range = document.createRange();
+      range.selectNodeContents(cell);
+      return range.getClientRects().length;
+    }));
+    assert.ok(cells.length > 10 && cells.every((count) => count === 1), String(cells));
+    await page.focus('#files');
+    for (let step = 0; step < 20 && await page.evaluate(() => document.activeElement.id !== 'make-report'); ++step) {
+      assert.equal(await page.evaluate(() => document.activeElement.closest('td')), null);
+      await page.keyboard.press('Tab');
+    }
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => !$('report').hidden && $('busy').hidden);
+    await openFiles(page, [data('malformed/end_tag.scd')]);
+    assert.deepEqual(await page.$eval('#announce', (region) => [region.getAttribute('role'), region.textContent]),
+      ['status', (await errors(page))[0]]);
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    assert.deepEqual(problems, []);
+  });
+
+test('dropped revisions give the timeline of the program\'s history', async () => {
+  const revisions = ['substation.scd', 'substation_rev2.scd', 'substation.scd'];
+  const { page } = await openPage();
+  await openFiles(page, revisions.map(example));
+  await page.click('#make-history');
+  await page.waitForFunction(() => !$('history').hidden && $('busy').hidden);
+  const run = spawnSync(program, ['history', '--no-cache', '--format', 'html', ...revisions],
+    { cwd: path.join(root, 'examples'), encoding: 'utf8' });
+  assert.equal(await page.evaluate(() => state.history.html), run.stdout);
+  assert.equal(await page.evaluate(() => state.history.name), 'substation-to-substation-history.html');
+});
