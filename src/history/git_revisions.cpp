@@ -1,10 +1,12 @@
 #include "history/git_revisions.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -14,6 +16,7 @@
 #include "operations/scd_input.h"
 #include "system/clock.h"
 #include "system/files.h"
+#include "xml/source_text.h"
 
 namespace ccdcrc {
 
@@ -38,10 +41,57 @@ using Walk = Owned<git_revwalk, git_revwalk_free>;
 using Blob = Owned<git_blob, git_blob_free>;
 using Diff = Owned<git_diff, git_diff_free>;
 using Object = Owned<git_object, git_object_free>;
+using Odb = Owned<git_odb, git_odb_free>;
+using OdbStream = Owned<git_odb_stream, git_odb_stream_free>;
 
 std::string last_error() {
   const git_error* error = git_error_last();
   return error && error->message ? error->message : "unknown failure";
+}
+
+// Inflates a loose object straight into `text`, so that the blob is never
+// held beside it; false when the object database cannot stream it (a packed
+// object) or the object is no blob.
+bool stream_blob(git_repository* repository, const git_oid& id, SourceText& text) {
+  Odb odb;
+  OdbStream stream;
+  std::size_t size = 0;
+  git_object_t type = GIT_OBJECT_INVALID;
+  if (git_repository_odb(odb.out(), repository) != 0 ||
+      git_odb_open_rstream(stream.out(), &size, &type, odb.get, &id) != 0 || type != GIT_OBJECT_BLOB ||
+      !text.resize(size)) {
+    return false;
+  }
+  constexpr std::size_t chunk = std::size_t{1} << 20;
+  for (std::size_t done = 0; done < size;) {
+    const int count = git_odb_stream_read(stream.get, text.data() + done, std::min(chunk, size - done));
+    if (count <= 0) return false;
+    done += static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
+// The content of a blob in `text`, checked against its id as a lookup checks
+// it. A packed blob is looked up whole, copied and released at once.
+bool read_blob(git_repository* repository, const git_oid& id, SourceText& text) {
+  if (!stream_blob(repository, id, text)) {
+    Blob blob;
+    if (git_blob_lookup(blob.out(), repository, &id) != 0) return false;
+    const std::string_view bytes(static_cast<const char*>(git_blob_rawcontent(blob.get)),
+                                 static_cast<std::size_t>(git_blob_rawsize(blob.get)));
+    if (!text.assign(bytes)) {
+      git_error_set_str(GIT_ERROR_NOMEMORY, "out of memory");
+      return false;
+    }
+    return true;
+  }
+  git_oid read;
+  if (git_odb_hash(&read, text.data(), text.size(), GIT_OBJECT_BLOB) != 0) return false;
+  if (!git_oid_equal(&read, &id)) {
+    git_error_set_str(GIT_ERROR_ODB, "the object's content does not match its id");
+    return false;
+  }
+  return true;
 }
 
 std::string oid_text(const git_oid& oid) {
@@ -236,16 +286,14 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
   {
     const std::lock_guard<std::mutex> lock(state_->mutex);
     git_oid id;
-    Blob blob;
-    if (git_oid_fromstr(&id, blobs_[index].c_str()) != 0 || git_blob_lookup(blob.out(), state_->repository, &id) != 0) {
+    SourceText text;
+    if (git_oid_fromstr(&id, blobs_[index].c_str()) != 0 || !read_blob(state_->repository, id, text)) {
       read.problem = RevisionProblem{name, "cannot read the blob: " + last_error()};
       return read;
     }
-    const std::string_view bytes(static_cast<const char*>(git_blob_rawcontent(blob.get)),
-                                 static_cast<std::size_t>(git_blob_rawsize(blob.get)));
     InputOptions options;
     options.member = member_;
-    was_read = read_input_bytes(bytes, options, input, problem);
+    was_read = read_input_text(std::move(text), options, input, problem);
   }
   if (!was_read) {
     read.problem = RevisionProblem{name, input_problem_text(problem, member_)};

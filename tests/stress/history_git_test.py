@@ -9,6 +9,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import zlib
 from pathlib import Path
 
 
@@ -59,6 +60,17 @@ def main():
                                            "--changed-only"], env)[0])
         kept = [r["commit"] for r in record["revisions"] if r["changed"] or r is record["revisions"][0]]
         assert [r["commit"] for r in changed["revisions"]] == kept
+
+        # A loose blob whose content no longer matches its id is read as no revision at all.
+        last = history["revisions"][-1]
+        blob_id = subprocess.run(["git", "-C", repo, "rev-parse", f"{last['commit']}:{last['path']}"], check=True,
+                                 capture_output=True, text=True).stdout.strip()
+        loose = repo / ".git/objects" / blob_id[:2] / blob_id[2:]
+        content = zlib.decompress(loose.read_bytes()).replace(b'revision="', b'revision="X', 1)
+        loose.chmod(0o644)
+        loose.write_bytes(zlib.compress(content))
+        done = subprocess.run([program, "history", "--git", repo, record["path"], "--no-cache"], capture_output=True)
+        assert done.returncode != 0 and b"does not match its id" in done.stdout + done.stderr, done
     print("history --git: 30 revisions as recorded; files agree; the cache answers the second run")
 
 
