@@ -38,15 +38,18 @@ DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, c
   return outcome;
 }
 
-DiffOutcome diff_scds(const Scd& old_scd, const Scd& new_scd, unsigned jobs, const ProgressCallback& progress) {
+DiffOutcome diff_scds(const Scd& old_scd, const Scd& new_scd, unsigned jobs, bool drop_built,
+                      const ProgressCallback& progress) {
   const std::size_t total = old_scd.ieds().size() + new_scd.ieds().size();
-  const auto counted = [&](std::size_t before) -> ProgressCallback {
-    if (!progress) return {};
-    return [&progress, before, total](std::size_t done, std::size_t) { progress(before + done, total); };
-  };
   Notes notes;
-  std::vector<ListedCrc> old_listed = listed_for_comparison(old_scd, jobs, counted(0), notes);
-  std::vector<ListedCrc> new_listed = listed_for_comparison(new_scd, jobs, counted(old_scd.ieds().size()), notes);
+  const auto listed = [&](const Scd& scd, std::size_t before) {
+    ProgressCallback counted;
+    if (progress)
+      counted = [&progress, before, total](std::size_t done, std::size_t) { progress(before + done, total); };
+    return drop_built ? listed_for_comparison(scd, jobs, counted, notes) : listed_crcs_noted(scd, jobs, counted, notes);
+  };
+  std::vector<ListedCrc> old_listed = listed(old_scd, 0);
+  std::vector<ListedCrc> new_listed = listed(new_scd, old_scd.ieds().size());
   DiffOutcome outcome = diff_listed(old_scd, std::move(old_listed), new_scd, std::move(new_listed), jobs);
   outcome.notes = std::move(notes);
   return outcome;

@@ -40,8 +40,11 @@ struct DiffOutcome {
 // Compares two SCDs whose listings are given.
 DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, const Scd& new_scd,
                         std::vector<ListedCrc> new_listed, unsigned jobs);
-// The same, listing both first (progress over the IEDs of both).
-DiffOutcome diff_scds(const Scd& old_scd, const Scd& new_scd, unsigned jobs, const ProgressCallback& progress = {});
+// The same, listing both first (progress over the IEDs of both). With
+// `drop_built` as listed_for_comparison, for SCDs that no other thread asks
+// meanwhile (an open handle keeps what its lookups built).
+DiffOutcome diff_scds(const Scd& old_scd, const Scd& new_scd, unsigned jobs, bool drop_built,
+                      const ProgressCallback& progress = {});
 
 // The IEDs to explain: the named ones, or with no names every one whose CRC
 // changed, was added or gained one. A name in neither SCD is told and sets
