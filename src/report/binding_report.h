@@ -11,4 +11,7 @@ namespace ccdcrc {
 // those that did in OLD and do no longer.
 void write_bindings(JsonStream& json, const BindingChanges& bindings);
 
+// {"scd": PATH, "broken": [...]}: the inputs of one SCD that resolve to nothing.
+void write_broken_bindings(std::ostream& out, const std::string& scd_path, const std::vector<BrokenBinding>& broken);
+
 }  // namespace ccdcrc
