@@ -165,9 +165,7 @@ char* ied_ccd(const PageScd& opened, const std::string& ied_name, CcdForm form) 
   }
   if (!entry) return failure_answer(opened.scd->path() + ": no IED named " + quoted(ied_name));
   const ShownCcd shown = show_ccd(*opened.scd, entry->listed.ied, form);
-  if (shown.status == ShownCcd::Status::no_circuits) return failure_answer(no_circuits_message(ied_name));
-  if (shown.status == ShownCcd::Status::too_deep)
-    return failure_answer(too_deep_to_show_message(ied_name, shown.depth));
+  if (shown.status != ShownCcd::Status::shown) return failure_answer(shown_ccd_message(ied_name, shown));
   return answer({{"ok", true}, {"text", shown_text(shown)}});
 }
 
