@@ -1,14 +1,12 @@
 // `ccdcrc check BASELINE SCD`: the IED CRCs of an SCD against a list of
 // approved CRCs, like `sha256sum --check`.
 
-#include <map>
 #include <memory>
-#include <optional>
 
-#include "approvals/approval_check.h"
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "report/check_report.h"
+#include "workflows/check_workflow.h"
 
 namespace ccdcrc {
 
@@ -28,22 +26,6 @@ struct CheckOptions {
   std::string member;
 };
 
-// Reads the list, naming each malformed line with `warn` (and always where
-// reading stopped); nullopt after saying why it cannot be used.
-std::optional<Baseline> read_list(const std::string& path, bool warn, Diagnostics& diagnostics) {
-  const BaselineNotes notes = [&](const BaselineNote& note) {
-    if (note.stops) {
-      diagnostics.error(path + ":" + std::to_string(note.line), note.reason);
-    } else if (warn) {
-      diagnostics.error(path + ":" + std::to_string(note.line), printable(note.reason));
-    }
-  };
-  BaselineProblem problem;
-  std::optional<Baseline> baseline = read_baseline_file(path, notes, problem);
-  if (!baseline) diagnostics.error(problem.where(path), problem.message);
-  return baseline;
-}
-
 int run_check(const CheckOptions& options, Console& console) {
   if (const int status = check_standard_input_once(console.diagnostics, "check", {options.baseline, options.scd});
       status != exit_ok) {
@@ -52,12 +34,13 @@ int run_check(const CheckOptions& options, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet && !options.status_only);
   // The list is read first: a mistyped path costs no time on a large SCD.
-  const std::optional<Baseline> baseline = read_list(options.baseline, options.warn, diagnostics);
-  if (!baseline) return exit_usage;
-  const bool malformed_fail = malformed_lines_fail(*baseline, options.skip_malformed && !options.strict);
-  if (baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
-    const std::string lines = malformed_lines_text(baseline->malformed_lines);
-    if (malformed_fail) {
+  const CheckList list = read_check_list(options.baseline, options.warn);
+  diagnostics.tell(list.notes);
+  if (!list.baseline) return exit_usage;
+  const bool skip_malformed = options.skip_malformed && !options.strict;
+  if (list.baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
+    const std::string lines = malformed_lines_text(list.baseline->malformed_lines);
+    if (malformed_lines_fail(*list.baseline, skip_malformed)) {
       diagnostics.error(options.baseline,
                         lines + ", so the check fails (--warn names them; --skip-malformed checks without them)");
     } else {
@@ -68,15 +51,13 @@ int run_check(const CheckOptions& options, Console& console) {
   if (!scd) return exit_usage;
 
   const std::vector<ListedCrc> listed = list_crcs(*scd, options.jobs, diagnostics);
-  const ApprovalCheck check =
-      check_approvals(*baseline, *scd, listed, shadowed_crcs(*scd, listed, options.jobs), options.ignore_missing);
+  const CheckOutcome outcome = check_listed(list, *scd, listed, {options.ignore_missing, skip_malformed, options.jobs});
   if (!options.status_only) {
     write_check_report(console.out, {options.format, options.quiet, options.baseline, options.scd, console.style},
-                       check);
-    for (const std::string& failure : check_failures(check, options.scd)) diagnostics.note(failure);
-    if (check.changed() && check.approved_revision) warn_about_revision(*check.approved_revision, *scd, diagnostics);
+                       outcome.check);
+    diagnostics.tell(outcome.notes);
   }
-  switch (check_verdict(*baseline, check, options.skip_malformed && !options.strict)) {
+  switch (outcome.verdict) {
     case CheckVerdict::passes: return exit_ok;
     case CheckVerdict::fails: return exit_differences;
     case CheckVerdict::list_fails: return exit_usage;

@@ -12,6 +12,7 @@
 #include "operations/scd_input.h"
 #include "report/output.h"
 #include "workflows/crc_workflows.h"
+#include "workflows/diff_workflow.h"
 #include "workflows/open_scd.h"
 
 namespace ccdcrc {
@@ -50,23 +51,30 @@ int check_standard_input_once(Diagnostics& diagnostics, const std::string& comma
   return exit_ok;
 }
 
-std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+namespace {
+
+using Lister = std::vector<ListedCrc> (*)(const Scd&, unsigned, const ProgressCallback&, Notes&);
+
+std::vector<ListedCrc> list_with_progress(const Scd& scd, unsigned jobs, Diagnostics& diagnostics, Lister lister) {
   diagnostics.working_on(scd.path());
   std::vector<ListedCrc> listed;
   Notes notes;
   {
     Progress progress(diagnostics, scd.ieds().size());
-    listed = listed_crcs_noted(scd, jobs, progress.callback(), notes);
+    listed = lister(scd, jobs, progress.callback(), notes);
   }
   diagnostics.tell(notes);
   return listed;
 }
 
-void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics) {
-  // An SCD that records no revision at all has none to raise.
-  if (scd_revision(now) != before || (!before.version && !before.revision)) return;
-  diagnostics.warning(now.path(),
-                      "CRCs changed, but the Header's version and revision did not (" + revision_text(before) + ")");
+}  // namespace
+
+std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+  return list_with_progress(scd, jobs, diagnostics, listed_crcs_noted);
+}
+
+std::vector<ListedCrc> list_crcs_to_compare(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
+  return list_with_progress(scd, jobs, diagnostics, listed_for_comparison);
 }
 
 }  // namespace ccdcrc

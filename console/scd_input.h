@@ -15,7 +15,6 @@
 #include "console/diagnostics.h"
 #include "operations/crc_runs.h"
 #include "operations/loading.h"
-#include "report/scd_revision.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "workflows/named_ieds.h"
@@ -48,9 +47,7 @@ int check_standard_input_once(Diagnostics& diagnostics, const std::string& comma
 // several IEDs with circuits share.
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
 
-// For CRCs that changed: warns when the SCD's Header still gives the version
-// and revision `before` (the approved or old one), which a new revision of
-// the SCD should have raised. Nothing is said of SCDs that record neither.
-void warn_about_revision(const ScdRevision& before, const Scd& now, Diagnostics& diagnostics);
+// The same for a comparison: what the listing built is given back after it.
+std::vector<ListedCrc> list_crcs_to_compare(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
 
 }  // namespace ccdcrc

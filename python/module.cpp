@@ -38,7 +38,10 @@
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 #include "util/text.h"
+#include "workflows/check_workflow.h"
+#include "workflows/diff_workflow.h"
 #include "workflows/open_scd.h"
+#include "workflows/verify_workflow.h"
 #include "xml/input.h"
 
 namespace py = pybind11;
@@ -381,7 +384,8 @@ const OpenScd& loaded_or_load(const py::object& source, std::unique_ptr<OpenScd>
   return *holder;
 }
 
-// `diff --format json`: (the JSON text, the explained names that neither SCD holds).
+// `diff --format json`: (the JSON text, what is said of each explained name
+// that neither SCD holds).
 py::tuple diff_json(const py::object& old_source, const py::object& new_source, const py::object& python_names,
                     bool every_ied, unsigned jobs) {
   std::unique_ptr<OpenScd> old_holder;
@@ -399,14 +403,15 @@ py::tuple diff_json(const py::object& old_source, const py::object& new_source, 
     const py::gil_scoped_release unlocked;
     const Scd& old_scd = old_open.scd();
     const Scd& new_scd = new_open.scd();
-    const std::vector<ListedCrc> old_ieds = listed_crcs(old_scd, jobs);
-    const std::vector<ListedCrc> new_ieds = listed_crcs(new_scd, jobs);
-    DiffReport report = diff_report(old_scd, old_ieds, new_scd, new_ieds);
+    DiffOutcome diff = diff_scds(old_scd, new_scd, jobs, false);
+    DiffReport& report = diff.report;
     report.changes_only = !every_ied;
     if (names) {
-      ExplainedSelection selection = select_explained(report.ieds, distinct_names(*names));
-      unknown = std::move(selection.unknown);
-      write_diff_report(out, Format::json, report, {std::move(selection.ieds), jobs, {}, {}}, old_scd, new_scd);
+      ExplainChoice choice = explained_ieds(report, *names);
+      for (const Note& note : choice.notes) {
+        if (note.severity == Note::Severity::error) unknown.push_back(note.text);
+      }
+      write_diff_report(out, Format::json, report, {std::move(choice.ieds), jobs, {}, {}}, old_scd, new_scd);
     } else {
       write_diff_report(out, Format::json, report, nullptr);
     }
@@ -470,20 +475,17 @@ py::tuple verify_json(const py::object& python_paths, const py::object& scd_sour
   std::unique_ptr<OpenScd> holder;
   const OpenScd* open = scd_source.is_none() ? nullptr : &loaded_or_load(scd_source, holder, 0);
   std::ostringstream out;
-  std::vector<VerifiedFile> files;
+  VerifyOutcome outcome;
   {
     const py::gil_scoped_release unlocked;
-    std::optional<CurrentCrcs> current;
-    if (open) current.emplace(open->scd());
-    files.reserve(paths.size());
-    for (const std::string& path : paths) files.push_back(verify_ccd_file(path, current ? &*current : nullptr));
+    outcome = verify_files(paths, open ? &open->scd() : nullptr);
     std::vector<const VerifiedFile*> shown;
-    shown.reserve(files.size());
-    for (const VerifiedFile& file : files) shown.push_back(&file);
+    shown.reserve(outcome.files.size());
+    for (const VerifiedFile& file : outcome.files) shown.push_back(&file);
     write_verify_report(out, Format::json, open ? std::optional(open->scd().path()) : std::nullopt, shown);
   }
   py::list reasons;
-  for (const VerifiedFile& file : files) {
+  for (const VerifiedFile& file : outcome.files) {
     reasons.append(file.status == VerifyStatus::unreadable
                        ? py::object(python_text(location(file.path, file.check.position) + ": " + file.check.problem))
                        : py::object(py::none()));
@@ -499,40 +501,49 @@ py::tuple check_json(const py::object& list_source, const py::object& scd_source
   const std::optional<std::string> list_bytes = buffer_bytes(list_source);
   const std::string path = list_bytes ? bytes_name : file_system_path(list_source);
   std::unique_ptr<OpenScd> holder;
-  std::vector<std::string> notes;
-  std::optional<Baseline> baseline;
-  BaselineProblem problem;
+  CheckList list;
   {
     const py::gil_scoped_release unlocked;
-    const BaselineNotes note_down = [&](const BaselineNote& note) {
-      notes.push_back(path + ":" + std::to_string(note.line) + ": " + printable(note.reason));
-    };
-    baseline =
-        list_bytes ? read_baseline(*list_bytes, note_down, problem) : read_baseline_file(path, note_down, problem);
+    list = list_bytes ? read_check_list_bytes(*list_bytes, path, true) : read_check_list(path, true);
   }
-  if (!baseline) {
-    raise_builtin(PyExc_ValueError, problem.where(path) + ": " + problem.message);
-  }
+  if (!list.baseline) raise_builtin(PyExc_ValueError, note_text(list.notes.back()));
   const OpenScd& open = loaded_or_load(scd_source, holder, jobs);
   std::ostringstream out;
-  std::vector<std::string> failures;
-  bool passed = false;
+  CheckOutcome outcome;
   {
     const py::gil_scoped_release unlocked;
     const Scd& scd = open.scd();
-    const std::vector<ListedCrc> listed = listed_crcs(scd, jobs);
-    const ApprovalCheck check =
-        check_approvals(*baseline, scd, listed, shadowed_crcs(scd, listed, jobs), ignore_missing);
-    write_check_report(out, {Format::json, false, path, scd.path()}, check);
-    failures = check_failures(check, scd.path());
-    for (std::string& failure : list_failures(*baseline, path, skip_malformed)) failures.push_back(std::move(failure));
-    passed = check_verdict(*baseline, check, skip_malformed) == CheckVerdict::passes;
+    outcome = check_scd(list, scd, {ignore_missing, skip_malformed, jobs});
+    write_check_report(out, {Format::json, false, path, scd.path()}, outcome.check);
   }
-  py::list python_failures;
-  for (const std::string& failure : failures) python_failures.append(python_text(failure));
-  py::list python_notes;
-  for (const std::string& note : notes) python_notes.append(python_text(note));
-  return py::make_tuple(python_text(out.str()), python_failures, python_notes, passed);
+  py::list failures;
+  for (const std::string& failure : outcome.failures) failures.append(python_text(failure));
+  for (const std::string& failure : outcome.list_failures) failures.append(python_text(failure));
+  py::list notes;
+  for (const Note& note : list.notes) notes.append(python_text(note_text(note)));
+  return py::make_tuple(python_text(out.str()), failures, notes, outcome.passed());
+}
+
+// `diff --format html|markdown`: (the report's text, or None and why not).
+py::tuple report_text(const py::object& old_source, const py::object& new_source, bool markdown,
+                      const py::object& approved, bool signoff, unsigned jobs) {
+  std::unique_ptr<OpenScd> old_holder;
+  std::unique_ptr<OpenScd> new_holder;
+  const OpenScd& old_open = loaded_or_load(old_source, old_holder, jobs);
+  const OpenScd& new_open = loaded_or_load(new_source, new_holder, jobs);
+  ChangeReportRequest request;
+  request.kind = markdown ? ReportKind::markdown : ReportKind::html;
+  request.signoff = signoff;
+  request.jobs = jobs;
+  if (!approved.is_none()) request.approved = file_system_path(approved);
+  ChangeReportOutcome outcome;
+  {
+    const py::gil_scoped_release unlocked;
+    DiffOutcome diff = diff_scds(old_open.scd(), new_open.scd(), jobs, false);
+    outcome = change_report(diff, old_open.scd(), old_open.file(), new_open.scd(), new_open.file(), request);
+  }
+  if (!outcome.text) return py::make_tuple(py::none(), python_text(note_text(outcome.notes.back())));
+  return py::make_tuple(python_text(*outcome.text), py::none());
 }
 
 py::str representation(const OpenScd& open) {
@@ -617,6 +628,11 @@ PYBIND11_MODULE(_ccdcrc, module) {
       "_history(sources, git, ieds, by_header, changed_only, documents, cache) -> tuple[str | None, str | None]\n\n"
       "The JSON of `ccdcrc history --format json`, or what kept it from being made.");
   module.def("_reads_git", &reads_git);
+  module.def(
+      "_report", &report_text, py::arg("old"), py::arg("new"), py::arg("markdown"), py::arg("approved"),
+      py::arg("signoff"), py::arg("jobs"),
+      "_report(old, new, markdown: bool, approved, signoff: bool, jobs: int) -> tuple[str | None, str | None]\n\n"
+      "The change report of `ccdcrc diff --format html|markdown`, or why the approved list cannot be used.");
   module.def("_verify", &verify_json, py::arg("paths"), py::arg("scd"),
              "_verify(paths: list, scd) -> tuple[str, list[str | None]]\n\n"
              "The JSON of `ccdcrc verify --format json` and why each unreadable file is.");

@@ -17,27 +17,22 @@
 
 #include <nlohmann/json.hpp>
 
-#include "approvals/approval_check.h"
-#include "approvals/baseline.h"
 #include "history/history_run.h"
-#include "operations/bindings.h"
 #include "operations/crc_runs.h"
-#include "operations/differences.h"
-#include "operations/export.h"
 #include "operations/loading.h"
 #include "operations/messages.h"
 #include "operations/scd_input.h"
 #include "operations/shown_ccd.h"
 #include "operations/verification.h"
-#include "report/change_report.h"
 #include "report/check_report.h"
 #include "report/crc_report.h"
-#include "report/diff_report.h"
 #include "report/history_report.h"
 #include "report/scd_revision.h"
 #include "report/verify_report.h"
 #include "util/text.h"
+#include "workflows/check_workflow.h"
 #include "workflows/crc_workflows.h"
+#include "workflows/diff_workflow.h"
 #include "workflows/open_scd.h"
 #include "workflows/zipped_export.h"
 
@@ -188,28 +183,28 @@ char* ied_ccd(const PageScd& opened, const std::string& ied_name, CcdForm form) 
   }
   if (!entry) return failure_answer(opened.scd->path() + ": no IED named " + quoted(ied_name));
   const ShownCcd shown = show_ccd(*opened.scd, entry->listed.ied, form);
-  if (shown.status == ShownCcd::Status::no_circuits) return failure_answer(no_circuits_message(ied_name));
-  if (shown.status == ShownCcd::Status::too_deep)
-    return failure_answer(too_deep_to_show_message(ied_name, shown.depth));
+  if (shown.status != ShownCcd::Status::shown) return failure_answer(shown_ccd_message(ied_name, shown));
   return answer({{"ok", true}, {"text", shown_text(shown)}});
 }
 
 // The change report of `ccdcrc diff OLD NEW --format html`.
-char* change_report(const PageScd& old_scd, const PageScd& new_scd, std::optional<ApprovedCrcs> approved) {
-  DiffReport diff = diff_report(*old_scd.scd, old_scd.listed, *new_scd.scd, new_scd.listed);
-  const std::vector<const IedCrcChange*> explained = select_explained(diff.ieds, {}).ieds;
-  if (!explained.empty()) {
-    diff.explanations = collect_explanations(explained, *old_scd.scd, *new_scd.scd, 1, progress_of("comparing"));
+// (with a list of approved CRCs read already: its Approved column).
+char* report_answer(const PageScd& old_scd, const PageScd& new_scd, const std::string& list_name,
+                    std::optional<std::string_view> list, const std::string& sha256) {
+  DiffOutcome diff = diff_listed(*old_scd.scd, old_scd.listed, *new_scd.scd, new_scd.listed, 1);
+  ChangeReportRequest request;
+  request.jobs = 1;
+  if (list) {
+    request.approved = list_name;
+    request.approved_content = list;
+    request.approved_sha256 = sha256;
   }
-  ReportOptions asked;
-  asked.date = export_timestamp(true);
-  asked.approved = std::move(approved);
-  const ChangeReport report = build_change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, asked);
-  std::ostringstream html;
-  write_html_report(html, report);
+  const ChangeReportOutcome report =
+      change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, request, progress_of("comparing"));
+  if (!report.text) return failure_answer(note_text(report.notes.back()));
   ordered_json counts = ordered_json::object();
   for (const auto& [status, count] : report.counts) counts[crc_status_name(status)] = count;
-  return answer({{"ok", true}, {"html", html.str()}, {"counts", counts}});
+  return answer({{"ok", true}, {"html", *report.text}, {"counts", counts}});
 }
 
 // Each IED's status in a check: "ok", "changed", "missing", "new", "unreadable".
@@ -222,50 +217,21 @@ ordered_json check_statuses(const ApprovalCheck& check) {
 // `ccdcrc check LIST SCD`: the report and what fails, in the program's words;
 // a list with malformed lines fails, as it does by default.
 char* approval_check(const PageScd& opened, const std::string& list_name, std::string_view list) {
-  std::vector<std::string> notes;
-  const BaselineNotes note = [&](const BaselineNote& found) {
-    notes.push_back(list_name + ":" + std::to_string(found.line) + ": " + printable(found.reason));
-  };
-  BaselineProblem problem;
-  const std::optional<Baseline> baseline = read_baseline(list, note, problem);
-  if (!baseline) {
-    return failure_answer((problem.line == 0 ? list_name : list_name + ":" + std::to_string(problem.line)) + ": " +
-                          problem.message);
-  }
-  const Scd& scd = *opened.scd;
-  const ApprovalCheck check = check_approvals(*baseline, scd, opened.listed, shadowed_crcs(scd, opened.listed), false);
+  const CheckList read = read_check_list_bytes(list, list_name, true);
+  if (!read.baseline) return failure_answer(note_text(read.notes.back()));
+  const CheckOutcome outcome = check_listed(read, *opened.scd, opened.listed, {false, false, 1});
   std::ostringstream text;
-  write_check_report(text, {Format::text, false, list_name, scd.path()}, check);
-  std::vector<std::string> failures = check_failures(check, scd.path());
-  for (std::string& failure : list_failures(*baseline, list_name, false)) failures.push_back(std::move(failure));
-  const bool approved = check_verdict(*baseline, check, false) == CheckVerdict::passes;
+  write_check_report(text, {Format::text, false, list_name, opened.scd->path()}, outcome.check);
+  std::vector<std::string> failures = outcome.failures;
+  failures.insert(failures.end(), outcome.list_failures.begin(), outcome.list_failures.end());
+  std::vector<std::string> notes;
+  for (const Note& note : read.notes) notes.push_back(note_text(note));
   return answer({{"ok", true},
-                 {"approved", approved},
+                 {"approved", outcome.passed()},
                  {"text", text.str()},
                  {"failures", failures},
                  {"notes", notes},
-                 {"statuses", check_statuses(check)}});
-}
-
-// The list of approved CRCs of a change report (`diff --approved`), NEW
-// checked against it as `check` checks it; nullopt with `problem` for a list
-// that cannot be read.
-std::optional<ApprovedCrcs> approved_crcs(const PageScd& new_scd, const std::string& list_name, std::string_view list,
-                                          const std::string& sha256, std::string& problem) {
-  ApprovedCrcs approved;
-  approved.path = list_name;
-  approved.sha256 = sha256;
-  BaselineProblem failed;
-  std::optional<Baseline> baseline = read_baseline(
-      list, [&](const BaselineNote& note) { approved.notes.push_back(note); }, failed);
-  if (!baseline) {
-    problem = failed.where(list_name) + ": " + failed.message;
-    return std::nullopt;
-  }
-  const Scd& scd = *new_scd.scd;
-  approved.check = check_approvals(*baseline, scd, new_scd.listed, shadowed_crcs(scd, new_scd.listed), false);
-  approved.list = std::move(*baseline);
-  return approved;
+                 {"statuses", check_statuses(outcome.check)}});
 }
 
 // `ccdcrc verify FILE [--scd SCD]` of one file: its line of the report, and
@@ -392,13 +358,9 @@ EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, 
     const ccdcrc::PageScd* old_scd = ccdcrc::find(*session, old_number);
     const ccdcrc::PageScd* new_scd = ccdcrc::find(*session, new_number);
     if (!old_scd || !new_scd) return ccdcrc::failure_answer("the file is no longer open");
-    std::optional<ccdcrc::ApprovedCrcs> approved;
-    if (*list_name != '\0') {
-      std::string problem;
-      approved = ccdcrc::approved_crcs(*new_scd, list_name, {list, size}, sha256, problem);
-      if (!approved) return ccdcrc::failure_answer(problem);
-    }
-    return ccdcrc::change_report(*old_scd, *new_scd, std::move(approved));
+    const std::optional<std::string_view> approved =
+        *list_name != '\0' ? std::optional<std::string_view>(std::string_view(list, size)) : std::nullopt;
+    return ccdcrc::report_answer(*old_scd, *new_scd, list_name, approved, sha256);
   });
 }
 

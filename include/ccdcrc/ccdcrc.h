@@ -19,6 +19,10 @@
  *   that is not well-formed at which line and column. Results are released
  *   with the ccdcrc_free_* function named at each call.
  *
+ * Paths are UTF-8 on every system (on Windows, convert wide arguments with
+ * WideCharToMultiByte(CP_UTF8, ...), not the ANSI code page); texts handed
+ * out are UTF-8 too.
+ *
  * Threading: the library has no global state. One open SCD may be queried
  * from any number of threads at once; each thread passes its own ccdcrc_error
  * (an error object is used by one call at a time). ccdcrc_scd_close must not
@@ -70,7 +74,8 @@ typedef enum ccdcrc_status {
   CCDCRC_PARTLY_READ = 13,      /* part of the file would be left out (content after a zero byte or after the
                                    root element, or an archive beside the XML document): its CRCs could stand
                                    for no approval, and nothing is handed out */
-  CCDCRC_NOT_AN_SCD = 14        /* well-formed XML whose root element is not SCL (a CCD file, for example) */
+  CCDCRC_NOT_AN_SCD = 14,       /* well-formed XML whose root element is not SCL (a CCD file, for example) */
+  CCDCRC_UNUSABLE_LIST = 15     /* a list of approved CRCs that cannot be read, or is no such list */
 } ccdcrc_status;
 
 /* A short text for a status (a ccdcrc_status), e.g. "no such file". Static
@@ -203,6 +208,60 @@ typedef struct ccdcrc_exports {
 CCDCRC_API ccdcrc_status ccdcrc_scd_export_all(const ccdcrc_scd* scd, const char* directory, unsigned jobs,
                                                ccdcrc_exports** exports, ccdcrc_error* error);
 CCDCRC_API void ccdcrc_free_exports(ccdcrc_exports* exports);
+
+/* ---- Comparing, checking and verifying -------------------------------- */
+
+/* Each of these answers as the program's command with --format json does
+ * (UTF-8), in `*json`, released with ccdcrc_free_text; `size` (may be null)
+ * receives its length in bytes. A difference, a failed check or a file that
+ * does not verify is part of the answer, not a failure of the call. */
+
+/* `ccdcrc diff OLD NEW --format json`: the IED CRCs of two open SCDs compared
+ * (with `every_ied` the unchanged IEDs too; with `explain` what changed in
+ * the CCDs of every IED whose CRC changed, was added or gained one), on `jobs`
+ * threads (0: one per core). */
+CCDCRC_API ccdcrc_status ccdcrc_diff_json(const ccdcrc_scd* old_scd, const ccdcrc_scd* new_scd, int every_ied,
+                                          int explain, unsigned jobs, char** json, size_t* size, ccdcrc_error* error);
+
+/* `ccdcrc check LIST SCD --format json`: the open SCD against the list of
+ * approved CRCs at `list_path` (text, CSV or JSON as `ccdcrc all` writes
+ * them); with `ignore_missing` only the IEDs of the list are checked. `passed`
+ * (may be null) receives 1 when every IED matches and the list is sound (the
+ * program's exit status 0), else 0. CCDCRC_UNUSABLE_LIST when the list
+ * cannot be used. */
+CCDCRC_API ccdcrc_status ccdcrc_check_json(const ccdcrc_scd* scd, const char* list_path, int ignore_missing,
+                                           unsigned jobs, int* passed, char** json, size_t* size, ccdcrc_error* error);
+
+/* `ccdcrc verify FILE... [--scd SCD] --format json`: the `count` CCD files at
+ * `paths` against their own content and, when `scd` is not null, against the
+ * CRCs it gives today. A file that cannot be read is "unreadable" in the
+ * answer. */
+CCDCRC_API ccdcrc_status ccdcrc_verify_json(const char* const* paths, size_t count, const ccdcrc_scd* scd, char** json,
+                                            size_t* size, ccdcrc_error* error);
+
+/* The inputs of the open SCD that resolve to nothing (broken bindings), as
+ * `ccdcrc bindings --format json` lists them: {"scd": PATH,
+ * "broken_bindings": [{"ied", "int_addr", "source", "reason"}...]}, by IED
+ * name, each in the order of its inputs. */
+CCDCRC_API ccdcrc_status ccdcrc_bindings_json(const ccdcrc_scd* scd, unsigned jobs, char** json, size_t* size,
+                                              ccdcrc_error* error);
+
+typedef enum ccdcrc_report_format {
+  CCDCRC_REPORT_HTML = 0,     /* one file, its style included */
+  CCDCRC_REPORT_MARKDOWN = 1, /* for change tickets and merge requests */
+  /* No format: it keeps the type as wide as an int (see ccdcrc_ccd_form). */
+  CCDCRC_REPORT_FORMAT_WIDTH = 0x7FFFFFFF
+} ccdcrc_report_format;
+
+/* `ccdcrc diff OLD NEW --format html|markdown`: the change report of two open
+ * SCDs in `*text` (UTF-8, released with ccdcrc_free_text; `size` may be
+ * null). `format` is a ccdcrc_report_format. With `approved_path` (null for
+ * none) NEW is checked against that list as `check` does; `signoff` 0 leaves
+ * the sign-off block out. The date is the local time, or SOURCE_DATE_EPOCH in
+ * UTC. CCDCRC_UNUSABLE_LIST when the list cannot be used. */
+CCDCRC_API ccdcrc_status ccdcrc_change_report(const ccdcrc_scd* old_scd, const ccdcrc_scd* new_scd,
+                                              ccdcrc_report_format format, const char* approved_path, int signoff,
+                                              unsigned jobs, char** text, size_t* size, ccdcrc_error* error);
 
 /* ---- The history of revisions ---------------------------------------- */
 

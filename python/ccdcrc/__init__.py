@@ -51,6 +51,7 @@ __all__ = [
     "history",
     "history_git",
     "load",
+    "report",
     "verify",
 ]
 
@@ -283,12 +284,32 @@ def diff(
         raise TypeError("explain must be True or an iterable of IED names, not a str")
     text, unknown = _ccdcrc._diff(old, new, names, all, jobs)
     if unknown:
-        old_path = old.path if isinstance(old, Scd) else _os.fsdecode(old)
-        new_path = new.path if isinstance(new, Scd) else _os.fsdecode(new)
-        raise CommandError(
-            "".join(f"ccdcrc: no IED named '{name}' in {old_path} or {new_path}\n" for name in unknown), 2
-        )
+        raise CommandError("".join(f"ccdcrc: {message}\n" for message in unknown), 2)
     return DiffResult(text)
+
+
+def report(
+    old: str | _os.PathLike[str] | Scd,
+    new: str | _os.PathLike[str] | Scd,
+    format: str = "html",  # noqa: A002 (the program's option)
+    *,
+    approved: str | _os.PathLike[str] | None = None,
+    signoff: bool = True,
+    jobs: int = 0,
+) -> str:
+    """The change report of two SCDs (paths or loaded Scd objects) as `ccdcrc
+    diff OLD NEW --format html` (or 'markdown') writes it: what changed, the
+    IEDs to test again, and with `approved` (a list of approved CRCs) NEW
+    checked against it as `ccdcrc check` does; `signoff` False leaves the
+    sign-off block out. Raises a LoadError when an SCD cannot be loaded,
+    ValueError for another format, CommandError when the approved list cannot
+    be used."""
+    if format not in ("html", "markdown"):
+        raise ValueError(f"format must be 'html' or 'markdown', not {format!r}")
+    text, failure = _ccdcrc._report(old, new, format == "markdown", approved, signoff, jobs)
+    if text is None:
+        raise CommandError(f"ccdcrc: {failure}\n", 2)
+    return text
 
 
 def _history_result(answer: tuple[str | None, str | None]) -> HistoryResult:

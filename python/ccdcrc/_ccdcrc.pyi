@@ -54,6 +54,14 @@ def _history(
     cache: bool,
 ) -> tuple[str | None, str | None]: ...
 def _reads_git() -> bool: ...
+def _report(
+    old: str | os.PathLike[str] | Scd,
+    new: str | os.PathLike[str] | Scd,
+    markdown: bool,
+    approved: str | os.PathLike[str] | None,
+    signoff: bool,
+    jobs: int,
+) -> tuple[str | None, str | None]: ...
 def _verify(paths: list[str | os.PathLike[str]], scd: str | os.PathLike[str] | Scd | None) -> tuple[str, list[str | None]]: ...
 def _check(
     baseline: str | os.PathLike[str] | bytes,

@@ -20,6 +20,7 @@ extern "C" const char* ccdcrc_status_text(ccdcrc_status status) {
     case CCDCRC_INTERNAL_ERROR: return "internal error";
     case CCDCRC_PARTLY_READ: return "part of the file would be left out";
     case CCDCRC_NOT_AN_SCD: return "not an SCD file";
+    case CCDCRC_UNUSABLE_LIST: return "the list of approved CRCs cannot be used";
   }
   return "unknown status";
 }

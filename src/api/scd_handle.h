@@ -10,13 +10,16 @@
 
 #include "api/errors.h"
 #include "ccdcrc/ccdcrc.h"
+#include "operations/loading.h"
 #include "scd/ied_selection.h"
 #include "scd/scd.h"
 
 struct ccdcrc_scd {
-  explicit ccdcrc_scd(std::unique_ptr<ccdcrc::Scd> loaded) : scd(std::move(loaded)), lookup(*scd) {}
+  ccdcrc_scd(std::unique_ptr<ccdcrc::Scd> loaded, ccdcrc::ScdFile read)
+      : scd(std::move(loaded)), file(std::move(read)), lookup(*scd) {}
 
   std::unique_ptr<ccdcrc::Scd> scd;
+  ccdcrc::ScdFile file;      // its size and SHA-256, for the change report
   ccdcrc::IedLookup lookup;  // the lookup by name, made once: queries only read it
 };
 
@@ -31,6 +34,10 @@ pugi::xml_node named_ied(const ccdcrc_scd& scd, const std::string& name, ccdcrc_
 
 // CCDCRC_NO_CIRCUITS described in `error`.
 ccdcrc_status no_circuits(const ccdcrc_scd& scd, const std::string& name, ccdcrc_error* error);
+
+// Hands out a copy of `text` in `*out` (released with ccdcrc_free_text), its
+// length in `*size` when given.
+void hand_out(const std::string& text, char** out, size_t* size);
 
 // Copies a CRC text into a caller's buffer of CCDCRC_CRC_SIZE bytes (when given).
 void copy_crc(const std::string& crc, char* buffer);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/errors.h"
+#include "api/scd_handle.h"
 #include "history/file_revisions.h"
 #include "history/history.h"
 #include "report/history_report.h"
@@ -27,10 +27,7 @@ extern "C" ccdcrc_status ccdcrc_history_json(const char* const* paths, size_t co
     const ccdcrc::History history = ccdcrc::build_history(ccdcrc::FileRevisions(files), options);
     std::ostringstream out;
     ccdcrc::write_history(out, ccdcrc::Format::json, history);
-    const std::string text = out.str();
-    *json = new char[text.size() + 1];
-    std::memcpy(*json, text.c_str(), text.size() + 1);
-    if (size) *size = text.size();
+    ccdcrc::hand_out(out.str(), json, size);
     return CCDCRC_OK;
   });
 }

@@ -43,7 +43,7 @@ ccdcrc_status opened(OpenedScd opened, ccdcrc_scd** scd, ccdcrc_error* error) {
   if (const std::optional<LoadProblem>& problem = opened.problem) {
     return fail(error, status_of(problem->kind), problem->name, problem->message, problem->position);
   }
-  *scd = new ccdcrc_scd(std::move(opened.scd));
+  *scd = new ccdcrc_scd(std::move(opened.scd), std::move(opened.file));
   return CCDCRC_OK;
 }
 
@@ -75,6 +75,12 @@ ccdcrc_status no_circuits(const ccdcrc_scd& scd, const std::string& name, ccdcrc
   return fail(error, CCDCRC_NO_CIRCUITS, scd.scd->path(), no_circuits_message(name));
 }
 
+void hand_out(const std::string& text, char** out, size_t* size) {
+  *out = new char[text.size() + 1];
+  std::memcpy(*out, text.c_str(), text.size() + 1);
+  if (size) *size = text.size();
+}
+
 void copy_crc(const std::string& crc, char* buffer) {
   if (!buffer) return;
   const std::size_t length = std::min<std::size_t>(crc.size(), CCDCRC_CRC_SIZE - 1);
@@ -87,12 +93,17 @@ void copy_crc(const std::string& crc, char* buffer) {
 using ccdcrc::fail;
 using ccdcrc::guarded_call;
 
+namespace {
+// The change report gives the size and SHA-256 of each file as given.
+const ccdcrc::ScdReading with_sha256{"", true};
+}  // namespace
+
 extern "C" ccdcrc_status ccdcrc_scd_open(const char* path, ccdcrc_scd** scd, ccdcrc_error* error) {
   if (scd) *scd = nullptr;
   return guarded_call(error, path, [&] {
     if (!path) return fail(error, CCDCRC_INVALID_ARGUMENT, {}, "the path is null");
     if (!scd) return fail(error, CCDCRC_INVALID_ARGUMENT, path, "there is nowhere to store the open SCD");
-    return ccdcrc::opened(ccdcrc::open_scd(path, {}, true), scd, error);
+    return ccdcrc::opened(ccdcrc::open_scd(path, with_sha256, true), scd, error);
   });
 }
 
@@ -104,7 +115,7 @@ extern "C" ccdcrc_status ccdcrc_scd_open_memory(const void* data, size_t size, c
     if (!data && size > 0) return fail(error, CCDCRC_INVALID_ARGUMENT, subject, "the data are null");
     if (!scd) return fail(error, CCDCRC_INVALID_ARGUMENT, subject, "there is nowhere to store the open SCD");
     const std::string_view bytes(static_cast<const char*>(data), size);
-    return ccdcrc::opened(ccdcrc::open_scd_bytes(bytes, subject, {}, true), scd, error);
+    return ccdcrc::opened(ccdcrc::open_scd_bytes(bytes, subject, with_sha256, true), scd, error);
   });
 }
 
@@ -186,10 +197,7 @@ extern "C" ccdcrc_status ccdcrc_scd_ccd_text(const ccdcrc_scd* scd, const char* 
     const ccdcrc::ShownCcd shown = ccdcrc::show_ccd(
         *scd->scd, ied, form == CCDCRC_CCD_MEASURED ? ccdcrc::CcdForm::measured : ccdcrc::CcdForm::exported);
     if (shown.status != ccdcrc::ShownCcd::Status::shown) return ccdcrc::shown_ccd_failure(*scd, ied_name, shown, error);
-    const std::string serialised = ccdcrc::shown_text(shown);
-    *text = new char[serialised.size() + 1];
-    std::memcpy(*text, serialised.c_str(), serialised.size() + 1);
-    if (size) *size = serialised.size();
+    ccdcrc::hand_out(ccdcrc::shown_text(shown), text, size);
     return CCDCRC_OK;
   });
 }

@@ -11,11 +11,21 @@
 //   export   prepare_export_directory,        workflows/export_workflow.h
 //            export_ieds; export_zip (every    workflows/zipped_export.h
 //            CCD as one zip archive)
+//   check    read_check_list(_bytes),         workflows/check_workflow.h
+//            check_scd (check_listed)
+//   verify   verify_files                     workflows/verify_workflow.h
+//   diff     diff_scds (diff_listed),         workflows/diff_workflow.h
+//            explained_ieds, binding_change_notes, uncovered_lines
+//   report   change_report (after diff_scds)  workflows/diff_workflow.h
+//   bindings scd_broken_bindings              workflows/crc_workflows.h
 //   history  run_history                      history/history_run.h
 
 #include "history/history_run.h"
+#include "workflows/check_workflow.h"
 #include "workflows/crc_workflows.h"
+#include "workflows/diff_workflow.h"
 #include "workflows/export_workflow.h"
 #include "workflows/notes.h"
 #include "workflows/open_scd.h"
+#include "workflows/verify_workflow.h"
 #include "workflows/zipped_export.h"

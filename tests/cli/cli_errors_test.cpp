@@ -241,7 +241,7 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
   }
   EXPECT_EQ(
       run_ccdcrc({"bogus", station}).err,
-      "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check, verify and history)\n"
+      "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check, verify, history and bindings)\n"
       "Run 'ccdcrc --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"--frobnicate"}).err,
             "ccdcrc: unknown option '--frobnicate'\nRun 'ccdcrc --help' for usage.\n");

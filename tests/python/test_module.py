@@ -191,6 +191,13 @@ def test_diff_and_verify_give_the_programs_json(call, arguments):
     assert call() == json.loads(run(*arguments, "--format", "json").stdout)
 
 
+def test_report_is_the_programs(monkeypatch):
+    monkeypatch.setenv("SOURCE_DATE_EPOCH", FIXED_TIME["SOURCE_DATE_EPOCH"])
+    approved = DATA / "approved/station.txt"
+    program = run("diff", EXAMPLE, REVISION, "--format", "html", "--approved", approved, env=FIXED_TIME).stdout
+    assert ccdcrc.report(EXAMPLE, REVISION, approved=approved).encode() == program
+
+
 def test_results_are_the_programs_text_and_take_loaded_scds(tmp_path):
     program = run("diff", EXAMPLE, REVISION, "--explain", "--format", "json").stdout.decode()
     assert ccdcrc.diff(EXAMPLE, REVISION, explain=True).to_json() == program
