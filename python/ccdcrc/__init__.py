@@ -17,11 +17,10 @@ The library does the work with the GIL released. `python3 -m ccdcrc ARGS...`
 runs the ccdcrc program.
 """
 
-from __future__ import annotations
 
 import json as _json
 import os as _os
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable as _Iterable, Mapping as _Mapping
 from typing import Any as _Any
 
 from ccdcrc import _ccdcrc
@@ -239,7 +238,7 @@ class CheckResult(Record):
 def _list_source(baseline: _Any) -> _Any:
     """A list of approved CRCs as check takes it: a path, or the list's bytes
     (given as bytes, as text of several lines, or as names and their CRCs)."""
-    if isinstance(baseline, Mapping):
+    if isinstance(baseline, _Mapping):
         lines = (f"{name} {crc:08X}" if isinstance(crc, int) else f"{name} {crc}" for name, crc in baseline.items())
         return "".join(line + "\n" for line in lines).encode("utf-8", "surrogateescape")
     if isinstance(baseline, str) and "\n" in baseline:
@@ -248,7 +247,7 @@ def _list_source(baseline: _Any) -> _Any:
 
 
 def check(
-    baseline: str | _os.PathLike[str] | bytes | Mapping[str, str | int],
+    baseline: str | _os.PathLike[str] | bytes | _Mapping[str, str | int],
     scd: str | _os.PathLike[str] | Scd,
     *,
     ignore_missing: bool = False,
@@ -269,7 +268,7 @@ def check(
 def diff(
     old: str | _os.PathLike[str] | Scd,
     new: str | _os.PathLike[str] | Scd,
-    explain: bool | Iterable[str] = False,
+    explain: bool | _Iterable[str] = False,
     *,
     all: bool = False,  # noqa: A002 (the program's option)
     jobs: int = 0,
@@ -320,8 +319,8 @@ def _history_result(answer: tuple[str | None, str | None]) -> HistoryResult:
 
 
 def history(
-    revisions: Iterable[str | _os.PathLike[str] | Scd],
-    ieds: Iterable[str] | None = None,
+    revisions: _Iterable[str | _os.PathLike[str] | Scd],
+    ieds: _Iterable[str] | None = None,
     *,
     by_header: bool = False,
     changed_only: bool = False,
@@ -345,7 +344,7 @@ def history_git(
     repository: str | _os.PathLike[str],
     path: str,
     revisions: str | None = None,
-    ieds: Iterable[str] | None = None,
+    ieds: _Iterable[str] | None = None,
     *,
     since: str | None = None,
     until: str | None = None,
@@ -364,7 +363,7 @@ def history_git(
 
 
 def verify(
-    paths: str | _os.PathLike[str] | Iterable[str | _os.PathLike[str]],
+    paths: str | _os.PathLike[str] | _Iterable[str | _os.PathLike[str]],
     scd: str | _os.PathLike[str] | Scd | None = None,
 ) -> VerifyResult:
     """Verifies exported CCD files as `ccdcrc verify --format json` does, with
