@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "console/command.h"
+#include "console/memory.h"
 #include "console/scd_input.h"
 #include "history/history_run.h"
 #include "report/history_report.h"
@@ -82,6 +83,7 @@ int run_history_command(const HistoryCommandOptions& options, Console& console) 
   request.options.ieds = distinct_names(console.names_after_separator);
   request.cache = !options.no_cache;
   request.member = options.member;
+  request.before_parse = provide_memory_for_load;
   diagnostics.allow_progress(!options.quiet);
   std::optional<Progress> progress;
   const HistoryOutcome outcome = run_history(request, [&](std::size_t done, std::size_t total) {

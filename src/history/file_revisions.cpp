@@ -16,11 +16,11 @@ std::string content_key(const std::string& sha256, const std::string& member) {
   return "sha256:" + sha256 + (member.empty() ? "" : ":" + member);
 }
 
-RevisionRead parsed_revision(Input input, const std::string& name, std::string key) {
+RevisionRead parsed_revision(Input input, const std::string& name, std::string key, const BeforeParse& before_parse) {
   RevisionRead read;
   read.key = std::move(key);
   LoadProblem problem;
-  read.owned = parse_scd_input(std::move(input), name, nullptr, problem);
+  read.owned = parse_scd_input(std::move(input), name, nullptr, problem, before_parse);
   if (!read.owned) {
     read.problem = RevisionProblem{problem.where(), problem.message};
     return read;
@@ -53,7 +53,7 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
   }
   read.key = content_key(input.sha256, member_);
   if (known(read.key)) return read;
-  return parsed_revision(std::move(input), path, std::move(read.key));
+  return parsed_revision(std::move(input), path, std::move(read.key), before_parse);
 }
 
 }  // namespace ccdcrc

@@ -15,6 +15,7 @@
 
 #include "operations/bindings.h"
 #include "operations/comparison.h"
+#include "operations/scd_input.h"
 #include "scd/bays.h"
 #include "scd/header.h"
 #include "scd/scd.h"
@@ -76,6 +77,10 @@ class RevisionReader {
   // Reads revision `index`; when its key makes `known` true, the document is
   // neither parsed nor returned.
   virtual RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known) const = 0;
+
+  // Told the size of each text before it is parsed, so that a front end can
+  // provide the memory its document takes; called on the reading threads.
+  BeforeParse before_parse;
 };
 
 // Listings kept by key between runs. Called from several threads at once.

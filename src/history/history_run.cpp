@@ -67,6 +67,7 @@ HistoryOutcome run_history(const HistoryRequest& request, const ProgressCallback
   } else {
     reader = std::make_unique<FileRevisions>(request.files, request.loaded, request.member);
   }
+  reader->before_parse = request.before_parse;
   HistoryOptions options = request.options;
   std::unique_ptr<ListingCache> cache;
   if (request.cache) {

@@ -28,6 +28,7 @@ struct HistoryRequest {
   std::string member;              // the SCD of zip archives (empty: their one SCL file)
   bool cache = true;               // keep listings in the cache file
   std::string cache_path;          // empty: default_cache_path()
+  BeforeParse before_parse;        // told each text's size before it is parsed
 };
 
 struct HistoryOutcome {

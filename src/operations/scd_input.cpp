@@ -94,8 +94,9 @@ std::string text_name(const std::string& path, const ScdFile& file) {
   return file.member.empty() ? path : path + "(" + file.member + ")";
 }
 
-std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFile* file, LoadProblem& problem) {
-  return parse_input(std::move(input), path, {}, file, problem, {});
+std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFile* file, LoadProblem& problem,
+                                     const BeforeParse& before_parse) {
+  return parse_input(std::move(input), path, {}, file, problem, before_parse);
 }
 
 namespace {

@@ -39,7 +39,8 @@ std::unique_ptr<Scd> load_scd_input(const std::string& path, const ScdReading& r
 
 // Parses an input already read (xml/input.h) as load_scd_input does; `path`
 // names it.
-std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFile* file, LoadProblem& problem);
+std::unique_ptr<Scd> parse_scd_input(Input input, const std::string& path, ScdFile* file, LoadProblem& problem,
+                                     const BeforeParse& before_parse = {});
 
 // The same for the bytes of a file held in memory; `name` stands for them.
 std::unique_ptr<Scd> load_scd_input_bytes(std::string_view bytes, const std::string& name, const ScdReading& reading,
