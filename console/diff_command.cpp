@@ -9,6 +9,7 @@
 #include "console/command.h"
 #include "console/scd_input.h"
 #include "files/staged_file.h"
+#include "operations/scd_input.h"
 #include "report/diff_report.h"
 #include "workflows/diff_workflow.h"
 
@@ -133,6 +134,8 @@ void write_diff_output(const DiffOptions& options, DiffReport& report, std::vect
   diagnostics.tell(binding_change_notes(options.new_scd, *report.bindings, options.explain));
   // JSON carries them; text only tells them on the error stream.
   if (options.format != Format::json) report.bindings.reset();
+  // Compared in turn, the documents are gone and nothing is explained.
+  if (!scds.old_scd) return write_diff_report(console.out, options.format, report, nullptr);
   std::optional<Progress> progress;
   ExplainedIeds explained{std::move(compared), options.jobs,
                           [&](std::size_t done, std::size_t total) {
@@ -156,19 +159,69 @@ bool load_both(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagno
   return scds.old_scd && scds.new_scd;
 }
 
+// Whether the output reads OLD's document after the listing: its CCDs, its
+// IED elements, its bays.
+bool reads_old_document(const DiffOptions& options) {
+  return options.explain || options.stat || options.uncovered || options.report;
+}
+
+// The SCDs listed and compared, and whether either was read only in part.
+struct Compared {
+  std::optional<DiffOutcome> diff;
+  int read_in_part = exit_ok;
+};
+
+// Both loaded, then listed: for the outputs that read both documents.
+Compared compare_loaded(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagnostics) {
+  Compared compared;
+  if (!load_both(options, scds, diagnostics)) return compared;
+  // An SCD read in part answers for no approval: nothing that diff says of it may pass.
+  compared.read_in_part =
+      std::max(read_in_part_status(*scds.old_scd, diagnostics), read_in_part_status(*scds.new_scd, diagnostics));
+  std::vector<ListedCrc> old_ieds = list_crcs_to_compare(*scds.old_scd, options.jobs, diagnostics);
+  std::vector<ListedCrc> new_ieds = list_crcs_to_compare(*scds.new_scd, options.jobs, diagnostics);
+  compared.diff = diff_listed(*scds.old_scd, std::move(old_ieds), *scds.new_scd, std::move(new_ieds), options.jobs);
+  return compared;
+}
+
+// OLD listed and released before NEW is loaded, so that one document is held
+// at a time; what OLD tells is held back to its place after NEW's loading.
+Compared compare_in_turn(const DiffOptions& options, Diagnostics& diagnostics) {
+  Compared compared;
+  std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics, {options.member, false});
+  std::optional<LoadProblem> old_partial;
+  std::optional<KeptOld> kept;
+  Notes old_notes;
+  if (old_scd) {
+    old_partial = read_in_part(*old_scd, old_scd->path());
+    diagnostics.working_on(old_scd->path());
+    {
+      Progress progress(diagnostics, old_scd->ieds().size());
+      kept = detached_old(*old_scd, listed_for_comparison(*old_scd, options.jobs, progress.callback(), old_notes),
+                          options.jobs);
+    }
+    old_scd.reset();
+  }
+  const std::unique_ptr<Scd> new_scd = load_scd(options.new_scd, diagnostics, {options.member, false});
+  if (!kept || !new_scd) return compared;
+  if (old_partial) diagnostics.error(kept->compared.path, old_partial->message);
+  compared.read_in_part = std::max<int>(old_partial ? exit_usage : exit_ok, read_in_part_status(*new_scd, diagnostics));
+  diagnostics.tell(old_notes);
+  std::vector<ListedCrc> new_ieds = list_crcs_to_compare(*new_scd, options.jobs, diagnostics);
+  compared.diff = diff_listed(std::move(*kept), *new_scd, std::move(new_ieds), options.jobs);
+  return compared;
+}
+
 int run_diff(const DiffOptions& options, Console& console) {
   if (const int status = check_layout(options, console.diagnostics); status != exit_ok) return status;
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   LoadedPair scds;
-  if (!load_both(options, scds, diagnostics)) return exit_usage;
-  // An SCD read in part answers for no approval: nothing that diff says of it may pass.
-  const int read_in_part =
-      std::max(read_in_part_status(*scds.old_scd, diagnostics), read_in_part_status(*scds.new_scd, diagnostics));
-
-  std::vector<ListedCrc> old_ieds = list_crcs_to_compare(*scds.old_scd, options.jobs, diagnostics);
-  std::vector<ListedCrc> new_ieds = list_crcs_to_compare(*scds.new_scd, options.jobs, diagnostics);
-  DiffOutcome diff = diff_listed(*scds.old_scd, std::move(old_ieds), *scds.new_scd, std::move(new_ieds), options.jobs);
+  Compared compared =
+      reads_old_document(options) ? compare_loaded(options, scds, diagnostics) : compare_in_turn(options, diagnostics);
+  if (!compared.diff) return exit_usage;
+  const int read_in_part = compared.read_in_part;
+  DiffOutcome& diff = *compared.diff;
   DiffReport& report = diff.report;
   report.changes_only = !options.every_ied;
   report.style = console.style;

@@ -307,17 +307,21 @@ void write_csv(std::ostream& out, const DiffReport& report) {
 
 }  // namespace
 
-DiffReport diff_report(const Scd& old_scd, const std::vector<ListedCrc>& old_ieds, const Scd& new_scd,
+ComparedOld compared_old(const Scd& old_scd, const std::vector<ListedCrc>& old_ieds) {
+  return {old_scd.path(), scd_revision(old_scd), broken_bindings(old_scd, old_ieds)};
+}
+
+DiffReport diff_report(const ComparedOld& old_scd, const std::vector<ListedCrc>& old_ieds, const Scd& new_scd,
                        const std::vector<ListedCrc>& new_ieds) {
   DiffReport report;
-  report.old_path = old_scd.path();
+  report.old_path = old_scd.path;
   report.new_path = new_scd.path();
   report.ieds = compare_ied_crcs(old_ieds, new_ieds);
   report.old_scd_crc = scd_crc(crc_map(old_ieds));
   report.new_scd_crc = scd_crc(crc_map(new_ieds));
-  report.old_revision = scd_revision(old_scd);
+  report.old_revision = old_scd.revision;
   report.new_revision = scd_revision(new_scd);
-  report.bindings = compare_bindings(broken_bindings(old_scd, old_ieds), broken_bindings(new_scd, new_ieds), new_scd);
+  report.bindings = compare_bindings(old_scd.broken, broken_bindings(new_scd, new_ieds), new_scd);
   return report;
 }
 

@@ -37,10 +37,19 @@ struct DiffReport {
   std::optional<BindingChanges> bindings;  // inputs NEW breaks and mends; JSON writes them when given
 };
 
+// What the report needs of the old SCD besides its listing, owned: the
+// document may be released before the new one is loaded.
+struct ComparedOld {
+  std::string path;
+  ScdRevision revision;
+  std::vector<BrokenBinding> broken;  // as broken_bindings gives them
+};
+ComparedOld compared_old(const Scd& old_scd, const std::vector<ListedCrc>& old_ieds);
+
 // The report of two SCDs from their listings (operations/crc_runs.h): the
 // CRCs of every name, the SCD CRCs and Headers, and the inputs NEW breaks and
 // mends; every IED that changed, in the table layout.
-DiffReport diff_report(const Scd& old_scd, const std::vector<ListedCrc>& old_ieds, const Scd& new_scd,
+DiffReport diff_report(const ComparedOld& old_scd, const std::vector<ListedCrc>& old_ieds, const Scd& new_scd,
                        const std::vector<ListedCrc>& new_ieds);
 
 // Writes the report; the changes of --explain and the counts of --stat come

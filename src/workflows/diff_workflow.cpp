@@ -19,16 +19,32 @@ std::vector<ListedCrc> listed_for_comparison(const Scd& scd, unsigned jobs, cons
   return listed;
 }
 
-DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, const Scd& new_scd,
-                        std::vector<ListedCrc> new_listed, unsigned jobs) {
-  DiffOutcome outcome;
-  outcome.old_listed = std::move(old_listed);
-  outcome.new_listed = std::move(new_listed);
-  outcome.report = diff_report(old_scd, outcome.old_listed, new_scd, outcome.new_listed);
+KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs) {
+  KeptOld kept;
+  kept.compared = compared_old(old_scd, listed);
   // IEDs behind a shared name are no part of the listing, but a change in
   // one is a change all the same.
+  kept.shadowed = shadowed_crcs(old_scd, listed, jobs);
+  kept.listed = std::move(listed);
+  return kept;
+}
+
+KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs) {
+  KeptOld kept = kept_old(old_scd, std::move(listed), jobs);
+  for (ListedCrc& ied : kept.listed) {
+    ied.listed.ied = {};
+    ied.unbound_inputs = {};
+  }
+  return kept;
+}
+
+DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs) {
+  DiffOutcome outcome;
+  outcome.old_listed = std::move(old_scd.listed);
+  outcome.new_listed = std::move(new_listed);
+  outcome.report = diff_report(old_scd.compared, outcome.old_listed, new_scd, outcome.new_listed);
   outcome.new_shadowed = shadowed_crcs(new_scd, outcome.new_listed, jobs);
-  outcome.shadowed_changes = shadowed_changes(shadowed_crcs(old_scd, outcome.old_listed, jobs), outcome.new_shadowed);
+  outcome.shadowed_changes = shadowed_changes(old_scd.shadowed, outcome.new_shadowed);
   const std::vector<IedCrcChange>& ieds = outcome.report.ieds;
   outcome.changed =
       !outcome.shadowed_changes.empty() ||
@@ -36,6 +52,11 @@ DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, c
   for (const std::string& change : outcome.shadowed_changes) add_info(outcome.closing_notes, new_scd.path(), change);
   if (outcome.changed) note_unraised_revision(outcome.report.old_revision, new_scd, outcome.closing_notes);
   return outcome;
+}
+
+DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, const Scd& new_scd,
+                        std::vector<ListedCrc> new_listed, unsigned jobs) {
+  return diff_listed(kept_old(old_scd, std::move(old_listed), jobs), new_scd, std::move(new_listed), jobs);
 }
 
 DiffOutcome diff_scds(const Scd& old_scd, const Scd& new_scd, unsigned jobs, bool drop_built,

@@ -38,7 +38,21 @@ struct DiffOutcome {
   Notes closing_notes;
 };
 
+// What a comparison keeps of OLD besides its listing: the Header, the inputs
+// it leaves unbound and the CRCs of the IEDs behind shared names.
+struct KeptOld {
+  std::vector<ListedCrc> listed;
+  ComparedOld compared;
+  std::vector<ShadowedCrc> shadowed;
+};
+KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
+// The same with no node of OLD's document left in it, which may then be
+// released before NEW is loaded: what is kept serves the table, its CSV and
+// JSON and the exit status, but no explanation, --stat, --uncovered or report.
+KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
+
 // Compares two SCDs whose listings are given.
+DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs);
 DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, const Scd& new_scd,
                         std::vector<ListedCrc> new_listed, unsigned jobs);
 // The same, listing both first (progress over the IEDs of both). With

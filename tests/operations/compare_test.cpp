@@ -13,8 +13,10 @@
 
 #include "operations/comparison.h"
 #include "operations/export.h"
+#include "report/scd_revision.h"
 #include "support/test_support.h"
 #include "util/nodes.h"
+#include "workflows/diff_workflow.h"
 
 namespace ccdcrc {
 
@@ -122,6 +124,33 @@ TEST(CompareIedCrcs, ListingsAfterDroppingWhatTheLookupsBuiltAreTheSame) {
     scd->lookups().drop_built();
     EXPECT_STREQ(held->nodes.first_child().name(), "kept") << fixture;
     EXPECT_EQ(held->texts, std::vector<std::string>{"text"}) << fixture;
+  }
+}
+
+// What a comparison tells, for comparing two ways of reaching it.
+std::string told(const DiffOutcome& diff) {
+  std::string text = diff.report.old_scd_crc + diff.report.new_scd_crc + revision_text(diff.report.old_revision);
+  for (const IedCrcChange& ied : diff.report.ieds) text += ied.name + crc_status_name(ied.status);
+  for (const BrokenBinding& binding : diff.report.bindings->mended) text += binding.int_addr + binding.reason;
+  for (const BrokenBinding& binding : diff.report.bindings->still_broken) text += binding.int_addr + binding.reason;
+  for (const std::string& change : diff.shadowed_changes) text += change;
+  for (const Note& note : diff.closing_notes) text += note.text;
+  return text + (diff.changed ? "changed" : "same");
+}
+
+TEST(DiffListed, TheSameWhenTheOldDocumentIsReleasedBeforeTheNewIsLoaded) {
+  const std::vector<std::pair<const char*, const char*>> pairs = {
+      {"cli_hostile.scd", "cli_hostile_shadowed_changed.scd"},
+      {"cli_revision_1A.scd", "cli_revision_1A_changed.scd"},
+      {"sub_unresolved.scd", "sub_golden.scd"},
+      {"report_renamed_member.scd", "sub_keys.scd"}};
+  for (const auto& [old_fixture, new_fixture] : pairs) {
+    std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
+    const std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
+    const std::string both = told(diff_listed(*old_scd, listed_crcs(*old_scd), *new_scd, listed_crcs(*new_scd), 1));
+    KeptOld kept = detached_old(*old_scd, listed_crcs(*old_scd), 1);
+    old_scd.reset();
+    EXPECT_EQ(told(diff_listed(std::move(kept), *new_scd, listed_crcs(*new_scd), 1)), both) << old_fixture;
   }
 }
 
