@@ -1,19 +1,15 @@
 #include "history/git_revisions.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
-#define OPENSSL_SUPPRESS_DEPRECATED
 #include <git2.h>
-#include <openssl/sha.h>
 
 #include "history/file_revisions.h"
 #include "operations/scd_input.h"
@@ -75,20 +71,6 @@ bool stream_blob(git_repository* repository, const git_oid& id, SourceText& text
   return true;
 }
 
-// Whether `text` is the content of the blob `id`, named by the SHA-1 of
-// "blob SIZE" and a NUL before the bytes. OpenSSL's SHA-1 gives the same id
-// several times faster than the collision-detecting one libgit2 hashes with.
-bool blob_matches(const git_oid& id, const SourceText& text) {
-  const std::string head = "blob " + std::to_string(text.size());
-  SHA_CTX state;
-  SHA1_Init(&state);
-  SHA1_Update(&state, head.c_str(), head.size() + 1);
-  SHA1_Update(&state, text.data(), text.size());
-  std::array<unsigned char, SHA_DIGEST_LENGTH> digest{};
-  SHA1_Final(digest.data(), &state);
-  return std::memcmp(digest.data(), id.id, digest.size()) == 0;
-}
-
 // The content of a blob in `text`, checked against its id as a lookup checks
 // it. A packed blob is looked up whole, copied and released at once.
 bool read_blob(git_repository* repository, const git_oid& id, SourceText& text) {
@@ -103,7 +85,11 @@ bool read_blob(git_repository* repository, const git_oid& id, SourceText& text) 
     }
     return true;
   }
-  if (!blob_matches(id, text)) {
+  // libgit2's SHA-1 detects collision attacks: a blob crafted to share
+  // another's id must not take that content's cached listing.
+  git_oid read;
+  if (git_odb_hash(&read, text.data(), text.size(), GIT_OBJECT_BLOB) != 0) return false;
+  if (!git_oid_equal(&read, &id)) {
     git_error_set_str(GIT_ERROR_ODB, "the object's content does not match its id");
     return false;
   }
