@@ -239,10 +239,10 @@ TEST(CliUsage, UsageErrorsGiveStatusTwoAndPointToTheHelp) {
     EXPECT_TRUE(result.err.starts_with("ccdcrc: ")) << what << result.err;
     EXPECT_NE(result.err.find("--help' for usage.\n"), std::string::npos) << what << result.err;
   }
-  EXPECT_EQ(
-      run_ccdcrc({"bogus", station}).err,
-      "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check, verify, history and bindings)\n"
-      "Run 'ccdcrc --help' for usage.\n");
+  EXPECT_EQ(run_ccdcrc({"bogus", station}).err,
+            "ccdcrc: unknown command 'bogus' (the commands are all, ied, export, ccd, diff, check, verify, history and "
+            "bindings)\n"
+            "Run 'ccdcrc --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"--frobnicate"}).err,
             "ccdcrc: unknown option '--frobnicate'\nRun 'ccdcrc --help' for usage.\n");
   EXPECT_EQ(run_ccdcrc({"all", station, "--format", "xml"}).err,
