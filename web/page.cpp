@@ -34,6 +34,7 @@
 #include "workflows/crc_workflows.h"
 #include "workflows/diff_workflow.h"
 #include "workflows/open_scd.h"
+#include "workflows/verify_workflow.h"
 #include "workflows/zipped_export.h"
 
 using nlohmann::ordered_json;
@@ -237,22 +238,17 @@ char* approval_check(const PageScd& opened, const std::string& list_name, std::s
 // `ccdcrc verify FILE [--scd SCD]` of one file: its line of the report, and
 // the errors and warnings the program gives.
 char* verify_upload(const PageScd* against, const std::string& name, std::string_view bytes) {
-  std::optional<CurrentCrcs> current;
-  if (against) current.emplace(*against->scd);
-  const VerifiedFile file = verify_ccd_bytes(bytes, name, current ? &*current : nullptr);
+  const VerifyOutcome outcome = verify_bytes(bytes, name, against ? against->scd.get() : nullptr);
   std::vector<std::string> errors;
   std::vector<std::string> warnings;
-  if (file.status == VerifyStatus::unreadable) {
-    errors.push_back(location(name, file.check.position) + ": " + printable(file.check.problem));
-  } else if (file.shared_name_count > 1) {
-    warnings.push_back(against->scd->path() + ": warning: " +
-                       shared_name_warning(file.shared_name_count, file.check.ied_name,
-                                           name + " is compared with the one 'all' lists"));
+  for (const Note& note : outcome.notes) {
+    (note.severity == Note::Severity::warning ? warnings : errors).push_back(note_text(note));
   }
   std::ostringstream text;
-  write_verify_report(text, Format::text, against ? std::optional(against->scd->path()) : std::nullopt, {&file});
+  write_verify_report(text, Format::text, against ? std::optional(against->scd->path()) : std::nullopt,
+                      {&outcome.files.front()});
   return answer({{"ok", true},
-                 {"status", verify_status_name(file.status)},
+                 {"status", verify_status_name(outcome.files.front().status)},
                  {"text", text.str()},
                  {"errors", errors},
                  {"warnings", warnings}});

@@ -21,6 +21,13 @@ void note_file(const VerifiedFile& file, const CurrentCrcs* current, Notes& note
   }
 }
 
+void summarise(VerifyOutcome& outcome) {
+  if (outcome.failures == 0) return;
+  const std::size_t count = outcome.files.size();
+  outcome.summary = std::to_string(outcome.failures) + " of " + std::to_string(count) + " CCD" +
+                    (count == 1 ? " file" : " files") + " did not verify";
+}
+
 }  // namespace
 
 VerifyOutcome verify_files(const std::vector<std::string>& paths, const Scd* scd) {
@@ -41,11 +48,20 @@ VerifyOutcome verify_files(const std::vector<std::string>& paths, const Scd* scd
     if (file.status == VerifyStatus::unreadable) outcome.trouble = true;
     if (file.status != VerifyStatus::ok) ++outcome.failures;
   }
-  if (outcome.failures > 0) {
-    const std::size_t count = outcome.files.size();
-    outcome.summary = std::to_string(outcome.failures) + " of " + std::to_string(count) + " CCD" +
-                      (count == 1 ? " file" : " files") + " did not verify";
-  }
+  summarise(outcome);
+  return outcome;
+}
+
+VerifyOutcome verify_bytes(std::string_view bytes, const std::string& name, const Scd* scd) {
+  VerifyOutcome outcome;
+  std::optional<CurrentCrcs> current;
+  if (scd) current.emplace(*scd);
+  const CurrentCrcs* compared = current ? &*current : nullptr;
+  VerifiedFile& file = outcome.files.emplace_back(verify_ccd_bytes(bytes, name, compared));
+  note_file(file, compared, outcome.notes);
+  outcome.trouble = file.status == VerifyStatus::unreadable;
+  outcome.failures = file.status == VerifyStatus::ok ? 0 : 1;
+  summarise(outcome);
   return outcome;
 }
 

@@ -3,6 +3,7 @@
 // with an SCD, against the CRCs it gives today.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "operations/verification.h"
@@ -23,5 +24,8 @@ struct VerifyOutcome {
 
 // Verifies the files, comparing them with `scd` when given.
 VerifyOutcome verify_files(const std::vector<std::string>& paths, const Scd* scd);
+
+// The same of one file's content read already (an upload), named `name`.
+VerifyOutcome verify_bytes(std::string_view bytes, const std::string& name, const Scd* scd);
 
 }  // namespace ccdcrc
