@@ -4,8 +4,9 @@
 #include <ccdcrc/legacy.h>
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+/* shellapi.h needs what windows.h declares. */
+#include <shellapi.h>
 
 /* Windows hands main its arguments in the ANSI code page, which cannot hold
    every file name; the library takes paths in UTF-8. The argument at `index`,

@@ -108,7 +108,7 @@ TEST(PathsAsGiven, JoinAndPrintWithTheSeparatorOfTheDirectory) {
   };
   const std::vector<Row> rows{
       {"out", "out/PL1101.ccd", "out\\PL1101.ccd"},
-      {"out/", "out/PL1101.ccd", ""},
+      {"out/", "out/PL1101.ccd", "out\\PL1101.ccd"},
       {"/", "/PL1101.ccd", ""},
       {"a/b", "a/b/PL1101.ccd", ""},
       {"C:\\Daten\\Export", "C:\\Daten\\Export/PL1101.ccd", "C:\\Daten\\Export\\PL1101.ccd"},
