@@ -35,7 +35,8 @@ def run(command, env=None):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=ROOT / "build/release", type=Path, help="build tree (default build/release)")
-    parser.add_argument("--data", default=ROOT / "build/bench-data", type=Path, help="where the repository is kept")
+    parser.add_argument("--data", default=ROOT / "build/bench", type=Path,
+                        help="where the history is kept, one folder per size, count and seed (default build/bench)")
     parser.add_argument("--ieds", type=int, default=300, help="IEDs of the station (300: about 125 MB)")
     parser.add_argument("--revisions", type=int, default=50)
     parser.add_argument("--seed", type=int, default=1)
