@@ -43,38 +43,44 @@ def commit(repo, message, when):
 
 def ied_span(text, name):
     """Start and end of the IED element of that name."""
-    start = text.index(f'<IED name="{name}"')
-    return start, text.index("</IED>", start) + len("</IED>")
+    start = text.index(f'<IED name="{name}"'.encode())
+    return start, text.index(b"</IED>", start) + len(b"</IED>")
 
 
 def add_control_block(text, name, number):
     """A data set of one member and a GOOSE block that sends it, in the IED's first LN0."""
     start, end = ied_span(text, name)
     ied = text[start:end]
-    member = re.search(r"<FCDA [^>]*/>", ied)
-    ln0_end = ied.index("</LN0>")
-    ln0_open = ied.index(">", ied.index("<LN0 ")) + 1
-    if member is None or ied.rfind("/>", 0, ln0_open) == ln0_open - 2:
+    member = re.search(rb"<FCDA [^>]*/>", ied)
+    ln0_end = ied.index(b"</LN0>")
+    ln0_open = ied.index(b">", ied.index(b"<LN0 ")) + 1
+    if member is None or ied.rfind(b"/>", 0, ln0_open) == ln0_open - 2:
         return None
     block = (f'<GSEControl name="hist{number}" datSet="dsHist{number}" confRev="1" type="GOOSE" '
-             f'appID="{name}hist{number}"/>')
-    ied = (ied[:ln0_open] + f'<DataSet name="dsHist{number}">{member.group(0)}</DataSet>' + ied[ln0_open:ln0_end] +
-           block + ied[ln0_end:])
+             f'appID="{name}hist{number}"/>').encode()
+    data_set = f'<DataSet name="dsHist{number}">'.encode() + member.group(0) + b"</DataSet>"
+    ied = ied[:ln0_open] + data_set + ied[ln0_open:ln0_end] + block + ied[ln0_end:]
     return text[:start] + ied + text[end:]
 
 
 def raise_conf_rev(text, name, number):
-    pattern = f'<GSEControl name="hist{number}" datSet="dsHist{number}" confRev="'
+    pattern = f'<GSEControl name="hist{number}" datSet="dsHist{number}" confRev="'.encode()
     at = text.index(pattern, ied_span(text, name)[0]) + len(pattern)
-    value = int(text[at:text.index('"', at)])
-    return text[:at] + str(value + 1) + text[at + len(str(value)):]
+    value = int(text[at:text.index(b'"', at)])
+    return text[:at] + str(value + 1).encode() + text[at + len(str(value)):]
+
+
+def revised_header(text, number):
+    """The Header's revision set to `number`."""
+    header = re.search(rb'<Header [^>]*revision="([^"]*)"', text[:text.index(b"<Header ") + 4096])
+    return text[:header.start(1)] + str(number).encode() + text[header.end(1):]
 
 
 def remove_input(text, name):
     """Removes the first ExtRef of the IED that no other ExtRef of it repeats."""
     start, end = ied_span(text, name)
-    refs = re.findall(r"[ \t]*<ExtRef [^>]*/>\n", text[start:end])
-    keys = [re.sub(r' (intAddr|desc)="[^"]*"', "", r.strip()) for r in refs]
+    refs = re.findall(rb"[ \t]*<ExtRef [^>]*/>\n", text[start:end])
+    keys = [re.sub(rb' (intAddr|desc)="[^"]*"', b"", r.strip()) for r in refs]
     for ref, key in zip(refs, keys):
         if keys.count(key) == 1 and len(refs) > 1:
             at = text.index(ref, start)
@@ -97,21 +103,23 @@ def main():
     path = args.repo / "station.scd"
     subprocess.run([sys.executable, ROOT / "bench/gen_scd.py", "--ieds", str(args.ieds), "--seed", str(args.seed),
                     "--quiet", str(path)], check=True)
-    text = path.read_text(encoding="utf-8")
-    names = re.findall(r'<IED name="([^"]+)"', text)
-    subscribers = [n for n in names if text.count("<ExtRef ", *ied_span(text, n)) > 1]
-    text = re.sub(r'(<Header [^>]*revision=")[^"]*"', r'\g<1>1"', text, count=1)
-    path.write_text(text, encoding="utf-8")
+    # Bytes, not text: each revision is the one before with a few edits, made
+    # without decoding and encoding the whole file again.
+    text = path.read_bytes()
+    names = [n.decode() for n in re.findall(rb'<IED name="([^"]+)"', text)]
+    subscribers = [n for n in names if text.count(b"<ExtRef ", *ied_span(text, n)) > 1]
+    text = revised_header(text, 1)
+    path.write_bytes(text)
     # The first revision is the one every IED's CRC starts from.
     record = [{"commit": commit(args.repo, "Station as delivered", "2024-01-01T08:00:00"), "changed": []}]
     blocks = []  # (IED, number) of the blocks added
     for number in range(2, args.revisions + 1):
         when = f"2024-01-{1 + number // 2:02d}T{8 + number % 2 * 6:02d}:00:00"
-        text = re.sub(r'(<Header [^>]*revision=")[^"]*"', rf'\g<1>{number}"', text, count=1)
+        text = revised_header(text, number)
         changed = set()
         if number % 10 == 5:
             # A description alone: no CRC changes.
-            text = text.replace(' desc="', ' desc="(edited) ', 1)
+            text = text.replace(b' desc="', b' desc="(edited) ', 1)
             what = "Descriptions edited"
         else:
             for _ in range(rng.randint(1, 3)):
@@ -139,7 +147,7 @@ def main():
             git(args.repo, "mv", "station.scd", "scd/station.scd")
             path = args.repo / "scd/station.scd"
             what += "; moved to scd/"
-        path.write_text(text, encoding="utf-8")
+        path.write_bytes(text)
         record.append({"commit": commit(args.repo, what, when), "changed": sorted(changed)})
     # A commit that leaves the station alone is no revision of it.
     (args.repo / "README").write_text("Station documents\n")

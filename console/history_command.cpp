@@ -83,7 +83,9 @@ int run_history_command(const HistoryCommandOptions& options, Console& console) 
   request.options.ieds = distinct_names(console.names_after_separator);
   request.cache = !options.no_cache;
   request.member = options.member;
-  request.before_parse = provide_memory_for_load;
+  request.before_parse = [documents = options.documents](std::size_t text_size) {
+    provide_memory_for_loads(text_size, documents);
+  };
   diagnostics.allow_progress(!options.quiet);
   std::optional<Progress> progress;
   const HistoryOutcome outcome = run_history(request, [&](std::size_t done, std::size_t total) {
