@@ -128,14 +128,18 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
 }
 
 // The text, JSON or CSV output, its explanations told as they are written.
-void write_diff_output(const DiffOptions& options, DiffReport& report, std::vector<const IedCrcChange*> compared,
+void write_diff_output(const DiffOptions& options, DiffOutcome& diff, std::vector<const IedCrcChange*> compared,
                        const LoadedPair& scds, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
+  DiffReport& report = diff.report;
   diagnostics.tell(binding_change_notes(options.new_scd, *report.bindings, options.explain));
   // JSON carries them; text only tells them on the error stream.
   if (options.format != Format::json) report.bindings.reset();
-  // Compared in turn, the documents are gone and nothing is explained.
-  if (!scds.old_scd) return write_diff_report(console.out, options.format, report, nullptr);
+  // Compared in turn, OLD's document is gone: its CCDs were kept if they are read.
+  std::optional<BuiltOldCcds> built;
+  if (scds.old_scd) built.emplace(*scds.old_scd);
+  OldCcds* old_ccds = built ? &*built : diff.old_ccds.get();
+  if (!old_ccds) return write_diff_report(console.out, options.format, report, nullptr);
   std::optional<Progress> progress;
   ExplainedIeds explained{std::move(compared), options.jobs,
                           [&](std::size_t done, std::size_t total) {
@@ -144,7 +148,7 @@ void write_diff_output(const DiffOptions& options, DiffReport& report, std::vect
                           },
                           // The output follows on standard output, which may be the same terminal.
                           [&] { diagnostics.clear_status(); }};
-  write_diff_report(console.out, options.format, report, std::move(explained), *scds.old_scd, *scds.new_scd);
+  write_diff_report(console.out, options.format, report, std::move(explained), *old_ccds, *scds.new_scd);
   if (options.uncovered) {
     for (const std::string& line : uncovered_lines(report)) console.out << line << '\n';
   }
@@ -159,11 +163,9 @@ bool load_both(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagno
   return scds.old_scd && scds.new_scd;
 }
 
-// Whether the output reads OLD's document after the listing: its CCDs, its
-// IED elements, its bays.
-bool reads_old_document(const DiffOptions& options) {
-  return options.explain || options.stat || options.uncovered || options.report;
-}
+// Whether the output reads OLD's document after the listing: its IED
+// elements, its bays.
+bool reads_old_document(const DiffOptions& options) { return options.uncovered || options.report; }
 
 // The SCDs listed and compared, and whether either was read only in part.
 struct Compared {
@@ -186,7 +188,7 @@ Compared compare_loaded(const DiffOptions& options, LoadedPair& scds, Diagnostic
 
 // OLD listed and released before NEW is loaded, so that one document is held
 // at a time; what OLD tells is held back to its place after NEW's loading.
-Compared compare_in_turn(const DiffOptions& options, Diagnostics& diagnostics) {
+Compared compare_in_turn(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagnostics) {
   Compared compared;
   std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics, {options.member, false});
   std::optional<LoadProblem> old_partial;
@@ -198,11 +200,12 @@ Compared compare_in_turn(const DiffOptions& options, Diagnostics& diagnostics) {
     {
       Progress progress(diagnostics, old_scd->ieds().size());
       kept = detached_old(*old_scd, listed_for_comparison(*old_scd, options.jobs, progress.callback(), old_notes),
-                          options.jobs);
+                          options.jobs, old_reading(options.explain, options.explain_names, options.stat));
     }
     old_scd.reset();
   }
-  const std::unique_ptr<Scd> new_scd = load_scd(options.new_scd, diagnostics, {options.member, false});
+  scds.new_scd = load_scd(options.new_scd, diagnostics, {options.member, false});
+  const Scd* new_scd = scds.new_scd.get();
   if (!kept || !new_scd) return compared;
   if (old_partial) diagnostics.error(kept->compared.path, old_partial->message);
   compared.read_in_part = std::max<int>(old_partial ? exit_usage : exit_ok, read_in_part_status(*new_scd, diagnostics));
@@ -217,8 +220,8 @@ int run_diff(const DiffOptions& options, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   LoadedPair scds;
-  Compared compared =
-      reads_old_document(options) ? compare_loaded(options, scds, diagnostics) : compare_in_turn(options, diagnostics);
+  Compared compared = reads_old_document(options) ? compare_loaded(options, scds, diagnostics)
+                                                  : compare_in_turn(options, scds, diagnostics);
   if (!compared.diff) return exit_usage;
   const int read_in_part = compared.read_in_part;
   DiffOutcome& diff = *compared.diff;
@@ -234,7 +237,7 @@ int run_diff(const DiffOptions& options, Console& console) {
   if (options.report) {
     if (!write_report_file(options, diff, scds, console)) return exit_usage;
   } else {
-    write_diff_output(options, report, compared_ieds(options, report, diagnostics, trouble), scds, console);
+    write_diff_output(options, diff, compared_ieds(options, report, diagnostics, trouble), scds, console);
   }
   diagnostics.tell(diff.closing_notes);
 

@@ -29,8 +29,17 @@ KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned job
   return kept;
 }
 
-KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs) {
+OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat) {
+  OldReading reading;
+  reading.ccds = explain || stat;
+  // --stat compares every IED that differs.
+  if (explain && !stat) reading.explained = distinct_names(explained_names);
+  return reading;
+}
+
+KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading) {
   KeptOld kept = kept_old(old_scd, std::move(listed), jobs);
+  if (reading.ccds) kept.ccds = std::make_unique<KeptOldCcds>(old_scd, kept.listed, reading.explained, jobs);
   for (ListedCrc& ied : kept.listed) {
     ied.listed.ied = {};
     ied.unbound_inputs = {};
@@ -41,6 +50,7 @@ KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned
 DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs) {
   DiffOutcome outcome;
   outcome.old_listed = std::move(old_scd.listed);
+  outcome.old_ccds = std::move(old_scd.ccds);
   outcome.new_listed = std::move(new_listed);
   outcome.report = diff_report(old_scd.compared, outcome.old_listed, new_scd, outcome.new_listed);
   outcome.new_shadowed = shadowed_crcs(new_scd, outcome.new_listed, jobs);
@@ -176,7 +186,8 @@ ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& old_scd, const S
   // A report is a document of bounded interest: its explanations are collected.
   const std::vector<const IedCrcChange*> explained = select_explained(diff.report.ieds, {}).ieds;
   if (!explained.empty()) {
-    diff.report.explanations = collect_explanations(explained, old_scd, new_scd, request.jobs, progress);
+    BuiltOldCcds old_ccds(old_scd);
+    diff.report.explanations = collect_explanations(explained, old_ccds, new_scd, request.jobs, progress);
   }
   ReportOptions asked;
   asked.date = request.date.empty() ? export_timestamp(true) : request.date;

@@ -29,6 +29,7 @@ struct DiffOutcome {
   std::vector<ListedCrc> new_listed;
   DiffReport report;                      // every IED, the unchanged ones too (changes_only is the front end's choice)
   std::vector<ShadowedCrc> new_shadowed;  // IEDs of NEW behind a shared name
+  std::unique_ptr<OldCcds> old_ccds;      // what was kept of OLD's CCDs, when its document is gone
   // Changes of IEDs behind a shared name, which no listed CRC shows: a change all the same.
   std::vector<std::string> shadowed_changes;
   bool changed = false;  // a CRC or a shadowed IED changed
@@ -44,12 +45,23 @@ struct KeptOld {
   std::vector<ListedCrc> listed;
   ComparedOld compared;
   std::vector<ShadowedCrc> shadowed;
+  std::unique_ptr<KeptOldCcds> ccds;  // for explanations, when asked
 };
 KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
+
+// What an output reads of OLD beyond its listing: the CCDs that --explain
+// and --stat compare.
+struct OldReading {
+  bool ccds = false;
+  std::vector<std::string> explained;  // the IEDs whose CCDs are kept; empty: every one with a CRC
+};
+OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat);
+
 // The same with no node of OLD's document left in it, which may then be
 // released before NEW is loaded: what is kept serves the table, its CSV and
-// JSON and the exit status, but no explanation, --stat, --uncovered or report.
-KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
+// JSON, the exit status and what `reading` asks for, but no --uncovered or
+// report.
+KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading = {});
 
 // Compares two SCDs whose listings are given.
 DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs);
