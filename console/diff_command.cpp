@@ -127,6 +127,21 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
   return compared;
 }
 
+// The text or JSON output with its explanations (or --stat's counts), told as they are written.
+void write_explained(const DiffOptions& options, const DiffReport& report, std::vector<const IedCrcChange*> compared,
+                     OldCcds& old_ccds, const Scd& new_scd, Console& console) {
+  Diagnostics& diagnostics = console.diagnostics;
+  std::optional<Progress> progress;
+  ExplainedIeds explained{std::move(compared), options.jobs,
+                          [&](std::size_t done, std::size_t total) {
+                            if (!progress) progress.emplace(diagnostics, total);
+                            progress->update(done, total);
+                          },
+                          // The output follows on standard output, which may be the same terminal.
+                          [&] { diagnostics.clear_status(); }};
+  write_diff_report(console.out, options.format, report, std::move(explained), old_ccds, new_scd);
+}
+
 // The text, JSON or CSV output, its explanations told as they are written.
 void write_diff_output(const DiffOptions& options, DiffOutcome& diff, std::vector<const IedCrcChange*> compared,
                        const LoadedPair& scds, Console& console) {
@@ -139,18 +154,13 @@ void write_diff_output(const DiffOptions& options, DiffOutcome& diff, std::vecto
   std::optional<BuiltOldCcds> built;
   if (scds.old_scd) built.emplace(*scds.old_scd);
   OldCcds* old_ccds = built ? &*built : diff.old_ccds.get();
-  if (!old_ccds) return write_diff_report(console.out, options.format, report, nullptr);
-  std::optional<Progress> progress;
-  ExplainedIeds explained{std::move(compared), options.jobs,
-                          [&](std::size_t done, std::size_t total) {
-                            if (!progress) progress.emplace(diagnostics, total);
-                            progress->update(done, total);
-                          },
-                          // The output follows on standard output, which may be the same terminal.
-                          [&] { diagnostics.clear_status(); }};
-  write_diff_report(console.out, options.format, report, std::move(explained), *old_ccds, *scds.new_scd);
+  if (!old_ccds) {
+    write_diff_report(console.out, options.format, report, nullptr);
+  } else {
+    write_explained(options, report, std::move(compared), *old_ccds, *scds.new_scd, console);
+  }
   if (options.uncovered) {
-    for (const std::string& line : uncovered_lines(report)) console.out << line << '\n';
+    for (const std::string& line : uncovered_lines(report, diff.old_elements.get())) console.out << line << '\n';
   }
 }
 
@@ -163,9 +173,8 @@ bool load_both(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagno
   return scds.old_scd && scds.new_scd;
 }
 
-// Whether the output reads OLD's document after the listing: its IED
-// elements, its bays.
-bool reads_old_document(const DiffOptions& options) { return options.uncovered || options.report; }
+// Whether the output reads OLD's document after the listing: its bays.
+bool reads_old_document(const DiffOptions& options) { return options.report.has_value(); }
 
 // The SCDs listed and compared, and whether either was read only in part.
 struct Compared {
@@ -200,7 +209,8 @@ Compared compare_in_turn(const DiffOptions& options, LoadedPair& scds, Diagnosti
     {
       Progress progress(diagnostics, old_scd->ieds().size());
       kept = detached_old(*old_scd, listed_for_comparison(*old_scd, options.jobs, progress.callback(), old_notes),
-                          options.jobs, old_reading(options.explain, options.explain_names, options.stat));
+                          options.jobs,
+                          old_reading(options.explain, options.explain_names, options.stat, options.uncovered));
     }
     old_scd.reset();
   }

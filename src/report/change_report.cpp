@@ -264,12 +264,15 @@ std::size_t broken_count(const ChangeReport& report) {
                     [](const ReportedBinding& item) { return item.kind != ReportedBinding::Kind::mended; }));
 }
 
-std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds) {
+std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds,
+                                               const KeptIedElements* old_elements) {
   std::vector<UncoveredChange> uncovered;
   for (const IedCrcChange& change : ieds) {
     if (change.status != CrcStatus::unchanged || !change.old_ied || !change.new_ied || !change.new_ied->crc) continue;
-    if (std::optional<ElementDifference> difference =
-            element_difference(change.old_ied->listed.ied, change.new_ied->listed.ied)) {
+    const pugi::xml_node element = change.new_ied->listed.ied;
+    if (std::optional<ElementDifference> difference = old_elements
+                                                          ? old_elements->difference(change.name, element)
+                                                          : element_difference(change.old_ied->listed.ied, element)) {
       uncovered.push_back({change.name, std::move(*difference)});
     }
   }

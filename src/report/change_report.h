@@ -152,8 +152,10 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
                                  const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options = {});
 
 // The IEDs whose element changed between two SCDs while their CRC did not
-// (IEDs without a CRC are left out), by name.
-std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds);
+// (IEDs without a CRC are left out), by name; OLD's elements are those kept
+// of it when given (its document released), else those of its listing.
+std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds,
+                                               const KeptIedElements* old_elements = nullptr);
 
 // The label under which IEDs in no bay are listed.
 inline constexpr const char* no_bay_label = "not assigned to a bay";

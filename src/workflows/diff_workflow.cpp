@@ -29,8 +29,9 @@ KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned job
   return kept;
 }
 
-OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat) {
+OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat, bool uncovered) {
   OldReading reading;
+  reading.elements = uncovered;
   reading.ccds = explain || stat;
   // --stat compares every IED that differs.
   if (explain && !stat) reading.explained = distinct_names(explained_names);
@@ -40,6 +41,7 @@ OldReading old_reading(bool explain, const std::vector<std::string>& explained_n
 KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading) {
   KeptOld kept = kept_old(old_scd, std::move(listed), jobs);
   if (reading.ccds) kept.ccds = std::make_unique<KeptOldCcds>(old_scd, kept.listed, reading.explained, jobs);
+  if (reading.elements) kept.elements = std::make_unique<KeptIedElements>(kept.listed, jobs);
   for (ListedCrc& ied : kept.listed) {
     ied.listed.ied = {};
     ied.unbound_inputs = {};
@@ -51,6 +53,7 @@ DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedC
   DiffOutcome outcome;
   outcome.old_listed = std::move(old_scd.listed);
   outcome.old_ccds = std::move(old_scd.ccds);
+  outcome.old_elements = std::move(old_scd.elements);
   outcome.new_listed = std::move(new_listed);
   outcome.report = diff_report(old_scd.compared, outcome.old_listed, new_scd, outcome.new_listed);
   outcome.new_shadowed = shadowed_crcs(new_scd, outcome.new_listed, jobs);
@@ -139,9 +142,9 @@ Notes binding_change_notes(const std::string& new_path, const BindingChanges& ch
   return notes;
 }
 
-std::vector<std::string> uncovered_lines(const DiffReport& report) {
+std::vector<std::string> uncovered_lines(const DiffReport& report, const KeptIedElements* old_elements) {
   std::vector<std::string> lines;
-  for (const UncoveredChange& change : uncovered_changes(report.ieds)) {
+  for (const UncoveredChange& change : uncovered_changes(report.ieds, old_elements)) {
     lines.push_back(printable(change.name) + ": changed outside its CRC (" +
                     std::to_string(change.difference.elements) +
                     (change.difference.elements == 1 ? " element" : " elements") + ", first " +

@@ -30,6 +30,7 @@ struct DiffOutcome {
   DiffReport report;                      // every IED, the unchanged ones too (changes_only is the front end's choice)
   std::vector<ShadowedCrc> new_shadowed;  // IEDs of NEW behind a shared name
   std::unique_ptr<OldCcds> old_ccds;      // what was kept of OLD's CCDs, when its document is gone
+  std::unique_ptr<KeptIedElements> old_elements;  // and of its IED elements
   // Changes of IEDs behind a shared name, which no listed CRC shows: a change all the same.
   std::vector<std::string> shadowed_changes;
   bool changed = false;  // a CRC or a shadowed IED changed
@@ -45,22 +46,23 @@ struct KeptOld {
   std::vector<ListedCrc> listed;
   ComparedOld compared;
   std::vector<ShadowedCrc> shadowed;
-  std::unique_ptr<KeptOldCcds> ccds;  // for explanations, when asked
+  std::unique_ptr<KeptOldCcds> ccds;          // for explanations, when asked
+  std::unique_ptr<KeptIedElements> elements;  // for --uncovered, when asked
 };
 KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
 
 // What an output reads of OLD beyond its listing: the CCDs that --explain
-// and --stat compare.
+// and --stat compare, the IED elements that --uncovered compares.
 struct OldReading {
   bool ccds = false;
   std::vector<std::string> explained;  // the IEDs whose CCDs are kept; empty: every one with a CRC
+  bool elements = false;
 };
-OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat);
+OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat, bool uncovered);
 
 // The same with no node of OLD's document left in it, which may then be
 // released before NEW is loaded: what is kept serves the table, its CSV and
-// JSON, the exit status and what `reading` asks for, but no --uncovered or
-// report.
+// JSON, the exit status and what `reading` asks for, but no change report.
 KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading = {});
 
 // Compares two SCDs whose listings are given.
@@ -86,8 +88,9 @@ ExplainChoice explained_ieds(const DiffReport& report, const std::vector<std::st
 // The inputs that NEW breaks and those it mends: each in full, or how many.
 Notes binding_change_notes(const std::string& new_path, const BindingChanges& changes, bool in_full);
 
-// One line per IED whose element changed while its CRC did not (no line feed).
-std::vector<std::string> uncovered_lines(const DiffReport& report);
+// One line per IED whose element changed while its CRC did not (no line
+// feed); OLD's elements as `old_elements` kept them, when given.
+std::vector<std::string> uncovered_lines(const DiffReport& report, const KeptIedElements* old_elements = nullptr);
 
 enum class ReportKind { html, markdown };
 

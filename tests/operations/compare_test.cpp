@@ -138,6 +138,12 @@ std::string told(const DiffOutcome& diff) {
   return text + (diff.changed ? "changed" : "same");
 }
 
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  return text;
+}
+
 // The changes of the IEDs explained by default, as text.
 std::string explained(const DiffOutcome& diff, OldCcds& old_ccds, const Scd& new_scd) {
   std::string text;
@@ -160,17 +166,21 @@ TEST(DiffListed, TheSameWhenTheOldDocumentIsReleasedBeforeTheNewIsLoaded) {
       {"sub_unresolved.scd", "sub_golden.scd"},
       {"report_renamed_member.scd", "sub_keys.scd"},
       {"cmp_base.scd", "cmp_member.scd"},
-      {"cmp_circuits.scd", "cmp_base.scd"}};
+      {"cmp_circuits.scd", "cmp_base.scd"},
+      {"cmp_base.scd", "cmp_desc.scd"}};
   for (const auto& [old_fixture, new_fixture] : pairs) {
     std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
     const std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
     const DiffOutcome loaded = diff_listed(*old_scd, listed_crcs(*old_scd), *new_scd, listed_crcs(*new_scd), 1);
     BuiltOldCcds built(*old_scd);
-    const std::string both = told(loaded) + explained(loaded, built, *new_scd);
-    KeptOld kept = detached_old(*old_scd, listed_crcs(*old_scd), 1, old_reading(false, {}, true));
+    const std::string both = told(loaded) + explained(loaded, built, *new_scd) + joined(uncovered_lines(loaded.report));
+    KeptOld kept = detached_old(*old_scd, listed_crcs(*old_scd), 1, old_reading(false, {}, true, true));
     old_scd.reset();
     const DiffOutcome detached = diff_listed(std::move(kept), *new_scd, listed_crcs(*new_scd), 1);
-    EXPECT_EQ(told(detached) + explained(detached, *detached.old_ccds, *new_scd), both) << old_fixture;
+    EXPECT_EQ(told(detached) + explained(detached, *detached.old_ccds, *new_scd) +
+                  joined(uncovered_lines(detached.report, detached.old_elements.get())),
+              both)
+        << old_fixture;
   }
 }
 
