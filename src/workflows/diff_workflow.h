@@ -11,6 +11,7 @@
 
 #include "operations/crc_runs.h"
 #include "operations/loading.h"
+#include "report/change_report.h"
 #include "report/diff_report.h"
 #include "scd/scd.h"
 #include "util/parallel.h"
@@ -31,6 +32,7 @@ struct DiffOutcome {
   std::vector<ShadowedCrc> new_shadowed;  // IEDs of NEW behind a shared name
   std::unique_ptr<OldCcds> old_ccds;      // what was kept of OLD's CCDs, when its document is gone
   std::unique_ptr<KeptIedElements> old_elements;  // and of its IED elements
+  std::optional<ReportedOld> old_reported;        // and what a change report reads of it
   // Changes of IEDs behind a shared name, which no listed CRC shows: a change all the same.
   std::vector<std::string> shadowed_changes;
   bool changed = false;  // a CRC or a shadowed IED changed
@@ -48,6 +50,7 @@ struct KeptOld {
   std::vector<ShadowedCrc> shadowed;
   std::unique_ptr<KeptOldCcds> ccds;          // for explanations, when asked
   std::unique_ptr<KeptIedElements> elements;  // for --uncovered, when asked
+  std::optional<ReportedOld> reported;        // for a change report, when asked
 };
 KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
 
@@ -57,12 +60,13 @@ struct OldReading {
   bool ccds = false;
   std::vector<std::string> explained;  // the IEDs whose CCDs are kept; empty: every one with a CRC
   bool elements = false;
+  const ScdFile* report = nullptr;  // for a change report: OLD's file as read, and everything else a report reads
 };
 OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat, bool uncovered);
 
 // The same with no node of OLD's document left in it, which may then be
 // released before NEW is loaded: what is kept serves the table, its CSV and
-// JSON, the exit status and what `reading` asks for, but no change report.
+// JSON, the exit status and what `reading` asks for.
 KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading = {});
 
 // Compares two SCDs whose listings are given.
@@ -118,5 +122,9 @@ struct ChangeReportOutcome {
 ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& old_scd, const ScdFile& old_file, const Scd& new_scd,
                                   const ScdFile& new_file, const ChangeReportRequest& request,
                                   const ProgressCallback& progress = {});
+// The same of a comparison that kept what a report reads of OLD (OldReading's
+// `report`), whose document is gone.
+ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& new_scd, const ScdFile& new_file,
+                                  const ChangeReportRequest& request, const ProgressCallback& progress = {});
 
 }  // namespace ccdcrc

@@ -167,20 +167,32 @@ TEST(DiffListed, TheSameWhenTheOldDocumentIsReleasedBeforeTheNewIsLoaded) {
       {"report_renamed_member.scd", "sub_keys.scd"},
       {"cmp_base.scd", "cmp_member.scd"},
       {"cmp_circuits.scd", "cmp_base.scd"},
-      {"cmp_base.scd", "cmp_desc.scd"}};
+      {"cmp_base.scd", "cmp_desc.scd"},
+      {"cmp_base.scd", "cmp_ieds.scd"}};
+  ChangeReportRequest request;
+  request.date = "2024-05-01";
+  request.list_uncovered = true;
+  const ScdFile file;
   for (const auto& [old_fixture, new_fixture] : pairs) {
     std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
     const std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
-    const DiffOutcome loaded = diff_listed(*old_scd, listed_crcs(*old_scd), *new_scd, listed_crcs(*new_scd), 1);
+    DiffOutcome loaded = diff_listed(*old_scd, listed_crcs(*old_scd), *new_scd, listed_crcs(*new_scd), 1);
     BuiltOldCcds built(*old_scd);
     const std::string both = told(loaded) + explained(loaded, built, *new_scd) + joined(uncovered_lines(loaded.report));
-    KeptOld kept = detached_old(*old_scd, listed_crcs(*old_scd), 1, old_reading(false, {}, true, true));
+    const std::string report = change_report(loaded, *old_scd, file, *new_scd, file, request).text.value();
+    OldReading reading = old_reading(false, {}, true, true);
+    const auto detach = [&] {
+      return diff_listed(detached_old(*old_scd, listed_crcs(*old_scd), 1, reading), *new_scd, listed_crcs(*new_scd), 1);
+    };
+    const DiffOutcome detached = detach();
+    reading.report = &file;
+    DiffOutcome reported = detach();
     old_scd.reset();
-    const DiffOutcome detached = diff_listed(std::move(kept), *new_scd, listed_crcs(*new_scd), 1);
     EXPECT_EQ(told(detached) + explained(detached, *detached.old_ccds, *new_scd) +
                   joined(uncovered_lines(detached.report, detached.old_elements.get())),
               both)
         << old_fixture;
+    EXPECT_EQ(change_report(reported, *new_scd, file, request).text.value(), report) << old_fixture;
   }
 }
 
