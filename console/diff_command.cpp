@@ -36,9 +36,9 @@ struct DiffOptions {
   bool no_signoff = false;  // leave the report's sign-off block out
 };
 
-// The two SCDs compared, with what was learnt of their files.
+// NEW, which the output still reads (OLD is released once listed), and what
+// was learnt of both files.
 struct LoadedPair {
-  std::unique_ptr<Scd> old_scd;
   std::unique_ptr<Scd> new_scd;
   ScdFile old_file;
   ScdFile new_file;
@@ -66,11 +66,10 @@ bool write_report_file(const DiffOptions& options, DiffOutcome& diff, const Load
   ChangeReportOutcome outcome;
   {
     std::optional<Progress> progress;
-    outcome = change_report(diff, *scds.old_scd, scds.old_file, *scds.new_scd, scds.new_file, request,
-                            [&](std::size_t done, std::size_t total) {
-                              if (!progress) progress.emplace(console.diagnostics, total);
-                              progress->update(done, total);
-                            });
+    outcome = change_report(diff, *scds.new_scd, scds.new_file, request, [&](std::size_t done, std::size_t total) {
+      if (!progress) progress.emplace(console.diagnostics, total);
+      progress->update(done, total);
+    });
   }
   console.diagnostics.tell(outcome.notes);
   if (!outcome.text) return false;
@@ -127,15 +126,10 @@ std::vector<const IedCrcChange*> compared_ieds(const DiffOptions& options, const
   return compared;
 }
 
-// The text, JSON or CSV output, its explanations told as they are written.
-void write_diff_output(const DiffOptions& options, DiffReport& report, std::vector<const IedCrcChange*> compared,
-                       const LoadedPair& scds, Console& console) {
+// The text or JSON output with its explanations (or --stat's counts), told as they are written.
+void write_explained(const DiffOptions& options, const DiffReport& report, std::vector<const IedCrcChange*> compared,
+                     OldCcds& old_ccds, const Scd& new_scd, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
-  diagnostics.tell(binding_change_notes(options.new_scd, *report.bindings, options.explain));
-  // JSON carries them; text only tells them on the error stream.
-  if (options.format != Format::json) report.bindings.reset();
-  // Compared in turn, the documents are gone and nothing is explained.
-  if (!scds.old_scd) return write_diff_report(console.out, options.format, report, nullptr);
   std::optional<Progress> progress;
   ExplainedIeds explained{std::move(compared), options.jobs,
                           [&](std::size_t done, std::size_t total) {
@@ -144,25 +138,27 @@ void write_diff_output(const DiffOptions& options, DiffReport& report, std::vect
                           },
                           // The output follows on standard output, which may be the same terminal.
                           [&] { diagnostics.clear_status(); }};
-  write_diff_report(console.out, options.format, report, std::move(explained), *scds.old_scd, *scds.new_scd);
-  if (options.uncovered) {
-    for (const std::string& line : uncovered_lines(report)) console.out << line << '\n';
+  write_diff_report(console.out, options.format, report, std::move(explained), old_ccds, new_scd);
+}
+
+// The text, JSON or CSV output, its explanations told as they are written.
+void write_diff_output(const DiffOptions& options, DiffOutcome& diff, std::vector<const IedCrcChange*> compared,
+                       const LoadedPair& scds, Console& console) {
+  Diagnostics& diagnostics = console.diagnostics;
+  DiffReport& report = diff.report;
+  diagnostics.tell(binding_change_notes(options.new_scd, *report.bindings, options.explain));
+  // JSON carries them; text only tells them on the error stream.
+  if (options.format != Format::json) report.bindings.reset();
+  // OLD's document is gone: its CCDs were kept if they are read.
+  OldCcds* old_ccds = diff.old_ccds.get();
+  if (!old_ccds) {
+    write_diff_report(console.out, options.format, report, nullptr);
+  } else {
+    write_explained(options, report, std::move(compared), *old_ccds, *scds.new_scd, console);
   }
-}
-
-// Both are loaded even when the first fails, so that every problem is told
-// at once. A report gives the size and SHA-256 of each file as given.
-bool load_both(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagnostics) {
-  const ScdReading reading{options.member, options.report.has_value()};
-  scds.old_scd = load_scd(options.old_scd, diagnostics, reading, &scds.old_file);
-  scds.new_scd = load_scd(options.new_scd, diagnostics, reading, &scds.new_file);
-  return scds.old_scd && scds.new_scd;
-}
-
-// Whether the output reads OLD's document after the listing: its CCDs, its
-// IED elements, its bays.
-bool reads_old_document(const DiffOptions& options) {
-  return options.explain || options.stat || options.uncovered || options.report;
+  if (options.uncovered) {
+    for (const std::string& line : uncovered_lines(report, diff.old_elements.get())) console.out << line << '\n';
+  }
 }
 
 // The SCDs listed and compared, and whether either was read only in part.
@@ -171,24 +167,20 @@ struct Compared {
   int read_in_part = exit_ok;
 };
 
-// Both loaded, then listed: for the outputs that read both documents.
-Compared compare_loaded(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagnostics) {
-  Compared compared;
-  if (!load_both(options, scds, diagnostics)) return compared;
-  // An SCD read in part answers for no approval: nothing that diff says of it may pass.
-  compared.read_in_part =
-      std::max(read_in_part_status(*scds.old_scd, diagnostics), read_in_part_status(*scds.new_scd, diagnostics));
-  std::vector<ListedCrc> old_ieds = list_crcs_to_compare(*scds.old_scd, options.jobs, diagnostics);
-  std::vector<ListedCrc> new_ieds = list_crcs_to_compare(*scds.new_scd, options.jobs, diagnostics);
-  compared.diff = diff_listed(*scds.old_scd, std::move(old_ieds), *scds.new_scd, std::move(new_ieds), options.jobs);
-  return compared;
+// What the output reads of OLD after its listing.
+OldReading what_is_read(const DiffOptions& options, const ScdFile& old_file) {
+  OldReading reading = old_reading(options.explain, options.explain_names, options.stat, options.uncovered);
+  if (options.report) reading.report = &old_file;
+  return reading;
 }
 
 // OLD listed and released before NEW is loaded, so that one document is held
 // at a time; what OLD tells is held back to its place after NEW's loading.
-Compared compare_in_turn(const DiffOptions& options, Diagnostics& diagnostics) {
+Compared compare_in_turn(const DiffOptions& options, LoadedPair& scds, Diagnostics& diagnostics) {
   Compared compared;
-  std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics, {options.member, false});
+  // A report gives the size and SHA-256 of each file as given.
+  const ScdReading reading{options.member, options.report.has_value()};
+  std::unique_ptr<Scd> old_scd = load_scd(options.old_scd, diagnostics, reading, &scds.old_file);
   std::optional<LoadProblem> old_partial;
   std::optional<KeptOld> kept;
   Notes old_notes;
@@ -198,11 +190,12 @@ Compared compare_in_turn(const DiffOptions& options, Diagnostics& diagnostics) {
     {
       Progress progress(diagnostics, old_scd->ieds().size());
       kept = detached_old(*old_scd, listed_for_comparison(*old_scd, options.jobs, progress.callback(), old_notes),
-                          options.jobs);
+                          options.jobs, what_is_read(options, scds.old_file));
     }
     old_scd.reset();
   }
-  const std::unique_ptr<Scd> new_scd = load_scd(options.new_scd, diagnostics, {options.member, false});
+  scds.new_scd = load_scd(options.new_scd, diagnostics, reading, &scds.new_file);
+  const Scd* new_scd = scds.new_scd.get();
   if (!kept || !new_scd) return compared;
   if (old_partial) diagnostics.error(kept->compared.path, old_partial->message);
   compared.read_in_part = std::max<int>(old_partial ? exit_usage : exit_ok, read_in_part_status(*new_scd, diagnostics));
@@ -217,8 +210,7 @@ int run_diff(const DiffOptions& options, Console& console) {
   Diagnostics& diagnostics = console.diagnostics;
   diagnostics.allow_progress(!options.quiet);
   LoadedPair scds;
-  Compared compared =
-      reads_old_document(options) ? compare_loaded(options, scds, diagnostics) : compare_in_turn(options, diagnostics);
+  Compared compared = compare_in_turn(options, scds, diagnostics);
   if (!compared.diff) return exit_usage;
   const int read_in_part = compared.read_in_part;
   DiffOutcome& diff = *compared.diff;
@@ -234,7 +226,7 @@ int run_diff(const DiffOptions& options, Console& console) {
   if (options.report) {
     if (!write_report_file(options, diff, scds, console)) return exit_usage;
   } else {
-    write_diff_output(options, report, compared_ieds(options, report, diagnostics, trouble), scds, console);
+    write_diff_output(options, diff, compared_ieds(options, report, diagnostics, trouble), scds, console);
   }
   diagnostics.tell(diff.closing_notes);
 

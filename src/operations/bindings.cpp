@@ -1,8 +1,11 @@
 #include "operations/bindings.h"
 
 #include <cstring>
+#include <new>
 #include <optional>
 #include <set>
+#include <sstream>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -14,7 +17,10 @@
 #include "scd/control_block_kind.h"
 #include "scd/ied_selection.h"
 #include "util/nodes.h"
+#include "util/parallel.h"
 #include "util/text.h"
+
+#include <zlib.h>
 
 namespace ccdcrc {
 
@@ -243,6 +249,69 @@ std::optional<ElementDifference> element_difference(pugi::xml_node old_element, 
   }
   if (found.elements == 0) return std::nullopt;
   return found;
+}
+
+namespace {
+
+// An element as pugixml writes it, byte for byte what a parse without
+// normalisation reads back: attribute values and texts as they were.
+std::string written(pugi::xml_node element) {
+  std::ostringstream text;
+  element.print(text, "", pugi::format_raw, pugi::encoding_utf8);
+  return std::move(text).str();
+}
+
+constexpr unsigned unnormalised =
+    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_ws_pcdata | pugi::parse_comments | pugi::parse_pi;
+
+std::string compressed(const std::string& text) {
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::string bytes(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(bytes.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+                static_cast<uLong>(text.size()), Z_BEST_SPEED) != Z_OK) {
+    throw std::bad_alloc();
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+std::string uncompressed(const std::string& bytes, std::size_t size) {
+  std::string text(size, '\0');
+  uLongf length = static_cast<uLongf>(size);
+  if (uncompress(reinterpret_cast<Bytef*>(text.data()), &length, reinterpret_cast<const Bytef*>(bytes.data()),
+                 static_cast<uLong>(bytes.size())) != Z_OK ||
+      length != size) {
+    throw std::runtime_error("a kept IED element cannot be read back");
+  }
+  return text;
+}
+
+}  // namespace
+
+KeptIedElements::KeptIedElements(const std::vector<ListedCrc>& listed, unsigned jobs) {
+  std::vector<const ListedCrc*> kept;
+  for (const ListedCrc& ied : listed) {
+    if (ied.crc) kept.push_back(&ied);
+  }
+  std::vector<Packed> packed(kept.size());
+  parallel_for(kept.size(), jobs, [&](std::size_t i) {
+    const std::string text = written(kept[i]->listed.ied);
+    packed[i] = {compressed(text), text.size()};
+  });
+  for (std::size_t i = 0; i < kept.size(); ++i) packed_.emplace(kept[i]->name(), std::move(packed[i]));
+}
+
+std::optional<ElementDifference> KeptIedElements::difference(const std::string& name, pugi::xml_node element) const {
+  const auto found = packed_.find(name);
+  if (found == packed_.end()) return std::nullopt;
+  std::string text = uncompressed(found->second.bytes, found->second.size);
+  // The same text is the same element.
+  if (text == written(element)) return std::nullopt;
+  pugi::xml_document document;
+  if (!document.load_buffer_inplace(text.data(), text.size(), unnormalised, pugi::encoding_utf8)) {
+    throw std::runtime_error("a kept IED element cannot be read back");
+  }
+  return element_difference(document.document_element(), element);
 }
 
 }  // namespace ccdcrc

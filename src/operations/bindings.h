@@ -5,6 +5,7 @@
 // means to a CCD; the reasons are read with the builder's own lookups.
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,5 +59,23 @@ struct ElementDifference {
   std::size_t elements = 0;
 };
 std::optional<ElementDifference> element_difference(pugi::xml_node old_element, pugi::xml_node new_element);
+
+// The IED elements of a listing's IEDs with a CRC, kept compressed (zlib) so
+// that they outlive their document; compared with another revision's
+// elements as element_difference compares them.
+class KeptIedElements {
+ public:
+  KeptIedElements(const std::vector<ListedCrc>& listed, unsigned jobs);
+  // Where the kept element of `name` differs from `element`; nullopt when it
+  // does not, or when no element of the name was kept.
+  std::optional<ElementDifference> difference(const std::string& name, pugi::xml_node element) const;
+
+ private:
+  struct Packed {
+    std::string bytes;     // the element as pugixml writes it, compressed
+    std::size_t size = 0;  // before compression
+  };
+  std::map<std::string, Packed> packed_;
+};
 
 }  // namespace ccdcrc

@@ -56,9 +56,13 @@ std::vector<IedCrcChange> compare_ied_crcs(const std::vector<ListedCrc>& old_ied
 }
 
 std::unique_ptr<MeasuredCcd> MeasuredCcd::build(const Scd& scd, pugi::xml_node ied) {
+  return finish(build_ied_ccd(scd, ied));
+}
+
+std::unique_ptr<MeasuredCcd> MeasuredCcd::finish(std::unique_ptr<Ccd> built) {
+  if (!built || built->nothing_found) return nullptr;
   std::unique_ptr<MeasuredCcd> ccd(new MeasuredCcd());
-  ccd->built_ = build_ied_ccd(scd, ied);
-  if (ccd->built_->nothing_found) return nullptr;
+  ccd->built_ = std::move(built);
   ccd->measured_ = finish_copy(ccd->built_->root);
   ccd->root_ = ccd->measured_->root;
   // The copy has the built tree's shape, and finishing removes attributes only,

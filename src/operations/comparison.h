@@ -56,6 +56,8 @@ class MeasuredCcd {
  public:
   // Null when the IED has no circuits.
   static std::unique_ptr<MeasuredCcd> build(const Scd& scd, pugi::xml_node ied);
+  // The same from a CCD built already (build_ied_ccd), which no longer needs its SCD.
+  static std::unique_ptr<MeasuredCcd> finish(std::unique_ptr<Ccd> built);
 
   pugi::xml_node root() const { return root_; }
   const pugi::xml_document& document() const { return measured_->document; }

@@ -82,9 +82,32 @@ ExplainedSelection select_explained(const std::vector<IedCrcChange>& ieds, const
   return selection;
 }
 
-MeasuredPair measured_pair(const IedCrcChange& ied, const Scd& old_scd, const Scd& new_scd) {
+std::unique_ptr<MeasuredCcd> BuiltOldCcds::take(const ListedCrc& ied) {
+  return MeasuredCcd::build(scd_, ied.listed.ied);
+}
+
+KeptOldCcds::KeptOldCcds(const Scd& scd, const std::vector<ListedCrc>& listed, const std::vector<std::string>& names,
+                         unsigned jobs) {
+  std::vector<const ListedCrc*> kept;
+  for (const ListedCrc& ied : listed) {
+    if (ied.crc && (names.empty() || std::find(names.begin(), names.end(), ied.name()) != names.end())) {
+      kept.push_back(&ied);
+    }
+  }
+  std::vector<std::unique_ptr<Ccd>> built(kept.size());
+  parallel_for(kept.size(), jobs, [&](std::size_t i) { built[i] = build_ied_ccd(scd, kept[i]->listed.ied); });
+  for (std::size_t i = 0; i < kept.size(); ++i) built_.emplace(kept[i]->name(), std::move(built[i]));
+}
+
+std::unique_ptr<MeasuredCcd> KeptOldCcds::take(const ListedCrc& ied) {
+  const auto found = built_.find(ied.name());
+  // The map is not changed while CCDs are taken: only the entry taken.
+  return found == built_.end() ? nullptr : MeasuredCcd::finish(std::move(found->second));
+}
+
+MeasuredPair measured_pair(const IedCrcChange& ied, OldCcds& old_ccds, const Scd& new_scd) {
   MeasuredPair pair;
-  if (ied.old_ied && ied.old_ied->crc) pair.old_ccd = MeasuredCcd::build(old_scd, ied.old_ied->listed.ied);
+  if (ied.old_ied && ied.old_ied->crc) pair.old_ccd = old_ccds.take(*ied.old_ied);
   if (ied.new_ied && ied.new_ied->crc) pair.new_ccd = MeasuredCcd::build(new_scd, ied.new_ied->listed.ied);
   return pair;
 }
@@ -97,14 +120,14 @@ void tell_differences(const MeasuredPair& pair, ComparisonSink& sink) {
 }
 
 std::map<std::string, CcdComparison> collect_explanations(const std::vector<const IedCrcChange*>& ieds,
-                                                          const Scd& old_scd, const Scd& new_scd, unsigned jobs,
+                                                          OldCcds& old_ccds, const Scd& new_scd, unsigned jobs,
                                                           const ProgressCallback& progress) {
   std::vector<CcdComparison> comparisons(ieds.size());
   parallel_for(
       ieds.size(), jobs,
       [&](std::size_t i) {
         CollectingSink sink(comparisons[i]);
-        tell_differences(measured_pair(*ieds[i], old_scd, new_scd), sink);
+        tell_differences(measured_pair(*ieds[i], old_ccds, new_scd), sink);
       },
       progress);
   std::map<std::string, CcdComparison> by_name;
@@ -117,11 +140,10 @@ struct WindowedExplanations::Slot {
   MeasuredPair pair;  // kept when the changes were too many to collect
 };
 
-WindowedExplanations::WindowedExplanations(std::vector<const IedCrcChange*> ieds, const Scd& old_scd,
-                                           const Scd& new_scd, unsigned jobs, ProgressCallback progress,
-                                           std::function<void()> window_built)
+WindowedExplanations::WindowedExplanations(std::vector<const IedCrcChange*> ieds, OldCcds& old_ccds, const Scd& new_scd,
+                                           unsigned jobs, ProgressCallback progress, std::function<void()> window_built)
     : ieds_(std::move(ieds)),
-      old_scd_(old_scd),
+      old_ccds_(old_ccds),
       new_scd_(new_scd),
       progress_(std::move(progress)),
       window_built_(std::move(window_built)) {
@@ -163,8 +185,8 @@ void WindowedExplanations::build_window(std::size_t first) {
   if (window_built_) window_built_();
 }
 
-void WindowedExplanations::fill(Slot& slot, const IedCrcChange& ied) const {
-  slot.pair = measured_pair(ied, old_scd_, new_scd_);
+void WindowedExplanations::fill(Slot& slot, const IedCrcChange& ied) {
+  slot.pair = measured_pair(ied, old_ccds_, new_scd_);
   CcdComparison comparison;
   CappedSink sink(comparison, collected_changes);
   try {

@@ -38,7 +38,40 @@ struct MeasuredPair {
   std::unique_ptr<MeasuredCcd> new_ccd;
 };
 
-MeasuredPair measured_pair(const IedCrcChange& ied, const Scd& old_scd, const Scd& new_scd);
+// Where the measured CCDs of OLD come from: its document, or what was kept of
+// it before it was released. Each IED is taken once; several threads may take
+// different IEDs at once.
+class OldCcds {
+ public:
+  virtual ~OldCcds() = default;
+  // Null when the IED has no circuits.
+  virtual std::unique_ptr<MeasuredCcd> take(const ListedCrc& ied) = 0;
+};
+
+// Built from OLD's document as they are taken.
+class BuiltOldCcds final : public OldCcds {
+ public:
+  explicit BuiltOldCcds(const Scd& scd) : scd_(scd) {}
+  std::unique_ptr<MeasuredCcd> take(const ListedCrc& ied) override;
+
+ private:
+  const Scd& scd_;
+};
+
+// Built before OLD's document is released, for the IEDs of the listing that
+// have a CRC (`names` not empty: those of the names alone), on `jobs`
+// threads; each is given up as it is taken.
+class KeptOldCcds final : public OldCcds {
+ public:
+  KeptOldCcds(const Scd& scd, const std::vector<ListedCrc>& listed, const std::vector<std::string>& names,
+              unsigned jobs);
+  std::unique_ptr<MeasuredCcd> take(const ListedCrc& ied) override;
+
+ private:
+  std::map<std::string, std::unique_ptr<Ccd>> built_;
+};
+
+MeasuredPair measured_pair(const IedCrcChange& ied, OldCcds& old_ccds, const Scd& new_scd);
 
 // Tells what differs: the comparison of both CCDs, or, of the one side that
 // has a CRC, its circuits as references that appeared (or disappeared).
@@ -46,7 +79,7 @@ void tell_differences(const MeasuredPair& pair, ComparisonSink& sink);
 
 // The changes of each IED, collected, by name (jobs: threads, 0 one per core).
 std::map<std::string, CcdComparison> collect_explanations(const std::vector<const IedCrcChange*>& ieds,
-                                                          const Scd& old_scd, const Scd& new_scd, unsigned jobs,
+                                                          OldCcds& old_ccds, const Scd& new_scd, unsigned jobs,
                                                           const ProgressCallback& progress = {});
 
 // What changed in the CCDs of the IEDs that are explained, found while a
@@ -70,7 +103,7 @@ class WindowedExplanations final : public ExplainedChanges {
  public:
   // `progress` counts the IEDs built; `window_built` is called before the
   // changes of a window are told (a front end clears its progress line).
-  WindowedExplanations(std::vector<const IedCrcChange*> ieds, const Scd& old_scd, const Scd& new_scd, unsigned jobs,
+  WindowedExplanations(std::vector<const IedCrcChange*> ieds, OldCcds& old_ccds, const Scd& new_scd, unsigned jobs,
                        ProgressCallback progress = {}, std::function<void()> window_built = {});
   ~WindowedExplanations() override;
   WindowedExplanations(const WindowedExplanations&) = delete;
@@ -82,10 +115,10 @@ class WindowedExplanations final : public ExplainedChanges {
  private:
   struct Slot;
   void build_window(std::size_t first);
-  void fill(Slot& slot, const IedCrcChange& ied) const;
+  void fill(Slot& slot, const IedCrcChange& ied);
 
   std::vector<const IedCrcChange*> ieds_;
-  const Scd& old_scd_;
+  OldCcds& old_ccds_;
   const Scd& new_scd_;
   ProgressCallback progress_;
   std::function<void()> window_built_;

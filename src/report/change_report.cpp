@@ -163,12 +163,18 @@ Phrase status_reason(const IedCrcChange& change, std::size_t circuits) {
   return reason;
 }
 
-IedIdentity identity_of(const IedCrcChange& change) {
-  const pugi::xml_node ied = change.new_ied ? change.new_ied->listed.ied : change.old_ied->listed.ied;
-  IedIdentity identity{attr(ied, "desc"), attr(ied, "manufacturer"), attr(ied, "type"), attr(ied, "configVersion"), {}};
-  if (change.old_ied && change.new_ied) {
-    std::string old_version = attr(change.old_ied->listed.ied, "configVersion");
-    if (old_version != identity.config_version) identity.old_config_version = std::move(old_version);
+IedIdentity identity_in(pugi::xml_node ied) {
+  return {attr(ied, "desc"), attr(ied, "manufacturer"), attr(ied, "type"), attr(ied, "configVersion"), {}};
+}
+
+// As NEW gives it, else as OLD gave it; OLD's version beside NEW's when it differs.
+IedIdentity identity_of(const IedCrcChange& change, const std::map<std::string, IedIdentity>& old_identities) {
+  const auto old = change.old_ied ? old_identities.find(change.name) : old_identities.end();
+  const IedIdentity none;
+  const IedIdentity& old_identity = old == old_identities.end() ? none : old->second;
+  IedIdentity identity = change.new_ied ? identity_in(change.new_ied->listed.ied) : old_identity;
+  if (change.old_ied && change.new_ied && old_identity.config_version != identity.config_version) {
+    identity.old_config_version = old_identity.config_version;
   }
   return identity;
 }
@@ -264,12 +270,15 @@ std::size_t broken_count(const ChangeReport& report) {
                     [](const ReportedBinding& item) { return item.kind != ReportedBinding::Kind::mended; }));
 }
 
-std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds) {
+std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds,
+                                               const KeptIedElements* old_elements) {
   std::vector<UncoveredChange> uncovered;
   for (const IedCrcChange& change : ieds) {
     if (change.status != CrcStatus::unchanged || !change.old_ied || !change.new_ied || !change.new_ied->crc) continue;
-    if (std::optional<ElementDifference> difference =
-            element_difference(change.old_ied->listed.ied, change.new_ied->listed.ied)) {
+    const pugi::xml_node element = change.new_ied->listed.ied;
+    if (std::optional<ElementDifference> difference = old_elements
+                                                          ? old_elements->difference(change.name, element)
+                                                          : element_difference(change.old_ied->listed.ied, element)) {
       uncovered.push_back({change.name, std::move(*difference)});
     }
   }
@@ -300,10 +309,26 @@ ApprovalRecord approval_record(const ApprovedCrcs& approved, const std::string& 
 
 }  // namespace
 
+ReportedOld reported_old(const Scd& old_scd, const ScdFile& old_file, const std::vector<ListedCrc>& listed) {
+  ReportedOld old{file_of(old_scd, old_file, {}), bays_of_ieds(old_scd), {}, nullptr};
+  for (const ListedCrc& ied : listed) old.identities.emplace(ied.name(), identity_in(ied.listed.ied));
+  return old;
+}
+
 ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
                                  const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options) {
+  ReportedOld old{file_of(old_scd, old_file, {}), bays_of_ieds(old_scd), {}, nullptr};
+  for (const IedCrcChange& change : diff.ieds) {
+    if (change.old_ied) old.identities.emplace(change.name, identity_in(change.old_ied->listed.ied));
+  }
+  return build_change_report(diff, old, new_scd, new_file, options);
+}
+
+ChangeReport build_change_report(const DiffReport& diff, const ReportedOld& old_scd, const Scd& new_scd,
+                                 const ScdFile& new_file, const ReportOptions& options) {
   ChangeReport report;
-  report.old_file = file_of(old_scd, old_file, diff.old_scd_crc);
+  report.old_file = old_scd.file;
+  report.old_file.scd_crc = diff.old_scd_crc;
   report.new_file = file_of(new_scd, new_file, diff.new_scd_crc);
   report.date = options.date;
   report.tool_version = CCDCRC_VERSION;
@@ -315,14 +340,13 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
     report.approval = approval_record(*options.approved, new_scd.path());
     for (const CheckedIed& ied : options.approved->check.ieds) checked.emplace(ied.name, &ied);
   }
-  report.uncovered = uncovered_changes(diff.ieds);
+  report.uncovered = uncovered_changes(diff.ieds, old_scd.elements);
   for (CrcStatus status : {CrcStatus::unchanged, CrcStatus::changed, CrcStatus::added, CrcStatus::removed,
                            CrcStatus::gained, CrcStatus::lost}) {
     report.counts[status] = 0;
   }
-  const std::map<std::string, BayPlace> old_bays = bays_of_ieds(old_scd);
   const std::map<std::string, BayPlace> new_bays = bays_of_ieds(new_scd);
-  if (diff.bindings) report.bindings = reported_bindings(*diff.bindings, old_bays, new_bays);
+  if (diff.bindings) report.bindings = reported_bindings(*diff.bindings, old_scd.bays, new_bays);
   for (const IedCrcChange& change : diff.ieds) {
     const std::optional<std::string> crc = change.new_ied ? change.new_ied->crc : std::nullopt;
     const bool has_crc = crc || (change.old_ied && change.old_ied->crc);
@@ -342,9 +366,9 @@ ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, con
     }
     ReportedIed ied;
     ied.change = &change;
-    ied.identity = identity_of(change);
+    ied.identity = identity_of(change, old_scd.identities);
     ied.approval = std::move(approval);
-    ied.bay = bay_of(change.name, change.new_ied ? new_bays : old_bays);
+    ied.bay = bay_of(change.name, change.new_ied ? new_bays : old_scd.bays);
     if (auto explanation = diff.explanations.find(change.name); explanation != diff.explanations.end()) {
       ied.explanation = &explanation->second;
       ied.reason = change_reason(explanation->second);

@@ -16,6 +16,7 @@
 #include "operations/comparison.h"
 #include "operations/loading.h"
 #include "report/diff_report.h"
+#include "scd/bays.h"
 #include "scd/scd.h"
 
 namespace ccdcrc {
@@ -151,9 +152,25 @@ std::size_t broken_count(const ChangeReport& report);
 ChangeReport build_change_report(const DiffReport& diff, const Scd& old_scd, const ScdFile& old_file,
                                  const Scd& new_scd, const ScdFile& new_file, const ReportOptions& options = {});
 
+// What a change report reads of OLD besides the comparison, owned, so that
+// its document may be released: the file and Header, the bays and
+// identities of its IEDs, and its IED elements as kept (null: those of the
+// listing).
+struct ReportedOld {
+  ReportFile file;  // without the SCD CRC, which the comparison gives
+  std::map<std::string, BayPlace> bays;
+  std::map<std::string, IedIdentity> identities;  // by listed name
+  const KeptIedElements* elements = nullptr;
+};
+ReportedOld reported_old(const Scd& old_scd, const ScdFile& old_file, const std::vector<ListedCrc>& listed);
+ChangeReport build_change_report(const DiffReport& diff, const ReportedOld& old_scd, const Scd& new_scd,
+                                 const ScdFile& new_file, const ReportOptions& options = {});
+
 // The IEDs whose element changed between two SCDs while their CRC did not
-// (IEDs without a CRC are left out), by name.
-std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds);
+// (IEDs without a CRC are left out), by name; OLD's elements are those kept
+// of it when given (its document released), else those of its listing.
+std::vector<UncoveredChange> uncovered_changes(const std::vector<IedCrcChange>& ieds,
+                                               const KeptIedElements* old_elements = nullptr);
 
 // The label under which IEDs in no bay are listed.
 inline constexpr const char* no_bay_label = "not assigned to a bay";

@@ -335,7 +335,13 @@ void write_diff_report(std::ostream& out, Format format, const DiffReport& repor
 
 void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedIeds explained,
                        const Scd& old_scd, const Scd& new_scd) {
-  WindowedExplanations windows(std::move(explained.ieds), old_scd, new_scd, explained.jobs,
+  BuiltOldCcds old_ccds(old_scd);
+  write_diff_report(out, format, report, std::move(explained), old_ccds, new_scd);
+}
+
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedIeds explained,
+                       OldCcds& old_ccds, const Scd& new_scd) {
+  WindowedExplanations windows(std::move(explained.ieds), old_ccds, new_scd, explained.jobs,
                                std::move(explained.progress), std::move(explained.window_built));
   write_diff_report(out, format, report, &windows);
 }

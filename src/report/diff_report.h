@@ -68,5 +68,8 @@ struct ExplainedIeds {
 // Writes the report, explaining `explained` as it goes.
 void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedIeds explained,
                        const Scd& old_scd, const Scd& new_scd);
+// The same with OLD's CCDs as they were kept (or built as they are taken).
+void write_diff_report(std::ostream& out, Format format, const DiffReport& report, ExplainedIeds explained,
+                       OldCcds& old_ccds, const Scd& new_scd);
 
 }  // namespace ccdcrc

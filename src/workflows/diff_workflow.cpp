@@ -29,8 +29,24 @@ KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned job
   return kept;
 }
 
-KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs) {
+OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat, bool uncovered) {
+  OldReading reading;
+  reading.elements = uncovered;
+  reading.ccds = explain || stat;
+  // --stat compares every IED that differs.
+  if (explain && !stat) reading.explained = distinct_names(explained_names);
+  return reading;
+}
+
+KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading) {
   KeptOld kept = kept_old(old_scd, std::move(listed), jobs);
+  // A report explains every IED explained by default and names those changed outside their CRCs.
+  if (reading.report) kept.reported = reported_old(old_scd, *reading.report, kept.listed);
+  if (reading.ccds || reading.report) {
+    kept.ccds = std::make_unique<KeptOldCcds>(old_scd, kept.listed,
+                                              reading.report ? std::vector<std::string>{} : reading.explained, jobs);
+  }
+  if (reading.elements || reading.report) kept.elements = std::make_unique<KeptIedElements>(kept.listed, jobs);
   for (ListedCrc& ied : kept.listed) {
     ied.listed.ied = {};
     ied.unbound_inputs = {};
@@ -41,6 +57,10 @@ KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned
 DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs) {
   DiffOutcome outcome;
   outcome.old_listed = std::move(old_scd.listed);
+  outcome.old_ccds = std::move(old_scd.ccds);
+  outcome.old_elements = std::move(old_scd.elements);
+  outcome.old_reported = std::move(old_scd.reported);
+  if (outcome.old_reported) outcome.old_reported->elements = outcome.old_elements.get();
   outcome.new_listed = std::move(new_listed);
   outcome.report = diff_report(old_scd.compared, outcome.old_listed, new_scd, outcome.new_listed);
   outcome.new_shadowed = shadowed_crcs(new_scd, outcome.new_listed, jobs);
@@ -129,9 +149,9 @@ Notes binding_change_notes(const std::string& new_path, const BindingChanges& ch
   return notes;
 }
 
-std::vector<std::string> uncovered_lines(const DiffReport& report) {
+std::vector<std::string> uncovered_lines(const DiffReport& report, const KeptIedElements* old_elements) {
   std::vector<std::string> lines;
-  for (const UncoveredChange& change : uncovered_changes(report.ieds)) {
+  for (const UncoveredChange& change : uncovered_changes(report.ieds, old_elements)) {
     lines.push_back(printable(change.name) + ": changed outside its CRC (" +
                     std::to_string(change.difference.elements) +
                     (change.difference.elements == 1 ? " element" : " elements") + ", first " +
@@ -169,21 +189,23 @@ bool check_approved(const ChangeReportRequest& request, const Scd& new_scd, cons
 
 }  // namespace
 
-ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& old_scd, const ScdFile& old_file, const Scd& new_scd,
-                                  const ScdFile& new_file, const ChangeReportRequest& request,
-                                  const ProgressCallback& progress) {
+namespace {
+
+ChangeReportOutcome report_of(DiffOutcome& diff, OldCcds& old_ccds, const ReportedOld& old_scd, const Scd& new_scd,
+                              const ScdFile& new_file, const ChangeReportRequest& request,
+                              const ProgressCallback& progress) {
   ChangeReportOutcome outcome;
   // A report is a document of bounded interest: its explanations are collected.
   const std::vector<const IedCrcChange*> explained = select_explained(diff.report.ieds, {}).ieds;
   if (!explained.empty()) {
-    diff.report.explanations = collect_explanations(explained, old_scd, new_scd, request.jobs, progress);
+    diff.report.explanations = collect_explanations(explained, old_ccds, new_scd, request.jobs, progress);
   }
   ReportOptions asked;
   asked.date = request.date.empty() ? export_timestamp(true) : request.date;
   asked.signoff = request.signoff;
   asked.list_uncovered = request.list_uncovered;
   if (request.approved && !check_approved(request, new_scd, diff, asked, outcome.notes)) return outcome;
-  const ChangeReport report = build_change_report(diff.report, old_scd, old_file, new_scd, new_file, asked);
+  const ChangeReport report = build_change_report(diff.report, old_scd, new_scd, new_file, asked);
   std::ostringstream text;
   if (request.kind == ReportKind::html) {
     write_html_report(text, report);
@@ -193,6 +215,21 @@ ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& old_scd, const S
   outcome.text = text.str();
   outcome.counts = report.counts;
   return outcome;
+}
+
+}  // namespace
+
+ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& old_scd, const ScdFile& old_file, const Scd& new_scd,
+                                  const ScdFile& new_file, const ChangeReportRequest& request,
+                                  const ProgressCallback& progress) {
+  BuiltOldCcds old_ccds(old_scd);
+  return report_of(diff, old_ccds, reported_old(old_scd, old_file, diff.old_listed), new_scd, new_file, request,
+                   progress);
+}
+
+ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& new_scd, const ScdFile& new_file,
+                                  const ChangeReportRequest& request, const ProgressCallback& progress) {
+  return report_of(diff, *diff.old_ccds, *diff.old_reported, new_scd, new_file, request, progress);
 }
 
 }  // namespace ccdcrc

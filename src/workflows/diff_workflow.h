@@ -11,6 +11,7 @@
 
 #include "operations/crc_runs.h"
 #include "operations/loading.h"
+#include "report/change_report.h"
 #include "report/diff_report.h"
 #include "scd/scd.h"
 #include "util/parallel.h"
@@ -29,6 +30,9 @@ struct DiffOutcome {
   std::vector<ListedCrc> new_listed;
   DiffReport report;                      // every IED, the unchanged ones too (changes_only is the front end's choice)
   std::vector<ShadowedCrc> new_shadowed;  // IEDs of NEW behind a shared name
+  std::unique_ptr<OldCcds> old_ccds;      // what was kept of OLD's CCDs, when its document is gone
+  std::unique_ptr<KeptIedElements> old_elements;  // and of its IED elements
+  std::optional<ReportedOld> old_reported;        // and what a change report reads of it
   // Changes of IEDs behind a shared name, which no listed CRC shows: a change all the same.
   std::vector<std::string> shadowed_changes;
   bool changed = false;  // a CRC or a shadowed IED changed
@@ -44,12 +48,26 @@ struct KeptOld {
   std::vector<ListedCrc> listed;
   ComparedOld compared;
   std::vector<ShadowedCrc> shadowed;
+  std::unique_ptr<KeptOldCcds> ccds;          // for explanations, when asked
+  std::unique_ptr<KeptIedElements> elements;  // for --uncovered, when asked
+  std::optional<ReportedOld> reported;        // for a change report, when asked
 };
 KeptOld kept_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
+
+// What an output reads of OLD beyond its listing: the CCDs that --explain
+// and --stat compare, the IED elements that --uncovered compares.
+struct OldReading {
+  bool ccds = false;
+  std::vector<std::string> explained;  // the IEDs whose CCDs are kept; empty: every one with a CRC
+  bool elements = false;
+  const ScdFile* report = nullptr;  // for a change report: OLD's file as read, and everything else a report reads
+};
+OldReading old_reading(bool explain, const std::vector<std::string>& explained_names, bool stat, bool uncovered);
+
 // The same with no node of OLD's document left in it, which may then be
 // released before NEW is loaded: what is kept serves the table, its CSV and
-// JSON and the exit status, but no explanation, --stat, --uncovered or report.
-KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs);
+// JSON, the exit status and what `reading` asks for.
+KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading = {});
 
 // Compares two SCDs whose listings are given.
 DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs);
@@ -74,8 +92,9 @@ ExplainChoice explained_ieds(const DiffReport& report, const std::vector<std::st
 // The inputs that NEW breaks and those it mends: each in full, or how many.
 Notes binding_change_notes(const std::string& new_path, const BindingChanges& changes, bool in_full);
 
-// One line per IED whose element changed while its CRC did not (no line feed).
-std::vector<std::string> uncovered_lines(const DiffReport& report);
+// One line per IED whose element changed while its CRC did not (no line
+// feed); OLD's elements as `old_elements` kept them, when given.
+std::vector<std::string> uncovered_lines(const DiffReport& report, const KeptIedElements* old_elements = nullptr);
 
 enum class ReportKind { html, markdown };
 
@@ -103,5 +122,9 @@ struct ChangeReportOutcome {
 ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& old_scd, const ScdFile& old_file, const Scd& new_scd,
                                   const ScdFile& new_file, const ChangeReportRequest& request,
                                   const ProgressCallback& progress = {});
+// The same of a comparison that kept what a report reads of OLD (OldReading's
+// `report`), whose document is gone.
+ChangeReportOutcome change_report(DiffOutcome& diff, const Scd& new_scd, const ScdFile& new_file,
+                                  const ChangeReportRequest& request, const ProgressCallback& progress = {});
 
 }  // namespace ccdcrc

@@ -138,19 +138,61 @@ std::string told(const DiffOutcome& diff) {
   return text + (diff.changed ? "changed" : "same");
 }
 
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  return text;
+}
+
+// The changes of the IEDs explained by default, as text.
+std::string explained(const DiffOutcome& diff, OldCcds& old_ccds, const Scd& new_scd) {
+  std::string text;
+  for (const auto& [name, comparison] :
+       collect_explanations(select_explained(diff.report.ieds, {}).ieds, old_ccds, new_scd, 2)) {
+    text += name;
+    for (const ReferenceChange& reference : comparison.references) {
+      text += reference.name + reference_change_name(reference.kind);
+      for (const CcdChange& change : reference.changes) text += change.path + change.subject;
+    }
+    for (const CcdChange& change : comparison.other) text += change.path + change.subject;
+  }
+  return text;
+}
+
 TEST(DiffListed, TheSameWhenTheOldDocumentIsReleasedBeforeTheNewIsLoaded) {
   const std::vector<std::pair<const char*, const char*>> pairs = {
       {"cli_hostile.scd", "cli_hostile_shadowed_changed.scd"},
       {"cli_revision_1A.scd", "cli_revision_1A_changed.scd"},
       {"sub_unresolved.scd", "sub_golden.scd"},
-      {"report_renamed_member.scd", "sub_keys.scd"}};
+      {"report_renamed_member.scd", "sub_keys.scd"},
+      {"cmp_base.scd", "cmp_member.scd"},
+      {"cmp_circuits.scd", "cmp_base.scd"},
+      {"cmp_base.scd", "cmp_desc.scd"},
+      {"cmp_base.scd", "cmp_ieds.scd"}};
+  ChangeReportRequest request;
+  request.date = "2024-05-01";
+  request.list_uncovered = true;
+  const ScdFile file;
   for (const auto& [old_fixture, new_fixture] : pairs) {
     std::unique_ptr<Scd> old_scd = load_fixture(old_fixture);
     const std::unique_ptr<Scd> new_scd = load_fixture(new_fixture);
-    const std::string both = told(diff_listed(*old_scd, listed_crcs(*old_scd), *new_scd, listed_crcs(*new_scd), 1));
-    KeptOld kept = detached_old(*old_scd, listed_crcs(*old_scd), 1);
+    DiffOutcome loaded = diff_listed(*old_scd, listed_crcs(*old_scd), *new_scd, listed_crcs(*new_scd), 1);
+    BuiltOldCcds built(*old_scd);
+    const std::string both = told(loaded) + explained(loaded, built, *new_scd) + joined(uncovered_lines(loaded.report));
+    const std::string report = change_report(loaded, *old_scd, file, *new_scd, file, request).text.value();
+    OldReading reading = old_reading(false, {}, true, true);
+    const auto detach = [&] {
+      return diff_listed(detached_old(*old_scd, listed_crcs(*old_scd), 1, reading), *new_scd, listed_crcs(*new_scd), 1);
+    };
+    const DiffOutcome detached = detach();
+    reading.report = &file;
+    DiffOutcome reported = detach();
     old_scd.reset();
-    EXPECT_EQ(told(diff_listed(std::move(kept), *new_scd, listed_crcs(*new_scd), 1)), both) << old_fixture;
+    EXPECT_EQ(told(detached) + explained(detached, *detached.old_ccds, *new_scd) +
+                  joined(uncovered_lines(detached.report, detached.old_elements.get())),
+              both)
+        << old_fixture;
+    EXPECT_EQ(change_report(reported, *new_scd, file, request).text.value(), report) << old_fixture;
   }
 }
 
