@@ -41,11 +41,11 @@ std::string in_brackets(const std::vector<std::string>& hints) {
 Notes malformed_lines_notes(const CheckList& list, bool skip_malformed, const MalformedLinesHints& hints) {
   Notes notes;
   if (!list.baseline || list.baseline->malformed_lines == 0) return notes;
-  const std::string lines = malformed_lines_text(list.baseline->malformed_lines);
+  const std::size_t count = list.baseline->malformed_lines;
   if (malformed_lines_fail(*list.baseline, skip_malformed)) {
-    add_error(notes, list.path, lines + ", so the check fails" + in_brackets({hints.name_them, hints.skip_them}));
+    add_error(notes, list.path, malformed_lines_text(count, true) + in_brackets({hints.name_them, hints.skip_them}));
   } else {
-    add_warning(notes, list.path, lines + " and not checked" + in_brackets({hints.name_them}));
+    add_warning(notes, list.path, malformed_lines_text(count, false) + in_brackets({hints.name_them}));
   }
   return notes;
 }
