@@ -38,14 +38,9 @@ int run_check(const CheckOptions& options, Console& console) {
   diagnostics.tell(list.notes);
   if (!list.baseline) return exit_usage;
   const bool skip_malformed = options.skip_malformed && !options.strict;
-  if (list.baseline->malformed_lines > 0 && !options.warn && !options.status_only) {
-    const std::string lines = malformed_lines_text(list.baseline->malformed_lines);
-    if (malformed_lines_fail(*list.baseline, skip_malformed)) {
-      diagnostics.error(options.baseline,
-                        lines + ", so the check fails (--warn names them; --skip-malformed checks without them)");
-    } else {
-      diagnostics.warning(options.baseline, lines + " and not checked (--warn names them)");
-    }
+  if (!options.warn && !options.status_only) {
+    diagnostics.tell(
+        malformed_lines_notes(list, skip_malformed, {"--warn names them", "--skip-malformed checks without them"}));
   }
   const std::unique_ptr<Scd> scd = load_scd(options.scd, diagnostics, {options.member, false});
   if (!scd) return exit_usage;

@@ -4,6 +4,7 @@
 # recipe), then the program, the DLL, its import libraries and the zip in
 # build/windows/. The zip holds the page when build/web/ccdcrc.html is there
 # (./dev web; ./dev dist builds it first). Files honour SOURCE_DATE_EPOCH.
+# With --configure, only configures build/windows-tree (no build, no zip).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -29,6 +30,8 @@ CCDCRC_WINDOWS_DEPS="$deps" PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" PKG_CONFIG_S
   -DCMAKE_TOOLCHAIN_FILE="$root/packaging/windows/toolchain.cmake" -DCMAKE_PREFIX_PATH="$deps" \
   -DCCDCRC_TESTS="$tests" -DCCDCRC_BENCH=OFF -DCCDCRC_PYTHON=OFF -DCCDCRC_INSTALL=OFF -DCCDCRC_HARDEN=OFF \
   ${CCDCRC_WINDOWS_CMAKE_ARGS:-} >/dev/null
+# --configure: the tree alone, for its compile database (./dev lint).
+[ "${1:-}" = --configure ] && exit 0
 cmake --build "$tree" -j "$jobs" --target "${targets[@]}"
 
 # build/windows: the folder the zip holds, and the zip.

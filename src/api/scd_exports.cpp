@@ -9,6 +9,7 @@
 #include "operations/export.h"
 #include "operations/messages.h"
 #include "util/text.h"
+#include "workflows/export_workflow.h"
 
 namespace ccdcrc {
 namespace {
@@ -75,14 +76,13 @@ std::unique_ptr<ExportList> export_list(const std::vector<ListedExport>& exports
 ccdcrc_status summary(const ExportList& list, const std::string& directory, ccdcrc_error* error) {
   if (list.failed == 0) return CCDCRC_OK;
   ccdcrc_status first = CCDCRC_OK;
-  std::string names;
+  std::vector<std::string> names;
   for (std::size_t i = 0; i < list.count; ++i) {
     if (list.ieds[i].status == CCDCRC_OK) continue;
     if (first == CCDCRC_OK) first = list.ieds[i].status;
-    names += (names.empty() ? " " : ", ") + quoted(list.ieds[i].name);
+    names.emplace_back(list.ieds[i].name);
   }
-  return fail(error, first, directory,
-              std::to_string(list.failed) + " of " + std::to_string(list.count) + " IEDs not exported:" + names);
+  return fail(error, first, directory, export_summary(names, list.count));
 }
 
 }  // namespace

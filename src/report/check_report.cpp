@@ -164,15 +164,16 @@ std::vector<std::string> check_failures(const ApprovalCheck& check, const std::s
   return failures;
 }
 
-std::string malformed_lines_text(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " line is" : " lines are") + " improperly formatted";
+std::string malformed_lines_text(std::size_t count, bool fail) {
+  return std::to_string(count) + (count == 1 ? " line is" : " lines are") + " improperly formatted" +
+         (fail ? ", so the check fails" : " and not checked");
 }
 
 std::vector<std::string> list_failures(const Baseline& baseline, const std::string& list_path, bool skip_malformed) {
   std::vector<std::string> failures;
   if (baseline.incomplete) failures.push_back(list_path + ": the rest of the list cannot be read");
   if (malformed_lines_fail(baseline, skip_malformed)) {
-    failures.push_back(list_path + ": " + malformed_lines_text(baseline.malformed_lines) + ", so the check fails");
+    failures.push_back(list_path + ": " + malformed_lines_text(baseline.malformed_lines, true));
   }
   return failures;
 }

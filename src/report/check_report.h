@@ -28,9 +28,10 @@ void write_check_report(std::ostream& out, const CheckReportOptions& options, co
 // SCD). Empty when everything matches.
 std::vector<std::string> check_failures(const ApprovalCheck& check, const std::string& scd_path);
 
-// "1 line is improperly formatted", "3 lines are ...": the list's lines that
-// are no entry.
-std::string malformed_lines_text(std::size_t count);
+// "1 line is improperly formatted, so the check fails", "3 lines are ...":
+// the list's lines that are no entry, which `fail` the check or are skipped
+// ("... and not checked").
+std::string malformed_lines_text(std::size_t count, bool fail);
 
 // What fails in the list itself, one sentence each ("LIST: ..."): the rest of
 // it that could not be read, and lines that are no entry unless skipped.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -79,6 +80,9 @@ bool is_directory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The handle beneath a descriptor of the C runtime, which gives it as an integer.
+HANDLE handle_of(int fd) { return std::bit_cast<HANDLE>(::_get_osfhandle(fd)); }
+
 }  // namespace
 
 int open_for_reading(const std::string& path) {
@@ -107,7 +111,7 @@ FileStatus descriptor_status(int fd) {
   if (::_fstat64(fd, &info) != 0) return {errno, FileKind::missing, 0, 0, 0};
   FileStatus status{0, kind_of(info.st_mode), static_cast<std::uint64_t>(info.st_size), 0, 0};
   BY_HANDLE_FILE_INFORMATION file{};
-  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+  const HANDLE handle = handle_of(fd);
   if (status.kind == FileKind::regular && ::GetFileInformationByHandle(handle, &file)) {
     status.device = file.dwVolumeSerialNumber;
     status.inode = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
@@ -157,7 +161,7 @@ std::uint64_t read_position(int fd) {
 
 bool is_terminal(int fd) {
   DWORD mode = 0;
-  return ::GetConsoleMode(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), &mode) != 0;
+  return ::GetConsoleMode(handle_of(fd), &mode) != 0;
 }
 
 std::filesystem::path native_path(const std::string& path) { return wide_path(path); }

@@ -5,6 +5,7 @@
 // deletion, so it cannot be renamed or removed while files are made in it.
 #include <windows.h>
 
+#include <bit>
 #include <cerrno>
 #include <utility>
 
@@ -49,11 +50,11 @@ Directory::Directory(std::string path) : path_(std::move(path)) {
     error_ = ENOTDIR;
     return;
   }
-  native_ = reinterpret_cast<std::intptr_t>(handle);
+  native_ = std::bit_cast<std::intptr_t>(handle);
 }
 
 Directory::~Directory() {
-  if (native_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(native_));
+  if (native_ != -1) ::CloseHandle(std::bit_cast<HANDLE>(native_));
 }
 
 std::string system_host_name() {

@@ -26,7 +26,29 @@ CheckList read_list(const std::string& path, bool name_malformed, Read read) {
   return list;
 }
 
+// " (A; B)", " (A)" or nothing.
+std::string in_brackets(const std::vector<std::string>& hints) {
+  std::string joined;
+  for (const std::string& hint : hints) {
+    if (hint.empty()) continue;
+    joined += (joined.empty() ? " (" : "; ") + hint;
+  }
+  return joined.empty() ? joined : joined + ")";
+}
+
 }  // namespace
+
+Notes malformed_lines_notes(const CheckList& list, bool skip_malformed, const MalformedLinesHints& hints) {
+  Notes notes;
+  if (!list.baseline || list.baseline->malformed_lines == 0) return notes;
+  const std::size_t count = list.baseline->malformed_lines;
+  if (malformed_lines_fail(*list.baseline, skip_malformed)) {
+    add_error(notes, list.path, malformed_lines_text(count, true) + in_brackets({hints.name_them, hints.skip_them}));
+  } else {
+    add_warning(notes, list.path, malformed_lines_text(count, false) + in_brackets({hints.name_them}));
+  }
+  return notes;
+}
 
 CheckList read_check_list(const std::string& path, bool name_malformed) {
   return read_list(path, name_malformed, [&](const BaselineNotes& notes, BaselineProblem& problem) {

@@ -29,6 +29,19 @@ struct CheckList {
 CheckList read_check_list(const std::string& path, bool name_malformed);
 CheckList read_check_list_bytes(std::string_view bytes, const std::string& name, bool name_malformed);
 
+// How a front end tells its user to name the list's malformed lines one by
+// one and to check without them ("--warn names them"); an empty hint adds
+// nothing.
+struct MalformedLinesHints {
+  std::string name_them;
+  std::string skip_them;
+};
+// When the list's malformed lines are not named one by one, what is said of
+// them at the list's path: "N lines are improperly formatted, so the check
+// fails (HINTS)" as an error, or "... and not checked (HINT)" as a warning
+// when they are skipped. Nothing for a list without any.
+Notes malformed_lines_notes(const CheckList& list, bool skip_malformed, const MalformedLinesHints& hints);
+
 struct CheckRequest {
   bool ignore_missing = false;  // check only the IEDs the list names
   bool skip_malformed = false;  // lines that are no entry do not fail the check
