@@ -189,8 +189,7 @@ Compared compare_in_turn(const DiffOptions& options, LoadedPair& scds, Diagnosti
     diagnostics.working_on(old_scd->path());
     {
       Progress progress(diagnostics, old_scd->ieds().size());
-      kept = detached_old(*old_scd, listed_for_comparison(*old_scd, options.jobs, progress.callback(), old_notes),
-                          options.jobs, what_is_read(options, scds.old_file));
+      kept = listed_old(*old_scd, options.jobs, what_is_read(options, scds.old_file), old_notes, progress.callback());
     }
     old_scd.reset();
   }
@@ -200,8 +199,12 @@ Compared compare_in_turn(const DiffOptions& options, LoadedPair& scds, Diagnosti
   if (old_partial) diagnostics.error(kept->compared.path, old_partial->message);
   compared.read_in_part = std::max<int>(old_partial ? exit_usage : exit_ok, read_in_part_status(*new_scd, diagnostics));
   diagnostics.tell(old_notes);
-  std::vector<ListedCrc> new_ieds = list_crcs_to_compare(*new_scd, options.jobs, diagnostics);
-  compared.diff = diff_listed(std::move(*kept), *new_scd, std::move(new_ieds), options.jobs);
+  diagnostics.working_on(new_scd->path());
+  {
+    Progress progress(diagnostics, new_scd->ieds().size());
+    compared.diff = diff_with_kept(std::move(*kept), *new_scd, options.jobs, true, {}, progress.callback());
+  }
+  diagnostics.tell(compared.diff->notes);
   return compared;
 }
 

@@ -12,7 +12,6 @@
 #include "operations/scd_input.h"
 #include "report/output.h"
 #include "workflows/crc_workflows.h"
-#include "workflows/diff_workflow.h"
 #include "workflows/open_scd.h"
 
 namespace ccdcrc {
@@ -51,30 +50,16 @@ int check_standard_input_once(Diagnostics& diagnostics, const std::string& comma
   return exit_ok;
 }
 
-namespace {
-
-using Lister = std::vector<ListedCrc> (*)(const Scd&, unsigned, const ProgressCallback&, Notes&);
-
-std::vector<ListedCrc> list_with_progress(const Scd& scd, unsigned jobs, Diagnostics& diagnostics, Lister lister) {
+std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
   diagnostics.working_on(scd.path());
   std::vector<ListedCrc> listed;
   Notes notes;
   {
     Progress progress(diagnostics, scd.ieds().size());
-    listed = lister(scd, jobs, progress.callback(), notes);
+    listed = listed_crcs_noted(scd, jobs, progress.callback(), notes);
   }
   diagnostics.tell(notes);
   return listed;
-}
-
-}  // namespace
-
-std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
-  return list_with_progress(scd, jobs, diagnostics, listed_crcs_noted);
-}
-
-std::vector<ListedCrc> list_crcs_to_compare(const Scd& scd, unsigned jobs, Diagnostics& diagnostics) {
-  return list_with_progress(scd, jobs, diagnostics, listed_for_comparison);
 }
 
 }  // namespace ccdcrc

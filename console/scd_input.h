@@ -47,7 +47,4 @@ int check_standard_input_once(Diagnostics& diagnostics, const std::string& comma
 // several IEDs with circuits share.
 std::vector<ListedCrc> list_crcs(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
 
-// The same for a comparison: what the listing built is given back after it.
-std::vector<ListedCrc> list_crcs_to_compare(const Scd& scd, unsigned jobs, Diagnostics& diagnostics);
-
 }  // namespace ccdcrc

@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -384,34 +385,67 @@ const OpenScd& loaded_or_load(const py::object& source, std::unique_ptr<OpenScd>
   return *holder;
 }
 
+// Two SCDs compared as the program compares them: OLD given as a path or
+// bytes is loaded, listed, kept as the output reads it and released before
+// NEW is loaded. An Scd given stays open, as its caller holds it: given as
+// OLD, both are compared open.
+struct ComparedScds {
+  std::unique_ptr<OpenScd> new_holder;
+  const OpenScd* old_open = nullptr;  // null: released, `diff` keeps what is read of it
+  const OpenScd* new_open = nullptr;
+  DiffOutcome diff;
+};
+
+ComparedScds compared_scds(const py::object& old_source, const py::object& new_source, unsigned jobs,
+                           const std::function<OldReading(const ScdFile&)>& reading) {
+  ComparedScds compared;
+  std::optional<KeptOld> kept;
+  if (py::isinstance<OpenScd>(old_source)) {
+    compared.old_open = &old_source.cast<const OpenScd&>();
+  } else {
+    std::unique_ptr<OpenScd> old_open = load(old_source, jobs);
+    const py::gil_scoped_release unlocked;
+    Notes unused;
+    kept = listed_old(old_open->scd(), jobs, reading(old_open->file()), unused);
+  }
+  compared.new_open = &loaded_or_load(new_source, compared.new_holder, jobs);
+  const py::gil_scoped_release unlocked;
+  const Scd& new_scd = compared.new_open->scd();
+  compared.diff = kept ? diff_with_kept(std::move(*kept), new_scd, jobs, compared.new_holder != nullptr, {})
+                       : diff_scds(compared.old_open->scd(), new_scd, jobs, false);
+  return compared;
+}
+
 // `diff --format json`: (the JSON text, what is said of each explained name
 // that neither SCD holds).
 py::tuple diff_json(const py::object& old_source, const py::object& new_source, const py::object& python_names,
                     bool every_ied, unsigned jobs) {
-  std::unique_ptr<OpenScd> old_holder;
-  std::unique_ptr<OpenScd> new_holder;
-  const OpenScd& old_open = loaded_or_load(old_source, old_holder, jobs);
-  const OpenScd& new_open = loaded_or_load(new_source, new_holder, jobs);
   std::optional<std::vector<std::string>> names;
   if (!python_names.is_none()) {
     names.emplace();
     for (const py::handle name : python_names) names->push_back(library_text(name, "an IED name"));
   }
+  ComparedScds compared = compared_scds(old_source, new_source, jobs, [&](const ScdFile&) {
+    return old_reading(names.has_value(), names.value_or(std::vector<std::string>{}), false, false);
+  });
   std::ostringstream out;
   std::vector<std::string> unknown;
   {
     const py::gil_scoped_release unlocked;
-    const Scd& old_scd = old_open.scd();
-    const Scd& new_scd = new_open.scd();
-    DiffOutcome diff = diff_scds(old_scd, new_scd, jobs, false);
-    DiffReport& report = diff.report;
+    const Scd& new_scd = compared.new_open->scd();
+    DiffReport& report = compared.diff.report;
     report.changes_only = !every_ied;
     if (names) {
       ExplainChoice choice = explained_ieds(report, *names);
       for (const Note& note : choice.notes) {
         if (note.severity == Note::Severity::error) unknown.push_back(note.text);
       }
-      write_diff_report(out, Format::json, report, {std::move(choice.ieds), jobs, {}, {}}, old_scd, new_scd);
+      ExplainedIeds explained{std::move(choice.ieds), jobs, {}, {}};
+      if (compared.old_open) {
+        write_diff_report(out, Format::json, report, std::move(explained), compared.old_open->scd(), new_scd);
+      } else {
+        write_diff_report(out, Format::json, report, std::move(explained), *compared.diff.old_ccds, new_scd);
+      }
     } else {
       write_diff_report(out, Format::json, report, nullptr);
     }
@@ -527,20 +561,26 @@ py::tuple check_json(const py::object& list_source, const py::object& scd_source
 // `diff --format html|markdown`: (the report's text, or None and why not).
 py::tuple report_text(const py::object& old_source, const py::object& new_source, bool markdown,
                       const py::object& approved, bool signoff, unsigned jobs) {
-  std::unique_ptr<OpenScd> old_holder;
-  std::unique_ptr<OpenScd> new_holder;
-  const OpenScd& old_open = loaded_or_load(old_source, old_holder, jobs);
-  const OpenScd& new_open = loaded_or_load(new_source, new_holder, jobs);
   ChangeReportRequest request;
   request.kind = markdown ? ReportKind::markdown : ReportKind::html;
   request.signoff = signoff;
   request.jobs = jobs;
   if (!approved.is_none()) request.approved = file_system_path(approved);
+  ComparedScds compared = compared_scds(old_source, new_source, jobs, [](const ScdFile& file) {
+    OldReading reading;
+    reading.report = &file;
+    return reading;
+  });
   ChangeReportOutcome outcome;
   {
     const py::gil_scoped_release unlocked;
-    DiffOutcome diff = diff_scds(old_open.scd(), new_open.scd(), jobs, false);
-    outcome = change_report(diff, old_open.scd(), old_open.file(), new_open.scd(), new_open.file(), request);
+    const OpenScd& new_open = *compared.new_open;
+    if (compared.old_open) {
+      outcome = change_report(compared.diff, compared.old_open->scd(), compared.old_open->file(), new_open.scd(),
+                              new_open.file(), request);
+    } else {
+      outcome = change_report(compared.diff, new_open.scd(), new_open.file(), request);
+    }
   }
   if (!outcome.text) return py::make_tuple(py::none(), python_text(note_text(outcome.notes.back())));
   return py::make_tuple(python_text(*outcome.text), py::none());

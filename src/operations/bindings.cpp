@@ -272,6 +272,9 @@ std::string compressed(const std::string& text) {
     throw std::bad_alloc();
   }
   bytes.resize(size);
+  // The buffer was sized for text that does not compress: kept, it would hold
+  // as much as the element itself.
+  bytes.shrink_to_fit();
   return bytes;
 }
 

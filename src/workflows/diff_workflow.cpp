@@ -54,6 +54,20 @@ KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned
   return kept;
 }
 
+KeptOld listed_old(const Scd& old_scd, unsigned jobs, const OldReading& reading, Notes& notes,
+                   const ProgressCallback& progress) {
+  return detached_old(old_scd, listed_for_comparison(old_scd, jobs, progress, notes), jobs, reading);
+}
+
+DiffOutcome diff_with_kept(KeptOld old_scd, const Scd& new_scd, unsigned jobs, bool drop_built, Notes notes,
+                           const ProgressCallback& progress) {
+  std::vector<ListedCrc> new_listed = drop_built ? listed_for_comparison(new_scd, jobs, progress, notes)
+                                                 : listed_crcs_noted(new_scd, jobs, progress, notes);
+  DiffOutcome outcome = diff_listed(std::move(old_scd), new_scd, std::move(new_listed), jobs);
+  outcome.notes = std::move(notes);
+  return outcome;
+}
+
 DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs) {
   DiffOutcome outcome;
   outcome.old_listed = std::move(old_scd.listed);

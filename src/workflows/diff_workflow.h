@@ -69,6 +69,15 @@ OldReading old_reading(bool explain, const std::vector<std::string>& explained_n
 // JSON, the exit status and what `reading` asks for.
 KeptOld detached_old(const Scd& old_scd, std::vector<ListedCrc> listed, unsigned jobs, const OldReading& reading = {});
 
+// One document at a time: OLD listed (what the listing built given back) and
+// kept as `reading` asks, to be released before NEW is loaded; then NEW
+// listed (as listed_for_comparison with `drop_built`, else as it is kept)
+// and compared with it. The notes of both listings go to `notes`.
+KeptOld listed_old(const Scd& old_scd, unsigned jobs, const OldReading& reading, Notes& notes,
+                   const ProgressCallback& progress = {});
+DiffOutcome diff_with_kept(KeptOld old_scd, const Scd& new_scd, unsigned jobs, bool drop_built, Notes notes,
+                           const ProgressCallback& progress = {});
+
 // Compares two SCDs whose listings are given.
 DiffOutcome diff_listed(KeptOld old_scd, const Scd& new_scd, std::vector<ListedCrc> new_listed, unsigned jobs);
 DiffOutcome diff_listed(const Scd& old_scd, std::vector<ListedCrc> old_listed, const Scd& new_scd,

@@ -168,7 +168,9 @@ TEST(DiffListed, TheSameWhenTheOldDocumentIsReleasedBeforeTheNewIsLoaded) {
       {"cmp_base.scd", "cmp_member.scd"},
       {"cmp_circuits.scd", "cmp_base.scd"},
       {"cmp_base.scd", "cmp_desc.scd"},
-      {"cmp_base.scd", "cmp_ieds.scd"}};
+      {"cmp_base.scd", "cmp_ieds.scd"},
+      {"cmp_base.scd", "cmp_btype.scd"},
+      {"sub_golden.scd", "cmp_base.scd"}};
   ChangeReportRequest request;
   request.date = "2024-05-01";
   request.list_uncovered = true;
@@ -182,7 +184,8 @@ TEST(DiffListed, TheSameWhenTheOldDocumentIsReleasedBeforeTheNewIsLoaded) {
     const std::string report = change_report(loaded, *old_scd, file, *new_scd, file, request).text.value();
     OldReading reading = old_reading(false, {}, true, true);
     const auto detach = [&] {
-      return diff_listed(detached_old(*old_scd, listed_crcs(*old_scd), 1, reading), *new_scd, listed_crcs(*new_scd), 1);
+      Notes notes;
+      return diff_with_kept(listed_old(*old_scd, 1, reading, notes), *new_scd, 1, false, notes);
     };
     const DiffOutcome detached = detach();
     reading.report = &file;

@@ -183,10 +183,11 @@ def test_threads_share_and_run_at_once(tmp_path):
     (lambda: ccdcrc.diff(EXAMPLE, REVISION, all=True, explain=True), ["diff", EXAMPLE, REVISION, "--all", "--explain"]),
     (lambda: ccdcrc.diff(EXAMPLE, REVISION, explain=["PL1101"]), ["diff", EXAMPLE, REVISION, "--explain", "PL1101"]),
     (lambda: ccdcrc.diff(DATA / "report_renamed_member.scd", EXAMPLE), ["diff", DATA / "report_renamed_member.scd", EXAMPLE]),
+    (lambda: ccdcrc.diff(EXAMPLE, ccdcrc.load(REVISION), explain=True), ["diff", EXAMPLE, REVISION, "--explain"]),
     (lambda: {"files": ccdcrc.verify(DATA / "pub_golden_PROT1.ccd")}, ["verify", DATA / "pub_golden_PROT1.ccd"]),
     (lambda: {"scd": str(REVISION), "files": ccdcrc.verify([DATA / "cli_hostile.scd"], scd=REVISION)},
      ["verify", DATA / "cli_hostile.scd", "--scd", REVISION]),
-], ids=["diff", "all explained", "one explained", "mended binding", "verify", "unreadable"])
+], ids=["diff", "all explained", "one explained", "mended binding", "new loaded", "verify", "unreadable"])
 def test_diff_and_verify_give_the_programs_json(call, arguments):
     assert call() == json.loads(run(*arguments, "--format", "json").stdout)
 
@@ -196,6 +197,7 @@ def test_report_is_the_programs(monkeypatch):
     approved = DATA / "approved/station.txt"
     program = run("diff", EXAMPLE, REVISION, "--format", "html", "--approved", approved, env=FIXED_TIME).stdout
     assert ccdcrc.report(EXAMPLE, REVISION, approved=approved).encode() == program
+    assert ccdcrc.report(ccdcrc.load(EXAMPLE), REVISION, approved=approved).encode() == program
 
 
 def test_results_are_the_programs_text_and_take_loaded_scds(tmp_path):
