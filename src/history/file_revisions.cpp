@@ -35,7 +35,8 @@ RevisionRead parsed_revision(Input input, const std::string& name, std::string k
   return read;
 }
 
-RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
+RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known,
+                                 SourceText room) const {
   const std::string& path = labels_[index].path;
   RevisionRead read;
   if (loaded_[index]) {
@@ -43,6 +44,7 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
     return read;
   }
   Input input;
+  input.text = std::move(room);
   LoadProblem problem;
   InputOptions options;
   options.sha256 = true;

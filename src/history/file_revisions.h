@@ -20,7 +20,8 @@ class FileRevisions final : public RevisionReader {
 
   std::size_t size() const override { return labels_.size(); }
   const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
-  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known) const override;
+  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known,
+                    SourceText room) const override;
 
  private:
   std::vector<RevisionLabel> labels_;

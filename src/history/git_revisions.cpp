@@ -285,7 +285,8 @@ GitRevisions::GitRevisions(const GitQuery& query, std::optional<GitProblem>& pro
 
 GitRevisions::~GitRevisions() = default;
 
-RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known) const {
+RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known,
+                                SourceText room) const {
   RevisionRead read;
   read.key = "git-blob:" + blobs_[index] + (member_.empty() ? "" : ":" + member_);
   if (known(read.key)) return read;
@@ -294,7 +295,7 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
   Input input;
   LoadProblem problem;
   git_oid id;
-  SourceText text;
+  SourceText text = std::move(room);
   if (!read_blob_apart(state_->repository, blobs_[index], id, text)) {
     read.problem = RevisionProblem{name, "cannot read the blob: " + last_error()};
     return read;

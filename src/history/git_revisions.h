@@ -40,7 +40,8 @@ class GitRevisions final : public RevisionReader {
 
   std::size_t size() const override { return labels_.size(); }
   const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
-  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known) const override;
+  RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known,
+                    SourceText room) const override;
 
   // The path as it is in the repository, from its top.
   const std::string& path() const { return path_; }

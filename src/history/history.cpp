@@ -47,15 +47,38 @@ class RunListings {
   std::map<std::string, RevisionListing> read_;
 };
 
+// The texts of revisions listed, kept for the next ones read: their pages
+// are in place, where a new text's would each be faulted in and cleared. One
+// is in use or kept for each revision read at once.
+class SpareTexts {
+ public:
+  SourceText take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (texts_.empty()) return {};
+    SourceText text = std::move(texts_.back());
+    texts_.pop_back();
+    return text;
+  }
+  void give(SourceText text) {
+    if (text.data() == nullptr) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    texts_.push_back(std::move(text));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<SourceText> texts_;
+};
+
 // Reads one revision into its place: from the listings known when its key is there.
-void read_revision(const RevisionReader& reader, std::size_t index, RunListings& listings, unsigned jobs,
-                   HistoryRevision& revision) {
+void read_revision(const RevisionReader& reader, std::size_t index, RunListings& listings, SpareTexts& texts,
+                   unsigned jobs, HistoryRevision& revision) {
   std::optional<RevisionListing> known_listing;
   const auto known = [&](const std::string& key) {
     known_listing = listings.find(key);
     return known_listing.has_value();
   };
-  RevisionRead read = reader.read(index, known);
+  RevisionRead read = reader.read(index, known, texts.take());
   revision.key = read.key;
   if (read.problem) {
     revision.problem = std::move(read.problem);
@@ -67,7 +90,7 @@ void read_revision(const RevisionReader& reader, std::size_t index, RunListings&
     return;
   }
   revision.listing = list_revision(*read.scd, jobs);
-  read.owned.reset();  // the document is given back before the listing is kept
+  texts.give(Scd::reclaim_text(std::move(read.owned)));  // the document is given back before the listing is kept
   listings.put(read.key, *revision.listing);
 }
 
@@ -227,11 +250,12 @@ History build_history(const RevisionReader& reader, const HistoryOptions& option
   std::vector<HistoryRevision> revisions(reader.size());
   const unsigned jobs = jobs_per_document(options);
   RunListings listings(options.store);
+  SpareTexts texts;
   parallel_for(
       revisions.size(), std::max(1u, options.documents),
       [&](std::size_t i) {
         revisions[i].label = reader.label(i);
-        read_revision(reader, i, listings, jobs, revisions[i]);
+        read_revision(reader, i, listings, texts, jobs, revisions[i]);
       },
       progress);
   if (options.by_header) {

@@ -20,6 +20,7 @@
 #include "scd/header.h"
 #include "scd/scd.h"
 #include "util/parallel.h"
+#include "xml/source_text.h"
 
 namespace ccdcrc {
 
@@ -74,9 +75,11 @@ class RevisionReader {
   virtual ~RevisionReader() = default;
   virtual std::size_t size() const = 0;
   virtual const RevisionLabel& label(std::size_t index) const = 0;
-  // Reads revision `index`; when its key makes `known` true, the document is
-  // neither parsed nor returned.
-  virtual RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known) const = 0;
+  // Reads revision `index` into the memory of `room` where it is large
+  // enough (a text given back from a revision listed before); when its key
+  // makes `known` true, the document is neither parsed nor returned.
+  virtual RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known,
+                            SourceText room) const = 0;
 
   // Told the size of each text before it is parsed, so that a front end can
   // provide the memory its document takes; called on the reading threads.

@@ -102,6 +102,14 @@ std::unique_ptr<Scd> loaded_or_reported(LoadProblem& report, Load load) {
 
 Scd::~Scd() = default;
 
+SourceText Scd::reclaim_text(std::unique_ptr<Scd> scd) {
+  if (!scd) return {};
+  // The document that points into the text is freed without reading it.
+  SourceText text = std::move(scd->text_);
+  scd.reset();
+  return text;
+}
+
 std::unique_ptr<Scd> Scd::parse(SourceText text, const std::string& name, LoadProblem* problem,
                                 const LoadOptions& options) {
   LoadProblem ignored;

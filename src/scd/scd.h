@@ -52,6 +52,10 @@ class Scd {
   static std::unique_ptr<Scd> parse(SourceText text, const std::string& name, LoadProblem* problem = nullptr,
                                     const LoadOptions& options = {});
 
+  // The memory of the text that `scd` was parsed from, the document gone:
+  // for the next text read, whose pages are then in place already.
+  static SourceText reclaim_text(std::unique_ptr<Scd> scd);
+
   Scd(const Scd&) = delete;
   Scd& operator=(const Scd&) = delete;
   ~Scd();

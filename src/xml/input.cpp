@@ -124,7 +124,8 @@ bool take_bytes(SourceText& bytes, const InputOptions& options, Input& input, Lo
   return unpack(packed.view(), input.packing, options, input, problem);
 }
 
-bool read_regular(const OpenInput& file, const InputOptions& options, Input& input, LoadProblem& problem) {
+bool read_regular(const OpenInput& file, const InputOptions& options, SourceText bytes, Input& input,
+                  LoadProblem& problem) {
   const std::uint64_t start = read_position(file.fd());
   const std::uint64_t size = file.size() > start ? file.size() - start : 0;
   if (size > options.limit) {
@@ -132,7 +133,6 @@ bool read_regular(const OpenInput& file, const InputOptions& options, Input& inp
     return false;
   }
   set_blocking(file.fd());
-  SourceText bytes;
   if (!bytes.read(file.fd(), static_cast<std::size_t>(size))) {
     problem = problem_from_errno(errno);
     return false;
@@ -191,11 +191,13 @@ bool within_memory(Input& input, LoadProblem& problem, Read read) {
 
 bool read_input(const std::string& path, const InputOptions& options, Input& input, LoadProblem& problem) {
   return within_memory(input, problem, [&] {
+    // The memory of a text held before is read into again.
+    SourceText room = std::move(input.text);
     input = Input();
     OpenInput file;
     if (!file.open(path, options, problem)) return false;
-    const bool read =
-        file.regular() ? read_regular(file, options, input, problem) : read_stream(file, options, input, problem);
+    const bool read = file.regular() ? read_regular(file, options, std::move(room), input, problem)
+                                     : read_stream(file, options, input, problem);
     if (!read) return false;
     return not_empty(input, file.regular(), problem);
   });

@@ -48,6 +48,8 @@ struct Input {
 inline bool is_standard_input(const std::string& path) { return path == "-"; }
 
 // Reads an input whole; false with `problem` filled when it cannot be read.
+// A file is read into the memory of the text that `input` holds, when that is
+// large enough (a caller reading many files keeps one text's pages).
 bool read_input(const std::string& path, const InputOptions& options, Input& input, LoadProblem& problem);
 
 // The same for the bytes of an input held in memory.

@@ -45,6 +45,12 @@ SourceText& SourceText::operator=(SourceText&& other) noexcept {
 }
 
 bool SourceText::allocate(std::size_t size) {
+  // Memory held already is used again: its pages are in place.
+  if (data_ && size + 1 <= capacity_) {
+    size_ = 0;
+    data_[0] = '\0';
+    return true;
+  }
   release();
   // Mapped with its pages in place: faulting in a large file's buffer page by
   // page costs more than the kernel's filling them in one go.

@@ -31,6 +31,8 @@ class SourceText {
   SourceText(const SourceText&) = delete;
   SourceText& operator=(const SourceText&) = delete;
 
+  // read, assign and resize take the place of what is held, in the memory
+  // held when it is large enough (its pages are in place already).
   // Reads up to `size` bytes from an open file; a file that shrinks meanwhile
   // is taken as far as it goes. False (errno set) when memory or reading fails.
   bool read(int fd, std::size_t size);

@@ -5,8 +5,10 @@
 
 #include <string>
 
+#include "history/file_revisions.h"
 #include "history/history.h"
 #include "history/listing_cache.h"
+#include "support/test_support.h"
 
 namespace ccdcrc::testing {
 namespace {
@@ -27,6 +29,22 @@ TEST(HistoryOrder, NumbersInHeadersCompareByValue) {
         << test.a.version.value_or("-") << test.a.revision.value_or("-") << " / " << test.b.version.value_or("-")
         << test.b.revision.value_or("-");
   }
+}
+
+// A revision read into the memory of a longer text listed before must be
+// its own bytes only, not followed by what is left of the other.
+TEST(FileRevisionsRead, TakesNothingOfTheLongerTextWhoseMemoryItReuses) {
+  const FileRevisions revisions({data_path("cli_revision_1A.scd")});
+  const auto unknown = [](const std::string&) { return false; };
+  const RevisionRead fresh = revisions.read(0, unknown, {});
+  ASSERT_TRUE(fresh.scd);
+  SourceText longer;
+  ASSERT_TRUE(longer.assign(std::string(std::size_t{1} << 20, '<')));
+  const char* const memory = longer.data();
+  RevisionRead reused = revisions.read(0, unknown, std::move(longer));
+  ASSERT_TRUE(reused.scd) << (reused.problem ? reused.problem->reason : "");
+  EXPECT_EQ(list_revision(*reused.scd, 1).scd_crc, list_revision(*fresh.scd, 1).scd_crc);
+  EXPECT_EQ(Scd::reclaim_text(std::move(reused.owned)).data(), memory);
 }
 
 TEST(ListingCacheFile, ReadsBackWhatItWroteAndNothingOfADamagedOrForeignFile) {
