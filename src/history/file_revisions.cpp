@@ -41,6 +41,7 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
   RevisionRead read;
   if (loaded_[index]) {
     read.scd = loaded_[index];
+    read.unused = std::move(room);
     return read;
   }
   Input input;
@@ -54,7 +55,10 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
     return read;
   }
   read.key = content_key(input.sha256, member_);
-  if (known(read.key)) return read;
+  if (known(read.key)) {
+    read.unused = std::move(input.text);
+    return read;
+  }
   return parsed_revision(std::move(input), path, std::move(read.key), before_parse);
 }
 

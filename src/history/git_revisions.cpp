@@ -289,7 +289,10 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
                                 SourceText room) const {
   RevisionRead read;
   read.key = "git-blob:" + blobs_[index] + (member_.empty() ? "" : ":" + member_);
-  if (known(read.key)) return read;
+  if (known(read.key)) {
+    read.unused = std::move(room);
+    return read;
+  }
   const RevisionLabel& label = labels_[index];
   const std::string name = label.name + ":" + label.path;
   Input input;

@@ -79,6 +79,7 @@ void read_revision(const RevisionReader& reader, std::size_t index, RunListings&
     return known_listing.has_value();
   };
   RevisionRead read = reader.read(index, known, texts.take());
+  texts.give(std::move(read.unused));
   revision.key = read.key;
   if (read.problem) {
     revision.problem = std::move(read.problem);

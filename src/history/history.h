@@ -67,6 +67,7 @@ struct RevisionRead {
   std::unique_ptr<Scd> owned;  // a document loaded for the history
   const Scd* scd = nullptr;    // the document to list (owned, or one the caller holds)
   std::optional<RevisionProblem> problem;
+  SourceText unused;  // the room given, when no document took it: kept for the next revision
 };
 
 // Where the revisions come from. read() may be called from several threads at once.
@@ -77,7 +78,8 @@ class RevisionReader {
   virtual const RevisionLabel& label(std::size_t index) const = 0;
   // Reads revision `index` into the memory of `room` where it is large
   // enough (a text given back from a revision listed before); when its key
-  // makes `known` true, the document is neither parsed nor returned.
+  // makes `known` true, the document is neither parsed nor returned, and
+  // the room comes back as `unused`.
   virtual RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known,
                             SourceText room) const = 0;
 

@@ -32,8 +32,9 @@ TEST(HistoryOrder, NumbersInHeadersCompareByValue) {
 }
 
 // A revision read into the memory of a longer text listed before must be
-// its own bytes only, not followed by what is left of the other.
-TEST(FileRevisionsRead, TakesNothingOfTheLongerTextWhoseMemoryItReuses) {
+// its own bytes only, not followed by what is left of the other; one whose
+// listing is known hands the memory back for the next.
+TEST(FileRevisionsRead, ReusesTheMemoryOfATextListedBeforeAndGivesItBackWhenKnown) {
   const FileRevisions revisions({data_path("cli_revision_1A.scd")});
   const auto unknown = [](const std::string&) { return false; };
   const RevisionRead fresh = revisions.read(0, unknown, {});
@@ -45,6 +46,14 @@ TEST(FileRevisionsRead, TakesNothingOfTheLongerTextWhoseMemoryItReuses) {
   ASSERT_TRUE(reused.scd) << (reused.problem ? reused.problem->reason : "");
   EXPECT_EQ(list_revision(*reused.scd, 1).scd_crc, list_revision(*fresh.scd, 1).scd_crc);
   EXPECT_EQ(Scd::reclaim_text(std::move(reused.owned)).data(), memory);
+
+  // A content whose listing is known takes no memory: the room comes back.
+  SourceText room;
+  ASSERT_TRUE(room.assign(std::string(std::size_t{1} << 20, '<')));
+  const char* const room_memory = room.data();
+  const RevisionRead known = revisions.read(0, [](const std::string&) { return true; }, std::move(room));
+  EXPECT_FALSE(known.scd);
+  EXPECT_EQ(known.unused.data(), room_memory);
 }
 
 TEST(ListingCacheFile, ReadsBackWhatItWroteAndNothingOfADamagedOrForeignFile) {
