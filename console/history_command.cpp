@@ -83,9 +83,7 @@ int run_history_command(const HistoryCommandOptions& options, Console& console) 
   request.options.ieds = distinct_names(console.names_after_separator);
   request.cache = !options.no_cache;
   request.member = options.member;
-  request.before_parse = [documents = options.documents](std::size_t text_size) {
-    provide_memory_for_loads(text_size, documents);
-  };
+  request.before_parse = provide_memory_for_load;
   diagnostics.allow_progress(!options.quiet);
   std::optional<Progress> progress;
   const HistoryOutcome outcome = run_history(request, [&](std::size_t done, std::size_t total) {
@@ -149,7 +147,7 @@ void add_history_command(CLI::App& app, Console& console) {
           "output format: text (default), json, csv, html (a timeline chart) or markdown")
       ->check(CLI::IsMember({"text", "json", "csv", "html", "markdown"}))
       ->option_text("FORMAT");
-  command->add_option("-j,--jobs", options->documents, "revisions read at once, each a document in memory (default 2)")
+  command->add_option("-j,--jobs", options->documents, "revisions read at once, each a text in memory; one at a time is parsed (default 2)")
       ->check(CLI::Range(1u, 64u))
       ->option_text("N");
   command->add_flag("--no-cache", options->no_cache,

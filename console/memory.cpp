@@ -30,14 +30,12 @@ constexpr std::uintptr_t page_size = 4096;
 // threads that parse its parts too.
 void keep_freed_memory() { keep_freed_in_heap(largest_heap_block); }
 
-void provide_memory_for_load(std::size_t text_size) { provide_memory_for_loads(text_size, 1); }
-
-void provide_memory_for_loads(std::size_t text_size, unsigned documents) {
+void provide_memory_for_load(std::size_t text_size) {
   if (!pages_can_be_prepared()) return;
   const double populated = static_cast<double>(text_size) * provided_per_file_byte;
   if (populated < 16.0 * page_size) return;
-  const double reserved = std::min(static_cast<double>(text_size) * reserved_per_file_byte * std::max(1u, documents),
-                                   static_cast<double>(largest_heap_block - page_size));
+  const double reserved =
+      std::min(static_cast<double>(text_size) * reserved_per_file_byte, static_cast<double>(largest_heap_block - page_size));
   if (populated >= reserved) return;
   const std::size_t size = static_cast<std::size_t>(reserved);
   // Freed at once, the block stays with the heap, and the parser's

@@ -18,9 +18,4 @@ void keep_freed_memory();
 // system has them, else put in place in one go.
 void provide_memory_for_load(std::size_t text_size);
 
-// The same where up to `documents` texts are parsed and held at once: the
-// large pages are asked for all of them, else the heap they share grows past
-// the pages asked for into small ones, each faulted in on its own.
-void provide_memory_for_loads(std::size_t text_size, unsigned documents);
-
 }  // namespace ccdcrc

@@ -16,25 +16,6 @@ std::string content_key(const std::string& sha256, const std::string& member) {
   return "sha256:" + sha256 + (member.empty() ? "" : ":" + member);
 }
 
-RevisionRead parsed_revision(Input input, const std::string& name, std::string key, const BeforeParse& before_parse) {
-  RevisionRead read;
-  read.key = std::move(key);
-  LoadProblem problem;
-  read.owned = parse_scd_input(std::move(input), name, nullptr, problem, before_parse);
-  if (!read.owned) {
-    read.problem = RevisionProblem{problem.where(), problem.message};
-    return read;
-  }
-  // A revision read in part has no CRCs that stand for it: it is unreadable.
-  if (const std::optional<LoadProblem> partial = read_in_part(*read.owned, name)) {
-    read.owned.reset();
-    read.problem = RevisionProblem{partial->where(), partial->message};
-    return read;
-  }
-  read.scd = read.owned.get();
-  return read;
-}
-
 RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(const std::string&)>& known,
                                  SourceText room) const {
   const std::string& path = labels_[index].path;
@@ -59,7 +40,9 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
     read.unused = std::move(input.text);
     return read;
   }
-  return parsed_revision(std::move(input), path, std::move(read.key), before_parse);
+  read.name = path;
+  read.input = std::move(input);
+  return read;
 }
 
 }  // namespace ccdcrc

@@ -29,9 +29,6 @@ class FileRevisions final : public RevisionReader {
   std::string member_;
 };
 
-// A revision parsed from what was read of it; `name` stands for it.
-RevisionRead parsed_revision(Input input, const std::string& name, std::string key, const BeforeParse& before_parse);
-
 // The key of content whose SHA-256 is `sha256`, read as `member` of an archive.
 std::string content_key(const std::string& sha256, const std::string& member);
 

@@ -310,7 +310,9 @@ RevisionRead GitRevisions::read(std::size_t index, const std::function<bool(cons
     read.problem = RevisionProblem{name, input_problem_text(problem, member_)};
     return read;
   }
-  return parsed_revision(std::move(input), name, std::move(read.key), before_parse);
+  read.name = name;
+  read.input = std::move(input);
+  return read;
 }
 
 std::optional<std::int64_t> parse_git_date(const std::string& text) {

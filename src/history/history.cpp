@@ -13,10 +13,8 @@ namespace ccdcrc {
 
 namespace {
 
-// The IED threads of each of `documents` revisions read at once.
-unsigned jobs_per_document(const HistoryOptions& options) {
-  const unsigned all = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  return std::max(1u, all / std::max(1u, options.documents));
+unsigned threads(const HistoryOptions& options) {
+  return options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
 }
 
 // The listings of a run: those read in it, then those of the store. A
@@ -70,9 +68,30 @@ class SpareTexts {
   std::vector<SourceText> texts_;
 };
 
-// Reads one revision into its place: from the listings known when its key is there.
+// The document of a revision's text, or null with the problem that kept it
+// from being parsed.
+std::unique_ptr<Scd> parsed(Input input, const std::string& name, const BeforeParse& before_parse,
+                            std::optional<RevisionProblem>& problem) {
+  LoadProblem load_problem;
+  std::unique_ptr<Scd> scd = parse_scd_input(std::move(input), name, nullptr, load_problem, before_parse);
+  if (!scd) {
+    problem = RevisionProblem{load_problem.where(), load_problem.message};
+    return nullptr;
+  }
+  // A revision read in part has no CRCs that stand for it: it is unreadable.
+  if (const std::optional<LoadProblem> partial = read_in_part(*scd, name)) {
+    problem = RevisionProblem{partial->where(), partial->message};
+    return nullptr;
+  }
+  return scd;
+}
+
+// Reads one revision into its place: from the listings known when its key is
+// there. Revisions are read side by side, but parsed and listed one at a
+// time (`parsing`) on every thread: one document is held at once, and the
+// heap that the last one freed serves the next.
 void read_revision(const RevisionReader& reader, std::size_t index, RunListings& listings, SpareTexts& texts,
-                   unsigned jobs, HistoryRevision& revision) {
+                   std::mutex& parsing, unsigned jobs, HistoryRevision& revision) {
   std::optional<RevisionListing> known_listing;
   const auto known = [&](const std::string& key) {
     known_listing = listings.find(key);
@@ -90,8 +109,17 @@ void read_revision(const RevisionReader& reader, std::size_t index, RunListings&
     revision.cached = true;
     return;
   }
-  revision.listing = list_revision(*read.scd, jobs);
-  texts.give(Scd::reclaim_text(std::move(read.owned)));  // the document is given back before the listing is kept
+  {
+    const std::lock_guard<std::mutex> lock(parsing);
+    if (read.scd) {
+      revision.listing = list_revision(*read.scd, jobs);
+    } else {
+      std::unique_ptr<Scd> scd = parsed(std::move(read.input), read.name, reader.before_parse, revision.problem);
+      if (!scd) return;
+      revision.listing = list_revision(*scd, jobs);
+      texts.give(Scd::reclaim_text(std::move(scd)));
+    }
+  }
   listings.put(read.key, *revision.listing);
 }
 
@@ -249,14 +277,15 @@ bool header_before(const ScdHeader& a, const ScdHeader& b) {
 History build_history(const RevisionReader& reader, const HistoryOptions& options, const ProgressCallback& progress) {
   History history;
   std::vector<HistoryRevision> revisions(reader.size());
-  const unsigned jobs = jobs_per_document(options);
+  const unsigned jobs = threads(options);
   RunListings listings(options.store);
   SpareTexts texts;
+  std::mutex parsing;
   parallel_for(
       revisions.size(), std::max(1u, options.documents),
       [&](std::size_t i) {
         revisions[i].label = reader.label(i);
-        read_revision(reader, i, listings, texts, jobs, revisions[i]);
+        read_revision(reader, i, listings, texts, parsing, jobs, revisions[i]);
       },
       progress);
   if (options.by_header) {

@@ -60,14 +60,16 @@ struct RevisionProblem {
   std::string reason;
 };
 
-// A revision as a reader gives it: a document to list, or nothing when its
-// key is known already (`known`), or the problem that kept it from being read.
+// A revision as a reader gives it: its text to parse, a document the caller
+// holds, nothing when its key is known already (`known`), or the problem
+// that kept it from being read.
 struct RevisionRead {
-  std::string key;             // names the content, or empty when nothing does
-  std::unique_ptr<Scd> owned;  // a document loaded for the history
-  const Scd* scd = nullptr;    // the document to list (owned, or one the caller holds)
+  std::string key;           // names the content, or empty when nothing does
+  std::string name;          // stands for the text in messages: "PATH" or "COMMIT:PATH"
+  Input input;               // the text read, when it is to be parsed
+  const Scd* scd = nullptr;  // a document the caller holds, listed as it is
   std::optional<RevisionProblem> problem;
-  SourceText unused;  // the room given, when no document took it: kept for the next revision
+  SourceText unused;  // the room given, when no text took it: kept for the next revision
 };
 
 // Where the revisions come from. read() may be called from several threads at once.
@@ -78,13 +80,13 @@ class RevisionReader {
   virtual const RevisionLabel& label(std::size_t index) const = 0;
   // Reads revision `index` into the memory of `room` where it is large
   // enough (a text given back from a revision listed before); when its key
-  // makes `known` true, the document is neither parsed nor returned, and
-  // the room comes back as `unused`.
+  // makes `known` true, the text is not returned, and the room comes back
+  // as `unused`. The history parses what was read.
   virtual RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known,
                             SourceText room) const = 0;
 
   // Told the size of each text before it is parsed, so that a front end can
-  // provide the memory its document takes; called on the reading threads.
+  // provide the memory its document takes; one text is parsed at a time.
   BeforeParse before_parse;
 };
 
@@ -131,7 +133,7 @@ struct IedTimeline {
 };
 
 struct HistoryOptions {
-  unsigned documents = 2;         // revisions read at once (documents held in memory)
+  unsigned documents = 2;         // revisions read at once (texts held); one is parsed at a time
   unsigned jobs = 0;              // IED threads in all (0: one per core)
   bool by_header = false;         // order by the Header's version and revision
   std::vector<std::string> ieds;  // only these IEDs (empty: all)
@@ -148,8 +150,8 @@ struct History {
   std::size_t total = 0;  // revisions before --changed-only
 };
 
-// Reads every revision (`options.documents` at a time), lists it or takes its
-// listing from the store, and compares each with the one before. Progress
+// Reads every revision (`options.documents` at a time), parses and lists
+// one at a time on every thread or takes its listing from the store, and compares each with the one before. Progress
 // counts revisions; a callback that throws ends the run.
 History build_history(const RevisionReader& reader, const HistoryOptions& options,
                       const ProgressCallback& progress = {});

@@ -35,24 +35,23 @@ TEST(HistoryOrder, NumbersInHeadersCompareByValue) {
 // its own bytes only, not followed by what is left of the other; one whose
 // listing is known hands the memory back for the next.
 TEST(FileRevisionsRead, ReusesTheMemoryOfATextListedBeforeAndGivesItBackWhenKnown) {
-  const FileRevisions revisions({data_path("cli_revision_1A.scd")});
-  const auto unknown = [](const std::string&) { return false; };
-  const RevisionRead fresh = revisions.read(0, unknown, {});
-  ASSERT_TRUE(fresh.scd);
+  const std::string path = data_path("cli_revision_1A.scd");
+  const FileRevisions revisions({path});
   SourceText longer;
   ASSERT_TRUE(longer.assign(std::string(std::size_t{1} << 20, '<')));
   const char* const memory = longer.data();
-  RevisionRead reused = revisions.read(0, unknown, std::move(longer));
-  ASSERT_TRUE(reused.scd) << (reused.problem ? reused.problem->reason : "");
-  EXPECT_EQ(list_revision(*reused.scd, 1).scd_crc, list_revision(*fresh.scd, 1).scd_crc);
-  EXPECT_EQ(Scd::reclaim_text(std::move(reused.owned)).data(), memory);
+  const RevisionRead reused = revisions.read(0, [](const std::string&) { return false; }, std::move(longer));
+  ASSERT_FALSE(reused.problem) << reused.problem->reason;
+  EXPECT_EQ(reused.input.text.data(), memory);
+  EXPECT_EQ(reused.input.text.view(), read_file(path));
+  EXPECT_EQ(reused.name, path);
 
   // A content whose listing is known takes no memory: the room comes back.
   SourceText room;
   ASSERT_TRUE(room.assign(std::string(std::size_t{1} << 20, '<')));
   const char* const room_memory = room.data();
   const RevisionRead known = revisions.read(0, [](const std::string&) { return true; }, std::move(room));
-  EXPECT_FALSE(known.scd);
+  EXPECT_EQ(known.input.text.data(), nullptr);
   EXPECT_EQ(known.unused.data(), room_memory);
 }
 
