@@ -147,7 +147,9 @@ void add_history_command(CLI::App& app, Console& console) {
           "output format: text (default), json, csv, html (a timeline chart) or markdown")
       ->check(CLI::IsMember({"text", "json", "csv", "html", "markdown"}))
       ->option_text("FORMAT");
-  command->add_option("-j,--jobs", options->documents, "revisions read at once, each a text in memory; one at a time is parsed (default 2)")
+  command
+      ->add_option("-j,--jobs", options->documents,
+                   "revisions read at once, each a text in memory; one at a time is parsed (default 2)")
       ->check(CLI::Range(1u, 64u))
       ->option_text("N");
   command->add_flag("--no-cache", options->no_cache,

@@ -34,8 +34,8 @@ void provide_memory_for_load(std::size_t text_size) {
   if (!pages_can_be_prepared()) return;
   const double populated = static_cast<double>(text_size) * provided_per_file_byte;
   if (populated < 16.0 * page_size) return;
-  const double reserved =
-      std::min(static_cast<double>(text_size) * reserved_per_file_byte, static_cast<double>(largest_heap_block - page_size));
+  const double reserved = std::min(static_cast<double>(text_size) * reserved_per_file_byte,
+                                   static_cast<double>(largest_heap_block - page_size));
   if (populated >= reserved) return;
   const std::size_t size = static_cast<std::size_t>(reserved);
   // Freed at once, the block stays with the heap, and the parser's

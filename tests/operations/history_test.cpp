@@ -40,7 +40,8 @@ TEST(FileRevisionsRead, ReusesTheMemoryOfATextListedBeforeAndGivesItBackWhenKnow
   SourceText longer;
   ASSERT_TRUE(longer.assign(std::string(std::size_t{1} << 20, '<')));
   const char* const memory = longer.data();
-  const RevisionRead reused = revisions.read(0, [](const std::string&) { return false; }, std::move(longer));
+  const RevisionRead reused = revisions.read(
+      0, [](const std::string&) { return false; }, std::move(longer));
   ASSERT_FALSE(reused.problem) << reused.problem->reason;
   EXPECT_EQ(reused.input.text.data(), memory);
   EXPECT_EQ(reused.input.text.view(), read_file(path));
@@ -50,7 +51,8 @@ TEST(FileRevisionsRead, ReusesTheMemoryOfATextListedBeforeAndGivesItBackWhenKnow
   SourceText room;
   ASSERT_TRUE(room.assign(std::string(std::size_t{1} << 20, '<')));
   const char* const room_memory = room.data();
-  const RevisionRead known = revisions.read(0, [](const std::string&) { return true; }, std::move(room));
+  const RevisionRead known = revisions.read(
+      0, [](const std::string&) { return true; }, std::move(room));
   EXPECT_EQ(known.input.text.data(), nullptr);
   EXPECT_EQ(known.unused.data(), room_memory);
 }
