@@ -68,13 +68,27 @@ async function restart(why, reopen) {
   }
 }
 
+// Shows an SCD opened, at once; its SHA-256 follows when the browser has it
+// (a promise of its being shown, or of the SCD closed for want of it).
 function keep(answer, file) {
-  state.scds.push({ ...answer, file });
+  const scd = { ...answer, file };
+  state.scds.push(scd);
   render();
+  if (scd.sha256) return Promise.resolve();
+  return busy(file.name, () => ask({ op: 'digest', number: scd.number }).then((digest) => {
+    if (digest.stopped) return;
+    if (digest.ok) {
+      scd.sha256 = digest.sha256;
+    } else {
+      say(digest.error, 'error');
+      state.scds = state.scds.filter((each) => each !== scd);
+    }
+    render();
+  }));
 }
 
 const steps = { reading: 'Reading', parsing: 'Parsing', computing: 'Computing CRCs', comparing: 'Comparing',
-  exporting: 'Exporting', listing: 'Listing' };
+  exporting: 'Exporting', listing: 'Listing', hashing: 'Computing the SHA-256 of' };
 const counted = new Set(['computing', 'comparing', 'exporting']);
 
 // Tells assistive technology, once per step.
@@ -212,7 +226,7 @@ function scdBlock(scd) {
   fact(facts, 'Header version', scd.header.version);
   fact(facts, 'Header revision', scd.header.revision);
   fact(facts, 'Size', `${scd.size.toLocaleString('en')} bytes`);
-  fact(facts, 'SHA-256', scd.sha256);
+  fact(facts, 'SHA-256', scd.sha256 || 'being computed');
   const table = document.createElement('table');
   const head = table.createTHead().insertRow();
   const checked = state.checks.get(scd.number);
