@@ -1,8 +1,12 @@
 #include "history/file_revisions.h"
 
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <utility>
 
 #include "operations/scd_input.h"
+#include "system/files.h"
 
 namespace ccdcrc {
 
@@ -10,6 +14,18 @@ FileRevisions::FileRevisions(const std::vector<std::string>& paths, std::vector<
     : loaded_(std::move(loaded)), member_(std::move(member)) {
   loaded_.resize(paths.size());
   for (const std::string& path : paths) labels_.push_back({path, {}, {}, {}, {}, path});
+}
+
+void FileRevisions::key_only_files_of_one_size() {
+  std::map<std::uint64_t, std::size_t> sizes;
+  std::vector<std::optional<std::uint64_t>> size_of;
+  for (const RevisionLabel& label : labels_) {
+    const FileStatus status = path_status(label.path);
+    size_of.push_back(status.kind == FileKind::regular ? std::optional(status.size) : std::nullopt);
+    if (size_of.back()) ++sizes[*size_of.back()];
+  }
+  unkeyed_.clear();
+  for (const auto& size : size_of) unkeyed_.push_back(size && sizes[*size] == 1);
 }
 
 std::string content_key(const std::string& sha256, const std::string& member) {
@@ -29,14 +45,14 @@ RevisionRead FileRevisions::read(std::size_t index, const std::function<bool(con
   input.text = std::move(room);
   LoadProblem problem;
   InputOptions options;
-  options.sha256 = true;
+  options.sha256 = unkeyed_.empty() || !unkeyed_[index];
   options.member = member_;
   if (!read_input(path, options, input, problem)) {
     read.problem = RevisionProblem{path, input_problem_text(problem, member_)};
     return read;
   }
-  read.key = content_key(input.sha256, member_);
-  if (known(read.key)) {
+  if (options.sha256) read.key = content_key(input.sha256, member_);
+  if (!read.key.empty() && known(read.key)) {
     read.unused = std::move(input.text);
     return read;
   }

@@ -18,6 +18,11 @@ class FileRevisions final : public RevisionReader {
   explicit FileRevisions(const std::vector<std::string>& paths, std::vector<const Scd*> loaded = {},
                          std::string member = {});
 
+  // Without a store, a file's SHA-256 serves only to find the same bytes
+  // given twice, which only files of one size can be: the others are read
+  // without it, and without a key.
+  void key_only_files_of_one_size();
+
   std::size_t size() const override { return labels_.size(); }
   const RevisionLabel& label(std::size_t index) const override { return labels_[index]; }
   RevisionRead read(std::size_t index, const std::function<bool(const std::string&)>& known,
@@ -27,6 +32,7 @@ class FileRevisions final : public RevisionReader {
   std::vector<RevisionLabel> labels_;
   std::vector<const Scd*> loaded_;
   std::string member_;
+  std::vector<bool> unkeyed_;  // by path: read without a SHA-256
 };
 
 // The key of content whose SHA-256 is `sha256`, read as `member` of an archive.

@@ -65,7 +65,9 @@ HistoryOutcome run_history(const HistoryRequest& request, const ProgressCallback
 #endif
     if (!reader) return outcome;
   } else {
-    reader = std::make_unique<FileRevisions>(request.files, request.loaded, request.member);
+    auto files = std::make_unique<FileRevisions>(request.files, request.loaded, request.member);
+    if (!request.cache) files->key_only_files_of_one_size();
+    reader = std::move(files);
   }
   reader->before_parse = request.before_parse;
   HistoryOptions options = request.options;

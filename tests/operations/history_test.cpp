@@ -57,6 +57,28 @@ TEST(FileRevisionsRead, ReusesTheMemoryOfATextListedBeforeAndGivesItBackWhenKnow
   EXPECT_EQ(known.unused.data(), room_memory);
 }
 
+// Without a store, only files that could hold the same bytes (one size) are
+// hashed: the others are read without a key, and never taken for another.
+TEST(FileRevisionsRead, WithoutAStoreKeysOnlyFilesOfOneSize) {
+  const ScratchDir dir;
+  const std::string text = read_file(data_path("cli_revision_1A.scd"));
+  const std::vector<std::string> paths = {write_file(dir.path() / "a.scd", text),
+                                          write_file(dir.path() / "b.scd", text),
+                                          write_file(dir.path() / "c.scd", text + "\n")};
+  FileRevisions revisions(paths);
+  revisions.key_only_files_of_one_size();
+  std::vector<std::string> keys;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const RevisionRead read = revisions.read(i, [](const std::string&) { return false; }, {});
+    ASSERT_FALSE(read.problem) << read.problem->reason;
+    EXPECT_EQ(read.input.text.view().size(), text.size() + (i == 2 ? 1 : 0));
+    keys.push_back(read.key);
+  }
+  EXPECT_FALSE(keys[0].empty());
+  EXPECT_EQ(keys[0], keys[1]);
+  EXPECT_EQ(keys[2], "");
+}
+
 TEST(ListingCacheFile, ReadsBackWhatItWroteAndNothingOfADamagedOrForeignFile) {
   RevisionListing listing;
   listing.ieds = {{"P1\t%\n\xC3\xA9", std::string("0A1B2C3D")}, {"Gateway", std::nullopt}};
