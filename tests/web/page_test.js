@@ -152,6 +152,16 @@ test('files of any size, plain or gzip, give the program\'s CSV and the SHA-256 
   }
 });
 
+test('a request made before the SHA-256 comes waits for it', async () => {
+  const { page } = await openPage();
+  const text = fs.readFileSync(example('substation.scd'), 'utf8');
+  const table = await page.evaluate(async (bytes) => {
+    const opened = await ask({ op: 'open', name: 'substation.scd', file: new File([bytes], 'substation.scd') });
+    return JSON.parse((await ask({ op: 'table', format: 'json', number: opened.number })).text);
+  }, text);
+  assert.equal(table.sha256, crypto.createHash('sha256').update(text).digest('hex'));
+});
+
 test('two revisions give the change report of the program', async () => {
   const { page, requests } = await openPage();
   await openFiles(page, [example('substation.scd'), example('substation_rev2.scd')]);
