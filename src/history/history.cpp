@@ -109,16 +109,22 @@ void read_revision(const RevisionReader& reader, std::size_t index, RunListings&
     revision.cached = true;
     return;
   }
-  {
-    const std::lock_guard<std::mutex> lock(parsing);
-    if (read.scd) {
-      revision.listing = list_revision(*read.scd, jobs);
-    } else {
-      std::unique_ptr<Scd> scd = parsed(std::move(read.input), read.name, reader.before_parse, revision.problem);
-      if (!scd) return;
-      revision.listing = list_revision(*scd, jobs);
-      texts.give(Scd::reclaim_text(std::move(scd)));
-    }
+  const std::lock_guard<std::mutex> lock(parsing);
+  // The same content, read beside this one, may have been listed meanwhile:
+  // it is read once, whichever revisions are read at once.
+  if (std::optional<RevisionListing> listed = read.key.empty() ? std::nullopt : listings.find(read.key)) {
+    revision.listing = std::move(listed);
+    revision.cached = true;
+    texts.give(std::move(read.input.text));
+    return;
+  }
+  if (read.scd) {
+    revision.listing = list_revision(*read.scd, jobs);
+  } else {
+    std::unique_ptr<Scd> scd = parsed(std::move(read.input), read.name, reader.before_parse, revision.problem);
+    if (!scd) return;
+    revision.listing = list_revision(*scd, jobs);
+    texts.give(Scd::reclaim_text(std::move(scd)));
   }
   listings.put(read.key, *revision.listing);
 }

@@ -2,7 +2,9 @@
 // once. Every call must give exactly what the same call gives alone: the same
 // CRCs, the same exported files (but for their time stamps), on the same SCD
 // and on different ones. The CCDs of one loaded SCD built on many threads must
-// also match those built on one. The build under ThreadSanitizer runs these tests.
+// also match those built on one, and a history whose revisions are read side
+// by side the history read one at a time. The build under ThreadSanitizer
+// runs these tests.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "ccdcrc/ccdcrc.h"
+#include "history/file_revisions.h"
 #include "operations/crc_runs.h"
 #include "operations/export.h"
 #include "support/test_support.h"
@@ -188,6 +191,40 @@ TEST(Concurrency, ParallelRunsOnOneLoadedScdMatchTheSequentialRun) {
           EXPECT_EQ(results[i].crc, crcs[i].value_or("")) << path << " IED #" << i;
         }
       }
+    }
+  }
+}
+
+// Revisions read side by side are parsed one at a time, and their texts'
+// memory passed from one to the next: each must still be listed as alone,
+// and a content given twice read once.
+TEST(Concurrency, RevisionsReadSideBySideGiveTheHistoryReadOneAtATime) {
+  std::vector<std::string> paths;
+  for (int round = 0; round < 3; ++round) {
+    for (const char* name : {"cli_revision_1A.scd", "cli_revision_1A_changed.scd", "cli_revision_1B_changed.scd"}) {
+      paths.push_back(data_path(name));
+    }
+  }
+  const FileRevisions revisions(paths);
+  HistoryOptions alone;
+  alone.documents = 1;
+  alone.jobs = 1;
+  HistoryOptions side_by_side;
+  side_by_side.documents = 4;
+  side_by_side.jobs = 4;
+  const History expected = build_history(revisions, alone);
+  const History history = build_history(revisions, side_by_side);
+  ASSERT_EQ(history.revisions.size(), expected.revisions.size());
+  EXPECT_EQ(history.read, 3u);
+  for (std::size_t i = 0; i < history.revisions.size(); ++i) {
+    const HistoryRevision& revision = history.revisions[i];
+    ASSERT_TRUE(revision.listing) << i;
+    EXPECT_EQ(revision.listing->ieds, expected.revisions[i].listing->ieds) << i;
+    EXPECT_EQ(revision.listing->scd_crc, expected.revisions[i].listing->scd_crc) << i;
+    ASSERT_EQ(revision.changes.size(), expected.revisions[i].changes.size()) << i;
+    for (std::size_t j = 0; j < revision.changes.size(); ++j) {
+      EXPECT_EQ(revision.changes[j].name, expected.revisions[i].changes[j].name) << i;
+      EXPECT_EQ(revision.changes[j].new_crc, expected.revisions[i].changes[j].new_crc) << i;
     }
   }
 }
