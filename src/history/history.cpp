@@ -13,6 +13,7 @@ namespace ccdcrc {
 
 namespace {
 
+// The threads that parse and list the revision parsed.
 unsigned threads(const HistoryOptions& options) {
   return options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
 }

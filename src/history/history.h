@@ -151,8 +151,9 @@ struct History {
 };
 
 // Reads every revision (`options.documents` at a time), parses and lists
-// one at a time on every thread or takes its listing from the store, and compares each with the one before. Progress
-// counts revisions; a callback that throws ends the run.
+// them one at a time on every thread (or takes a listing from the store),
+// and compares each with the one before. Progress counts revisions; a
+// callback that throws ends the run.
 History build_history(const RevisionReader& reader, const HistoryOptions& options,
                       const ProgressCallback& progress = {});
 
