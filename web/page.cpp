@@ -29,6 +29,7 @@
 #include "report/history_report.h"
 #include "report/scd_revision.h"
 #include "report/verify_report.h"
+#include "system/digest.h"
 #include "util/text.h"
 #include "workflows/check_workflow.h"
 #include "workflows/crc_workflows.h"
@@ -143,7 +144,7 @@ char* open_upload(Session& session, const std::string& name) {
   if (loaded.problem) return failure_answer(loaded.problem->text());
   opened.scd = std::move(loaded.scd);
   opened.file = std::move(loaded.file);
-  // The browser's digest of the bytes as given comes later (page_digest).
+  // The digest of the bytes as given comes later (page_digest).
   opened.file.size = size;
   // The listing and the warnings of `all`.
   AllOutcome all = all_crcs(*opened.scd, 1, progress_of("computing"));
@@ -191,14 +192,16 @@ char* ied_ccd(const PageScd& opened, const std::string& ied_name, CcdForm form) 
 // The change report of `ccdcrc diff OLD NEW --format html`.
 // (with a list of approved CRCs read already: its Approved column).
 char* report_answer(const PageScd& old_scd, const PageScd& new_scd, const std::string& list_name,
-                    std::optional<std::string_view> list, const std::string& sha256) {
+                    std::optional<std::string_view> list) {
   DiffOutcome diff = diff_listed(*old_scd.scd, old_scd.listed, *new_scd.scd, new_scd.listed, 1);
   ChangeReportRequest request;
   request.jobs = 1;
   if (list) {
     request.approved = list_name;
     request.approved_content = list;
-    request.approved_sha256 = sha256;
+    Sha256 digest;
+    digest.update(*list);
+    request.approved_sha256 = digest.hex_digest();
   }
   const ChangeReportOutcome report =
       change_report(diff, *old_scd.scd, old_scd.file, *new_scd.scd, new_scd.file, request, progress_of("comparing"));
@@ -319,8 +322,35 @@ EMSCRIPTEN_KEEPALIVE char* page_open(Session* session, const char* name) {
   return ccdcrc::guarded([&] { return ccdcrc::open_upload(*session, name); });
 }
 
-// The browser's SHA-256 of the bytes of an open SCD as the file gave them,
-// as the program's of the file.
+// A SHA-256 of bytes the worker hands over in parts: begun (null when
+// memory runs out), fed, and ended, which gives its hexadecimal digits (to be
+// given back to page_free; null when memory runs out) and frees it.
+EMSCRIPTEN_KEEPALIVE ccdcrc::Sha256* page_sha256_begin() {
+  try {
+    return new ccdcrc::Sha256();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE void page_sha256_update(ccdcrc::Sha256* digest, const char* bytes, std::size_t size) {
+  digest->update({bytes, size});
+}
+
+EMSCRIPTEN_KEEPALIVE char* page_sha256_end(ccdcrc::Sha256* digest) {
+  const std::unique_ptr<ccdcrc::Sha256> ended(digest);
+  try {
+    const std::string hex = ended->hex_digest();
+    char* copy = static_cast<char*>(std::malloc(hex.size() + 1));
+    if (copy) std::memcpy(copy, hex.c_str(), hex.size() + 1);
+    return copy;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// The SHA-256 of the bytes of an open SCD as the file gave them (computed
+// beside its parse), as the program's of the file.
 EMSCRIPTEN_KEEPALIVE void page_digest(Session* session, int number, const char* sha256) {
   const auto found = session->scds.find(number);
   if (found != session->scds.end()) found->second.file.sha256 = sha256;
@@ -347,16 +377,16 @@ EMSCRIPTEN_KEEPALIVE char* page_ccd(Session* session, int number, const char* ie
 }
 
 // The change report; with a list of approved CRCs (`list_name` not empty:
-// `size` bytes at `list`, of the SHA-256 `sha256`) its Approved column.
+// `size` bytes at `list`) its Approved column.
 EMSCRIPTEN_KEEPALIVE char* page_change_report(Session* session, int old_number, int new_number, const char* list_name,
-                                              const char* list, std::size_t size, const char* sha256) {
+                                              const char* list, std::size_t size) {
   return ccdcrc::guarded([&] {
     const ccdcrc::PageScd* old_scd = ccdcrc::find(*session, old_number);
     const ccdcrc::PageScd* new_scd = ccdcrc::find(*session, new_number);
     if (!old_scd || !new_scd) return ccdcrc::failure_answer("the file is no longer open");
     const std::optional<std::string_view> approved =
         *list_name != '\0' ? std::optional<std::string_view>(std::string_view(list, size)) : std::nullopt;
-    return ccdcrc::report_answer(*old_scd, *new_scd, list_name, approved, sha256);
+    return ccdcrc::report_answer(*old_scd, *new_scd, list_name, approved);
   });
 }
 

@@ -6,6 +6,7 @@ const $ = (id) => document.getElementById(id);
 
 const state = {
   worker: null,
+  hasher: null,         // the second worker, which computes SHA-256
   requests: new Map(),  // id -> resolve
   nextId: 0,
   scds: [],             // answers of `open`, in the order opened, each with its `file`
@@ -17,12 +18,28 @@ const state = {
 };
 
 // The worker's script is the page's own (an inline element): a page opened
-// from a file loads nothing from anywhere.
+// from a file loads nothing from anywhere. A second worker of the same
+// script hashes the files the first reads; the two talk over a channel of
+// their own.
 function startWorker() {
   const source = $('worker-source').textContent;
   const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
   state.worker = new Worker(url);
+  try {
+    state.hasher = new Worker(url, { name: 'sha256' });
+  } catch {
+    state.hasher = null;  // the worker hashes what it reads itself
+  }
   URL.revokeObjectURL(url);
+  if (state.hasher) {
+    const channel = new MessageChannel();
+    state.worker.postMessage({ hasher: channel.port1 }, [channel.port1]);
+    state.hasher.postMessage({ port: channel.port2 }, [channel.port2]);
+    state.hasher.onerror = (event) => {
+      event.preventDefault();
+      state.worker.postMessage({ hasherStopped: `its worker stopped (${event.message || 'out of memory?'})` });
+    };
+  }
   state.worker.onmessage = (event) => {
     const message = event.data;
     if (message.progress) return showProgress(message.progress);
@@ -49,6 +66,7 @@ function ask(request) {
 // worker holds the open files: with `reopen` they are opened again.
 async function restart(why, reopen) {
   state.worker.terminate();
+  state.hasher?.terminate();
   for (const resolve of state.requests.values()) resolve({ ok: false, error: why, stopped: true });
   state.requests.clear();
   // Files not yet opened again when a second Cancel comes stay among them.

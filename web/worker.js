@@ -3,8 +3,12 @@
 // come one at a time: {id, op, ...}; answers {id, answer}, progress {progress}.
 'use strict';
 
+// This script runs twice: as the page's worker, and as the second worker that
+// one starts (named sha256) to hash a file beside its parse.
+const hashing = self.name === 'sha256';
+
 let lastProgress = 0;
-const ready = createCcdcrc({
+const ready = createCcdcrc(hashing ? {} : {
   onProgress(step, done, total) {
     // A few updates a second are enough for a progress bar.
     const now = Date.now();
@@ -12,7 +16,7 @@ const ready = createCcdcrc({
     lastProgress = now;
     postMessage({ progress: { step, done, total } });
   },
-}).then((module) => ({ module, session: module.ccall('page_session', 'number', [], []) }));
+}).then((module) => ({ module, session: hashing ? 0 : module.ccall('page_session', 'number', [], []) }));
 
 // Calls a function of web/page.cpp that answers a JSON text.
 function call(module, name, types, args) {
@@ -25,64 +29,11 @@ function call(module, name, types, args) {
   }
 }
 
-// SHA-256 by the browser, which copies the bytes at once and hashes them on
-// a thread of its own.
-async function sha256(bytes) {
-  const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
-  return Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
-}
-
-// The SHA-256 of a file, read again by a worker of its own: the copy the
-// browser makes of the bytes it hashes takes as long as reading a large file
-// into fresh memory, which would otherwise hold up its parse. Where a
-// worker cannot start one (null), the bytes read are hashed before the parse.
-const hasher = (() => {
-  if (typeof Worker !== 'function') return null;
-  const source = `${sha256}
-onmessage = async ({ data: { id, file } }) => {
-  try {
-    postMessage({ id, hex: await sha256(await file.arrayBuffer()) });
-  } catch (error) {
-    postMessage({ id, error: String(error && error.message ? error.message : error) });
-  }
-};`;
-  const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
-  const worker = new Worker(url);
-  URL.revokeObjectURL(url);
-  const waiting = new Map();
-  let nextId = 0;
-  worker.onmessage = ({ data: { id, hex, error } }) => {
-    const { resolve, reject } = waiting.get(id);
-    waiting.delete(id);
-    if (hex) resolve(hex);
-    else reject(new Error(error));
-  };
-  return (file) => new Promise((resolve, reject) => {
-    const id = nextId++;
-    waiting.set(id, { resolve, reject });
-    worker.postMessage({ id, file });
-  });
-})();
-
-// The digests of SCDs opened, until the page takes them: number -> promise
-// of {ok, sha256}, or of {ok: false, error}.
-const digests = new Map();
-
-// Calls `name` with the bytes copied into the module's memory: (address, size) after `before`.
-function withBytes(module, name, bytes, types, before, after = []) {
-  const address = module._malloc(Math.max(bytes.byteLength, 1)) >>> 0;
-  if (!address) return { ok: false, error: outOfMemory };
-  try {
-    module.HEAPU8.set(new Uint8Array(bytes), address);
-    return call(module, name, types, [...before, address, bytes.byteLength, ...after]);
-  } finally {
-    module._free(address);
-  }
-}
-
 const outOfMemory = 'out of memory: the browser gave the page no more';
 // The reading of a file is shown after each this many bytes.
 const progressStep = 8 << 20;
+// The size of the parts a file is read in.
+const partSize = 1 << 20;
 
 // The reader of the file being read. Chromium collects a byte stream that
 // only its pending read holds, and that read then never ends.
@@ -101,11 +52,106 @@ function partReader(file) {
     return () => reader.read();
   }
   reading.reader = reader;
-  let buffer = new ArrayBuffer(1 << 20);
+  let buffer = new ArrayBuffer(partSize);
   return () => reader.read(new Uint8Array(buffer)).then((part) => {
     if (part.value) buffer = part.value.buffer;
     return part;
   });
+}
+
+// The library's SHA-256 of bytes that `feed` hands to `update(bytes)`, as
+// lower-case hexadecimal digits.
+async function sha256(module, feed) {
+  const digest = module.ccall('page_sha256_begin', 'number', [], []) >>> 0;
+  if (!digest) throw new Error(outOfMemory);
+  let hex = 0;
+  try {
+    await feed((address, size) =>
+      module.ccall('page_sha256_update', null, ['number', 'number', 'number'], [digest, address, size]));
+  } finally {
+    hex = module.ccall('page_sha256_end', 'number', ['number'], [digest]) >>> 0;
+  }
+  if (!hex) throw new Error(outOfMemory);
+  try {
+    return module.UTF8ToString(hex);
+  } finally {
+    module.ccall('page_free', null, ['number'], [hex]);
+  }
+}
+
+// The SHA-256 of a file read in parts through one part of the module's
+// memory: the hash costs no memory of the file's size.
+async function sha256OfFile(module, file) {
+  const part = module._malloc(partSize) >>> 0;
+  if (!part) throw new Error(outOfMemory);
+  try {
+    return await sha256(module, async (update) => {
+      const read = partReader(file);
+      for (;;) {
+        const { value, done } = await read();
+        if (done) break;
+        for (let at = 0; at < value.byteLength; at += partSize) {
+          const piece = value.subarray(at, at + partSize);
+          module.HEAPU8.set(piece, part);
+          update(part, piece.byteLength);
+        }
+      }
+    });
+  } finally {
+    reading.reader = null;
+    module._free(part);
+  }
+}
+
+// The SHA-256 of a file, read again by the second worker: beside the parse,
+// on the other core, as a fresh copy of a large file would cost as long as
+// its parse. The page starts it beside this one and hands each a port of
+// one channel; until then (or where the page could not start it) the bytes
+// read are hashed before the parse.
+const hasher = {
+  port: null,
+  waiting: new Map(),  // id -> {resolve, reject}
+  nextId: 0,
+  connect(port) {
+    this.port = port;
+    port.onmessage = ({ data: { id, hex, error } }) => {
+      const { resolve, reject } = this.waiting.get(id);
+      this.waiting.delete(id);
+      if (hex) resolve(hex);
+      else reject(new Error(error));
+    };
+  },
+  // The page tells when the second worker stopped: what it was hashing fails.
+  stopped(why) {
+    this.port = null;
+    for (const { reject } of this.waiting.values()) reject(new Error(why));
+    this.waiting.clear();
+  },
+  // A promise of the file's SHA-256, or null without the second worker.
+  hash(file) {
+    if (!this.port) return null;
+    return new Promise((resolve, reject) => {
+      const id = this.nextId++;
+      this.waiting.set(id, { resolve, reject });
+      this.port.postMessage({ id, file });
+    });
+  },
+};
+
+// The digests of SCDs opened, until the page takes them: number -> promise
+// of {ok, sha256}, or of {ok: false, error}.
+const digests = new Map();
+
+// Calls `name` with the bytes copied into the module's memory: (address, size) after `before`.
+function withBytes(module, name, bytes, types, before, after = []) {
+  const address = module._malloc(Math.max(bytes.byteLength, 1)) >>> 0;
+  if (!address) return { ok: false, error: outOfMemory };
+  try {
+    module.HEAPU8.set(new Uint8Array(bytes), address);
+    return call(module, name, types, [...before, address, bytes.byteLength, ...after]);
+  } finally {
+    module._free(address);
+  }
 }
 
 // Reads the file into the room page_text gives: {address} or {error}. The
@@ -142,12 +188,12 @@ async function readInto(module, session, file) {
 // answer already. An SCD whose bytes cannot be hashed is closed.
 async function open({ name, file }, { module, session }) {
   postMessage({ progress: { step: 'reading', done: 0, total: file.size } });
-  const hashed = hasher ? hasher(file) : null;
+  const hashed = hasher.hash(file);
   hashed?.catch(() => {});
   const { address, error } = await readInto(module, session, file);
   if (error) return { ok: false, error };
-  // Without a worker to hash the file, the bytes read are hashed while they are parsed (in place).
-  const digest = hashed || sha256(module.HEAPU8.subarray(address, address + file.size));
+  // Without a worker to hash the file, the bytes read are hashed before they are parsed (in place).
+  const digest = hashed || sha256(module, (update) => update(address, file.size));
   const answer = call(module, 'page_open', ['number', 'string'], [session, name]);
   if (!answer.ok) return answer;
   const settled = digest.then((hex) => {
@@ -185,10 +231,9 @@ const operations = {
     call(module, 'page_crc_table', ['number', 'number', 'number'], [session, format === 'json' ? 1 : 0, number]),
   ccd: ({ number, ied, measured }, { module, session }) =>
     call(module, 'page_ccd', ['number', 'number', 'string', 'number'], [session, number, ied, measured ? 1 : 0]),
-  report: async ({ oldNumber, newNumber, name = '', bytes = new ArrayBuffer(0) }, { module, session }) =>
+  report: ({ oldNumber, newNumber, name = '', bytes = new ArrayBuffer(0) }, { module, session }) =>
     withBytes(module, 'page_change_report', bytes,
-      ['number', 'number', 'number', 'string', 'number', 'number', 'string'],
-      [session, oldNumber, newNumber, name], [name ? await sha256(bytes) : '']),
+      ['number', 'number', 'number', 'string', 'number', 'number'], [session, oldNumber, newNumber, name]),
   check: ({ number, name, bytes }, { module, session }) =>
     withBytes(module, 'page_check', bytes, ['number', 'number', 'string', 'number', 'number'],
       [session, number, name]),
@@ -218,18 +263,41 @@ async function answerOf(request) {
   }
 }
 
+// The second worker hashes the files that come through its port, one at a time.
+function hashFiles() {
+  let queue = Promise.resolve();
+  onmessage = ({ data: { port } }) => {
+    port.onmessage = ({ data: { id, file } }) => {
+      queue = queue.then(async () => {
+        try {
+          port.postMessage({ id, hex: await sha256OfFile((await ready).module, file) });
+        } catch (error) {
+          port.postMessage({ id, error: String(error && error.message ? error.message : error) });
+        }
+      });
+    };
+  };
+}
+
 // Requests are answered one at a time, in order; every one but an `open`
 // after the digests of the SCDs opened before it, which some answers show.
 // A `digest` waits beside them.
-let queue = Promise.resolve();
-onmessage = (event) => {
-  const request = event.data;
-  if (request.op === 'digest') {
-    answerOf(request).then((answer) => postMessage({ id: request.id, answer }));
-    return;
-  }
-  queue = queue.then(async () => {
-    if (request.op !== 'open') await Promise.all(digests.values());
-    postMessage({ id: request.id, answer: await answerOf(request) });
-  });
-};
+function answerRequests() {
+  let queue = Promise.resolve();
+  onmessage = (event) => {
+    const request = event.data;
+    if (request.hasher) return hasher.connect(request.hasher);
+    if (request.hasherStopped) return hasher.stopped(request.hasherStopped);
+    if (request.op === 'digest') {
+      answerOf(request).then((answer) => postMessage({ id: request.id, answer }));
+      return;
+    }
+    queue = queue.then(async () => {
+      if (request.op !== 'open') await Promise.all(digests.values());
+      postMessage({ id: request.id, answer: await answerOf(request) });
+    });
+  };
+}
+
+if (hashing) hashFiles();
+else answerRequests();

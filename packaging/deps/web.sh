@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The libraries of the page (./dev web): pugixml, zlib and libzip for
+# The libraries of the page (./dev web): pugixml, zlib, libzip and libmd for
 # WebAssembly, static, from Debian's source packages of the versions the
-# Linux build links, compiled with Debian's Emscripten. Prints the prefix.
+# Linux build links (libmd: the one dpkg runs on), compiled with Debian's
+# Emscripten. Prints the prefix.
 source "$(dirname "$0")/cache.sh"
 # Emscripten's optimiser needs Debian's acorn, which another Node does not find.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
@@ -32,10 +33,14 @@ if [ "${1:-}" = --build ]; then
     -DHAVE_SIZEOF_OFF_T=TRUE -DSIZEOF_OFF_T=8 -DHAVE_SIZEOF_SIZE_T=TRUE -DSIZEOF_SIZE_T=4
   cmake --build "$prefix.tree/libzip" -j "$jobs"
   cmake --install "$prefix.tree/libzip"
+  # SHA-256 (libmd, as dpkg takes it): its configure knows WebAssembly as wasm32.
+  cp -a "$("$fetch" libmd)" "$prefix.tree/libmd"
+  (cd "$prefix.tree/libmd" && emconfigure ./configure --host=wasm32 --disable-shared --prefix="$prefix" &&
+     emmake make -j "$jobs" install)
   exit 0
 fi
 
-sources=$("$fetch" --name pugixml && "$fetch" --name zlib && "$fetch" --name libzip)
+sources=$("$fetch" --name pugixml && "$fetch" --name zlib && "$fetch" --name libzip && "$fetch" --name libmd)
 recipe_prefix web -- "$sources" "$(package_versions emscripten cmake)"
 build_once
 echo "$prefix"

@@ -1,8 +1,8 @@
 #pragma once
 // The SHA-256 of an input's bytes, as `sha256sum` prints it, computed as the
-// bytes pass: by OpenSSL (digest_openssl.cpp) or on Windows by CNG
-// (digest_cng.cpp), as CMake chooses; the page's browser computes it
-// (web/no_digest.cpp).
+// bytes pass: by OpenSSL (digest_openssl.cpp), on Windows by CNG
+// (digest_cng.cpp) or in the page by libmd (digest_libmd.cpp), as CMake
+// chooses.
 
 #include <cstdint>
 #include <memory>

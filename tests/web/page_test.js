@@ -152,15 +152,31 @@ test('files of any size, plain or gzip, give the program\'s CSV and the SHA-256 
   }
 });
 
-test('a request made before the SHA-256 comes waits for it', async () => {
-  const { page } = await openPage();
-  const text = fs.readFileSync(example('substation.scd'), 'utf8');
-  const table = await page.evaluate(async (bytes) => {
-    const opened = await ask({ op: 'open', name: 'substation.scd', file: new File([bytes], 'substation.scd') });
-    return JSON.parse((await ask({ op: 'table', format: 'json', number: opened.number })).text);
-  }, text);
-  assert.equal(table.sha256, crypto.createHash('sha256').update(text).digest('hex'));
-});
+test('a request made before the SHA-256 comes waits for it, hashed by a second worker or by the first',
+  async (t) => {
+    const text = fs.readFileSync(example('substation.scd'), 'utf8');
+    for (const secondWorker of [true, false]) {
+      await t.test(secondWorker ? 'second worker' : 'no second worker', async () => {
+        const { page } = await openPage();
+        if (!secondWorker) {
+          await page.evaluate(() => {
+            const Real = Worker;
+            window.Worker = function (url, options) {
+              if (options && options.name === 'sha256') throw new Error('no second worker here');
+              return new Real(url, options);
+            };
+            return restart('', false);
+          });
+        }
+        assert.equal(await page.evaluate(() => state.hasher !== null), secondWorker);
+        const table = await page.evaluate(async (bytes) => {
+          const opened = await ask({ op: 'open', name: 'substation.scd', file: new File([bytes], 'substation.scd') });
+          return JSON.parse((await ask({ op: 'table', format: 'json', number: opened.number })).text);
+        }, text);
+        assert.equal(table.sha256, crypto.createHash('sha256').update(text).digest('hex'));
+      });
+    }
+  });
 
 test('two revisions give the change report of the program', async () => {
   const { page, requests } = await openPage();
