@@ -2,7 +2,7 @@
 # The libraries of the page (./dev web): pugixml, zlib, libzip and libmd for
 # WebAssembly, static, from Debian's source packages of the versions the
 # Linux build links (libmd: the one dpkg runs on), compiled with Debian's
-# Emscripten. Prints the prefix.
+# Emscripten, and their licences in licenses/. Prints the prefix.
 source "$(dirname "$0")/cache.sh"
 # Emscripten's optimiser needs Debian's acorn, which another Node does not find.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
@@ -34,9 +34,16 @@ if [ "${1:-}" = --build ]; then
   cmake --build "$prefix.tree/libzip" -j "$jobs"
   cmake --install "$prefix.tree/libzip"
   # SHA-256 (libmd, as dpkg takes it): its configure knows WebAssembly as wasm32.
-  cp -a "$("$fetch" libmd)" "$prefix.tree/libmd"
+  libmd=$("$fetch" libmd)
+  cp -a "$libmd" "$prefix.tree/libmd"
   (cd "$prefix.tree/libmd" && emconfigure ./configure --host=wasm32 --disable-shared --prefix="$prefix" &&
      emmake make -j "$jobs" install)
+  # Their licences, which the page carries (web/assemble.js).
+  mkdir -p "$prefix/licenses"
+  cp "$pugixml/LICENSE.md" "$prefix/licenses/LICENSE-pugixml.txt"
+  cp "$zlib/LICENSE" "$prefix/licenses/LICENSE-zlib.txt"
+  cp "$libzip/LICENSE" "$prefix/licenses/LICENSE-libzip.txt"
+  cp "$libmd/COPYING" "$prefix/licenses/LICENSE-libmd.txt"
   exit 0
 fi
 

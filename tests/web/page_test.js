@@ -178,6 +178,14 @@ test('a request made before the SHA-256 comes waits for it, hashed by a second w
     }
   });
 
+test('the page carries its licence and those of the libraries it holds', async () => {
+  const { page } = await openPage();
+  const licenses = await page.$$eval('#licenses h2', (names) =>
+    names.map((name) => [name.textContent, name.nextElementSibling.textContent.trim().length > 0]));
+  assert.deepEqual(licenses.sort(), ['Emscripten', 'ccdcrc', 'libmd', 'libzip', 'nlohmann-json', 'pugixml', 'zlib']
+    .map((name) => [name, true]).sort());
+});
+
 test('two revisions give the change report of the program', async () => {
   const { page, requests } = await openPage();
   await openFiles(page, [example('substation.scd'), example('substation_rev2.scd')]);
