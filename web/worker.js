@@ -103,11 +103,11 @@ async function sha256OfFile(module, file) {
   }
 }
 
-// The SHA-256 of a file, read again by the second worker: beside the parse,
-// on the other core, as a fresh copy of a large file would cost as long as
-// its parse. The page starts it beside this one and hands each a port of
-// one channel; until then (or where the page could not start it) the bytes
-// read are hashed before the parse.
+// The SHA-256 of a file, read again by the second worker, in parts, beside
+// this one's read and parse: the browser's copy of a large file whole cost
+// as long as its parse. The page starts it beside this one and hands each a
+// port of one channel; until then (or where the page could not start it)
+// the bytes read are hashed before the parse.
 const hasher = {
   port: null,
   waiting: new Map(),  // id -> {resolve, reject}
@@ -143,12 +143,12 @@ const hasher = {
 const digests = new Map();
 
 // Calls `name` with the bytes copied into the module's memory: (address, size) after `before`.
-function withBytes(module, name, bytes, types, before, after = []) {
+function withBytes(module, name, bytes, types, before) {
   const address = module._malloc(Math.max(bytes.byteLength, 1)) >>> 0;
   if (!address) return { ok: false, error: outOfMemory };
   try {
     module.HEAPU8.set(new Uint8Array(bytes), address);
-    return call(module, name, types, [...before, address, bytes.byteLength, ...after]);
+    return call(module, name, types, [...before, address, bytes.byteLength]);
   } finally {
     module._free(address);
   }
