@@ -15,6 +15,7 @@ jobs=${CCDCRC_JOBS:-2}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 
 deps=$(CCDCRC_JOBS=$jobs packaging/deps/windows.sh)
+packaging/deps/fresh_tree.sh "$tree" "$deps"
 
 # The project; with CCDCRC_WINDOWS_TESTS=1 also the GoogleTest suites that run under Wine.
 tests=OFF
